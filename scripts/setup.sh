@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package Lexora needs to build, test, benchmark and fuzz.
+# Idempotent: packages already present are left alone, and apt is not touched at all
+# when nothing is missing. Run as root (CI does) or with sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  zlib1g-dev libxml2-dev libssl-dev
+  libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev clang-format
+  gzip dictzip time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

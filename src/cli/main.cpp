@@ -1,0 +1,101 @@
+// lexora-cli: the transfer job and its tools, without a window.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/commands.h"
+#include "platform/ansi_code_page.h"
+#include "platform/application.h"
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+
+using namespace lexora;
+
+namespace {
+
+constexpr BilingualText kUsage{
+    u"用法: lexora-cli 命令 [选项] 参数...\n"
+    u"命令:\n"
+    u"  pack FILE... [-o OUT | --output-dir DIR]  加载并压缩词典，写出压缩映像(.lxp)\n"
+    u"  info FILE...                              显示词典名、词条数、块数和压缩后尺寸\n"
+    u"  inspect IMAGE [WORD...]                   检查压缩映像，或查找单词\n"
+    u"选项:\n"
+    u"  --lang zh|en            本次运行的界面语言（不保存）\n"
+    u"  --ansi-code-page NAME   无字节顺序标记的文本所用的代码页（如 CP936、CP1252）\n"
+    u"  --help, --version\n",
+    u"Usage: lexora-cli COMMAND [OPTIONS] ARGUMENTS...\n"
+    u"Commands:\n"
+    u"  pack FILE... [-o OUT | --output-dir DIR]  load and pack dictionaries, write packed images (.lxp)\n"
+    u"  info FILE...                              show name, entries, blocks and packed size\n"
+    u"  inspect IMAGE [WORD...]                   check a packed image, or look words up in it\n"
+    u"Options:\n"
+    u"  --lang zh|en            interface language for this run (not stored)\n"
+    u"  --ansi-code-page NAME   code page of text without a byte-order mark (CP936, CP1252, ...)\n"
+    u"  --help, --version\n"};
+
+int usageError(const std::string& what) {
+  std::fprintf(stderr, "lexora-cli: %s\n%s", what.c_str(), utf16ToUtf8(kUsage.pick()).c_str());
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setApplicationName("Lexora");  // shares the stored language choice with the desktop program
+  std::string command;
+  CommandLine line;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= argc) return std::nullopt;
+      return std::string(argv[++i]);
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(utf16ToUtf8(kUsage.pick()).c_str(), stdout);
+      return kExitOk;
+    } else if (arg == "--version") {
+      std::printf("lexora-cli %s\n", LEXORA_VERSION);
+      return kExitOk;
+    } else if (arg == "--lang") {
+      const auto v = value();
+      if (!v || (*v != "zh" && *v != "en")) return usageError("--lang takes zh or en");
+      setUiLanguageForRun(*v == "zh" ? kLanguageChinese : kLanguageEnglish);
+    } else if (arg == "--ansi-code-page") {
+      const auto v = value();
+      if (!v) return usageError("--ansi-code-page takes a code page name");
+      if (!chooseAnsiCodePage(*v)) return usageError("unknown code page: " + *v);
+    } else if (arg == "-o" || arg == "--output") {
+      if (!(line.output = value())) return usageError("-o takes a file name");
+    } else if (arg == "--output-dir") {
+      if (!(line.outputDir = value())) return usageError("--output-dir takes a folder");
+    } else if (arg == "--device") {
+      if (!(line.device = value())) return usageError("--device takes an address");
+    } else if (arg == "--yes" || arg == "-y") {
+      line.answers = ConsoleUserInterface::Answers::AlwaysYes;
+    } else if (arg == "--no") {
+      line.answers = ConsoleUserInterface::Answers::AlwaysNo;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usageError("unknown option " + arg);
+    } else if (command.empty()) {
+      command = arg;
+    } else {
+      line.operands.push_back(arg);
+    }
+  }
+
+  if (command == "pack") {
+    if (line.operands.empty()) return usageError("pack needs at least one FILE");
+    if (line.output && line.outputDir) return usageError("use either -o or --output-dir");
+    if (line.output && line.operands.size() > 1) return usageError("-o takes one FILE; use --output-dir");
+    return packCommand(line);
+  }
+  if (command == "info") {
+    if (line.operands.empty()) return usageError("info needs at least one FILE");
+    return infoCommand(line);
+  }
+  if (command == "inspect") {
+    if (line.operands.empty()) return usageError("inspect needs an IMAGE");
+    return inspectCommand(line);
+  }
+  return usageError(command.empty() ? "no command given" : "unknown command " + command);
+}

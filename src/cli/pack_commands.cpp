@@ -1,0 +1,86 @@
+// lexora-cli pack and info: load and pack files, then write the image or describe it.
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/commands.h"
+#include "job/load_and_pack.h"
+#include "job/packing_texts.h"
+#include "pack/packed_image.h"
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kWriteFailed{u"写入压缩映像失败：", u"Writing the packed image failed: "};
+
+// The first line of the size question: the packed size in bytes and megabytes.
+std::string sizeLine(int32_t size) {
+  const std::string question = utf16ToUtf8(sizeQuestion(size));
+  return question.substr(0, question.find('\n'));
+}
+
+// The image's file name: the dictionary's name, made safe for a file system.
+std::string imageFileName(const std::u16string& name) {
+  std::string file = utf16ToUtf8(name);
+  for (char& c : file) {
+    if (c == '/' || c == '\\' || c == '\0') c = '_';
+  }
+  if (file.empty() || file == "." || file == "..") file = "dictionary";
+  return file + ".lxp";
+}
+
+}  // namespace
+
+int packCommand(const CommandLine& line) {
+  ConsoleUserInterface ui;
+  int status = kExitOk;
+  for (const std::string& file : line.operands) {
+    auto result = loadAndPackFile(utf8ToUtf16(file), ui);
+    if (!result) {
+      status = kExitFailed;
+      continue;
+    }
+    const PackedDictionary& packed = result->packed.dictionary;
+    ui.finishStatus();
+    std::printf("%s\n", sizeLine(packedSize(packed)).c_str());
+
+    std::filesystem::path out;
+    if (line.output) {
+      out = *line.output;
+    } else {
+      out = std::filesystem::path(line.outputDir.value_or(".")) / imageFileName(packed.name);
+      std::error_code ignored;  // a folder that cannot be made shows up as a write failure
+      std::filesystem::create_directories(out.parent_path(), ignored);
+    }
+    std::string error;
+    if (!writePackedImage(out.string(), packed, error)) {
+      ui.showMessage(std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error), MessageIcon::Warning,
+                     MessageButtons::Ok);
+      status = kExitFailed;
+      continue;
+    }
+    std::printf("%s\n", out.string().c_str());
+  }
+  return status;
+}
+
+int infoCommand(const CommandLine& line) {
+  ConsoleUserInterface ui;
+  int status = kExitOk;
+  for (const std::string& file : line.operands) {
+    auto result = loadAndPackFile(utf8ToUtf16(file), ui);
+    if (!result) {
+      status = kExitFailed;
+      continue;
+    }
+    ui.finishStatus();
+    const PackedDictionary& packed = result->packed.dictionary;
+    std::printf("%s\n  name: %s\n  entries: %zu\n  blocks: %zu\n  packed size: %d\n  %s\n",
+                file.c_str(), utf16ToUtf8(packed.name).c_str(), result->loaded.entries.size(),
+                packed.blocks.size(), packedSize(packed), sizeLine(packedSize(packed)).c_str());
+  }
+  return status;
+}
+
+}  // namespace lexora

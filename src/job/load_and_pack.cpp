@@ -1,0 +1,47 @@
+#include "job/load_and_pack.h"
+
+#include "job/packing_texts.h"
+#include "platform/ui_language.h"
+#include "sources/load_dictionary_file.h"
+
+namespace lexora {
+namespace {
+constexpr BilingualText kLoading{u"加载词典文件", u"Load dictionary file "};
+constexpr BilingualText kPacking{u"压缩词典文件", u"Compress dictionary file "};
+constexpr BilingualText kSuccess{u"成功", u"Success"};
+// zlib fails only when memory runs out; the file is skipped like one that did not load.
+constexpr BilingualText kPackFailed{u"压缩词典文件失败！", u"Compress dictionary file failed!"};
+}  // namespace
+
+std::u16string loadingStatus(std::u16string_view path) {
+  return std::u16string(kLoading.pick()) + std::u16string(path) + u"...";
+}
+
+std::u16string packingStatus(std::u16string_view path) {
+  return std::u16string(kPacking.pick()) + std::u16string(path) + u"...";
+}
+
+std::u16string_view successText() { return kSuccess.pick(); }
+
+std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInterface& ui) {
+  LoadedAndPacked result;
+  // Each status is composed when shown, so a language switch meanwhile takes effect.
+  ui.setStatus(loadingStatus(path));
+  if (loadDictionaryFile(result.loaded, path, ui) != 0) return std::nullopt;
+  ui.setStatus(loadingStatus(path) + std::u16string(successText()));
+
+  ui.setStatus(packingStatus(path));
+  auto packed = packDictionary(result.loaded);
+  if (!packed) {
+    showWarning(ui, kPackFailed.pick());
+    return std::nullopt;
+  }
+  result.packed = std::move(*packed);
+  ui.setStatus(packingStatus(path) + std::u16string(successText()));
+  if (auto notice = packingNotice(result.packed)) {
+    ui.showMessage(*notice, MessageIcon::Information, MessageButtons::Ok);
+  }
+  return result;
+}
+
+}  // namespace lexora

@@ -1,0 +1,29 @@
+// Loading and packing one selected file, with the status line telling each step:
+// the part of the transfer job that comes before the size question.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "pack/block_packer.h"
+#include "platform/user_interface.h"
+#include "sources/loaded_dictionary.h"
+
+namespace lexora {
+
+struct LoadedAndPacked {
+  LoadedDictionary loaded;
+  PackResult packed;
+};
+
+// Status "Load dictionary file <path>...", load, "...Success", "Compress dictionary file
+// <path>...", pack, "...Success". nullopt when the file could not be loaded (its reader
+// told the user) or packed (told here). A notice about left-out entries is shown too.
+std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInterface& ui);
+
+// The status texts of those steps, also used by the transfer job.
+std::u16string loadingStatus(std::u16string_view path);
+std::u16string packingStatus(std::u16string_view path);
+std::u16string_view successText();
+
+}  // namespace lexora

@@ -1,0 +1,175 @@
+#include "pack/block_packer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <thread>
+
+namespace lexora {
+namespace {
+
+constexpr int32_t kMaxRecordLength = 65535;  // a record item's N has two bytes
+constexpr size_t kCloseAfter = 3072;         // a block closes once its records pass this
+constexpr int64_t kMaxRecordBuffer = 65537;  // the next entry joins only within this
+constexpr size_t kMaxHeadwordBytes = 255;    // a key item's length has one byte
+// Key and record messages carry 16-bit lengths, so neither buffer of a block may pass this.
+constexpr size_t kMaxMessagePayload = 65535;
+
+using Entry = EntryMap::Entry;
+
+size_t recordItemSize(const Entry& e) {
+  return 2 + static_cast<size_t>(std::max<int32_t>(0, e.length - static_cast<int32_t>(e.key.size()) - 1));
+}
+
+void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {
+  const size_t headword = e.key.size();
+  const size_t n = recordItemSize(e) - 2;
+  out.push_back(static_cast<uint8_t>(n >> 8));
+  out.push_back(static_cast<uint8_t>(n & 0xFF));
+  const auto* data = reinterpret_cast<const uint8_t*>(e.data);
+  // Offset L holds the TAB, which is not packed.
+  out.insert(out.end(), data + headword + 1, data + headword + 1 + n);
+}
+
+void appendKeyItem(std::vector<uint8_t>& out, const Entry& e) {
+  out.push_back(static_cast<uint8_t>(e.key.size()));
+  const auto* data = reinterpret_cast<const uint8_t*>(e.data);
+  out.insert(out.end(), data, data + e.key.size());
+}
+
+// One zlib stream, level 9, window 15, memory level 8, default strategy, in a single
+// deflate call. Returns false only when zlib cannot start (no memory).
+bool compress(const std::vector<uint8_t>& input, std::vector<uint8_t>& output) {
+  z_stream z{};
+  if (deflateInit2(&z, 9, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  // Twice the input, or the bound when that is larger (tiny inputs): always room enough
+  // for the complete stream, so one call with Z_FINISH ends it.
+  const uLong bound = deflateBound(&z, static_cast<uLong>(input.size()));
+  output.resize(std::max<size_t>(2 * input.size(), bound));
+  z.next_in = const_cast<Bytef*>(input.data());
+  z.avail_in = static_cast<uInt>(input.size());
+  z.next_out = output.data();
+  z.avail_out = static_cast<uInt>(output.size());
+  const int result = deflate(&z, Z_FINISH);
+  output.resize(z.total_out);
+  deflateEnd(&z);
+  return result == Z_STREAM_END;
+}
+
+// Compresses the entries [first, last) into blocks. Normally one block; when the stream
+// would not fit a record message (incompressible data near the 65,537-byte limit) the
+// range is split in two, and a lone entry is shortened until its stream fits.
+class BlockCompressor {
+ public:
+  explicit BlockCompressor(std::atomic<int64_t>& shortened) : shortened_(shortened) {}
+
+  bool pack(std::span<Entry*> range, std::vector<PackedBlock>& out) {
+    records_.clear();
+    for (Entry* e : range) appendRecordItem(records_, *e);
+    if (!compress(records_, stream_)) return false;
+    if (stream_.size() <= kMaxMessagePayload) {
+      PackedBlock block;
+      for (Entry* e : range) appendKeyItem(block.keyBytes, *e);
+      block.packedBytes.assign(stream_.begin(), stream_.end());
+      out.push_back(std::move(block));
+      return true;
+    }
+    if (range.size() > 1) {
+      const size_t half = range.size() / 2;
+      return pack(range.first(half), out) && pack(range.subspan(half), out);
+    }
+    // A single record that deflate cannot shrink enough: give up the excess, plus the
+    // stream's own overhead, and try again (at most a few rounds).
+    Entry& e = *range[0];
+    const auto excess = static_cast<int32_t>(stream_.size() - kMaxMessagePayload);
+    e.length = std::max<int32_t>(static_cast<int32_t>(e.key.size()) + 1, e.length - excess - 64);
+    ++shortened_;
+    return pack(range, out);
+  }
+
+ private:
+  std::atomic<int64_t>& shortened_;
+  std::vector<uint8_t> records_, stream_;
+};
+
+}  // namespace
+
+std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
+  PackResult result;
+  result.dictionary.name = dictionary.name;
+
+  // The format's caps, applied to the map itself; long headwords cannot be packed at all.
+  std::vector<Entry*> kept;
+  std::vector<int32_t> originalLength;
+  const auto entries = dictionary.entries.entries();
+  kept.reserve(entries.size());
+  originalLength.reserve(entries.size());
+  for (Entry& e : entries) {
+    if (e.key.size() > kMaxHeadwordBytes) {
+      // Shortening the headword would break the key order the handheld relies on, and a
+      // key item cannot say more than 255 bytes; the entry is left out and counted.
+      ++result.droppedLongHeadwords;
+      continue;
+    }
+    originalLength.push_back(e.length);
+    e.length = std::min(e.length, kMaxRecordLength);
+    kept.push_back(&e);
+  }
+
+  // Cut the entries into blocks by the closing rules. Planning is cheap and serial;
+  // compressing is where the time goes, so that part runs on every core.
+  std::vector<std::span<Entry*>> plans;
+  size_t first = 0, records = 0, keys = 0;
+  for (size_t i = 0; i < kept.size(); ++i) {
+    records += recordItemSize(*kept[i]);
+    keys += 1 + kept[i]->key.size();
+    const bool hasNext = i + 1 < kept.size();
+    bool open = records <= kCloseAfter && hasNext &&
+                originalLength[i + 1] + static_cast<int64_t>(records) <= kMaxRecordBuffer;
+    // The key buffer has no 3,072-byte rule of its own; long headwords with short
+    // explanations could otherwise pass a key message's 16-bit length.
+    if (open && keys + 1 + kept[i + 1]->key.size() > kMaxMessagePayload) open = false;
+    if (!open) {
+      plans.push_back(std::span<Entry*>(kept).subspan(first, i + 1 - first));
+      first = i + 1;
+      records = keys = 0;
+    }
+  }
+
+  std::vector<std::vector<PackedBlock>> packed(plans.size());
+  std::atomic<size_t> nextPlan{0};
+  std::atomic<bool> failed{false};
+  std::atomic<int64_t> shortened{0};
+  auto worker = [&] {
+    BlockCompressor compressor(shortened);
+    for (size_t p; !failed && (p = nextPlan++) < plans.size();) {
+      if (!compressor.pack(plans[p], packed[p])) failed = true;
+    }
+  };
+  const size_t threads =
+      std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), (plans.size() + 7) / 8);
+  std::vector<std::jthread> pool;
+  for (size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
+  worker();
+  pool.clear();  // joins
+  if (failed) return std::nullopt;
+
+  size_t blockCount = 0;
+  for (const auto& p : packed) blockCount += p.size();
+  result.dictionary.blocks.reserve(blockCount);
+  for (auto& p : packed) {
+    for (auto& block : p) result.dictionary.blocks.push_back(std::move(block));
+  }
+  result.shortenedRecords = shortened;
+  return result;
+}
+
+int32_t packedSize(const PackedDictionary& dictionary) {
+  int64_t total = 0;
+  for (const PackedBlock& b : dictionary.blocks) total += b.keyLength() + b.packedLength();
+  return static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
+}
+
+}  // namespace lexora

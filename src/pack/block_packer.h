@@ -1,0 +1,27 @@
+// `pack dictionary`: cuts a loaded dictionary, in key order, into blocks of an
+// uncompressed key buffer and a zlib-compressed record buffer.
+#pragma once
+
+#include <optional>
+
+#include "pack/packed_dictionary.h"
+#include "sources/loaded_dictionary.h"
+
+namespace lexora {
+
+struct PackResult {
+  PackedDictionary dictionary;
+  // Entries left out because their headword is longer than 255 UTF-8 bytes (a key item's
+  // length is one byte); the caller tells the user when this is not zero.
+  int64_t droppedLongHeadwords = 0;
+  // Records shortened beyond the 65,535-byte cap so that their block's compressed stream
+  // fits a message (only incompressible records of nearly 64 KiB need it).
+  int64_t shortenedRecords = 0;
+};
+
+// Lowers every record length above 65,535 to 65,535 in place, as the format demands.
+// Returns nullopt only when zlib fails (no memory); nothing is then half-packed.
+// The blocks are compressed on all cores; the bytes equal a one-by-one compression.
+std::optional<PackResult> packDictionary(LoadedDictionary& dictionary);
+
+}  // namespace lexora

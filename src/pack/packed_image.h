@@ -1,0 +1,52 @@
+// The packed image: a packed dictionary as exactly the bytes of its conversation with the
+// handheld (name message, key and record message per block, end flag). Written by
+// `lexora-cli pack`, stored by the handheld, read back by `inspect` and `lookup`.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pack/packed_dictionary.h"
+
+namespace lexora {
+
+// Message types on the wire and in the image.
+enum MessageType : uint8_t {
+  kNameMessage = 1,
+  kKeyMessage = 2,
+  kRecordMessage = 3,
+  kEndMessage = 4,
+  kAcknowledgement = 100,
+};
+
+// The whole conversation for `dictionary`, as bytes.
+std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary);
+
+// Writes the image atomically (to a temporary file beside `path`, then renamed).
+// On failure returns false and puts the reason (in English, with the OS error) in `error`.
+bool writePackedImage(const std::string& path, const PackedDictionary& dictionary,
+                      std::string& error);
+
+// Parses an image: a name message, then key/record message pairs, then the end flag and
+// nothing after it. On a damaged image returns nullopt with `error` naming the offset.
+std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
+                                                 std::string& error);
+
+// One entry of a decoded block: the key item's headword and the record item's text.
+struct DecodedEntry {
+  std::string_view headword;  // into the key bytes
+  std::string text;           // the record item (explanation, merged parts included)
+};
+
+// Inflates a block's record stream and pairs its items with the key items. Fails (with
+// `error`) when the stream is damaged or the two lists do not pair up one to one.
+std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, std::string& error);
+
+// Reads a whole file into memory; nullopt with `error` when it cannot.
+std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::string& error);
+
+}  // namespace lexora

@@ -1,0 +1,123 @@
+#include "platform/text_codec.h"
+
+namespace lexora {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+void putUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, std::u16string_view in) {
+  const size_t n = in.size();
+  size_t i = 0;
+  while (i < n) {
+    // ASCII runs are by far the most common; copy them without branching per class.
+    while (i < n && in[i] < 0x80) out.push_back(static_cast<char>(in[i++]));
+    if (i == n) break;
+    char32_t c = in[i++];
+    if (c >= 0xD800 && c <= 0xDBFF && i < n && in[i] >= 0xDC00 && in[i] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (in[i++] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = kReplacement;
+    }
+    putUtf8(out, c);
+  }
+}
+
+void appendUtf16(std::u16string& out, std::string_view in) {
+  const auto* s = reinterpret_cast<const unsigned char*>(in.data());
+  const size_t n = in.size();
+  size_t i = 0;
+  while (i < n) {
+    while (i < n && s[i] < 0x80) out.push_back(s[i++]);
+    if (i == n) break;
+    const unsigned char b = s[i];
+    // Well-formed sequences as the Unicode standard tabulates them: the lead byte
+    // fixes the length and the range of the second byte (this excludes overlong
+    // forms, surrogates and values past U+10FFFF); later bytes are 80..BF.
+    size_t need = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+      need = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      need = 2;
+      if (b == 0xE0) lo = 0xA0;
+      if (b == 0xED) hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      need = 3;
+      if (b == 0xF0) lo = 0x90;
+      if (b == 0xF4) hi = 0x8F;
+    }
+    char32_t c = need == 1 ? (b & 0x1F) : need == 2 ? (b & 0x0F) : (b & 0x07);
+    size_t j = 1;
+    for (; need > 0 && j <= need && i + j < n; ++j) {
+      const unsigned char t = s[i + j];
+      if (j == 1 ? (t < lo || t > hi) : (t & 0xC0) != 0x80) break;
+      c = (c << 6) | (t & 0x3F);
+    }
+    if (need == 0 || j <= need) {
+      // One U+FFFD for the maximal invalid subsequence (the bytes accepted so far).
+      out.push_back(kReplacement);
+      i += j;
+      continue;
+    }
+    i += need + 1;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+}
+
+std::u16string utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  appendUtf16(out, utf8);
+  return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size() * 3);
+  appendUtf8(out, utf16);
+  return out;
+}
+
+std::u16string asciiLower(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& c : out) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 0x20);
+  }
+  return out;
+}
+
+std::string asciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+  }
+  return out;
+}
+
+}  // namespace lexora

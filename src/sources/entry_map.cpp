@@ -1,0 +1,144 @@
+#include "sources/entry_map.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "platform/text_codec.h"
+
+namespace lexora {
+
+// Bytes are carved from large chunks that never move, so the views handed out stay valid
+// for the map's life and a million small allocations become a few hundred.
+struct EntryMap::Arena {
+  static constexpr size_t kChunk = 4 << 20;
+  std::vector<std::unique_ptr<char[]>> chunks;
+  char* next = nullptr;
+  size_t left = 0;
+
+  char* allocate(size_t n) {
+    if (n > left) {
+      const size_t size = std::max(n, kChunk);
+      chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
+      next = chunks.back().get();
+      left = size;
+    }
+    char* p = next;
+    next += n;
+    left -= n;
+    return p;
+  }
+};
+
+namespace {
+
+// Where UTF-8 byte order and UTF-16 code-unit order disagree: characters from U+10000 up
+// (lead bytes F0..F4) are surrogate pairs in UTF-16 and sort before U+E000..U+FFFF (lead
+// bytes EE, EF). Ranking lead bytes this way restores the UTF-16 order.
+inline unsigned leadRank(unsigned char b) {
+  if (b < 0xEE) return b;
+  if (b < 0xF0) return b + 0x10u;  // EE, EF after every four-byte lead
+  return b - 2u;                    // F0.. just after ED
+}
+
+}  // namespace
+
+int compareKeys(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  // A common prefix is usual among neighbouring keys; skip it in word-sized steps.
+  while (i + 8 <= n && std::memcmp(a.data() + i, b.data() + i, 8) == 0) i += 8;
+  while (i < n && a[i] == b[i]) ++i;
+  if (i == n) return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+  const auto x = static_cast<unsigned char>(a[i]);
+  const auto y = static_cast<unsigned char>(b[i]);
+  // A difference inside a character (continuation bytes) means both characters share a
+  // lead byte, hence a UTF-16 form of the same length: byte order is code-unit order.
+  if ((x & 0xC0) == 0x80) return x < y ? -1 : 1;
+  return leadRank(x) < leadRank(y) ? -1 : 1;
+}
+
+EntryMap::EntryMap() : arena_(std::make_unique<Arena>()) {}
+EntryMap::~EntryMap() = default;
+EntryMap::EntryMap(EntryMap&&) noexcept = default;
+EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;
+
+const char* EntryMap::store(std::string_view bytes) {
+  char* p = arena_->allocate(bytes.size());
+  if (!bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
+  return p;
+}
+
+void EntryMap::add(std::u16string_view key, std::string_view entryBytes) {
+  if (key.empty()) return;
+  addUtf8Key(utf16ToUtf8(key), entryBytes);
+}
+
+void EntryMap::addUtf8Key(std::string_view key, std::string_view entryBytes) {
+  if (key.empty()) return;
+  // A record's length is a signed 32-bit count; anything beyond could never be packed
+  // (records are cut at 65,535 bytes), so an absurdly long entry is cut here instead.
+  entryBytes = entryBytes.substr(0, INT32_MAX);
+  const char* k = store(key);
+  log_.push_back({std::string_view(k, key.size()), static_cast<int32_t>(entryBytes.size()),
+                  store(entryBytes)});
+  normalized_ = false;
+}
+
+void EntryMap::normalize() {
+  if (normalized_) return;
+  // Stable, so records with equal keys keep the order in which they were added.
+  std::stable_sort(log_.begin(), log_.end(),
+                   [](const Entry& a, const Entry& b) { return compareKeys(a.key, b.key) < 0; });
+  size_t out = 0;
+  for (size_t i = 0; i < log_.size();) {
+    size_t j = i + 1;
+    int64_t total = log_[i].length;
+    while (j < log_.size() && log_[j].key == log_[i].key) total += 1 + log_[j++].length;
+    Entry merged = log_[i];
+    if (j - i > 1) {
+      // Merged: first data, then TAB and each later data, in the order of adding.
+      const auto length = static_cast<size_t>(std::min<int64_t>(total, INT32_MAX));
+      char* p = arena_->allocate(length);
+      size_t at = 0;
+      for (size_t k = i; k < j && at < length; ++k) {
+        if (k > i) p[at++] = '\t';
+        const size_t n = std::min<size_t>(static_cast<size_t>(log_[k].length), length - at);
+        std::memcpy(p + at, log_[k].data, n);
+        at += n;
+      }
+      merged.data = p;
+      merged.length = static_cast<int32_t>(length);
+    }
+    log_[out++] = merged;
+    i = j;
+  }
+  log_.resize(out);
+  normalized_ = true;
+}
+
+std::span<EntryMap::Entry> EntryMap::entries() {
+  normalize();
+  return log_;
+}
+
+const EntryMap::Entry* EntryMap::find(std::u16string_view key) {
+  normalize();
+  const std::string k = utf16ToUtf8(key);
+  auto it = std::lower_bound(log_.begin(), log_.end(), k, [](const Entry& e, const std::string& v) {
+    return compareKeys(e.key, v) < 0;
+  });
+  return it != log_.end() && it->key == k ? &*it : nullptr;
+}
+
+uint64_t EntryMap::dataBytes() {
+  uint64_t total = 0;
+  for (const Entry& e : entries()) total += static_cast<uint64_t>(e.length);
+  return total;
+}
+
+void addEntry(EntryMap& entries, std::u16string_view key, std::string_view entryBytes) {
+  entries.add(key, entryBytes);
+}
+
+}  // namespace lexora

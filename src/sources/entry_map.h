@@ -1,0 +1,67 @@
+// The entry map: every entry of one dictionary, keyed by the lower-cased headword and
+// iterated in the order of the keys' UTF-16 code units (a plain ordinal comparison).
+//
+// An entry's data is "headword TAB explanation" in UTF-8; adding a key that is already
+// present appends TAB and the new data to the record (in the order of adding).
+//
+// Storage is built for million-entry dictionaries: data live in one arena, additions are
+// logged and sorted/merged once when the entries are first read, which gives exactly the
+// records a search tree with per-add merging would give.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lexora {
+
+class EntryMap {
+ public:
+  struct Entry {
+    std::string_view key;  // UTF-8 form of the headword key
+    int32_t length;        // bytes of `data`; the packer may lower it in place
+    const char* data;      // owned by the map
+  };
+
+  EntryMap();
+  ~EntryMap();
+  EntryMap(EntryMap&&) noexcept;
+  EntryMap& operator=(EntryMap&&) noexcept;
+
+  // Adds an entry; an empty key adds nothing. The bytes are copied.
+  void add(std::u16string_view key, std::string_view entryBytes);
+  // The same with the key already in UTF-8. REQUIRES: valid UTF-8 (as utf16ToUtf8 makes).
+  void addUtf8Key(std::string_view key, std::string_view entryBytes);
+
+  // All records in ascending key order, repeated keys merged.
+  std::span<Entry> entries();
+  size_t size() { return entries().size(); }
+  bool empty() const { return log_.empty(); }
+
+  // The record with exactly this key, or nullptr.
+  const Entry* find(std::u16string_view key);
+
+  // Total bytes held by records (merged records counted once), for reports.
+  uint64_t dataBytes();
+
+ private:
+  struct Arena;
+  void normalize();
+  const char* store(std::string_view bytes);
+
+  std::unique_ptr<Arena> arena_;
+  std::vector<Entry> log_;
+  bool normalized_ = true;
+};
+
+// Orders UTF-8 keys as their UTF-16 forms would be ordered (code unit by code unit).
+// Negative, zero or positive like memcmp.
+int compareKeys(std::string_view a, std::string_view b);
+
+// `add entry`: adds one entry to the map (see EntryMap::add).
+void addEntry(EntryMap& entries, std::u16string_view key, std::string_view entryBytes);
+
+}  // namespace lexora

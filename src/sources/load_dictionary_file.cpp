@@ -1,0 +1,52 @@
+#include "sources/load_dictionary_file.h"
+
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+#include "sources/stardict_reader.h"
+#include "sources/text_reader.h"
+
+namespace lexora {
+namespace {
+constexpr BilingualText kUnsupportedExtension{u"莱克索拉不支持这种扩展名的词典文件！",
+                                              u"Lexora cannot handle file with this extend name"};
+
+bool isSeparator(char16_t c) {
+#ifdef _WIN32
+  return c == u'\\';
+#else
+  // Paths here use '/', and a name like "/home/me/oxford" would reach the handheld as a
+  // dictionary's title; '\' still separates, for paths written the Windows way.
+  return c == u'\\' || c == u'/';
+#endif
+}
+}  // namespace
+
+std::u16string extensionOf(std::u16string_view path) {
+  // Folder separators are deliberately not considered: "my.dicts/readme" has the
+  // extension "dicts/readme", which no reader accepts.
+  const size_t dot = path.rfind(u'.');
+  return asciiLower(dot == std::u16string_view::npos ? path : path.substr(dot + 1));
+}
+
+std::u16string dictionaryNameFromPath(std::u16string_view path) {
+  size_t start = 0;
+  for (size_t i = path.size(); i > 0; --i) {
+    if (isSeparator(path[i - 1])) {
+      start = i;
+      break;
+    }
+  }
+  const size_t dot = path.rfind(u'.');
+  const size_t end = (dot == std::u16string_view::npos || dot < start) ? path.size() : dot;
+  return std::u16string(path.substr(start, end - start));
+}
+
+int loadDictionaryFile(LoadedDictionary& dictionary, std::u16string_view path, UserInterface& ui) {
+  const std::u16string extension = extensionOf(path);
+  if (extension == u"txt" || extension == u"tab") return readTextDictionary(dictionary, path, ui);
+  if (extension == u"ifo") return readStarDictDictionary(dictionary, path, ui);
+  showWarning(ui, kUnsupportedExtension.pick());
+  return -1;
+}
+
+}  // namespace lexora

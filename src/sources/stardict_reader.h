@@ -1,0 +1,15 @@
+// The reader for StarDict dictionaries, given the path of their .ifo file.
+#pragma once
+
+#include <string_view>
+
+#include "platform/user_interface.h"
+#include "sources/loaded_dictionary.h"
+
+namespace lexora {
+
+// REQUIRES: `dictionary` is empty. Returns 0 when read, -1 otherwise (the user is told).
+int readStarDictDictionary(LoadedDictionary& dictionary, std::u16string_view ifoPath,
+                           UserInterface& ui);
+
+}  // namespace lexora

@@ -1,0 +1,196 @@
+#include "sources/text_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/ansi_code_page.h"
+#include "platform/file.h"
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+#include "platform/white_space.h"
+#include "sources/load_dictionary_file.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kOpenFailed{u"打开词典文件失败！", u"Open dictionary file failed!"};
+// Reading can fail after the file opened (a disk or network error); the dictionary would
+// then be incomplete, so the file is refused rather than sent half-read.
+constexpr BilingualText kReadFailed{u"读取词典文件失败！", u"Read dictionary file failed!"};
+
+// One read takes at most this many characters (bytes, or UTF-16 units); a longer line is
+// read in pieces, each handled as a line of its own.
+constexpr size_t kPieceChars = 131069;
+
+// Control characters that stand for phonetic letters in old dictionaries.
+char16_t phonetic(char16_t c) {
+  switch (c) {
+    case 0x03: return 0x00E6;  // æ
+    case 0x0F: return 0x039B;  // Λ
+    case 0x10: return 0x01DD;  // ǝ
+    case 0x06: return 0x0254;  // ɔ
+    case 0x19: return 0x014B;  // ŋ
+    case 0x1E: return 0x01B7;  // Ʒ
+    case 0x1D: return 0x0283;  // ʃ
+    case 0x1C: return 0x00F0;  // ð
+    case 0x0B: return 0x03B8;  // θ
+    default: return c;
+  }
+}
+
+// Reads the file in large slices and hands out pieces the way a line-at-a-time read with a
+// 131,070-character buffer would: up to and including the next line feed, or 131,069
+// characters, whichever comes first.
+class PieceReader {
+ public:
+  PieceReader(std::FILE* file, size_t unitSize) : file_(file), unit_(unitSize) {}
+
+  // The next piece, or false at the end of the file (or on a read error: see failed()).
+  bool next(std::string_view& piece) {
+    const size_t maxBytes = kPieceChars * unit_;
+    if (end_ - begin_ < maxBytes && !eof_) fill(maxBytes);
+    const size_t available = end_ - begin_;
+    if (available < unit_) return false;
+    const size_t limit = std::min(available, maxBytes) / unit_ * unit_;
+    const char* base = buffer_.data() + begin_;
+    size_t length = limit;
+    if (unit_ == 1) {
+      if (const void* lf = std::memchr(base, '\n', limit)) {
+        length = static_cast<size_t>(static_cast<const char*>(lf) - base) + 1;
+      }
+    } else {
+      for (size_t i = 0; i < limit; i += 2) {
+        if (base[i] == '\n' && base[i + 1] == 0) {
+          length = i + 2;
+          break;
+        }
+      }
+    }
+    piece = std::string_view(base, length);
+    begin_ += length;
+    return true;
+  }
+
+  bool failed() const { return failed_; }
+
+ private:
+  void fill(size_t wanted) {
+    // Keep the unread tail and top up to at least `wanted` bytes (or the end of the file).
+    if (begin_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    const size_t capacity = std::max<size_t>(wanted * 2, 1 << 20);
+    if (buffer_.size() < capacity) buffer_.resize(capacity);
+    while (end_ < wanted && !eof_) {
+      const size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+      end_ += n;
+      if (n == 0) {
+        eof_ = true;
+        failed_ = std::ferror(file_) != 0;
+      }
+    }
+  }
+
+  std::FILE* file_;
+  const size_t unit_;
+  std::vector<char> buffer_;
+  size_t begin_ = 0, end_ = 0;
+  bool eof_ = false, failed_ = false;
+};
+
+// Turns one piece (already decoded, cut at its first NUL) into an entry, if it holds one.
+class LineConverter {
+ public:
+  explicit LineConverter(EntryMap& entries) : entries_(entries) {}
+
+  void convert(std::u16string_view raw) {
+    // CR and LF go; backslash-n becomes LF; the phonetic controls become their letters.
+    // One pass does all three: a backslash left in `line_` is always one from the file.
+    line_.clear();
+    for (char16_t c : raw) {
+      if (c == u'\r' || c == u'\n') continue;
+      if (c == u'n' && !line_.empty() && line_.back() == u'\\') {
+        line_.back() = u'\n';
+        continue;
+      }
+      line_.push_back(phonetic(c));
+    }
+
+    const size_t tab = line_.find(u'\t');
+    if (tab == std::u16string::npos) return;  // no TAB: the headword is empty
+    size_t end = tab;
+    while (end > 0 && isWhiteSpace(line_[end - 1])) --end;
+    size_t start = 0;
+    while (start < end && isWhiteSpace(line_[start])) ++start;
+    if (start == end) return;
+
+    text_.clear();
+    appendUtf8(text_, std::u16string_view(line_).substr(start, end - start));
+    const size_t headwordBytes = text_.size();
+    text_.push_back('\t');
+    const size_t explanationAt = text_.size();
+    appendUtf8(text_, std::u16string_view(line_).substr(tab + 1));
+    // Further TABs belong to the explanation and become spaces.
+    for (size_t i = explanationAt; i < text_.size(); ++i) {
+      if (text_[i] == '\t') text_[i] = ' ';
+    }
+
+    // The key is the headword lower-cased by the ASCII rule, built from the same text.
+    key_.assign(text_, 0, headwordBytes);
+    for (char& c : key_) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+    }
+    entries_.addUtf8Key(key_, text_);
+  }
+
+ private:
+  EntryMap& entries_;
+  std::u16string line_;
+  std::string text_, key_;
+};
+
+}  // namespace
+
+int readTextDictionary(LoadedDictionary& dictionary, std::u16string_view path, UserInterface& ui) {
+  FilePtr file = openForReading(path);
+  if (!file) {
+    showWarning(ui, kOpenFailed.pick());
+    return -1;
+  }
+  dictionary.name = dictionaryNameFromPath(path);
+
+  unsigned char mark[2];
+  const bool utf16 = std::fread(mark, 1, 2, file.get()) == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+  if (!utf16) std::rewind(file.get());
+
+  const AnsiCodePage& codePage = ansiCodePage();
+  PieceReader reader(file.get(), utf16 ? 2 : 1);
+  LineConverter converter(dictionary.entries);
+  std::u16string decoded;
+  std::string_view piece;
+  while (reader.next(piece)) {
+    decoded.clear();
+    if (utf16) {
+      // A NUL unit ends the line's text.
+      for (size_t i = 0; i + 1 < piece.size(); i += 2) {
+        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(piece[i]) |
+                                                (static_cast<unsigned char>(piece[i + 1]) << 8));
+        if (unit == 0) break;
+        decoded.push_back(unit);
+      }
+    } else {
+      codePage.decode(piece.substr(0, piece.find('\0')), decoded);
+    }
+    converter.convert(decoded);
+  }
+  if (reader.failed()) {
+    showWarning(ui, kReadFailed.pick());
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace lexora
