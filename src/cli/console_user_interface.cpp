@@ -18,12 +18,15 @@ constexpr BilingualText kNoTerminal{
     u"没有可回答问题的终端，按“否”处理（使用 --yes 可自动回答“是”）。",
     u"There is no terminal to answer on, so the answer is No (use --yes to answer Yes)."};
 constexpr BilingualText kYesNo{u" [y/N] ", u" [y/N] "};
-constexpr BilingualText kPasswordCut{u"密码最多14个字符，多余的字符已忽略。",
-                                     u"A password has at most 14 characters; the rest was ignored."};
+constexpr BilingualText kPasswordCut{
+    u"密码最多14个字符，多余的字符已忽略。",
+    u"A password has at most 14 characters; the rest was ignored."};
 constexpr size_t kMaxPasswordChars = 14;
 constexpr int kBarWidth = 24;
 
-std::string utf8(std::u16string_view text) { return utf16ToUtf8(text); }
+std::string utf8(std::u16string_view text) {
+  return utf16ToUtf8(text);
+}
 
 // Reads one line from the terminal without echoing it.
 std::optional<std::string> readHiddenLine(std::FILE* tty) {
@@ -49,7 +52,9 @@ std::optional<std::string> readHiddenLine(std::FILE* tty) {
 ConsoleUserInterface::ConsoleUserInterface(Answers answers)
     : answers_(answers), statusIsTerminal_(::isatty(STDOUT_FILENO) == 1) {}
 
-ConsoleUserInterface::~ConsoleUserInterface() { finishStatus(); }
+ConsoleUserInterface::~ConsoleUserInterface() {
+  finishStatus();
+}
 
 void ConsoleUserInterface::clearStatusLocked() {
   if (statusIsTerminal_ && !status_.empty()) {

@@ -46,16 +46,18 @@ int inspectCommand(const CommandLine& line) {
     const PackedBlock& block = image->blocks[b];
     auto decoded = decodeBlock(block, error);
     if (!decoded) {
-      return fail(ui, kDamaged, "block " + std::to_string(b) + " (key message at offset " +
-                                    std::to_string(offset) + "): " + error);
+      return fail(ui, kDamaged,
+                  "block " + std::to_string(b) + " (key message at offset " +
+                      std::to_string(offset) + "): " + error);
     }
     for (const DecodedEntry& e : *decoded) {
       // Look-ups on the handheld search by key, so the keys must ascend strictly.
       std::string key = asciiLower(e.headword);
       if (entries > 0 && compareKeys(previousKey, key) >= 0) {
-        return fail(ui, kDamaged, "headword \"" + std::string(e.headword) + "\" in block " +
-                                      std::to_string(b) + " (key message at offset " +
-                                      std::to_string(offset) + ") is out of key order");
+        return fail(ui, kDamaged,
+                    "headword \"" + std::string(e.headword) + "\" in block " + std::to_string(b) +
+                        " (key message at offset " + std::to_string(offset) +
+                        ") is out of key order");
       }
       previousKey = std::move(key);
       recordBytes += 2 + e.text.size();
@@ -66,10 +68,11 @@ int inspectCommand(const CommandLine& line) {
   }
 
   if (line.operands.size() == 1) {
-    std::printf("%s\n  name: %s\n  blocks: %zu\n  entries: %zu\n  packed size: %d\n"
-                "  record bytes (inflated): %zu\n  image bytes: %zu\n  ok\n",
-                path.c_str(), utf16ToUtf8(image->name).c_str(), image->blocks.size(), entries,
-                packedSize(*image), recordBytes, bytes->size());
+    std::printf(
+        "%s\n  name: %s\n  blocks: %zu\n  entries: %zu\n  packed size: %d\n"
+        "  record bytes (inflated): %zu\n  image bytes: %zu\n  ok\n",
+        path.c_str(), utf16ToUtf8(image->name).c_str(), image->blocks.size(), entries,
+        packedSize(*image), recordBytes, bytes->size());
     return kExitOk;
   }
 
@@ -88,8 +91,7 @@ int inspectCommand(const CommandLine& line) {
       status = kExitFailed;
       continue;
     }
-    std::printf("%.*s\t%s\n", static_cast<int>(found->headword.size()), found->headword.data(),
-                found->text.c_str());
+    std::printf("%s\t%s\n", found->headword.c_str(), found->text.c_str());
   }
   return status;
 }

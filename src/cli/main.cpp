@@ -25,7 +25,8 @@ constexpr BilingualText kUsage{
     u"  --help, --version\n",
     u"Usage: lexora-cli COMMAND [OPTIONS] ARGUMENTS...\n"
     u"Commands:\n"
-    u"  pack FILE... [-o OUT | --output-dir DIR]  load and pack dictionaries, write packed images (.lxp)\n"
+    u"  pack FILE... [-o OUT | --output-dir DIR]  load and pack dictionaries, write packed images "
+    u"(.lxp)\n"
     u"  info FILE...                              show name, entries, blocks and packed size\n"
     u"  inspect IMAGE [WORD...]                   check a packed image, or look words up in it\n"
     u"Options:\n"
@@ -86,7 +87,8 @@ int main(int argc, char** argv) {
   if (command == "pack") {
     if (line.operands.empty()) return usageError("pack needs at least one FILE");
     if (line.output && line.outputDir) return usageError("use either -o or --output-dir");
-    if (line.output && line.operands.size() > 1) return usageError("-o takes one FILE; use --output-dir");
+    if (line.output && line.operands.size() > 1)
+      return usageError("-o takes one FILE; use --output-dir");
     return packCommand(line);
   }
   if (command == "info") {

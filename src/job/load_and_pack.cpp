@@ -21,7 +21,9 @@ std::u16string packingStatus(std::u16string_view path) {
   return std::u16string(kPacking.pick()) + std::u16string(path) + u"...";
 }
 
-std::u16string_view successText() { return kSuccess.pick(); }
+std::u16string_view successText() {
+  return kSuccess.pick();
+}
 
 std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInterface& ui) {
   LoadedAndPacked result;

@@ -12,12 +12,13 @@ std::u16string sizeQuestion(int32_t packedSize) {
   const double megabytes = packedSize * (1.0 / 1024) * (1.0 / 1024);
   char buffer[256];
   if (GetUiLanguage() == kLanguageChinese) {
-    std::snprintf(buffer, sizeof buffer,
-                  "词典压缩后尺寸%d字节(%03.1fMB)。\n是否发送到手机？", packedSize, megabytes);
-  } else {
-    std::snprintf(buffer, sizeof buffer,
-                  "Size of compressed dictionary is %d bytes (%03.1f MB)。\nSend it to mobile phone?",
+    std::snprintf(buffer, sizeof buffer, "词典压缩后尺寸%d字节(%03.1fMB)。\n是否发送到手机？",
                   packedSize, megabytes);
+  } else {
+    std::snprintf(
+        buffer, sizeof buffer,
+        "Size of compressed dictionary is %d bytes (%03.1f MB)。\nSend it to mobile phone?",
+        packedSize, megabytes);
   }
   return utf8ToUtf16(buffer);
 }
@@ -27,9 +28,10 @@ std::optional<std::u16string> packingNotice(const PackResult& result) {
   const bool chinese = GetUiLanguage() == kLanguageChinese;
   std::string text;
   if (result.droppedLongHeadwords > 0) {
-    text += chinese ? std::to_string(result.droppedLongHeadwords) + "个词条的词头超过255字节，未打包。"
-                    : std::to_string(result.droppedLongHeadwords) +
-                          " entries were left out: their headwords are longer than 255 bytes.";
+    text += chinese
+                ? std::to_string(result.droppedLongHeadwords) + "个词条的词头超过255字节，未打包。"
+                : std::to_string(result.droppedLongHeadwords) +
+                      " entries were left out: their headwords are longer than 255 bytes.";
   }
   if (result.shortenedRecords > 0) {
     if (!text.empty()) text += "\n";

@@ -20,7 +20,8 @@ constexpr size_t kMaxMessagePayload = 65535;
 using Entry = EntryMap::Entry;
 
 size_t recordItemSize(const Entry& e) {
-  return 2 + static_cast<size_t>(std::max<int32_t>(0, e.length - static_cast<int32_t>(e.key.size()) - 1));
+  return 2 + static_cast<size_t>(
+                 std::max<int32_t>(0, e.length - static_cast<int32_t>(e.key.size()) - 1));
 }
 
 void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {

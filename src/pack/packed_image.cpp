@@ -19,7 +19,9 @@ void appendMessage(std::vector<uint8_t>& out, uint8_t type, std::span<const uint
   out.insert(out.end(), payload.begin(), payload.end());
 }
 
-std::string at(size_t offset) { return "at offset " + std::to_string(offset); }
+std::string at(size_t offset) {
+  return "at offset " + std::to_string(offset);
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
   for (const auto& b : dictionary.blocks) total += 6 + b.keyBytes.size() + b.packedBytes.size();
   const std::string name = utf16ToUtf8(dictionary.name);
   out.reserve(total + name.size());
-  appendMessage(out, kNameMessage, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+  appendMessage(out, kNameMessage,
+                std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
   for (const auto& b : dictionary.blocks) {
     appendMessage(out, kKeyMessage, b.keyBytes);
     appendMessage(out, kRecordMessage, b.packedBytes);
@@ -77,8 +80,8 @@ std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
     const size_t length = (size_t{image[pos + 1]} << 8) | image[pos + 2];
     if (image.size() - pos - 3 < length) {
       error = "message of type " + std::to_string(type) + " " + at(pos) + " announces " +
-              std::to_string(length) + " bytes, but only " + std::to_string(image.size() - pos - 3) +
-              " remain";
+              std::to_string(length) + " bytes, but only " +
+              std::to_string(image.size() - pos - 3) + " remain";
       return false;
     }
     payload = image.subspan(pos + 3, length);
@@ -94,7 +97,8 @@ std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
     error = "expected the name message (type 1) at offset 0, found type " + std::to_string(type);
     return std::nullopt;
   }
-  dictionary.name = utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()));
+  dictionary.name =
+      utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()));
 
   for (;;) {
     const size_t start = pos;
@@ -178,7 +182,7 @@ std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, s
       error = "record item " + std::to_string(entries.size()) + " runs past the record buffer";
       return std::nullopt;
     }
-    entries.push_back({std::string_view(reinterpret_cast<const char*>(keys.data()) + k + 1, length),
+    entries.push_back({std::string(reinterpret_cast<const char*>(keys.data()) + k + 1, length),
                        std::string(reinterpret_cast<const char*>(records.data()) + r + 2, n)});
     k += 1 + length;
     r += 2 + n;
@@ -200,7 +204,8 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::
   std::vector<uint8_t> bytes;
   uint8_t buffer[1 << 16];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+    bytes.insert(bytes.end(), buffer, buffer + n);
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
   if (failed) {

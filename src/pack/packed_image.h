@@ -38,8 +38,8 @@ std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
 
 // One entry of a decoded block: the key item's headword and the record item's text.
 struct DecodedEntry {
-  std::string_view headword;  // into the key bytes
-  std::string text;           // the record item (explanation, merged parts included)
+  std::string headword;  // the key item, in its source case
+  std::string text;      // the record item (explanation, merged parts included)
 };
 
 // Inflates a block's record stream and pairs its items with the key items. Fails (with

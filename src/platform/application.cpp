@@ -8,8 +8,14 @@ std::string& nameStorage() {
 }
 }  // namespace
 
-void setApplicationName(std::string name) { nameStorage() = std::move(name); }
-const std::string& applicationName() { return nameStorage(); }
-Settings applicationSettings() { return Settings(applicationName()); }
+void setApplicationName(std::string name) {
+  nameStorage() = std::move(name);
+}
+const std::string& applicationName() {
+  return nameStorage();
+}
+Settings applicationSettings() {
+  return Settings(applicationName());
+}
 
 }  // namespace lexora

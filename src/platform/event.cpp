@@ -26,7 +26,9 @@ void Event::reset() {
   signalled_ = false;
 }
 
-bool Event::wait(std::chrono::milliseconds timeout) { return waitAny({this}, timeout) == 0; }
+bool Event::wait(std::chrono::milliseconds timeout) {
+  return waitAny({this}, timeout) == 0;
+}
 
 int Event::waitAny(std::initializer_list<Event*> events, std::chrono::milliseconds timeout) {
   std::unique_lock lock(gMutex);

@@ -6,7 +6,9 @@
 
 namespace lexora {
 
-std::string nativePath(std::u16string_view path) { return utf16ToUtf8(path); }
+std::string nativePath(std::u16string_view path) {
+  return utf16ToUtf8(path);
+}
 
 FilePtr openForReading(std::u16string_view path) {
 #ifdef _WIN32

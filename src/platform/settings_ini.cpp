@@ -65,7 +65,9 @@ long findEntry(const std::vector<std::string>& lines, const std::string& section
 
 Settings::Settings(std::string applicationName) : applicationName_(std::move(applicationName)) {}
 
-std::string Settings::filePath() const { return configDirectory() + "/" + applicationName_ + ".conf"; }
+std::string Settings::filePath() const {
+  return configDirectory() + "/" + applicationName_ + ".conf";
+}
 
 std::u16string Settings::read(std::u16string_view section, std::u16string_view entry) const {
   const auto lines = readLines(filePath());

@@ -11,7 +11,9 @@ std::wstring keyPath(const std::string& app, std::u16string_view section) {
   std::u16string k = u"Software\\Lexora\\" + utf8ToUtf16(app) + u"\\" + std::u16string(section);
   return std::wstring(k.begin(), k.end());
 }
-std::wstring wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+std::wstring wide(std::u16string_view s) {
+  return std::wstring(s.begin(), s.end());
+}
 }  // namespace
 
 Settings::Settings(std::string applicationName) : applicationName_(std::move(applicationName)) {}

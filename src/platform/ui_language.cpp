@@ -15,7 +15,8 @@ std::atomic<int> gLanguage{kLanguageUndecided};
 int systemUiLanguage() {
   for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* v = std::getenv(name);
-    if (v && *v) return std::string_view(v).substr(0, 2) == "zh" ? kLanguageChinese : kLanguageEnglish;
+    if (v && *v)
+      return std::string_view(v).substr(0, 2) == "zh" ? kLanguageChinese : kLanguageEnglish;
   }
   return kLanguageEnglish;
 }
@@ -43,10 +44,13 @@ void setUiLanguageForRun(int language) {
 int toggleUiLanguage() {
   const int next = GetUiLanguage() == kLanguageChinese ? kLanguageEnglish : kLanguageChinese;
   gLanguage.store(next);
-  applicationSettings().write(u"UI", u"language", next == kLanguageChinese ? u"chinese" : u"english");
+  applicationSettings().write(u"UI", u"language",
+                              next == kLanguageChinese ? u"chinese" : u"english");
   return next;
 }
 
-void resetUiLanguageForTesting() { gLanguage.store(kLanguageUndecided); }
+void resetUiLanguageForTesting() {
+  gLanguage.store(kLanguageUndecided);
+}
 
 }  // namespace lexora

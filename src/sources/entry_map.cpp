@@ -38,7 +38,7 @@ namespace {
 inline unsigned leadRank(unsigned char b) {
   if (b < 0xEE) return b;
   if (b < 0xF0) return b + 0x10u;  // EE, EF after every four-byte lead
-  return b - 2u;                    // F0.. just after ED
+  return b - 2u;                   // F0.. just after ED
 }
 
 }  // namespace

@@ -26,16 +26,26 @@ constexpr size_t kPieceChars = 131069;
 // Control characters that stand for phonetic letters in old dictionaries.
 char16_t phonetic(char16_t c) {
   switch (c) {
-    case 0x03: return 0x00E6;  // æ
-    case 0x0F: return 0x039B;  // Λ
-    case 0x10: return 0x01DD;  // ǝ
-    case 0x06: return 0x0254;  // ɔ
-    case 0x19: return 0x014B;  // ŋ
-    case 0x1E: return 0x01B7;  // Ʒ
-    case 0x1D: return 0x0283;  // ʃ
-    case 0x1C: return 0x00F0;  // ð
-    case 0x0B: return 0x03B8;  // θ
-    default: return c;
+    case 0x03:
+      return 0x00E6;  // æ
+    case 0x0F:
+      return 0x039B;  // Λ
+    case 0x10:
+      return 0x01DD;  // ǝ
+    case 0x06:
+      return 0x0254;  // ɔ
+    case 0x19:
+      return 0x014B;  // ŋ
+    case 0x1E:
+      return 0x01B7;  // Ʒ
+    case 0x1D:
+      return 0x0283;  // ʃ
+    case 0x1C:
+      return 0x00F0;  // ð
+    case 0x0B:
+      return 0x03B8;  // θ
+    default:
+      return c;
   }
 }
 

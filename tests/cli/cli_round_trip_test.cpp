@@ -1,0 +1,114 @@
+// lexora-cli as a user runs it: pack the bundled examples, then read them back.
+#include <gtest/gtest.h>
+
+#include "pack/packed_image.h"
+#include "platform/ansi_code_page.h"
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+#include "sources/load_dictionary_file.h"
+#include "support/run_program.h"
+#include "support/test_support.h"
+
+namespace lexora {
+namespace {
+
+const std::string kCli = test::builtProgram("src/cli/lexora-cli");
+const std::string kExamples = std::string(LEXORA_SOURCE_DIR) + "/examples/";
+
+class CliTest : public ::testing::Test {
+ protected:
+  test::ProgramRun cli(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--lang", "en", "--ansi-code-page", "CP1252"});
+    return test::runProgram(kCli, arguments);
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(CliTest, PackThenInspectRoundTripsEveryEntryOfTheExamples) {
+  ASSERT_TRUE(chooseAnsiCodePage("CP1252"));
+  test::LanguageScope language(kLanguageEnglish);
+  for (const std::string name : {"english", "chinese-english"}) {
+    const std::string source = kExamples + name + ".txt";
+    const std::string image = (dir_ / (name + ".lxp")).string();
+    const auto run = cli({"pack", source, "-o", image});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.out.find("Load dictionary file " + source + "...Success"), std::string::npos);
+    EXPECT_NE(run.out.find("Compress dictionary file " + source + "...Success"), std::string::npos);
+    EXPECT_NE(run.out.find("Size of compressed dictionary is "), std::string::npos);
+
+    // Every entry the reader loads comes back out of the image, byte for byte.
+    test::ScriptedUserInterface ui;
+    LoadedDictionary loaded;
+    ASSERT_EQ(loadDictionaryFile(loaded, utf8ToUtf16(source), ui), 0);
+    std::string error;
+    const auto bytes = readWholeFile(image, error);
+    ASSERT_TRUE(bytes) << error;
+    const auto packed = parsePackedImage(*bytes, error);
+    ASSERT_TRUE(packed) << error;
+    EXPECT_EQ(packed->name, utf8ToUtf16(name));
+    std::vector<std::string> fromImage, fromSource;
+    for (const auto& b : packed->blocks) {
+      const auto entries = decodeBlock(b, error);
+      ASSERT_TRUE(entries) << error;
+      for (const auto& e : *entries) fromImage.push_back(e.headword + "\t" + e.text);
+    }
+    for (const auto& e : loaded.entries.entries())
+      fromSource.emplace_back(e.data, static_cast<size_t>(e.length));
+    EXPECT_EQ(fromImage, fromSource);
+    EXPECT_GE(fromImage.size(), 19u);
+
+    const auto inspect = cli({"inspect", image});
+    EXPECT_EQ(inspect.exitStatus, 0) << inspect.err;
+    EXPECT_NE(inspect.out.find("entries: " + std::to_string(fromSource.size())), std::string::npos);
+  }
+}
+
+TEST_F(CliTest, InspectLooksWordsUpByTheirKey) {
+  const std::string image = (dir_ / "en.lxp").string();
+  ASSERT_EQ(cli({"pack", kExamples + "english.txt", "-o", image}).exitStatus, 0);
+  const auto run = cli({"inspect", image, "BREAD", "thin", "nowhere"});
+  EXPECT_EQ(run.exitStatus, 1) << "a word that is not there fails the run";
+  EXPECT_NE(run.out.find("Bread\tbred: food made of flour, water and yeast\tbread\tto cover"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("thin\t\xCE\xB8in: having little distance"), std::string::npos);
+  EXPECT_NE(run.err.find("Word not found: nowhere"), std::string::npos);
+}
+
+TEST_F(CliTest, FailedFilesMakeTheRunFailButOthersAreStillPacked) {
+  const auto run = cli({"pack", "--output-dir", (dir_ / "out").string(), kExamples + "english.txt",
+                        (dir_ / "absent.txt").string(), (dir_ / "x.doc").string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "out" / "english.lxp"));
+  EXPECT_NE(run.err.find("Open dictionary file failed!"), std::string::npos);
+  EXPECT_NE(run.err.find("Lexora cannot handle file with this extend name"), std::string::npos);
+}
+
+TEST_F(CliTest, DamagedImageIsAnErrorNamingTheOffset) {
+  const std::string image = (dir_ / "en.lxp").string();
+  ASSERT_EQ(cli({"pack", kExamples + "english.txt", "-o", image}).exitStatus, 0);
+  std::string bytes = test::readFile(image);
+  test::writeFile(dir_ / "cut.lxp", bytes.substr(0, bytes.size() - 10));
+  auto run = cli({"inspect", (dir_ / "cut.lxp").string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find("The packed image is damaged: "), std::string::npos);
+  EXPECT_NE(run.err.find("offset"), std::string::npos) << run.err;
+
+  bytes[bytes.size() - 12] ^= 0x55;  // inside the last record stream
+  test::writeFile(dir_ / "flipped.lxp", bytes);
+  run = cli({"inspect", (dir_ / "flipped.lxp").string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find("offset"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, ChineseInterfaceAndUsageErrors) {
+  const auto run = test::runProgram(kCli, {"--lang", "zh", "pack", (dir_ / "absent.txt").string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find("打开词典文件失败！"), std::string::npos);
+  EXPECT_NE(run.out.find("加载词典文件"), std::string::npos);
+  EXPECT_EQ(test::runProgram(kCli, {"frobnicate"}).exitStatus, 2);
+  EXPECT_EQ(test::runProgram(kCli, {"pack", "a.txt", "b.txt", "-o", "x"}).exitStatus, 2);
+  EXPECT_EQ(test::runProgram(kCli, {"--help"}).exitStatus, 0);
+}
+
+}  // namespace
+}  // namespace lexora

@@ -1,0 +1,99 @@
+#include "sources/entry_map.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "platform/text_codec.h"
+
+namespace lexora {
+namespace {
+
+std::vector<std::string> keysOf(EntryMap& map) {
+  std::vector<std::string> keys;
+  for (const auto& e : map.entries()) keys.emplace_back(e.key);
+  return keys;
+}
+
+std::string dataOf(const EntryMap::Entry* e) {
+  return std::string(e->data, static_cast<size_t>(e->length));
+}
+
+TEST(EntryMap, RepeatedHeadwordsMergeInTheOrderAdded) {
+  EntryMap map;
+  addEntry(map, u"apple", "Apple\tfruit");
+  addEntry(map, u"pear", "pear\tanother fruit");
+  addEntry(map, u"apple", "apple\tcompany");
+  const auto* apple = map.find(u"apple");
+  ASSERT_NE(apple, nullptr);
+  EXPECT_EQ(apple->length, 25);
+  EXPECT_EQ(dataOf(apple), "Apple\tfruit\tapple\tcompany");
+  // Adding after the entries were read merges into the existing record too.
+  addEntry(map, u"apple", "APPLE\tthird");
+  EXPECT_EQ(dataOf(map.find(u"apple")), "Apple\tfruit\tapple\tcompany\tAPPLE\tthird");
+  EXPECT_EQ(map.size(), 2u);
+}
+
+TEST(EntryMap, EmptyKeysAreIgnored) {
+  EntryMap map;
+  addEntry(map, u"", "\tnothing");
+  EXPECT_TRUE(map.empty());
+  EXPECT_EQ(map.size(), 0u);
+}
+
+TEST(EntryMap, IteratesInUtf16CodeUnitOrder) {
+  EntryMap map;
+  for (std::u16string_view k :
+       {u"zoo", u"b", u"\u00c9clair", u"ab", u"a", u"\uE000", u"\U00010000"}) {
+    addEntry(map, k, "x\ty");
+  }
+  // U+00C9 sorts after every ASCII letter; a supplementary character (surrogates D800..)
+  // sorts before U+E000 although its code point is larger.
+  EXPECT_EQ(keysOf(map),
+            (std::vector<std::string>{"a", "ab", "b", "zoo", utf16ToUtf8(u"\u00c9clair"),
+                                      utf16ToUtf8(u"\U00010000"), utf16ToUtf8(u"\uE000")}));
+}
+
+// The map compares UTF-8 keys; the order must be exactly the UTF-16 code-unit order.
+TEST(EntryMap, KeyComparisonAgreesWithUtf16OnRandomText) {
+  std::mt19937 random(7);
+  const char32_t pool[] = {U'a',   U'b',   U'z',   0x7F,    0x80,    0x7FF,    0x800, 0xD7FF,
+                           0xE000, 0xFFFD, 0xFFFF, 0x10000, 0x1F600, 0x10FFFF, 0x4E2D};
+  auto randomText = [&] {
+    std::u16string s;
+    const int n = static_cast<int>(random() % 4);
+    for (int i = 0; i < n; ++i) {
+      char32_t c = pool[random() % std::size(pool)];
+      if (c >= 0x10000) {
+        c -= 0x10000;
+        s.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        s.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+      } else {
+        s.push_back(static_cast<char16_t>(c));
+      }
+    }
+    return s;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string a = randomText(), b = randomText();
+    const int expected = a < b ? -1 : (b < a ? 1 : 0);
+    const int actual = compareKeys(utf16ToUtf8(a), utf16ToUtf8(b));
+    ASSERT_EQ((actual > 0) - (actual < 0), expected) << utf16ToUtf8(a) << " vs " << utf16ToUtf8(b);
+  }
+}
+
+TEST(EntryMap, ManyEntriesStayPutAcrossArenaChunks) {
+  EntryMap map;
+  const std::string big(3 << 20, 'x');  // larger pieces than one arena chunk leaves free
+  for (int i = 0; i < 5; ++i)
+    addEntry(map, u"w" + std::u16string(1, static_cast<char16_t>(u'0' + i)), "w\t" + big);
+  for (int i = 0; i < 20000; ++i)
+    addEntry(map, utf8ToUtf16("k" + std::to_string(i)), "k\t" + std::to_string(i));
+  EXPECT_EQ(map.size(), 20005u);
+  EXPECT_EQ(dataOf(map.find(u"k12345")), "k\t12345");
+  EXPECT_EQ(map.find(u"w3")->length, static_cast<int32_t>(big.size() + 2));
+}
+
+}  // namespace
+}  // namespace lexora

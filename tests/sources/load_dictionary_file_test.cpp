@@ -1,0 +1,59 @@
+#include "sources/load_dictionary_file.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/ui_language.h"
+#include "support/test_support.h"
+
+namespace lexora {
+namespace {
+
+TEST(SourceSelection, ExtensionIsWhatFollowsTheLastDot) {
+  EXPECT_EQ(extensionOf(u"C:\\dicts\\Oxford.TXT"), u"txt");
+  EXPECT_EQ(extensionOf(u"words.txt.bak"), u"bak");
+  EXPECT_EQ(extensionOf(u"D:\\my.dicts\\readme"), u"dicts\\readme");
+  EXPECT_EQ(extensionOf(u"/home/me/my.dicts/readme"), u"dicts/readme");
+  EXPECT_EQ(extensionOf(u"README"), u"readme");
+}
+
+TEST(SourceSelection, NameIsBetweenTheLastSeparatorAndTheLastDot) {
+  EXPECT_EQ(dictionaryNameFromPath(u"C:\\Dict\\English-Chinese.2008.txt"), u"English-Chinese.2008");
+  EXPECT_EQ(dictionaryNameFromPath(u"/home/me/dicts/oxford.txt"), u"oxford");
+  EXPECT_EQ(dictionaryNameFromPath(u"oxford.tab"), u"oxford");
+  EXPECT_EQ(dictionaryNameFromPath(u"/a/.txt"), u"");
+}
+
+TEST(SourceSelection, UnknownExtensionsAreRefusedWithTheirMessage) {
+  for (int language : {kLanguageEnglish, kLanguageChinese}) {
+    test::LanguageScope scope(language);
+    test::TempDir dir;
+    test::writeFile(dir / "words.txt.bak", "a\tb\n");
+    test::ScriptedUserInterface ui;
+    LoadedDictionary dictionary;
+    EXPECT_EQ(loadDictionaryFile(dictionary, test::u16path(dir / "words.txt.bak"), ui), -1);
+    EXPECT_TRUE(dictionary.entries.empty());
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(ui.messages()[0].text, language == kLanguageChinese
+                                         ? u"莱克索拉不支持这种扩展名的词典文件！"
+                                         : u"Lexora cannot handle file with this extend name");
+  }
+}
+
+TEST(SourceSelection, UpperCaseExtensionsReachTheTextReader) {
+  test::LanguageScope scope(kLanguageEnglish);
+  test::TempDir dir;
+  test::writeFile(dir / "Oxford.TXT", "Zoo\tanimals\n");
+  test::writeFile(dir / "list.Tab", "x\ty\n");
+  test::ScriptedUserInterface ui;
+  LoadedDictionary oxford, list;
+  EXPECT_EQ(loadDictionaryFile(oxford, test::u16path(dir / "Oxford.TXT"), ui), 0);
+  EXPECT_EQ(loadDictionaryFile(list, test::u16path(dir / "list.Tab"), ui), 0);
+  EXPECT_EQ(oxford.name, u"Oxford");
+  EXPECT_NE(oxford.entries.find(u"zoo"), nullptr);
+  EXPECT_EQ(list.entries.size(), 1u);
+  EXPECT_TRUE(ui.messages().empty());
+}
+
+}  // namespace
+}  // namespace lexora

@@ -105,7 +105,9 @@ std::string readFile(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::u16string u16path(const std::filesystem::path& path) { return utf8ToUtf16(path.string()); }
+std::u16string u16path(const std::filesystem::path& path) {
+  return utf8ToUtf16(path.string());
+}
 
 LanguageScope::LanguageScope(int language) {
   if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldXdg_ = old;
