@@ -43,15 +43,28 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
 
 bool writePackedImage(const std::string& path, const PackedDictionary& dictionary,
                       std::string& error) {
-  const std::vector<uint8_t> bytes = serializePackedImage(dictionary);
   const std::string temp = path + ".part";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) {
     error = "cannot create " + temp + ": " + std::strerror(errno);
     return false;
   }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() &&
-                       std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
+  // Message by message, so the image is never held twice in memory.
+  bool written = true;
+  auto put = [&](uint8_t type, std::span<const uint8_t> payload) {
+    const uint8_t header[3] = {type, static_cast<uint8_t>(payload.size() >> 8),
+                               static_cast<uint8_t>(payload.size() & 0xFF)};
+    written = written && std::fwrite(header, 1, 3, f) == 3 &&
+              std::fwrite(payload.data(), 1, payload.size(), f) == payload.size();
+  };
+  const std::string name = utf16ToUtf8(dictionary.name);
+  put(kNameMessage, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+  for (const auto& b : dictionary.blocks) {
+    put(kKeyMessage, b.keyBytes);
+    put(kRecordMessage, b.packedBytes);
+  }
+  put(kEndMessage, {});
+  written = written && std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
   const int writeErrno = errno;
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) {

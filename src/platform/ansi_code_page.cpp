@@ -98,7 +98,10 @@ std::optional<AnsiCodePage> AnsiCodePage::open(const std::string& name) {
 void AnsiCodePage::decode(std::string_view bytes, std::u16string& out) const {
   if (table_) {
     const auto& table = *table_;
-    for (unsigned char b : bytes) out.push_back(b < 0x80 ? b : table[b]);
+    const size_t at = out.size();
+    out.resize(at + bytes.size());
+    char16_t* p = out.data() + at;
+    for (unsigned char b : bytes) *p++ = table[b];
     return;
   }
   // iconv descriptors carry state, so each thread keeps its own.

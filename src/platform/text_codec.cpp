@@ -5,41 +5,41 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-void putUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 }  // namespace
 
 void appendUtf8(std::string& out, std::u16string_view in) {
+  // Room for the worst case (three bytes a unit), written through a pointer and trimmed:
+  // appending byte by byte costs more than the conversion itself.
+  const size_t at = out.size();
+  out.resize(at + 3 * in.size());
+  auto* p = reinterpret_cast<unsigned char*>(out.data() + at);
   const size_t n = in.size();
-  size_t i = 0;
-  while (i < n) {
-    // ASCII runs are by far the most common; copy them without branching per class.
-    while (i < n && in[i] < 0x80) out.push_back(static_cast<char>(in[i++]));
-    if (i == n) break;
+  for (size_t i = 0; i < n;) {
     char32_t c = in[i++];
-    if (c >= 0xD800 && c <= 0xDBFF && i < n && in[i] >= 0xDC00 && in[i] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (in[i++] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
+    if (c < 0x80) {
+      *p++ = static_cast<unsigned char>(c);
+      continue;
     }
-    putUtf8(out, c);
+    if (c < 0x800) {
+      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i < n && in[i] >= 0xDC00 && in[i] <= 0xDFFF) {
+      // A surrogate pair: four bytes for two units, within the room reserved.
+      c = 0x10000 + ((c - 0xD800) << 10) + (in[i++] - 0xDC00);
+      *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+      *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) c = kReplacement;
+    *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+    *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
   }
+  out.resize(static_cast<size_t>(reinterpret_cast<char*>(p) - out.data()));
 }
 
 void appendUtf16(std::u16string& out, std::string_view in) {

@@ -34,8 +34,10 @@ namespace {
 
 // Where UTF-8 byte order and UTF-16 code-unit order disagree: characters from U+10000 up
 // (lead bytes F0..F4) are surrogate pairs in UTF-16 and sort before U+E000..U+FFFF (lead
-// bytes EE, EF). Ranking lead bytes this way restores the UTF-16 order.
-inline unsigned leadRank(unsigned char b) {
+// bytes EE, EF). Remapping those lead bytes restores the UTF-16 order; every other byte of
+// valid UTF-8 (continuation bytes included) keeps its value, so whole keys remapped byte by
+// byte compare in UTF-16 order too.
+inline unsigned byteRank(unsigned char b) {
   if (b < 0xEE) return b;
   if (b < 0xF0) return b + 0x10u;  // EE, EF after every four-byte lead
   return b - 2u;                   // F0.. just after ED
@@ -55,7 +57,7 @@ int compareKeys(std::string_view a, std::string_view b) {
   // A difference inside a character (continuation bytes) means both characters share a
   // lead byte, hence a UTF-16 form of the same length: byte order is code-unit order.
   if ((x & 0xC0) == 0x80) return x < y ? -1 : 1;
-  return leadRank(x) < leadRank(y) ? -1 : 1;
+  return byteRank(x) < byteRank(y) ? -1 : 1;
 }
 
 EntryMap::EntryMap() : arena_(std::make_unique<Arena>()) {}
@@ -87,9 +89,33 @@ void EntryMap::addUtf8Key(std::string_view key, std::string_view entryBytes) {
 
 void EntryMap::normalize() {
   if (normalized_) return;
-  // Stable, so records with equal keys keep the order in which they were added.
-  std::stable_sort(log_.begin(), log_.end(),
-                   [](const Entry& a, const Entry& b) { return compareKeys(a.key, b.key) < 0; });
+  // Sort small (prefix, position) pairs rather than the entries: the first eight key bytes,
+  // remapped so that plain integer order is UTF-16 order, settle most comparisons without
+  // touching the keys. The position breaks ties, so equal keys keep the order of adding.
+  struct Item {
+    uint64_t prefix;
+    uint32_t position;
+  };
+  std::vector<Item> order(log_.size());
+  for (size_t i = 0; i < log_.size(); ++i) {
+    uint64_t prefix = 0;
+    const std::string_view k = log_[i].key;
+    for (size_t b = 0; b < 8; ++b) {
+      prefix = (prefix << 8) | (b < k.size() ? byteRank(static_cast<unsigned char>(k[b])) : 0u);
+    }
+    order[i] = {prefix, static_cast<uint32_t>(i)};
+  }
+  std::sort(order.begin(), order.end(), [this](const Item& a, const Item& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    const int c = compareKeys(log_[a.position].key, log_[b.position].key);
+    return c != 0 ? c < 0 : a.position < b.position;
+  });
+  {
+    std::vector<Entry> sorted;
+    sorted.reserve(log_.size());
+    for (const Item& item : order) sorted.push_back(log_[item.position]);
+    log_.swap(sorted);
+  }
   size_t out = 0;
   for (size_t i = 0; i < log_.size();) {
     size_t j = i + 1;

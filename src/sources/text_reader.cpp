@@ -119,15 +119,22 @@ class LineConverter {
   void convert(std::u16string_view raw) {
     // CR and LF go; backslash-n becomes LF; the phonetic controls become their letters.
     // One pass does all three: a backslash left in `line_` is always one from the file.
-    line_.clear();
+    line_.resize(raw.size());
+    char16_t* const begin = line_.data();
+    char16_t* out = begin;
     for (char16_t c : raw) {
-      if (c == u'\r' || c == u'\n') continue;
-      if (c == u'n' && !line_.empty() && line_.back() == u'\\') {
-        line_.back() = u'\n';
+      if (c >= 0x20 && c != u'n') {  // the common case: nothing to remove or replace
+        *out++ = c;
         continue;
       }
-      line_.push_back(phonetic(c));
+      if (c == u'\r' || c == u'\n') continue;
+      if (c == u'n' && out != begin && out[-1] == u'\\') {
+        out[-1] = u'\n';
+        continue;
+      }
+      *out++ = phonetic(c);
     }
+    line_.resize(static_cast<size_t>(out - begin));
 
     const size_t tab = line_.find(u'\t');
     if (tab == std::u16string::npos) return;  // no TAB: the headword is empty
@@ -185,12 +192,15 @@ int readTextDictionary(LoadedDictionary& dictionary, std::u16string_view path, U
     decoded.clear();
     if (utf16) {
       // A NUL unit ends the line's text.
+      decoded.resize(piece.size() / 2);
+      size_t units = 0;
       for (size_t i = 0; i + 1 < piece.size(); i += 2) {
         const auto unit = static_cast<char16_t>(static_cast<unsigned char>(piece[i]) |
                                                 (static_cast<unsigned char>(piece[i + 1]) << 8));
         if (unit == 0) break;
-        decoded.push_back(unit);
+        decoded[units++] = unit;
       }
+      decoded.resize(units);
     } else {
       codePage.decode(piece.substr(0, piece.find('\0')), decoded);
     }
