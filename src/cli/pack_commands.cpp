@@ -30,57 +30,55 @@ std::string imageFileName(const std::u16string& name) {
   return file + ".lxp";
 }
 
-}  // namespace
-
-int packCommand(const CommandLine& line) {
+// Loads and packs each file in turn and hands the result to `use`, which returns false when
+// it failed. The run's exit status: failed when any file did.
+template <class Use>
+int forEachPackedFile(const CommandLine& line, Use use) {
   ConsoleUserInterface ui;
   int status = kExitOk;
   for (const std::string& file : line.operands) {
     auto result = loadAndPackFile(utf8ToUtf16(file), ui);
-    if (!result) {
-      status = kExitFailed;
-      continue;
-    }
-    const PackedDictionary& packed = result->packed.dictionary;
-    ui.finishStatus();
-    std::printf("%s\n", sizeLine(packedSize(packed)).c_str());
-
-    std::filesystem::path out;
-    if (line.output) {
-      out = *line.output;
-    } else {
-      out = std::filesystem::path(line.outputDir.value_or(".")) / imageFileName(packed.name);
-      std::error_code ignored;  // a folder that cannot be made shows up as a write failure
-      std::filesystem::create_directories(out.parent_path(), ignored);
-    }
-    std::string error;
-    if (!writePackedImage(out.string(), packed, error)) {
-      ui.showMessage(std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error), MessageIcon::Warning,
-                     MessageButtons::Ok);
-      status = kExitFailed;
-      continue;
-    }
-    std::printf("%s\n", out.string().c_str());
+    if (result) ui.finishStatus();
+    if (!result || !use(file, *result, ui)) status = kExitFailed;
   }
   return status;
 }
 
+}  // namespace
+
+int packCommand(const CommandLine& line) {
+  return forEachPackedFile(
+      line, [&](const std::string&, LoadedAndPacked& result, ConsoleUserInterface& ui) {
+        const PackedDictionary& packed = result.packed.dictionary;
+        std::printf("%s\n", sizeLine(packedSize(packed)).c_str());
+
+        std::filesystem::path out;
+        if (line.output) {
+          out = *line.output;
+        } else {
+          out = std::filesystem::path(line.outputDir.value_or(".")) / imageFileName(packed.name);
+          std::error_code ignored;  // a folder that cannot be made shows up as a write failure
+          std::filesystem::create_directories(out.parent_path(), ignored);
+        }
+        std::string error;
+        if (!writePackedImage(out.string(), packed, error)) {
+          showWarning(ui, std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error));
+          return false;
+        }
+        std::printf("%s\n", out.string().c_str());
+        return true;
+      });
+}
+
 int infoCommand(const CommandLine& line) {
-  ConsoleUserInterface ui;
-  int status = kExitOk;
-  for (const std::string& file : line.operands) {
-    auto result = loadAndPackFile(utf8ToUtf16(file), ui);
-    if (!result) {
-      status = kExitFailed;
-      continue;
-    }
-    ui.finishStatus();
-    const PackedDictionary& packed = result->packed.dictionary;
-    std::printf("%s\n  name: %s\n  entries: %zu\n  blocks: %zu\n  packed size: %d\n  %s\n",
-                file.c_str(), utf16ToUtf8(packed.name).c_str(), result->loaded.entries.size(),
-                packed.blocks.size(), packedSize(packed), sizeLine(packedSize(packed)).c_str());
-  }
-  return status;
+  return forEachPackedFile(
+      line, [](const std::string& file, LoadedAndPacked& result, ConsoleUserInterface&) {
+        const PackedDictionary& packed = result.packed.dictionary;
+        std::printf("%s\n  name: %s\n  entries: %zu\n  blocks: %zu\n  packed size: %d\n  %s\n",
+                    file.c_str(), utf16ToUtf8(packed.name).c_str(), result.loaded.entries.size(),
+                    packed.blocks.size(), packedSize(packed), sizeLine(packedSize(packed)).c_str());
+        return true;
+      });
 }
 
 }  // namespace lexora
