@@ -54,8 +54,9 @@ bool writePackedImage(const std::string& path, const PackedDictionary& dictionar
   auto put = [&](uint8_t type, std::span<const uint8_t> payload) {
     const uint8_t header[3] = {type, static_cast<uint8_t>(payload.size() >> 8),
                                static_cast<uint8_t>(payload.size() & 0xFF)};
-    written = written && std::fwrite(header, 1, 3, f) == 3 &&
-              std::fwrite(payload.data(), 1, payload.size(), f) == payload.size();
+    written =
+        written && std::fwrite(header, 1, 3, f) == 3 &&
+        (payload.empty() || std::fwrite(payload.data(), 1, payload.size(), f) == payload.size());
   };
   const std::string name = utf16ToUtf8(dictionary.name);
   put(kNameMessage, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));

@@ -1,0 +1,115 @@
+#include "handheld/conversation.h"
+
+#include "pack/packed_image.h"
+#include "platform/text_codec.h"
+
+namespace lexora::handheld {
+namespace {
+
+std::string bytesText(const std::vector<uint8_t>& bytes) {
+  return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+}  // namespace
+
+Conversation::Conversation(DictionaryStore& store, Log log, uint64_t maxDictionaryBytes)
+    : store_(store), log_(std::move(log)), maxBytes_(maxDictionaryBytes) {}
+
+Acknowledgement Conversation::refuse(std::string reason) {
+  log_("refused: " + reason);
+  if (dictionary_ && damage_.empty()) damage_ = reason;
+  if (dictionary_) damageReported_ = true;
+  if (reason.size() > 1000) reason.resize(1000);
+  return {kRefusal, std::move(reason)};
+}
+
+void Conversation::drop(const std::string& why) {
+  if (dictionary_) {
+    log_("dropped dictionary \"" + utf16ToUtf8(dictionary_->name) + "\": " + why);
+  }
+  clear();
+}
+
+void Conversation::clear() {
+  dictionary_.reset();
+  pendingKey_.reset();
+  bytes_ = 0;
+  damage_.clear();
+  damageReported_ = false;
+}
+
+void Conversation::abandon() {
+  if (dictionary_) drop("the channel ended before its end flag");
+}
+
+std::optional<Acknowledgement> Conversation::handle(const ChannelMessage& message) {
+  switch (message.type) {
+    case kNameMessage: {
+      // A conversation stopped after its name, or cut short, simply ends here.
+      if (dictionary_) drop("a new dictionary began before its end flag");
+      const std::string name = bytesText(message.payload);
+      if (utf16ToUtf8(utf8ToUtf16(name)) != name) return refuse("the name is not valid UTF-8");
+      dictionary_ = PackedDictionary{utf8ToUtf16(name), {}};
+      bytes_ = name.size();
+      log_("receiving dictionary \"" + name + "\"");
+      return Acknowledgement{};
+    }
+    case kKeyMessage:
+      if (dictionary_ && pendingKey_ && damage_.empty()) damage_ = "a key without its record";
+      pendingKey_ = message.payload;
+      return std::nullopt;
+    case kRecordMessage: {
+      if (!dictionary_) {
+        pendingKey_.reset();
+        return refuse("a record outside a dictionary (no name message)");
+      }
+      if (!pendingKey_) return refuse("a record without its key");
+      PackedBlock block{std::move(*pendingKey_), message.payload};
+      pendingKey_.reset();
+      const size_t index = dictionary_->blocks.size();
+      bytes_ += block.keyBytes.size() + block.packedBytes.size();
+      if (bytes_ > maxBytes_) return refuse("the dictionary is larger than the handheld accepts");
+      std::string error;
+      if (!decodeBlock(block, error)) {
+        return refuse("block " + std::to_string(index) + ": " + error);
+      }
+      // A block after a refused one is still checked, but the dictionary stays dropped.
+      if (damage_.empty()) dictionary_->blocks.push_back(std::move(block));
+      return Acknowledgement{};
+    }
+    case kEndMessage:
+      return finish(message);
+    default:
+      log_("ignored a message of unknown type " + std::to_string(message.type));
+      if (dictionary_ && damage_.empty()) damage_ = "a message of unknown type";
+      return std::nullopt;
+  }
+}
+
+Acknowledgement Conversation::finish(const ChannelMessage& message) {
+  if (!dictionary_) return refuse("an end flag outside a dictionary");
+  if (!message.payload.empty() && damage_.empty()) damage_ = "an end flag with a payload";
+  if (pendingKey_ && damage_.empty()) damage_ = "a key without its record";
+  if (!damage_.empty()) {
+    // When the PC already heard of the damage, the end flag itself went well; otherwise
+    // this is the first it hears of it.
+    const bool reported = damageReported_;
+    const std::string why = damage_;
+    drop(why);
+    if (reported) return {100, "dictionary dropped: " + why};
+    return {kRefusal, "dictionary dropped: " + why};
+  }
+  std::filesystem::path path;
+  std::string error;
+  const PackedDictionary dictionary = std::move(*dictionary_);
+  clear();
+  if (!store_.store(dictionary, path, error)) {
+    log_("cannot store \"" + utf16ToUtf8(dictionary.name) + "\": " + error);
+    return {kRefusal, "cannot store the dictionary: " + error};
+  }
+  log_("stored \"" + utf16ToUtf8(dictionary.name) + "\" (" +
+       std::to_string(dictionary.blocks.size()) + " blocks) as " + path.string());
+  return Acknowledgement{};
+}
+
+}  // namespace lexora::handheld

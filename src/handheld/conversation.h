@@ -1,0 +1,55 @@
+// The device's side of the transfer conversation: takes the PC's messages in order,
+// acknowledges the name, each record (covering its key) and the end flag, checks every
+// block, and stores each dictionary completed by its end flag. A dictionary cut off before
+// its end flag is dropped, so the store never holds a partial one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "handheld/dictionary_store.h"
+#include "handheld/message_assembler.h"
+#include "pack/packed_dictionary.h"
+
+namespace lexora::handheld {
+
+// Sent for anything the handheld could not handle; the payload says why (UTF-8).
+inline constexpr uint8_t kRefusal = 101;
+
+struct Acknowledgement {
+  uint8_t type = 100;
+  std::string text;  // the payload
+};
+
+class Conversation {
+ public:
+  using Log = std::function<void(const std::string&)>;
+  // `maxDictionaryBytes` bounds what one dictionary may hold in memory.
+  Conversation(DictionaryStore& store, Log log, uint64_t maxDictionaryBytes = 1ull << 30);
+
+  // The acknowledgement `message` calls for; nullopt for a key message (the record's
+  // acknowledgement covers it) and for message types the conversation does not know.
+  std::optional<Acknowledgement> handle(const ChannelMessage& message);
+
+  // The channel ended: a dictionary without its end flag is dropped.
+  void abandon();
+
+ private:
+  Acknowledgement refuse(std::string reason);
+  Acknowledgement finish(const ChannelMessage& message);
+  void drop(const std::string& why);
+  void clear();
+
+  DictionaryStore& store_;
+  Log log_;
+  const uint64_t maxBytes_;
+  std::optional<PackedDictionary> dictionary_;
+  std::optional<std::vector<uint8_t>> pendingKey_;
+  uint64_t bytes_ = 0;
+  std::string damage_;           // why the open dictionary will not be stored
+  bool damageReported_ = false;  // the PC was told through a refusal
+};
+
+}  // namespace lexora::handheld

@@ -1,0 +1,202 @@
+// lexora-handheld: the handheld's companion application, emulated. It serves the device end
+// of the socket connectivity service, stores what it receives, and looks words up.
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "handheld/dictionary_store.h"
+#include "handheld/handheld_server.h"
+#include "link/device_address.h"
+#include "platform/text_codec.h"
+
+namespace {
+
+using lexora::handheld::DictionaryStore;
+using lexora::handheld::ServeOptions;
+
+constexpr char kUsage[] =
+    "usage:\n"
+    "  lexora-handheld serve [--listen ADDR] [--store DIR] [--password P] [--attempts N]\n"
+    "                        [--pin VALUE] [fault options]\n"
+    "  lexora-handheld list [--store DIR]\n"
+    "  lexora-handheld lookup NAME WORD... [--store DIR]\n"
+    "\n"
+    "ADDR is unix:PATH or HOST:PORT (port 0 picks a free one); the default is\n"
+    "unix:$XDG_RUNTIME_DIR/lexora-handheld.sock. DIR defaults to\n"
+    "$XDG_DATA_HOME/lexora-handheld. A --pin that is not a number is announced as text.\n"
+    "\n"
+    "fault options (for tests):\n"
+    "  --no-device            announce no device\n"
+    "  --two-devices          announce a second device, which has no Lexora channel\n"
+    "  --refuse-writes        refuse every write (after --refuse-writes-after N accepted)\n"
+    "  --no-ack               do not acknowledge\n"
+    "  --ack-type T           acknowledge with type T instead of 100\n"
+    "  --short-ack            send 2-byte acknowledgements\n"
+    "  --long-ack             send acknowledgements one byte longer than announced\n"
+    "  --fault-at K           apply the acknowledgement fault to the K-th only (from 1)\n"
+    "  --fault-from K         apply it from the K-th on\n"
+    "  --close-after K        close the channel on receiving the K-th message\n"
+    "  --ack-delay MS         wait before each acknowledgement\n";
+
+int usage() {
+  std::cerr << kUsage;
+  return 2;
+}
+
+std::optional<int64_t> number(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > (INT64_MAX - 9) / 10) return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+lexora::Variant pinValue(const std::string& text) {
+  const std::u16string wide = lexora::utf8ToUtf16(text);
+  if (auto value = lexora::changeTypeToInt32(lexora::Variant::fromString(wide))) {
+    return lexora::Variant::fromInt32(*value);
+  }
+  return lexora::Variant::fromString(wide);
+}
+
+int serveCommand(const std::vector<std::string>& args) {
+  ServeOptions options;
+  std::string listen = lexora::defaultDeviceAddress();
+  options.store = DictionaryStore::defaultDirectory();
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
+    };
+    auto count = [&]() -> std::optional<int64_t> {
+      auto v = value();
+      return v ? number(*v) : std::nullopt;
+    };
+    std::optional<std::string> v;
+    std::optional<int64_t> n;
+    if (a == "--listen" && (v = value())) {
+      listen = *v;
+    } else if (a == "--store" && (v = value())) {
+      options.store = *v;
+    } else if (a == "--password" && (v = value())) {
+      options.password = *v;
+    } else if (a == "--attempts" && (n = count()) && *n <= INT32_MAX) {
+      options.attempts = static_cast<int32_t>(*n);
+    } else if (a == "--pin" && (v = value())) {
+      options.pin = pinValue(*v);
+    } else if (a == "--no-device") {
+      options.noDevice = true;
+    } else if (a == "--two-devices") {
+      options.twoDevices = true;
+    } else if (a == "--refuse-writes") {
+      options.refuseWrites = true;
+    } else if (a == "--refuse-writes-after" && (n = count())) {
+      options.refuseWrites = true;
+      options.refuseWritesAfter = *n;
+    } else if (a == "--no-ack") {
+      options.ackFault = ServeOptions::AckFault::NoAck;
+    } else if (a == "--ack-type" && (n = count()) && *n <= 255) {
+      options.ackFault = ServeOptions::AckFault::WrongType;
+      options.wrongAckType = static_cast<uint8_t>(*n);
+    } else if (a == "--short-ack") {
+      options.ackFault = ServeOptions::AckFault::Short;
+    } else if (a == "--long-ack") {
+      options.ackFault = ServeOptions::AckFault::Overlong;
+    } else if (a == "--fault-at" && (n = count()) && *n > 0) {
+      options.faultFirst = options.faultLast = *n;
+    } else if (a == "--fault-from" && (n = count()) && *n > 0) {
+      options.faultFirst = *n;
+    } else if (a == "--close-after" && (n = count()) && *n > 0) {
+      options.closeAfter = *n;
+    } else if (a == "--ack-delay" && (n = count()) && *n <= 600000) {
+      options.ackDelayMs = static_cast<int>(*n);
+    } else {
+      std::cerr << "lexora-handheld serve: bad option " << a << "\n";
+      return usage();
+    }
+  }
+  std::string error;
+  auto address = lexora::parseDeviceAddress(listen, error);
+  if (!address) {
+    std::cerr << "lexora-handheld: " << error << "\n";
+    return 2;
+  }
+  options.listen = *address;
+  return lexora::handheld::serve(options);
+}
+
+// Splits off "--store DIR"; false when it lacks its value.
+bool takeStore(std::vector<std::string>& args, std::filesystem::path& store) {
+  store = DictionaryStore::defaultDirectory();
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--store") continue;
+    if (i + 1 >= args.size()) return false;
+    store = args[i + 1];
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+               args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    --i;
+  }
+  return true;
+}
+
+int listCommand(std::vector<std::string> args) {
+  std::filesystem::path store;
+  if (!takeStore(args, store) || !args.empty()) return usage();
+  int status = 0;
+  for (const auto& entry : DictionaryStore(store).list()) {
+    if (!entry.dictionary) {
+      std::cerr << "lexora-handheld: " << entry.path.string() << ": " << entry.error << "\n";
+      status = 1;
+      continue;
+    }
+    std::cout << lexora::utf16ToUtf8(entry.dictionary->name) << "\t"
+              << entry.dictionary->blocks.size() << " blocks\t"
+              << lexora::packedSize(*entry.dictionary) << " bytes\n";
+  }
+  return status;
+}
+
+int lookupCommand(std::vector<std::string> args) {
+  std::filesystem::path store;
+  if (!takeStore(args, store) || args.size() < 2) return usage();
+  std::string error;
+  auto dictionary = DictionaryStore(store).load(args[0], error);
+  if (!dictionary) {
+    std::cerr << "lexora-handheld: no dictionary \"" << args[0] << "\": " << error << "\n";
+    return 1;
+  }
+  int status = 0;
+  for (size_t i = 1; i < args.size(); ++i) {
+    auto text = lexora::handheld::lookupWord(*dictionary, args[i], error);
+    if (text) {
+      std::cout << *text << "\n";
+    } else {
+      std::cerr << "lexora-handheld: " << args[i] << ": " << (error.empty() ? "not found" : error)
+                << "\n";
+      status = 1;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  const std::string command = argv[1];
+  std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "serve") return serveCommand(args);
+  if (command == "list") return listCommand(std::move(args));
+  if (command == "lookup") return lookupCommand(std::move(args));
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  return usage();
+}

@@ -1,0 +1,18 @@
+// The handheld vendor's connectivity service, a COM server, behind the link's service
+// interfaces (Windows only). The calling thread must have joined COM's multithreaded
+// apartment (CoInitializeEx with COINIT_MULTITHREADED) before Open.
+#pragma once
+
+#ifdef _WIN32
+
+#include "link/connectivity_service.h"
+
+namespace lexora {
+
+// Creates the vendor's device manager (CoCreateInstance of its class, OleRun,
+// QueryInterface) on each call and wraps every vendor object it hands out.
+ServiceFactory vendorServiceFactory();
+
+}  // namespace lexora
+
+#endif  // _WIN32

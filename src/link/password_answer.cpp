@@ -1,0 +1,71 @@
+#include "link/password_answer.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ansi_code_page.h"
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kPromptFormat{u"您还可以尝试%d次", u"You have %d attemptes remaining"};
+
+// Keeps the password's bytes from lingering in freed memory.
+class WipedString {
+ public:
+  explicit WipedString(std::string bytes) : bytes_(std::move(bytes)) {}
+  ~WipedString() { OPENSSL_cleanse(bytes_.data(), bytes_.size()); }
+  WipedString(const WipedString&) = delete;
+  WipedString& operator=(const WipedString&) = delete;
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+}  // namespace
+
+std::u16string passwordPrompt(int32_t attemptsRemaining) {
+  const std::u16string_view format = kPromptFormat.pick();
+  const size_t at = format.find(u"%d");
+  std::u16string text(format.substr(0, at));
+  appendUtf16(text, std::to_string(attemptsRemaining));
+  text += format.substr(at + 2);
+  return text;
+}
+
+std::optional<std::array<uint8_t, 20>> passwordDigest(std::u16string_view password) {
+  if (password.size() > kPasswordMaxCharacters) return std::nullopt;
+  const WipedString ansi(ansiCodePage().encode(password));
+  // The digest covers the bytes before the first zero, as a zero-terminated conversion
+  // buffer would give them. A password whose ANSI form exceeds the 19 bytes such a buffer
+  // holds (only possible with double-byte characters) is hashed whole rather than cut in
+  // the middle of a character: the digest must be that of the password the user typed.
+  const std::string& bytes = ansi.bytes();
+  const size_t length = std::find(bytes.begin(), bytes.end(), '\0') - bytes.begin();
+  std::array<uint8_t, 20> digest{};
+  unsigned int digestLength = 0;
+  if (EVP_Digest(bytes.data(), length, digest.data(), &digestLength, EVP_sha1(), nullptr) != 1 ||
+      digestLength != digest.size()) {
+    return std::nullopt;
+  }
+  return digest;
+}
+
+HResult answerPasswordChallenge(UserInterface& ui, int32_t attemptsRemaining, uint8_t* answer) {
+  if (!answer) return kEPointer;
+  std::optional<std::u16string> password = ui.askPassword(passwordPrompt(attemptsRemaining));
+  if (!password) return kEFail;
+  const std::optional<std::array<uint8_t, 20>> digest = passwordDigest(*password);
+  OPENSSL_cleanse(password->data(), password->size() * sizeof(char16_t));
+  if (!digest) return kEFail;
+  std::memcpy(answer, digest->data(), digest->size());
+  return kSOk;
+}
+
+}  // namespace lexora

@@ -1,0 +1,161 @@
+#include "link/send_packed_dictionary.h"
+
+#include <chrono>
+#include <string>
+
+#include "pack/packed_image.h"
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kSendingName{u"发送词典名", u"Send dictionary's name "};
+constexpr BilingualText kSendingContent{u"发送词典内容", u"Send dictionary's content "};
+constexpr BilingualText kEndSending{u"结束发送", u"End sending"};
+constexpr BilingualText kSuccess{u"成功", u"Success"};
+
+constexpr BilingualText kNameNotWritten{u"发送词典名称失败！", u"Send dictionary's name failed!"};
+constexpr BilingualText kNameNotAcknowledged{u"接收词典名称响应失败！",
+                                             u"Recieve acknowledge of dictionary's name failed!"};
+constexpr BilingualText kNameRefused{u"BB端处理词典名称失败！",
+                                     u"Handle dictionary's name on BB failed"};
+constexpr BilingualText kKeyNotWritten{u"发送KEY失败！", u"Send key failed!"};
+constexpr BilingualText kRecordNotWritten{u"发送记录失败！", u"Send record failed!"};
+constexpr BilingualText kRecordNotAcknowledged{u"接收记录响应失败！",
+                                               u"Recieve acknowledge of record failed!"};
+constexpr BilingualText kRecordRefused{u"BB端处理记录失败！", u"Handle record on BB failed!"};
+constexpr BilingualText kEndFlagFailed{u"发送结束标志失败！", u"Send end flag failed!"};
+// A message carries at most 65,535 payload bytes; a longer name or buffer cannot be sent
+// without the handheld misreading everything after it.
+constexpr BilingualText kTooLong{
+    u"词典无法发送：词典名或某个数据块超过65535字节。",
+    u"The dictionary cannot be sent: its name or one of its blocks is longer than 65535 bytes."};
+
+constexpr uint8_t kNameType[1] = {kNameMessage};
+constexpr uint8_t kKeyType[1] = {kKeyMessage};
+constexpr uint8_t kRecordType[1] = {kRecordMessage};
+constexpr uint8_t kEndType[1] = {kEndMessage};
+constexpr uint8_t kEmptyLength[2] = {0, 0};
+
+bool fitsMessage(size_t length) {
+  return length <= 0xFFFF;
+}
+
+enum class Ack { Received, NotReceived, Refused };
+
+Ack readAcknowledgement(USBLink& link) {
+  uint8_t type = 0;
+  std::vector<uint8_t> payload;  // not interpreted
+  int32_t length = 0;
+  if (link.ReadMessage(type, payload, length) != 0) return Ack::NotReceived;
+  return type == kAcknowledgement ? Ack::Received : Ack::Refused;
+}
+
+bool stopRequested(Event& stopEvent) {
+  return stopEvent.wait(std::chrono::milliseconds(0));
+}
+
+}  // namespace
+
+bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Event& stopEvent,
+                          UserInterface& ui, SendReport* report) {
+  SendReport ignored;
+  SendReport& outcome = report ? *report : ignored;
+  outcome = SendReport{};
+  const std::u16string& name = dictionary.name;
+  const std::string nameBytes = utf16ToUtf8(name);
+  bool fits = fitsMessage(nameBytes.size());
+  for (const PackedBlock& block : dictionary.blocks) {
+    fits = fits && fitsMessage(block.keyBytes.size()) && fitsMessage(block.packedBytes.size());
+  }
+  if (!fits) {
+    showWarning(ui, kTooLong.pick());
+    return true;
+  }
+  const auto nameLength = static_cast<int32_t>(nameBytes.size());
+
+  const std::u16string sendingName = std::u16string(kSendingName.pick()) + name + u"...";
+  ui.setStatus(sendingName);
+  const uint8_t lengthBytes[2] = {static_cast<uint8_t>(nameLength >> 8),
+                                  static_cast<uint8_t>(nameLength)};
+  if (!link.WriteBytes(kNameType, 1) || !link.WriteBytes(lengthBytes, 2) ||
+      (nameLength > 0 &&
+       !link.WriteBytes(reinterpret_cast<const uint8_t*>(nameBytes.data()), nameLength))) {
+    showWarning(ui, kNameNotWritten.pick());
+    return false;
+  }
+  switch (readAcknowledgement(link)) {
+    case Ack::NotReceived:
+      showWarning(ui, kNameNotAcknowledged.pick());
+      return false;
+    case Ack::Refused:
+      showWarning(ui, kNameRefused.pick());
+      return false;
+    case Ack::Received:
+      break;
+  }
+  ui.setStatus(sendingName + std::u16string(kSuccess.pick()));
+  if (stopRequested(stopEvent)) {
+    outcome.stopped = true;
+    return false;
+  }
+
+  const int64_t blockCount = static_cast<int64_t>(dictionary.blocks.size());
+  int64_t progress = 100;
+  bool stopSeen = false;
+  bool blocksFailed = false;
+  int64_t blocksAcknowledged = 0;
+  for (const PackedBlock& block : dictionary.blocks) {
+    const int percent = static_cast<int>(progress / blockCount);
+    std::u16string status = std::u16string(kSendingContent.pick()) + name + u"...";
+    appendUtf16(status, std::to_string(percent));
+    status += u"%";
+    ui.setStatus(status);
+    ui.setProgress(percent);
+
+    if (!link.WriteBytes(kKeyType, 1) ||
+        link.WriteBlock(block.keyBytes.data(), block.keyLength()) != 0) {
+      showWarning(ui, kKeyNotWritten.pick());
+      blocksFailed = true;
+      break;
+    }
+    if (!link.WriteBytes(kRecordType, 1) ||
+        link.WriteBlock(block.packedBytes.data(), block.packedLength()) != 0) {
+      showWarning(ui, kRecordNotWritten.pick());
+      blocksFailed = true;
+      break;
+    }
+    const Ack ack = readAcknowledgement(link);
+    if (ack == Ack::NotReceived) {
+      showWarning(ui, kRecordNotAcknowledged.pick());
+      blocksFailed = true;
+      break;
+    }
+    if (ack == Ack::Refused) {
+      showWarning(ui, kRecordRefused.pick());
+      blocksFailed = true;
+      break;
+    }
+    ++blocksAcknowledged;
+    if (stopRequested(stopEvent)) {
+      stopSeen = true;
+      break;
+    }
+    progress += 100;
+  }
+
+  outcome.stopped = stopSeen;
+  const std::u16string endSending = std::u16string(kEndSending.pick()) + u"...";
+  ui.setStatus(endSending);
+  if (!link.WriteBytes(kEndType, 1) || !link.WriteBytes(kEmptyLength, 2) ||
+      readAcknowledgement(link) != Ack::Received) {
+    showWarning(ui, kEndFlagFailed.pick());
+    return false;
+  }
+  ui.setStatus(endSending + std::u16string(kSuccess.pick()));
+  outcome.everyMessageAcknowledged = !blocksFailed && blocksAcknowledged == blockCount;
+  return !stopSeen;
+}
+
+}  // namespace lexora

@@ -1,0 +1,464 @@
+#include "link/socket_service.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "link/device_protocol.h"
+#include "platform/text_codec.h"
+
+namespace lexora {
+namespace {
+
+namespace dp = device_protocol;
+
+constexpr size_t kMaxUnreadMessages = 1024;
+
+// One connection to the handheld: the device list it announced and, once opened, its
+// channel. Shared by the collection, device and channel objects made from it.
+class Connection {
+ public:
+  Connection(UniqueFd fd, const SocketServiceOptions& options)
+      : socket_(std::move(fd), dp::Side::Device), options_(options) {}
+  ~Connection() { endChannel(); }
+
+  bool greet() {
+    std::vector<uint8_t> hello(std::begin(dp::kMagic), std::end(dp::kMagic));
+    hello.push_back(dp::kVersion);
+    std::string error;
+    dp::Frame frame;
+    if (!socket_.write(dp::kHello, hello, error) ||
+        !socket_.read(frame, error, options_.replyWait)) {
+      report("greeting the handheld: " + error);
+      return false;
+    }
+    if (frame.type == dp::kError) {
+      report("the handheld reported: " + dp::payloadText(frame.payload));
+      return false;
+    }
+    if (frame.type != dp::kDevices) {
+      fail("malformed frame: expected the device list");
+      return false;
+    }
+    auto devices = dp::decodeDevices(frame.payload, error);
+    if (!devices) {
+      fail(error);
+      return false;
+    }
+    devices_ = std::move(*devices);
+    return true;
+  }
+
+  const std::vector<dp::DeviceDescription>& devices() const { return devices_; }
+
+  HResult openChannel(int32_t index, std::u16string_view name, IChannelEvents* sink) {
+    {
+      std::lock_guard lock(mutex_);
+      if (state_ != State::None) return kEFail;
+      state_ = State::Opening;
+    }
+    std::vector<uint8_t> payload{static_cast<uint8_t>(index)};
+    const std::string utf8 = utf16ToUtf8(name);
+    payload.insert(payload.end(), utf8.begin(), utf8.end());
+    std::string error;
+    if (payload.size() > 1 + 4096 || !socket_.write(dp::kOpenChannel, payload, error)) {
+      report("opening the channel: " + (error.empty() ? "name too long" : error));
+      std::lock_guard lock(mutex_);
+      state_ = State::Ended;
+      return kEFail;
+    }
+    reader_ = std::thread(&Connection::runReader, this, Ref<IChannelEvents>::retain(sink));
+
+    std::unique_lock lock(mutex_);
+    // The user may take any time over the password; only the handheld's silence counts.
+    while (!changed_.wait_for(lock, options_.replyWait, [&] { return state_ != State::Opening; })) {
+      if (!inChallenge_) break;
+    }
+    // A channel that opened and ended at once still opened: its end is reported through
+    // the sink like any other.
+    if (wasOpened_) return kSOk;
+    const bool timedOut = state_ == State::Opening;
+    lock.unlock();
+    if (timedOut) report("opening the channel: no answer in time");
+    endChannel();
+    return kEFail;
+  }
+
+  HResult write(const uint8_t* data, uint32_t count) {
+    if (count > 0xFFFF) return kEInvalidArg;
+    if (!data && count > 0) return kEPointer;
+    std::lock_guard writing(writeMutex_);
+    {
+      std::lock_guard lock(mutex_);
+      if (state_ != State::Open) return kEFail;
+      writeResult_.reset();
+      writePending_ = true;
+    }
+    struct Done {
+      Connection* c;
+      ~Done() {
+        std::lock_guard lock(c->mutex_);
+        c->writePending_ = false;
+      }
+    } done{this};
+    std::string error;
+    if (!socket_.write(dp::kWrite, {data, count}, error)) {
+      report("writing: " + error);
+      socket_.shutdown();
+      return kEFail;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, options_.replyWait,
+                      [&] { return writeResult_.has_value() || state_ != State::Open; });
+    if (!writeResult_) {
+      if (state_ == State::Open) {
+        lock.unlock();
+        // A late result would be taken for the next write's: the connection cannot go on.
+        fail("the handheld did not confirm a write in time");
+      }
+      return kEFail;
+    }
+    return *writeResult_ == 0 ? kSOk : kEFail;
+  }
+
+  HResult read(uint8_t* buffer, uint32_t capacity, uint32_t* delivered) {
+    if (!buffer || !delivered) return kEPointer;
+    std::lock_guard lock(mutex_);
+    if (messages_.empty()) return kEFail;
+    std::vector<uint8_t> message = std::move(messages_.front());
+    messages_.pop_front();
+    if (message.size() > capacity) return kEFail;
+    if (!message.empty()) std::memcpy(buffer, message.data(), message.size());
+    *delivered = static_cast<uint32_t>(message.size());
+    return kSOk;
+  }
+
+  // Closes the channel (if any) and waits for the reader to finish reporting it.
+  void endChannel() {
+    {
+      std::lock_guard lock(mutex_);
+      closingByPc_ = true;
+    }
+    std::string ignored;
+    bool open;
+    {
+      std::lock_guard lock(mutex_);
+      open = state_ == State::Open;
+    }
+    if (open) socket_.write(dp::kClose, {}, ignored);
+    socket_.shutdown();
+    if (reader_.joinable()) {
+      // The last reference can be dropped by the sink's release on the reader itself.
+      if (reader_.get_id() == std::this_thread::get_id()) {
+        reader_.detach();
+      } else {
+        reader_.join();
+      }
+    }
+  }
+
+ private:
+  enum class State { None, Opening, Open, Ended };
+
+  static void runReader(Connection* connection, Ref<IChannelEvents> sink) {
+    connection->readLoop(sink.get());
+    // Nothing of the connection is touched after this: releasing the sink may destroy it.
+    sink.reset();
+  }
+
+  void readLoop(IChannelEvents* sink) {
+    std::string reason;
+    bool opened = false;
+    bool protocolError = false;
+    for (;;) {
+      dp::Frame frame;
+      if (!socket_.read(frame, reason)) {
+        protocolError = reason.starts_with("malformed");
+        break;
+      }
+      State state;
+      {
+        std::lock_guard lock(mutex_);
+        state = state_;
+      }
+      auto unexpected = [&] {
+        reason = "malformed frame: type " + std::to_string(frame.type) + " out of place";
+        protocolError = true;
+      };
+      if (frame.type == dp::kClose) {
+        reason = "the handheld closed the channel";
+        break;
+      }
+      if (frame.type == dp::kError) {
+        reason = "the handheld reported: " + dp::payloadText(frame.payload);
+        break;
+      }
+      if (frame.type == dp::kQuery) {
+        sink->OnQuery();
+        continue;
+      }
+      if (state == State::Opening) {
+        if (frame.type == dp::kPasswordChallenge && frame.payload.size() == 4) {
+          answerChallenge(sink, static_cast<int32_t>(dp::readBigEndian32(frame.payload.data())));
+          continue;
+        }
+        if (frame.type == dp::kChannelOpened) {
+          opened = true;
+          std::lock_guard lock(mutex_);
+          state_ = State::Open;
+          wasOpened_ = true;
+          changed_.notify_all();
+          continue;
+        }
+        if (frame.type == dp::kChannelRefused) {
+          reason = "the handheld refused the channel: " + dp::payloadText(frame.payload);
+          break;
+        }
+        unexpected();
+        break;
+      }
+      if (state == State::Open && frame.type == dp::kWriteResult && frame.payload.size() == 1) {
+        std::lock_guard lock(mutex_);
+        if (writePending_ && !writeResult_) {
+          writeResult_ = frame.payload[0];
+          changed_.notify_all();
+          continue;
+        }
+      } else if (state == State::Open && frame.type == dp::kMessage) {
+        {
+          std::lock_guard lock(mutex_);
+          // The PC reads one message per acknowledgement it waits for; a handheld that
+          // sends far more is not following the protocol.
+          if (messages_.size() >= kMaxUnreadMessages) {
+            reason = "malformed: the handheld sent too many unread messages";
+            protocolError = true;
+            break;
+          }
+          messages_.push_back(std::move(frame.payload));
+        }
+        sink->OnDataReady();
+        continue;
+      }
+      unexpected();
+      break;
+    }
+
+    bool quiet;
+    {
+      std::lock_guard lock(mutex_);
+      quiet = closingByPc_;
+    }
+    if (protocolError) {
+      std::string ignored;
+      socket_.write(dp::kError, {reinterpret_cast<const uint8_t*>(reason.data()), reason.size()},
+                    ignored);
+    }
+    socket_.shutdown();
+    if (!quiet) report(reason);
+    {
+      std::lock_guard lock(mutex_);
+      state_ = State::Ended;
+      changed_.notify_all();
+    }
+    if (opened) sink->OnChannelClosed();
+  }
+
+  void answerChallenge(IChannelEvents* sink, int32_t attempts) {
+    {
+      std::lock_guard lock(mutex_);
+      inChallenge_ = true;
+    }
+    uint8_t answer[20] = {};
+    const HResult status = sink->OnPasswordChallenge(attempts, answer);
+    std::vector<uint8_t> payload{static_cast<uint8_t>(failed(status) ? 0 : 1)};
+    if (failed(status)) std::memset(answer, 0, sizeof answer);
+    payload.insert(payload.end(), std::begin(answer), std::end(answer));
+    std::string error;
+    if (!socket_.write(dp::kPasswordAnswer, payload, error)) socket_.shutdown();
+    std::lock_guard lock(mutex_);
+    inChallenge_ = false;
+    changed_.notify_all();
+  }
+
+  void report(const std::string& text) {
+    if (options_.diagnostics) options_.diagnostics(options_.address + ": " + text);
+  }
+
+  // Ends the connection after a protocol fault, telling the handheld why.
+  void fail(const std::string& reason) {
+    report(reason);
+    std::string ignored;
+    socket_.write(dp::kError, {reinterpret_cast<const uint8_t*>(reason.data()), reason.size()},
+                  ignored);
+    socket_.shutdown();
+  }
+
+  dp::FrameSocket socket_;
+  const SocketServiceOptions& options_;
+  std::vector<dp::DeviceDescription> devices_;
+
+  std::mutex writeMutex_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  State state_ = State::None;
+  bool inChallenge_ = false;
+  bool writePending_ = false;
+  bool wasOpened_ = false;
+  bool closingByPc_ = false;
+  std::optional<uint8_t> writeResult_;
+  std::deque<std::vector<uint8_t>> messages_;
+  std::thread reader_;
+};
+
+class SocketChannel final : public ServiceObject<IChannel> {
+ public:
+  explicit SocketChannel(std::shared_ptr<Connection> connection)
+      : connection_(std::move(connection)) {}
+  HResult Read(uint8_t* buffer, uint32_t capacity, uint32_t* delivered) override {
+    return connection_->read(buffer, capacity, delivered);
+  }
+  HResult Write(const uint8_t* data, uint32_t count) override {
+    return connection_->write(data, count);
+  }
+
+ private:
+  ~SocketChannel() override { connection_->endChannel(); }
+  std::shared_ptr<Connection> connection_;
+};
+
+class SocketProperty final : public ServiceObject<IProperty> {
+ public:
+  explicit SocketProperty(dp::DeviceProperty property) : property_(std::move(property)) {}
+  HResult GetName(std::u16string* name) override {
+    if (!name) return kEPointer;
+    *name = property_.name;
+    return kSOk;
+  }
+  HResult GetValue(Variant* value) override {
+    if (!value) return kEPointer;
+    *value = property_.value;
+    return kSOk;
+  }
+
+ private:
+  dp::DeviceProperty property_;
+};
+
+class SocketPropertyCollection final : public ServiceObject<IPropertyCollection> {
+ public:
+  explicit SocketPropertyCollection(std::vector<dp::DeviceProperty> properties)
+      : properties_(std::move(properties)) {}
+  HResult GetCount(int32_t* count) override {
+    if (!count) return kEPointer;
+    *count = static_cast<int32_t>(properties_.size());
+    return kSOk;
+  }
+  HResult GetItem(const Variant& index, IProperty** property) override {
+    if (!property) return kEPointer;
+    if (index.type != Variant::Type::Int32 || index.int32 < 0 ||
+        static_cast<size_t>(index.int32) >= properties_.size()) {
+      return kEInvalidArg;
+    }
+    *property = new SocketProperty(properties_[static_cast<size_t>(index.int32)]);
+    return kSOk;
+  }
+
+ private:
+  std::vector<dp::DeviceProperty> properties_;
+};
+
+class SocketDevice final : public ServiceObject<IDevice> {
+ public:
+  SocketDevice(std::shared_ptr<Connection> connection, int32_t index)
+      : connection_(std::move(connection)), index_(index) {}
+  HResult GetProperties(IPropertyCollection** properties) override {
+    if (!properties) return kEPointer;
+    *properties = new SocketPropertyCollection(
+        connection_->devices()[static_cast<size_t>(index_)].properties);
+    return kSOk;
+  }
+  HResult OpenChannel(std::u16string_view name, IChannelEvents* sink, IChannel** channel) override {
+    if (!channel || !sink) return kEPointer;
+    const HResult status = connection_->openChannel(index_, name, sink);
+    if (failed(status)) return status;
+    *channel = new SocketChannel(connection_);
+    return kSOk;
+  }
+
+ private:
+  std::shared_ptr<Connection> connection_;
+  const int32_t index_;
+};
+
+class SocketDeviceCollection final : public ServiceObject<IDeviceCollection> {
+ public:
+  explicit SocketDeviceCollection(std::shared_ptr<Connection> connection)
+      : connection_(std::move(connection)) {}
+  HResult GetCount(uint32_t* count) override {
+    if (!count) return kEPointer;
+    *count = connection_ ? static_cast<uint32_t>(connection_->devices().size()) : 0;
+    return kSOk;
+  }
+  HResult GetItem(int32_t index, IDevice** device) override {
+    if (!device) return kEPointer;
+    if (!connection_ || index < 0 || static_cast<size_t>(index) >= connection_->devices().size()) {
+      return kEInvalidArg;
+    }
+    *device = new SocketDevice(connection_, index);
+    return kSOk;
+  }
+
+ private:
+  std::shared_ptr<Connection> connection_;
+};
+
+class SocketDeviceManager final : public ServiceObject<IDeviceManager> {
+ public:
+  SocketDeviceManager(SocketServiceOptions options, DeviceAddress address)
+      : options_(std::make_shared<SocketServiceOptions>(std::move(options))),
+        address_(std::move(address)) {}
+  HResult GetDevices(IDeviceCollection** devices) override {
+    if (!devices) return kEPointer;
+    std::string error;
+    UniqueFd fd = connectToDevice(address_, options_->connectWait, error);
+    std::shared_ptr<Connection> connection;
+    if (!fd) {
+      if (options_->diagnostics) options_->diagnostics("no handheld: " + error);
+    } else {
+      // The options outlive the connection: it keeps them alive along with itself.
+      auto options = options_;
+      auto made = std::shared_ptr<Connection>(new Connection(std::move(fd), *options),
+                                              [options](Connection* c) { delete c; });
+      if (made->greet()) connection = std::move(made);
+    }
+    *devices = new SocketDeviceCollection(std::move(connection));
+    return kSOk;
+  }
+
+ private:
+  std::shared_ptr<SocketServiceOptions> options_;
+  DeviceAddress address_;
+};
+
+}  // namespace
+
+ServiceFactory socketServiceFactory(SocketServiceOptions options) {
+  return [options = std::move(options)](IDeviceManager** manager) -> HResult {
+    if (!manager) return kEPointer;
+    std::string error;
+    std::optional<DeviceAddress> address = parseDeviceAddress(options.address, error);
+    if (!address) {
+      if (options.diagnostics) options.diagnostics(error);
+      return kEFail;
+    }
+    *manager = new SocketDeviceManager(options, std::move(*address));
+    return kSOk;
+  };
+}
+
+}  // namespace lexora

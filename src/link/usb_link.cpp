@@ -1,0 +1,184 @@
+#include "link/usb_link.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/password_answer.h"
+#include "platform/ansi_code_page.h"
+
+namespace lexora {
+namespace {
+
+constexpr int32_t kInitialChunkSize = 1024;
+std::atomic<int32_t> gSendChunkSize{kInitialChunkSize};
+
+constexpr size_t kReceiveBufferSize = 3 + kChannelReadCapacity;
+
+// The property whose value is the device's PIN, compared as the vendor's name converted
+// to the ANSI code page: six bytes, so the terminating zero must follow.
+bool isPinProperty(std::u16string_view name) {
+  char converted[256] = {};
+  const std::string ansi = ansiCodePage().encode(name);
+  std::memcpy(converted, ansi.data(), std::min(ansi.size(), sizeof converted - 1));
+  return std::memcmp(converted, "BBPIN", 6) == 0;
+}
+
+void halveSendChunkSize() {
+  int32_t size = gSendChunkSize.load();
+  while (!gSendChunkSize.compare_exchange_weak(size, size / 2)) {
+  }
+}
+
+}  // namespace
+
+Ref<USBLink> USBLink::create(std::u16string_view channelName, UserInterface& ui,
+                             ServiceFactory service, Waits waits) {
+  return Ref<USBLink>::adopt(new USBLink(channelName, ui, std::move(service), waits));
+}
+
+USBLink::USBLink(std::u16string_view channelName, UserInterface& ui, ServiceFactory service,
+                 Waits waits)
+    : channelName_(channelName), ui_(ui), service_(std::move(service)), waits_(waits) {}
+
+USBLink::~USBLink() = default;
+
+int USBLink::Open() {
+  dataReadyEvent_.reset();
+  closedEvent_.reset();
+
+  Ref<IDeviceManager> manager;
+  if (!service_ || failed(service_(manager.put())) || !manager) return -1;
+  Ref<IDeviceCollection> devices;
+  if (failed(manager->GetDevices(devices.put())) || !devices) return -1;
+  uint32_t deviceCount = 0;
+  if (failed(devices->GetCount(&deviceCount)) || deviceCount == 0) return -1;
+  // Only the first device is ever used, however many are connected.
+  Ref<IDevice> device;
+  if (failed(devices->GetItem(0, device.put())) || !device) return -1;
+
+  Ref<IPropertyCollection> properties;
+  if (failed(device->GetProperties(properties.put())) || !properties) return -1;
+  int32_t propertyCount = 0;
+  if (failed(properties->GetCount(&propertyCount))) return -1;
+  for (int32_t i = 0; i < propertyCount; ++i) {
+    Ref<IProperty> property;
+    if (failed(properties->GetItem(Variant::fromInt32(i), property.put())) || !property) {
+      return -1;
+    }
+    std::u16string name;
+    if (failed(property->GetName(&name))) return -1;
+    Variant value;
+    if (failed(property->GetValue(&value))) return -1;
+    // The PIN is not used; it only has to be a number.
+    if (isPinProperty(name) && !changeTypeToInt32(value)) return -1;
+  }
+
+  Ref<IChannel> channel;
+  if (failed(device->OpenChannel(channelName_, this, channel.put())) || !channel) return -1;
+  channel_ = std::move(channel);
+  return 0;
+}
+
+bool USBLink::WriteBytes(const uint8_t* data, int32_t length) {
+  if (length < 0 || (length > 0 && data == nullptr)) return false;
+  int32_t offset = 0;
+  while (offset < length) {
+    if (!channel_) return false;
+    const int32_t n = std::min(length - offset, gSendChunkSize.load());
+    if (n <= 0) return false;
+    if (failed(channel_->Write(data + offset, static_cast<uint32_t>(n)))) {
+      halveSendChunkSize();
+      continue;
+    }
+    offset += n;
+  }
+  return true;
+}
+
+int USBLink::WriteBlock(const uint8_t* data, int32_t length) {
+  // The header has 16 bits; a longer block would desynchronise the device's reading.
+  if (length < 0 || length > 0xFFFF) return -1;
+  const uint8_t header[2] = {static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+  if (!WriteBytes(header, 2)) return -1;
+  if (length > 0 && !WriteBytes(data, length)) return -1;
+  return 0;
+}
+
+bool USBLink::WaitAndRead(uint8_t* buffer, uint32_t* count) {
+  if (!buffer || !count) return false;
+  // The data-ready event comes first: data that arrived before the close is still read.
+  if (Event::waitAny({&dataReadyEvent_, &closedEvent_}, waits_.data) != 0) return false;
+  if (!channel_) return false;
+  uint32_t delivered = 0;
+  if (failed(channel_->Read(buffer, kChannelReadCapacity, &delivered))) return false;
+  if (delivered > kChannelReadCapacity) return false;
+  *count = delivered;
+  return true;
+}
+
+int USBLink::ReadMessage(uint8_t& type, std::vector<uint8_t>& payload, int32_t& length) {
+  if (!receiveBuffer_) receiveBuffer_ = std::make_unique<uint8_t[]>(kReceiveBufferSize);
+  uint8_t* buffer = receiveBuffer_.get();
+  uint32_t count = 0;
+  if (!WaitAndRead(buffer, &count)) return -1;
+  if (count < 3) return -1;
+  const int32_t n = buffer[1] * 256 + buffer[2];
+  if (count != static_cast<uint32_t>(n) + 3) return -1;
+  type = buffer[0];
+  payload.assign(buffer + 3, buffer + 3 + n);
+  length = n;
+  return 0;
+}
+
+void USBLink::Close() {
+  if (channel_) {
+    Ref<IChannel> channel = std::move(channel_);
+    channel.reset();
+  }
+  closedEvent_.wait(waits_.close);
+}
+
+int32_t USBLink::sendChunkSize() {
+  return gSendChunkSize.load();
+}
+void USBLink::resetSendChunkSizeForTesting() {
+  gSendChunkSize.store(kInitialChunkSize);
+}
+
+HResult USBLink::QueryInterface(const Guid& iid, void** out) {
+  if (!out) return kEPointer;
+  if (!(iid == IChannelEvents::kIid) && !(iid == kIidObject)) return kENoInterface;
+  *out = static_cast<IChannelEvents*>(this);
+  AddRef();
+  return kSOk;
+}
+
+uint32_t USBLink::AddRef() {
+  return refCount_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+uint32_t USBLink::Release() {
+  const uint32_t left = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+  if (left == 0) delete this;
+  return left;
+}
+
+HResult USBLink::OnQuery() {
+  return kSOk;
+}
+
+HResult USBLink::OnPasswordChallenge(int32_t attemptsRemaining, uint8_t* answer) {
+  return answerPasswordChallenge(ui_, attemptsRemaining, answer);
+}
+
+HResult USBLink::OnDataReady() {
+  dataReadyEvent_.set();
+  return kSOk;
+}
+
+HResult USBLink::OnChannelClosed() {
+  closedEvent_.set();
+  return kSOk;
+}
+
+}  // namespace lexora

@@ -1,0 +1,103 @@
+// USBLink: the channel to the companion application on the handheld, and the event sink
+// the connectivity service calls back. The transfer job makes one per run:
+//
+//   Ref<USBLink> link = USBLink::create(u"Lexora", ui, socketServiceFactory(options));
+//   if (link->Open() == 0) { ... SendPackedDictionary(*link, ...) ...; link->Close(); }
+//   link.reset();  // destroys it once the service holds no reference either
+//
+// Threads: Open, WriteBytes, WriteBlock, WaitAndRead, ReadMessage and Close are called by
+// one thread (the job's worker). The service calls the IChannelEvents methods, AddRef and
+// Release on threads of its own; the password prompt runs there through `ui`.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/connectivity_service.h"
+#include "platform/event.h"
+#include "platform/user_interface.h"
+
+namespace lexora {
+
+// How long ReadMessage waits for data, and Close for the service's close report.
+struct LinkWaits {
+  std::chrono::milliseconds data{30000};
+  std::chrono::milliseconds close{5000};
+};
+
+class USBLink final : public IChannelEvents {
+ public:
+  using Waits = LinkWaits;
+
+  // The creator holds the one reference returned; the object is destroyed when that and
+  // every reference the service took are released. `ui` must outlive the object (it asks
+  // for the password). Makes no call to the service.
+  static Ref<USBLink> create(std::u16string_view channelName, UserInterface& ui,
+                             ServiceFactory service, LinkWaits waits = LinkWaits());
+
+  // Reaches the service, takes the first device, checks its "BBPIN" property and opens the
+  // channel. 0 when open; -1 on any failure (no service, no device, a failed call, a PIN
+  // that is not an integer, a refused password). Call once, before any write or read.
+  int Open();
+
+  // Sends `length` bytes in chunks of at most sendChunkSize(), halving the process-wide
+  // size after a failed chunk and retrying it. False when the size fell to 0 (or no channel
+  // is open, or the arguments are invalid); true when every byte was accepted.
+  bool WriteBytes(const uint8_t* data, int32_t length);
+
+  // Sends the 16-bit big-endian length, then (when length > 0) the bytes, as two WriteBytes.
+  // REQUIRES: 0 <= length <= 65535; a length outside that is refused (-1, nothing sent).
+  // 0 when sent, -1 as soon as a WriteBytes fails.
+  int WriteBlock(const uint8_t* data, int32_t length);
+
+  // Waits (up to Waits::data) for the service to signal data and makes one channel read
+  // into `buffer` (at least 65,535 bytes). False on time-out, on the close report (unless
+  // data was signalled too) and on a failed read.
+  bool WaitAndRead(uint8_t* buffer, uint32_t* count);
+
+  // Receives one message: type byte, 16-bit big-endian length N, N payload bytes, all in
+  // one read. 0 when the read delivered exactly N + 3 bytes; -1 otherwise, and then the
+  // out-parameters are left untouched.
+  int ReadMessage(uint8_t& type, std::vector<uint8_t>& payload, int32_t& length);
+
+  // Gives the channel back and waits up to Waits::close for the close report. Never fails.
+  // Call after a successful Open, before dropping the last reference.
+  void Close();
+
+  // The chunk size shared by every link in the process: 1024 at start, only ever halved.
+  static int32_t sendChunkSize();
+  static void resetSendChunkSizeForTesting();
+
+  // IObject.
+  HResult QueryInterface(const Guid& iid, void** out) override;
+  uint32_t AddRef() override;
+  uint32_t Release() override;
+
+  // IChannelEvents: called by the service only.
+  HResult OnQuery() override;
+  HResult OnPasswordChallenge(int32_t attemptsRemaining, uint8_t* answer) override;
+  HResult OnDataReady() override;
+  HResult OnChannelClosed() override;
+
+ private:
+  USBLink(std::u16string_view channelName, UserInterface& ui, ServiceFactory service, Waits waits);
+  ~USBLink();
+
+  Ref<IChannel> channel_;
+  std::atomic<uint32_t> refCount_{1};
+  // Events live as long as the object, so a late call from the service always finds them.
+  Event dataReadyEvent_{Event::Reset::Auto};
+  Event closedEvent_{Event::Reset::Manual};
+  const std::u16string channelName_;
+  UserInterface& ui_;
+  const ServiceFactory service_;
+  const Waits waits_;
+  std::unique_ptr<uint8_t[]> receiveBuffer_;
+};
+
+}  // namespace lexora
