@@ -19,9 +19,14 @@ constexpr BilingualText kUsage{
     u"  pack FILE... [-o OUT | --output-dir DIR]  加载并压缩词典，写出压缩映像(.lxp)\n"
     u"  info FILE...                              显示词典名、词条数、块数和压缩后尺寸\n"
     u"  inspect IMAGE [WORD...]                   检查压缩映像，或查找单词\n"
+    u"  send FILE... [--device ADDR] [--yes | --no] [--password-stdin]\n"
+    u"                                            加载、压缩并发送词典到手机（Ctrl-C 停止）\n"
     u"选项:\n"
     u"  --lang zh|en            本次运行的界面语言（不保存）\n"
     u"  --ansi-code-page NAME   无字节顺序标记的文本所用的代码页（如 CP936、CP1252）\n"
+    u"  --device ADDR           手机（模拟器）的地址：unix:PATH 或 HOST:PORT\n"
+    u"  --yes, --no             对每个“是否发送”问题自动回答\n"
+    u"  --password-stdin        从标准输入读取手机密码\n"
     u"  --help, --version\n",
     u"Usage: lexora-cli COMMAND [OPTIONS] ARGUMENTS...\n"
     u"Commands:\n"
@@ -29,9 +34,14 @@ constexpr BilingualText kUsage{
     u"(.lxp)\n"
     u"  info FILE...                              show name, entries, blocks and packed size\n"
     u"  inspect IMAGE [WORD...]                   check a packed image, or look words up in it\n"
+    u"  send FILE... [--device ADDR] [--yes | --no] [--password-stdin]\n"
+    u"                                            load, pack and send dictionaries (Ctrl-C stops)\n"
     u"Options:\n"
     u"  --lang zh|en            interface language for this run (not stored)\n"
     u"  --ansi-code-page NAME   code page of text without a byte-order mark (CP936, CP1252, ...)\n"
+    u"  --device ADDR           where the handheld (emulator) listens: unix:PATH or HOST:PORT\n"
+    u"  --yes, --no             answer every send question Yes, or No\n"
+    u"  --password-stdin        read the handheld's password from standard input\n"
     u"  --help, --version\n"};
 
 int usageError(const std::string& what) {
@@ -73,6 +83,8 @@ int main(int argc, char** argv) {
       if (!(line.device = value())) return usageError("--device takes an address");
     } else if (arg == "--yes" || arg == "-y") {
       line.answers = ConsoleUserInterface::Answers::AlwaysYes;
+    } else if (arg == "--password-stdin") {
+      line.passwordFromStdin = true;
     } else if (arg == "--no") {
       line.answers = ConsoleUserInterface::Answers::AlwaysNo;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -90,6 +102,12 @@ int main(int argc, char** argv) {
     if (line.output && line.operands.size() > 1)
       return usageError("-o takes one FILE; use --output-dir");
     return packCommand(line);
+  }
+  if (command == "send") {
+    if (line.answers == ConsoleUserInterface::Answers::Ask && line.passwordFromStdin) {
+      return usageError("--password-stdin needs --yes or --no: standard input holds the password");
+    }
+    return sendCommand(line);
   }
   if (command == "info") {
     if (line.operands.empty()) return usageError("info needs at least one FILE");

@@ -1,0 +1,93 @@
+#include "job/transfer_job.h"
+
+#include "job/load_and_pack.h"
+#include "job/packing_texts.h"
+#include "link/send_packed_dictionary.h"
+#include "platform/com_apartment.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kOpenFailed{
+    u"打开USB通道失败！\n请检查：\n1、手机连接是否正常\n2、手机上是否已运行Lexora",
+    u"Open USB link failed!\nPlease check: \n1. Is mobile phone connected to PC correctly\n2. Is "
+    u"Lexora running on mobile phone"};
+constexpr BilingualText kReady{u"准备就绪", u"Ready"};
+
+// The channel name the companion application listens on.
+constexpr std::u16string_view kChannelName = u"Lexora";
+
+}  // namespace
+
+int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
+                      Event& stopEvent, TransferOutcome* outcome) {
+  [[maybe_unused]] ComApartment apartment;
+  UserInterface& ui = dialog.ui();
+  TransferOutcome result;
+  result.filesSelected = parameters.selectedPaths.size();
+
+  dialog.enableSendButton(false);
+  dialog.enableStopButton(true);
+
+  Ref<USBLink> link = USBLink::create(kChannelName, ui, parameters.service, parameters.waits);
+  dialog.setLink(link.get());
+  if (link->Open() != 0) {
+    showWarning(ui, kOpenFailed.pick());
+  } else {
+    result.linkOpened = true;
+    for (const std::u16string& path : parameters.selectedPaths) {
+      // A file that does not load is skipped; its reader has told the user why.
+      std::optional<LoadedAndPacked> file = loadAndPackFile(path, ui);
+      if (!file) continue;
+      const PackedDictionary& packed = file->packed.dictionary;
+      if (!askYesNo(ui, sizeQuestion(packedSize(packed)))) continue;
+      // A stop pressed while this file loaded, packed or was asked about ends the job
+      // here, after a Yes; after a No it stays pending until the next file's Yes.
+      if (stopEvent.wait(std::chrono::milliseconds(0))) {
+        result.stopped = true;
+        break;
+      }
+      SendReport report;
+      const bool goOn = SendPackedDictionary(*link.get(), packed, stopEvent, ui, &report);
+      if (report.everyMessageAcknowledged) ++result.filesSent;
+      if (!goOn) {
+        result.stopped = report.stopped;
+        break;
+      }
+    }
+    link->Close();
+  }
+
+  // The one way out, whatever ended the job.
+  dialog.setLink(nullptr);
+  link.reset();
+  dialog.enableSendButton(true);
+  dialog.enableStopButton(false);
+  ui.setStatus(kReady.pick());
+  if (outcome) *outcome = result;
+  return 0;
+}
+
+TransferJob::TransferJob(TransferDialog& dialog, TransferJobParameters parameters)
+    : dialog_(dialog), parameters_(std::move(parameters)) {
+  worker_ = std::thread([this] {
+    TransferJobThread(dialog_, parameters_, stopEvent_, &outcome_);
+    finished_ = true;
+  });
+}
+
+TransferJob::~TransferJob() {
+  stop();
+  wait();
+}
+
+void TransferJob::wait() {
+  if (worker_.joinable()) worker_.join();
+}
+
+TransferOutcome TransferJob::outcome() const {
+  return finished_ ? outcome_ : TransferOutcome{};
+}
+
+}  // namespace lexora
