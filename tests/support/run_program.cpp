@@ -1,41 +1,86 @@
 #include "support/run_program.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <thread>
 
 #include "support/test_support.h"
 
 namespace lexora::test {
 
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments) {
+struct SpawnedProgram::Files {
   TempDir dir;
-  const std::string outPath = (dir / "out").string(), errPath = (dir / "err").string();
-  ProgramRun run;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+  std::string in = (dir / "in").string(), out = (dir / "out").string(),
+              err = (dir / "err").string();
+};
+
+SpawnedProgram::SpawnedProgram(const std::string& program,
+                               const std::vector<std::string>& arguments, const std::string& input)
+    : files_(std::make_unique<Files>()) {
+  writeFile(files_->in, input);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(open(files_->in.c_str(), O_RDONLY), 0);
+    dup2(open(files_->out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    dup2(open(files_->err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    // Test runners may block or ignore SIGINT; the program must see it as a terminal would.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGINT, SIG_DFL);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+}
+
+SpawnedProgram::~SpawnedProgram() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool SpawnedProgram::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < end) {
+    if (readFile(files_->out).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+void SpawnedProgram::signal(int signalNumber) {
+  if (pid_ > 0) kill(pid_, signalNumber);
+}
+
+ProgramRun SpawnedProgram::finish(std::chrono::milliseconds timeout) {
+  ProgramRun run;
+  const auto end = std::chrono::steady_clock::now() + timeout;
   int status = 0;
-  waitpid(pid, &status, 0);
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  pid_ = -1;
   run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = readFile(outPath);
-  run.err = readFile(errPath);
+  run.out = readFile(files_->out);
+  run.err = readFile(files_->err);
   return run;
+}
+
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& input) {
+  return SpawnedProgram(program, arguments, input).finish();
 }
 
 std::string builtProgram(const std::string& relative) {

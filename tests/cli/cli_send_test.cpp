@@ -1,0 +1,142 @@
+// lexora-cli send against a lexora-handheld started by the test.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "link/handheld_process.h"
+#include "support/run_program.h"
+#include "support/test_support.h"
+
+namespace lexora {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kCli = test::builtProgram("src/cli/lexora-cli");
+const std::string kEnglish = std::string(LEXORA_SOURCE_DIR) + "/examples/english.txt";
+const std::string kChinese = std::string(LEXORA_SOURCE_DIR) + "/examples/chinese-english.txt";
+
+class CliSendTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> sendArgs(const test::HandheldProcess& handheld,
+                                    std::vector<std::string> more) {
+    std::vector<std::string> args{"--lang", "en",       "--ansi-code-page", "CP1252",
+                                  "send",   "--device", handheld.address()};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
+  test::ProgramRun send(const test::HandheldProcess& handheld, std::vector<std::string> more,
+                        const std::string& input = "") {
+    return test::runProgram(kCli, sendArgs(handheld, std::move(more)), input);
+  }
+  // A text dictionary large enough for many blocks.
+  std::string bigDictionary(int entries) {
+    std::string text;
+    for (int i = 0; i < entries; ++i) {
+      text += "word" + std::to_string(i) + "\tmeaning " + std::to_string(i * 7919) + " " +
+              std::string(static_cast<size_t>(i % 50), 'x') + "\n";
+    }
+    return test::writeFile(dir_ / "big.txt", text).string();
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(CliSendTest, YesSendsEachFileByteForByteIntoTheStore) {
+  test::HandheldProcess handheld;
+  ASSERT_TRUE(handheld.started());
+  const auto run = send(handheld, {"--yes", kEnglish, kChinese});
+  ASSERT_EQ(run.exitStatus, 0) << run.err << handheld.log();
+  EXPECT_NE(run.out.find("Send dictionary's content english...100%"), std::string::npos);
+  EXPECT_NE(run.out.find("End sending...Success"), std::string::npos);
+  EXPECT_EQ(run.out.substr(run.out.size() - 6), "Ready\n");
+
+  // What arrived is exactly what pack writes for the same file.
+  const std::string image = (dir_ / "english.lxp").string();
+  ASSERT_EQ(test::runProgram(kCli, {"--ansi-code-page", "CP1252", "pack", kEnglish, "-o", image})
+                .exitStatus,
+            0);
+  bool found = false;
+  for (const auto& file : std::filesystem::directory_iterator(handheld.store())) {
+    if (test::readFile(file.path()) == test::readFile(image)) found = true;
+  }
+  EXPECT_TRUE(found);
+  const auto lookup = test::HandheldProcess::run(
+      {"lookup", "chinese-english", "tea", "--store", handheld.store().string()});
+  EXPECT_EQ(lookup.status, 0) << lookup.err;
+  EXPECT_NE(lookup.out.find("茶；茶叶\ttea\t下午茶点"), std::string::npos) << lookup.out;
+}
+
+TEST_F(CliSendTest, NoOrNoTerminalSendsNothing) {
+  test::HandheldProcess handheld;
+  auto run = send(handheld, {"--no", kEnglish});
+  EXPECT_EQ(run.exitStatus, 1);
+  run = send(handheld, {kEnglish});  // standard input is not a terminal
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find("There is no terminal to answer on, so the answer is No"),
+            std::string::npos);
+  EXPECT_TRUE(!std::filesystem::exists(handheld.store()) ||
+              std::filesystem::is_empty(handheld.store()));
+}
+
+TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {
+  const auto run = test::runProgram(kCli, {"--lang", "en", "send", "--yes", "--device",
+                                           "unix:" + (dir_ / "nobody.sock").string(), kEnglish});
+  EXPECT_EQ(run.exitStatus, 3);
+  EXPECT_NE(run.err.find("Open USB link failed!"), std::string::npos);
+  EXPECT_NE(run.err.find("No handheld answered at unix:"), std::string::npos);
+  EXPECT_EQ(run.out.find("Load dictionary file"), std::string::npos) << "nothing is loaded";
+}
+
+TEST_F(CliSendTest, PasswordFromStandardInput) {
+  test::HandheldProcess handheld({"--password", "s3cret", "--attempts", "3"});
+  auto run = send(handheld, {"--yes", "--password-stdin", kEnglish}, "s3cret\n");
+  EXPECT_EQ(run.exitStatus, 0) << run.err << handheld.log();
+
+  // A wrong answer is challenged again; nothing more to read is a Cancel.
+  run = send(handheld, {"--yes", "--password-stdin", kEnglish}, "wrong\n");
+  EXPECT_EQ(run.exitStatus, 3);
+  EXPECT_EQ(run.err.find("s3cret"), std::string::npos);
+  EXPECT_EQ(run.err.find("wrong"), std::string::npos) << "the password is never printed";
+}
+
+TEST_F(CliSendTest, FirstCtrlCStopsAfterTheCurrentBlockAndStillEndsTheDictionary) {
+  test::HandheldProcess handheld({"--ack-delay", "20"});
+  test::SpawnedProgram cli(kCli, sendArgs(handheld, {"--yes", bigDictionary(20000), kEnglish}));
+  ASSERT_TRUE(cli.waitForOutput("Send dictionary's content big...", 30s));
+  cli.signal(SIGINT);
+  const auto run = cli.finish();
+  EXPECT_EQ(run.exitStatus, 1) << run.err;
+  EXPECT_NE(run.err.find("Stopping..."), std::string::npos);
+  EXPECT_NE(run.out.find("End sending...Success"), std::string::npos) << "the end flag still goes";
+  EXPECT_EQ(run.out.find("Send dictionary's content big...100%"), std::string::npos);
+  EXPECT_EQ(run.out.find("Load dictionary file " + kEnglish), std::string::npos)
+      << "later files are not processed";
+  EXPECT_EQ(run.out.substr(run.out.size() - 6), "Ready\n");
+}
+
+TEST_F(CliSendTest, SecondCtrlCQuitsAtOnce) {
+  test::HandheldProcess handheld({"--ack-delay", "200"});
+  test::SpawnedProgram cli(kCli, sendArgs(handheld, {"--yes", bigDictionary(20000)}));
+  ASSERT_TRUE(cli.waitForOutput("Send dictionary's content big...", 30s));
+  cli.signal(SIGINT);
+  std::this_thread::sleep_for(50ms);
+  cli.signal(SIGINT);
+  const auto run = cli.finish(10s);
+  EXPECT_EQ(run.exitStatus, 130);
+}
+
+TEST_F(CliSendTest, HandheldClosingMidWayFailsAndStoresNothing) {
+  test::HandheldProcess handheld({"--close-after", "4"});
+  const auto run = send(handheld, {"--yes", bigDictionary(2000)});
+  EXPECT_NE(run.exitStatus, 0);
+  // The closed channel refuses the next record's writes (or leaves its acknowledgement
+  // missing, if the close comes between them); either way the end flag cannot follow.
+  EXPECT_TRUE(run.err.find("Send record failed!") != std::string::npos ||
+              run.err.find("Recieve acknowledge of record failed!") != std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("Send end flag failed!"), std::string::npos) << run.err;
+  EXPECT_TRUE(!std::filesystem::exists(handheld.store()) ||
+              std::filesystem::is_empty(handheld.store()));
+}
+
+}  // namespace
+}  // namespace lexora
