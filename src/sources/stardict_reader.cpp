@@ -1,10 +1,145 @@
 #include "sources/stardict_reader.h"
 
-namespace lexora {
+#include <algorithm>
+#include <string>
 
-int readStarDictDictionary(LoadedDictionary&, std::u16string_view, UserInterface& ui) {
-  showWarning(ui, u"StarDict dictionaries are not supported yet");
-  return -1;
+#include "platform/ui_language.h"
+#include "sources/gz_file.h"
+#include "sources/stardict_data.h"
+#include "sources/stardict_fields.h"
+#include "sources/stardict_index.h"
+#include "sources/stardict_info.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kIndexOpenFailed{u"打开.idx/.idx.gz文件失败！",
+                                         u"Open .idx/.idx.gz file failed!"};
+constexpr BilingualText kDataOpenFailed{u"打开.dict/.dict.dz文件失败！",
+                                        u"Open .dict/.dict.dz file failed!"};
+
+std::u16string number(int64_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+void reportDamagedIndex(UserInterface& ui, int32_t read, int32_t declared) {
+  std::u16string text;
+  if (GetUiLanguage() == kLanguageChinese) {
+    text = u"词典的索引文件已损坏：" + number(declared) + u"个词条中只能读到" + number(read) +
+           u"个。已读到的词条将保留。";
+  } else {
+    text = u"The index file of this dictionary is damaged: only " + number(read) + u" of its " +
+           number(declared) + u" entries could be read. The entries read are kept.";
+  }
+  showWarning(ui, text);
+}
+
+void reportDamagedData(UserInterface& ui, int64_t blocks) {
+  std::u16string text;
+  if (GetUiLanguage() == kLanguageChinese) {
+    text = u"词典的数据文件已损坏：有" + number(blocks) +
+           u"个词条的数据不完整，这些词条只保留了能读到的部分。";
+  } else {
+    text = u"The data file of this dictionary is damaged: the data of " + number(blocks) +
+           u" entries are incomplete. Those entries keep only what could be read.";
+  }
+  showWarning(ui, text);
+}
+
+// Every backslash followed by a lower-case n becomes one LF, left to right.
+void replaceBackslashN(std::string& text) {
+  size_t at = text.find("\\n");
+  if (at == std::string::npos) return;
+  size_t out = at;
+  for (size_t i = at; i < text.size();) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+      text[out++] = '\n';
+      i += 2;
+    } else {
+      text[out++] = text[i++];
+    }
+  }
+  text.resize(out);
+}
+
+}  // namespace
+
+int readStarDictDictionary(LoadedDictionary& dictionary, std::u16string_view ifoPath,
+                           UserInterface& ui) {
+  StarDictInfo info;
+  if (readStarDictInfo(ifoPath, info, ui) != 0) return -1;
+  dictionary.name = info.bookname;
+
+  // The path ends in "ifo" in some letter case; the suffixes replace those three letters.
+  const std::u16string base(ifoPath.substr(0, ifoPath.size() - 3));
+  GzFilePtr indexFile = openGzFile(base + u"idx");
+  if (!indexFile) indexFile = openGzFile(base + u"idx.gz");
+  if (!indexFile) {
+    showWarning(ui, kIndexOpenFailed.pick());
+    return -1;
+  }
+  std::unique_ptr<StarDictData> data = StarDictData::open(base + u"dict");
+  if (!data) data = StarDictData::open(base + u"dict.dz");
+  if (!data) {
+    indexFile.reset();
+    showWarning(ui, kDataOpenFailed.pick());
+    return -1;
+  }
+  gzbuffer(indexFile.get(), 128 * 1024);
+  StarDictIndexReader index(
+      [file = indexFile.get()](char* buffer, size_t size) -> int64_t {
+        return gzread(file, buffer, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+      },
+      info.offsetBits);
+
+  // Decision on damaged files: an index record that cannot be read whole (the index ends
+  // early, or a headword has no NUL within 256 bytes) ends the load there, since nothing
+  // after it can be located; a data block that is short or holds fewer fields than the
+  // type letters keeps the fields read and leaves the rest empty. In both cases the
+  // entries read soundly are kept and the user is told, once, that the dictionary is
+  // damaged; whether to send what was read is then the user's choice.
+  // One record is read ahead, so that the data of the next block can be on their way into
+  // the cache while this one is converted (blocks stored out of index order lie anywhere).
+  IndexRecord records[2];
+  std::string block;
+  std::string explanation;
+  std::string entry;
+  std::string key;
+  int32_t read = 0;
+  int64_t damagedBlocks = 0;
+  bool have = info.wordcount > 0 && index.readIndexRecord(records[0]);
+  while (have) {
+    IndexRecord& record = records[read & 1];
+    IndexRecord& upcoming = records[(read + 1) & 1];
+    have = int64_t{read} + 1 < info.wordcount && index.readIndexRecord(upcoming);
+    if (have) data->prefetch(upcoming.dataOffset);
+
+    bool sound = data->readBlock(record.dataOffset, record.dataSize, block);
+    sound = convertStarDictFields(block, info.sametypesequence, dictionary.powerWordWalkState,
+                                  explanation) &&
+            sound;
+    if (!sound) ++damagedBlocks;
+
+    for (char& c : explanation) {
+      if (c == '\t') c = ' ';
+    }
+    // The key is the headword exactly as the entry text starts with it.
+    replaceBackslashN(record.headword);
+    replaceBackslashN(explanation);
+    entry.assign(record.headword);
+    entry.push_back('\t');
+    entry.append(explanation);
+    key.assign(record.headword);
+    for (char& c : key) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    }
+    dictionary.entries.addUtf8Key(key, entry);
+    ++read;
+  }
+  if (read < info.wordcount) reportDamagedIndex(ui, read, info.wordcount);
+  if (damagedBlocks > 0) reportDamagedData(ui, damagedBlocks);
+  return 0;
 }
 
 }  // namespace lexora

@@ -1,0 +1,28 @@
+// The field conversion: the first byte picks sametypesequence, the rest is the data block.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/ansi_code_page.h"
+#include "sources/stardict_fields.h"
+#include "sources/valid_utf8.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool chosen = lexora::chooseAnsiCodePage("CP936");
+  (void)chosen;
+  if (size < 1) return 0;
+  static constexpr char16_t kLetters[] = u"mtgylkxWPXh";
+  std::u16string types;
+  for (unsigned n = 1 + (data[0] & 3), code = data[0] >> 2; n > 0; --n, code = code * 7 + 3) {
+    types.push_back(kLetters[code % 11]);
+  }
+  const std::string_view block(reinterpret_cast<const char*>(data + 1), size - 1);
+  lexora::PowerWordWalkState state;
+  std::string explanation;
+  lexora::convertStarDictFields(block, types, state, explanation);
+  std::string again;
+  lexora::appendValidUtf8(again, explanation);
+  if (again != explanation) __builtin_trap();  // always valid UTF-8
+  if (!explanation.empty() && explanation.back() == '\n') __builtin_trap();
+  return 0;
+}

@@ -1,0 +1,295 @@
+#include "sources/dictzip_reader.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
+
+namespace lexora {
+namespace {
+
+// The chunks kept inflated while blocks are read in (nearly) data-file order.
+constexpr size_t kRecentChunks = 8;
+// After this many chunks had to be inflated a second time, the blocks are evidently
+// scattered over the file: from then on every inflated chunk is kept, so that no chunk is
+// inflated more than twice and the whole load costs at most about two decompressions of
+// the data (and at most the data's size in memory, which a plain decompression needs too).
+constexpr size_t kReinflationsBeforeKeepingAll = 16;
+// Keeping every chunk is for data that fit in memory comfortably; beyond this (a table can
+// claim up to 4 GiB behind a small file) the few recent chunks stay the only ones kept.
+constexpr uint64_t kMaxKeptBytes = sizeof(size_t) >= 8 ? uint64_t{2} << 30 : uint64_t{256} << 20;
+// The gzip header (with its file name and comment) must lie within this many bytes.
+constexpr size_t kMaxHeaderBytes = 1 << 20;
+constexpr size_t kTrailerBytes = 8;
+// The states of a chunk once every chunk is kept.
+constexpr uint8_t kAbsent = 0, kBusy = 1, kReady = 2, kFailed = 3;
+
+unsigned le16(const unsigned char* p) {
+  return p[0] | (p[1] << 8);
+}
+
+}  // namespace
+
+DictzipReader::~DictzipReader() {
+  stopping_ = true;
+  for (std::thread& helper : helpers_) helper.join();
+  if (streamReady_) inflateEnd(&stream_);
+}
+
+std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessInput> input) {
+  const uint64_t fileSize = input->size();
+  if (fileSize < 10 + kTrailerBytes) return nullptr;
+  std::string header(std::min<uint64_t>(fileSize, kMaxHeaderBytes), '\0');
+  if (!input->readAt(0, header.data(), header.size())) return nullptr;
+  const auto* h = reinterpret_cast<const unsigned char*>(header.data());
+  const size_t headerSize = header.size();
+  const unsigned flags = h[3];
+  if (h[0] != 0x1F || h[1] != 0x8B || h[2] != 8 || (flags & 0xE0) != 0) return nullptr;
+  if ((flags & 0x04) == 0 || headerSize < 12) return nullptr;  // no extra field
+
+  const size_t extraLength = le16(h + 10);
+  size_t pos = 12;
+  if (extraLength > headerSize - pos) return nullptr;
+  const size_t extraEnd = pos + extraLength;
+
+  auto reader = std::unique_ptr<DictzipReader>(new DictzipReader());
+  bool found = false;
+  std::vector<uint32_t> sizes;
+  while (extraEnd - pos >= 4) {
+    const unsigned char id1 = h[pos], id2 = h[pos + 1];
+    const size_t length = le16(h + pos + 2);
+    pos += 4;
+    if (length > extraEnd - pos) return nullptr;
+    if (id1 == 'R' && id2 == 'A' && !found) {
+      if (length < 6) return nullptr;
+      const unsigned version = le16(h + pos);
+      const unsigned chunkLength = le16(h + pos + 2);
+      const size_t chunkCount = le16(h + pos + 4);
+      if (version != 1 || chunkLength == 0 || chunkCount == 0) return nullptr;
+      if (length < 6 + 2 * chunkCount) return nullptr;
+      sizes.resize(chunkCount);
+      for (size_t i = 0; i < chunkCount; ++i) sizes[i] = le16(h + pos + 6 + 2 * i);
+      reader->chunkLength_ = chunkLength;
+      found = true;
+    }
+    pos += length;
+  }
+  if (!found) return nullptr;
+  pos = extraEnd;
+  for (unsigned flag : {0x08u, 0x10u}) {  // file name, then comment: NUL-terminated
+    if ((flags & flag) == 0) continue;
+    const void* nul = std::memchr(h + pos, 0, headerSize - pos);
+    if (nul == nullptr) return nullptr;
+    pos = static_cast<const unsigned char*>(nul) - h + 1;
+  }
+  if ((flags & 0x02) != 0) pos += 2;  // header CRC
+  if (pos > headerSize) return nullptr;
+
+  // The chunks must tile the compressed data exactly, up to the 8-byte trailer.
+  uint64_t offset = pos;
+  reader->chunkOffsets_.reserve(sizes.size() + 1);
+  for (uint32_t size : sizes) {
+    reader->chunkOffsets_.push_back(offset);
+    offset += size;
+  }
+  reader->chunkOffsets_.push_back(offset);
+  if (offset + kTrailerBytes != fileSize) return nullptr;
+
+  // The trailer's size (modulo 2^32) must be what the chunks hold: every chunk but the
+  // last is full, the last has 1 to chunk-length bytes.
+  unsigned char trailer[4];
+  if (!input->readAt(fileSize - 4, reinterpret_cast<char*>(trailer), 4)) return nullptr;
+  const uint64_t storedSize =
+      trailer[0] | (trailer[1] << 8) | (trailer[2] << 16) | (uint64_t{trailer[3]} << 24);
+  const uint64_t fullChunks = uint64_t{reader->chunkLength_} * (sizes.size() - 1);
+  const uint64_t total = fullChunks + ((storedSize - fullChunks) & 0xFFFFFFFFu);
+  if (total <= fullChunks || total > fullChunks + reader->chunkLength_) return nullptr;
+  reader->size_ = total;
+
+  if (inflateInit2(&reader->stream_, -MAX_WBITS) != Z_OK) return nullptr;
+  reader->streamReady_ = true;
+  reader->input_ = std::move(input);
+  reader->chunks_.resize(sizes.size());
+  reader->chunkCount_ = sizes.size();
+  reader->inflatedBefore_.resize(sizes.size());
+  reader->capacity_ = kRecentChunks;
+  return reader;
+}
+
+size_t DictzipReader::chunkSize(size_t index) const {
+  return index + 1 == chunkCount() ? static_cast<size_t>(size_ - uint64_t{chunkLength_} * index)
+                                   : chunkLength_;
+}
+
+bool DictzipReader::inflateChunk(z_stream& stream, std::string& compressed, size_t index,
+                                 char* out) {
+  const uint64_t begin = chunkOffsets_[index];
+  const size_t compressedSize = static_cast<size_t>(chunkOffsets_[index + 1] - begin);
+  const size_t expected = chunkSize(index);
+  compressed.resize(compressedSize);
+  if (!input_->readAt(begin, compressed.data(), compressedSize)) return false;
+  inflateReset(&stream);
+  stream.next_in = reinterpret_cast<Bytef*>(compressed.data());
+  stream.avail_in = static_cast<uInt>(compressedSize);
+  stream.next_out = reinterpret_cast<Bytef*>(out);
+  stream.avail_out = static_cast<uInt>(expected);
+  int result = inflate(&stream, Z_SYNC_FLUSH);
+  if (stream.avail_out != 0) return false;  // too short
+  if (result == Z_OK) {
+    // Full: one more byte of room shows a chunk that inflates too long.
+    unsigned char spare;
+    stream.next_out = &spare;
+    stream.avail_out = 1;
+    result = inflate(&stream, Z_SYNC_FLUSH);
+    if (stream.avail_out == 0) return false;
+    if (result == Z_BUF_ERROR) result = Z_OK;  // nothing more to give, as it should be
+  }
+  return (result == Z_OK || result == Z_STREAM_END) && stream.avail_in == 0;
+}
+
+void DictzipReader::keepAllChunks() {
+  KeptBytes all = allocateKeptBytes(static_cast<size_t>(size_));
+  if (!all) return;  // no room: the recent chunks stay the only ones kept
+  kept_ = std::move(all);
+  states_ = std::make_unique<std::atomic<uint8_t>[]>(chunkCount());
+  for (size_t i = 0; i < chunkCount(); ++i) {
+    const bool held = !chunks_[i].empty();
+    if (held)
+      std::memcpy(kept_.get() + uint64_t{chunkLength_} * i, chunks_[i].data(), chunkSize(i));
+    states_[i].store(held ? kReady : kAbsent, std::memory_order_relaxed);
+  }
+  chunks_ = std::vector<std::string>();
+  held_.clear();
+  // Helpers inflate the chunks front to back while this thread goes on with the blocks,
+  // inflating itself any chunk it reaches first.
+  const unsigned cores = std::thread::hardware_concurrency();
+  try {
+    for (unsigned t = 1; t < std::min(cores, 8u); ++t) {
+      helpers_.emplace_back([this] { inflateAhead(); });
+    }
+  } catch (const std::system_error&) {
+    // Fewer helpers (or none): this thread inflates what they do not.
+  }
+}
+
+void DictzipReader::inflateAhead() {
+  z_stream stream{};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return;
+  std::string compressed;
+  for (size_t i; !stopping_.load(std::memory_order_relaxed) && (i = nextChunk_++) < chunkCount();) {
+    uint8_t absent = kAbsent;
+    if (!states_[i].compare_exchange_strong(absent, kBusy)) continue;
+    const bool ok = inflateChunk(stream, compressed, i, kept_.get() + uint64_t{chunkLength_} * i);
+    states_[i].store(ok ? kReady : kFailed, std::memory_order_release);
+    states_[i].notify_all();
+  }
+  inflateEnd(&stream);
+}
+
+const char* DictzipReader::keptChunk(size_t index) {
+  std::atomic<uint8_t>& state = states_[index];
+  char* data = kept_.get() + uint64_t{chunkLength_} * index;
+  uint8_t absent = kAbsent;
+  if (state.compare_exchange_strong(absent, kBusy)) {
+    const bool ok = inflateChunk(stream_, compressed_, index, data);
+    state.store(ok ? kReady : kFailed, std::memory_order_release);
+    state.notify_all();
+  }
+  uint8_t now;
+  while ((now = state.load(std::memory_order_acquire)) == kBusy) state.wait(kBusy);
+  return now == kReady ? data : nullptr;
+}
+
+const char* DictzipReader::chunk(size_t index) {
+  if (states_) return keptChunk(index);
+  std::string& data = chunks_[index];
+  if (!data.empty()) return data.data();
+
+  if (inflatedBefore_[index] && ++reinflations_ >= kReinflationsBeforeKeepingAll &&
+      size_ <= kMaxKeptBytes) {
+    keepAllChunks();
+    if (states_) return keptChunk(index);
+  }
+  // The chunk that leaves the cache lends its buffer: no allocation per chunk, which would
+  // also scatter freed holes through the heap that the entry map's storage cannot use.
+  if (held_.size() >= capacity_) {
+    data.swap(chunks_[held_.front()]);
+    chunks_[held_.front()].clear();
+    held_.pop_front();
+  }
+  data.resize(chunkSize(index));
+  if (!inflateChunk(stream_, compressed_, index, data.data())) {
+    data = std::string();
+    return nullptr;
+  }
+  inflatedBefore_[index] = true;
+  held_.push_back(index);
+  return data.data();
+}
+
+bool DictzipReader::read(uint64_t offset, uint32_t size, std::string& out) {
+  out.clear();
+  if (offset >= size_ || size == 0) return true;
+  const uint64_t end = std::min<uint64_t>(size_, offset + size);
+  out.reserve(static_cast<size_t>(end - offset));
+  uint64_t pos = offset;
+  while (pos < end) {
+    const size_t index = static_cast<size_t>(pos / chunkLength_);
+    const char* data = chunk(index);
+    if (data == nullptr) {
+      out.clear();
+      return false;
+    }
+    const uint64_t chunkStart = uint64_t{chunkLength_} * index;
+    const size_t from = static_cast<size_t>(pos - chunkStart);
+    const size_t take = static_cast<size_t>(std::min<uint64_t>(end - pos, chunkSize(index) - from));
+    out.append(data + from, take);
+    pos += take;
+  }
+  return true;
+}
+
+void DictzipReader::prefetch(uint64_t offset) const {
+  if (!states_ || offset >= size_) return;
+  const auto index = static_cast<size_t>(offset / chunkLength_);
+  if (states_[index].load(std::memory_order_acquire) != kReady) return;
+  const char* at = kept_.get() + offset;
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(at);
+  if (offset + 64 < size_) __builtin_prefetch(at + 64);
+#else
+  (void)at;
+#endif
+}
+
+void DictzipReader::KeptBytesFree::operator()(char* bytes) const {
+#ifdef _WIN32
+  delete[] bytes;
+#else
+  munmap(bytes, size);
+#endif
+}
+
+DictzipReader::KeptBytes DictzipReader::allocateKeptBytes(size_t size) {
+#ifdef _WIN32
+  return KeptBytes(new (std::nothrow) char[size], KeptBytesFree{size});
+#else
+  // Blocks are read from anywhere in it: large pages spare the address translation most of
+  // its misses.
+  void* bytes = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (bytes == MAP_FAILED) return KeptBytes(nullptr, KeptBytesFree{0});
+#ifdef MADV_HUGEPAGE
+  madvise(bytes, size, MADV_HUGEPAGE);
+#endif
+  return KeptBytes(static_cast<char*>(bytes), KeptBytesFree{size});
+#endif
+}
+
+}  // namespace lexora

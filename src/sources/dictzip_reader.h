@@ -1,0 +1,112 @@
+// Random access into a dictzip file (.dict.dz): a gzip file whose header carries the
+// "RA" extra field (version 1, chunk length, chunk count, each chunk's compressed size),
+// and whose deflate stream is flushed at every chunk boundary so that each chunk inflates
+// on its own. A block is read by inflating only the chunks it spans.
+#pragma once
+
+#include <zlib.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lexora {
+
+// Positioned reads from a file or a buffer.
+class RandomAccessInput {
+ public:
+  virtual ~RandomAccessInput() = default;
+  virtual uint64_t size() const = 0;
+  // Reads exactly `size` bytes at `offset`; false when they cannot all be read. Safe to
+  // call from several threads at once.
+  virtual bool readAt(uint64_t offset, char* buffer, size_t size) = 0;
+};
+
+// The input held in memory (tests, fuzzing).
+class MemoryInput : public RandomAccessInput {
+ public:
+  explicit MemoryInput(std::string bytes) : bytes_(std::move(bytes)) {}
+  uint64_t size() const override { return bytes_.size(); }
+  bool readAt(uint64_t offset, char* buffer, size_t size) override {
+    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+    bytes_.copy(buffer, size, static_cast<size_t>(offset));
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+};
+
+class DictzipReader {
+ public:
+  // A reader when `input` is a gzip file with a sound random-access table: version 1, a
+  // nonzero chunk length and count, chunks that lie inside the file and end exactly where
+  // the gzip trailer begins, and a trailer size that the chunks account for. nullptr
+  // otherwise (the caller then decompresses the whole stream).
+  static std::unique_ptr<DictzipReader> open(std::unique_ptr<RandomAccessInput> input);
+  ~DictzipReader();
+  DictzipReader(const DictzipReader&) = delete;
+  DictzipReader& operator=(const DictzipReader&) = delete;
+
+  // Size of the uncompressed data.
+  uint64_t size() const { return size_; }
+
+  // Replaces `out` with the bytes of [offset, offset + size) that lie within the data.
+  // False when a chunk does not inflate to its length; the table then cannot be trusted
+  // and the caller reads the file as a plain gzip stream instead.
+  bool read(uint64_t offset, uint32_t size, std::string& out);
+
+  // Fetches the first bytes at `offset` into the cache when they are already inflated.
+  void prefetch(uint64_t offset) const;
+
+ private:
+  DictzipReader() = default;
+  struct KeptBytesFree {
+    size_t size;
+    void operator()(char* bytes) const;
+  };
+  using KeptBytes = std::unique_ptr<char[], KeptBytesFree>;
+  static KeptBytes allocateKeptBytes(size_t size);
+
+  // The chunk's bytes (chunkSize of them), or nullptr when it does not inflate.
+  const char* chunk(size_t index);
+  size_t chunkCount() const { return chunkCount_; }
+  size_t chunkSize(size_t index) const;
+  // Inflates exactly chunkSize(index) bytes into `out`; false unless that is what it holds.
+  bool inflateChunk(z_stream& stream, std::string& compressed, size_t index, char* out);
+  void keepAllChunks();
+  void inflateAhead();
+  const char* keptChunk(size_t index);
+
+  std::unique_ptr<RandomAccessInput> input_;
+  uint32_t chunkLength_ = 0;
+  std::vector<uint64_t> chunkOffsets_;  // compressed start of each chunk, then the end
+  size_t chunkCount_ = 0;
+  uint64_t size_ = 0;
+
+  z_stream stream_{};
+  bool streamReady_ = false;
+  std::string compressed_;
+
+  // Inflated chunks: normally the few most recently used; see chunk() for when all stay.
+  std::vector<std::string> chunks_;
+  std::vector<bool> inflatedBefore_;
+  std::deque<size_t> held_;
+  size_t capacity_;
+  size_t reinflations_ = 0;
+
+  // Once every chunk is kept: all the data, each chunk's state, and the helper threads
+  // inflating ahead.
+  KeptBytes kept_{nullptr, KeptBytesFree{0}};
+  std::unique_ptr<std::atomic<uint8_t>[]> states_;
+  std::atomic<size_t> nextChunk_{0};
+  std::atomic<bool> stopping_{false};
+  std::vector<std::thread> helpers_;
+};
+
+}  // namespace lexora

@@ -1,0 +1,28 @@
+// `convert PowerWord XML`: the KingSoft PowerWord XML of a StarDict "k" field as plain
+// text, one line per leaf text, with phonetic notation re-mapped and bracketed, numbered
+// explanation items, header lines for the sections of the explanation block and the
+// inline span markup removed.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sources/loaded_dictionary.h"
+
+namespace lexora {
+
+// Replaces `output` with the converted text of `field` and returns 0; returns -1 with an
+// empty `output` when the field is not well-formed XML (wrapped in one element). `state`
+// carries the numbering from field to field for one dictionary load.
+//
+// The XML is parsed strictly and offline: no network, no DTD or external entity is loaded
+// (a DTD cannot occur inside the wrapper element), so only the predefined entities and
+// character references are expanded, and nesting is bounded by the parser's depth limit.
+int convertPowerWordXml(PowerWordWalkState& state, std::u16string_view field,
+                        std::u16string& output);
+
+// The two text rules of the conversion, on their own.
+std::u16string applyPhoneticFontMap(std::u16string_view text);
+std::u16string applySpanMarkers(std::u16string_view text);
+
+}  // namespace lexora

@@ -1,0 +1,37 @@
+// The StarDict data file (.dict / .dict.dz): data blocks read by offset and size.
+//
+// Three ways of reading, chosen by the file's content rather than its name:
+// - a plain file: zlib's gzip file functions, seeking only when a block does not follow
+//   the previous one;
+// - a dictzip file with a sound random-access table: only the chunks a block spans are
+//   inflated (DictzipReader);
+// - any other gzip stream: decompressed once, as far as the blocks reach, and read from
+//   memory, so that blocks stored out of index order cost no re-decompression.
+// All three give the same bytes for the same block.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace lexora {
+
+class StarDictData {
+ public:
+  // nullptr when the file cannot be opened.
+  static std::unique_ptr<StarDictData> open(std::u16string_view path);
+  virtual ~StarDictData() = default;
+
+  // Replaces `block` with the bytes of [offset, offset + size) that exist in the
+  // (uncompressed) data. True when all `size` bytes exist; false when the block reaches
+  // beyond the end of the data or a read fails part-way (`block` then holds the part
+  // before that point, never bytes of another block).
+  virtual bool readBlock(uint64_t offset, uint32_t size, std::string& block) = 0;
+
+  // A hint that the block at `offset` is read next: where the data sit in memory, their
+  // first bytes are fetched into the cache meanwhile. Reads nothing, changes nothing.
+  virtual void prefetch(uint64_t /*offset*/) {}
+};
+
+}  // namespace lexora

@@ -1,0 +1,29 @@
+// `convert StarDict fields`: one StarDict data block, split into fields by the
+// dictionary's sametypesequence, turned into the entry's plain-text explanation.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sources/loaded_dictionary.h"
+
+namespace lexora {
+
+// Replaces `explanation` with the explanation (UTF-8) of `block`: each understood field's
+// text and an LF, in field order ("t" in brackets, "g" without its tags, "l" decoded with
+// the ANSI code page, "k" through the PowerWord conversion), phonetic letters normalised,
+// the trailing run of LFs removed. The end of `block` ends its last field.
+//
+// Fields of upper-case types (W, P, X, ...) are dropped: they are stored as a 32-bit
+// big-endian size and that many bytes, except the block's last field, which runs to the
+// end of the block. Returns false when the block is damaged: it ends before all its
+// fields (the missing ones are empty) or a size reaches beyond it (the fields from there
+// on are empty). Nothing outside `block` is read either way.
+bool convertStarDictFields(std::string_view block, std::u16string_view sametypesequence,
+                           PowerWordWalkState& powerWordWalkState, std::string& explanation);
+
+// `strip markup tags`: removes every '<' with the text up to the next '>'; a '<' with no
+// '>' after it, and all text after it, stays. Entities are not decoded.
+std::u16string stripMarkupTags(std::u16string_view text);
+
+}  // namespace lexora

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "sources/dictzip_reader.h"
+#include "support/stardict_writer.h"
+
+namespace lexora {
+namespace {
+
+std::string sampleData(size_t size) {
+  std::mt19937 random(11);
+  std::string data(size, '\0');
+  for (char& c : data) c = static_cast<char>('a' + random() % 26);
+  return data;
+}
+
+std::unique_ptr<DictzipReader> open(std::string bytes) {
+  return DictzipReader::open(std::make_unique<MemoryInput>(std::move(bytes)));
+}
+
+TEST(Dictzip, ReadsBlocksAcrossChunksInAnyOrder) {
+  const std::string data = sampleData(5000);
+  auto reader = open(test::dictzipBytes(data, 100));
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader->size(), 5000u);
+  std::mt19937 random(3);
+  std::string block;
+  // Scattered reads: many more than the few chunks kept at first, so the reader also
+  // switches to keeping every chunk part-way through.
+  for (int i = 0; i < 2000; ++i) {
+    const uint64_t offset = random() % 5000;
+    const auto size = static_cast<uint32_t>(random() % 700);
+    ASSERT_TRUE(reader->read(offset, size, block));
+    ASSERT_EQ(block, data.substr(offset, size)) << offset << " " << size;
+  }
+}
+
+TEST(Dictzip, BlocksBeyondTheEndGiveOnlyTheBytesThatExist) {
+  const std::string data = sampleData(250);
+  auto reader = open(test::dictzipBytes(data, 100));
+  ASSERT_TRUE(reader);
+  std::string block = "stale";
+  ASSERT_TRUE(reader->read(240, 100, block));
+  EXPECT_EQ(block, data.substr(240));
+  ASSERT_TRUE(reader->read(250, 1, block));
+  EXPECT_EQ(block, "");
+  ASSERT_TRUE(reader->read(~uint64_t{0}, ~uint32_t{0}, block));
+  EXPECT_EQ(block, "");
+}
+
+TEST(Dictzip, UnsoundTablesAreRefused) {
+  const std::string good = test::dictzipBytes(sampleData(1000), 100);
+  ASSERT_TRUE(open(good));
+  auto patched = [&](size_t at, char value) {
+    std::string bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  EXPECT_FALSE(open(patched(16, 2)));                   // version
+  EXPECT_FALSE(open(patched(18, 0)));                   // chunk length 100 -> 0
+  EXPECT_FALSE(open(patched(20, 9)));                   // chunk count 10 -> 9
+  EXPECT_FALSE(open(patched(22, 1)));                   // first chunk's size
+  EXPECT_FALSE(open(patched(3, 0)));                    // no extra field
+  EXPECT_FALSE(open(patched(10, '\x7F')));              // extra field longer than the header
+  EXPECT_FALSE(open(good.substr(0, good.size() - 1)));  // truncated
+  EXPECT_FALSE(open(good + "x"));                       // trailing bytes
+  EXPECT_FALSE(open(test::gzipBytes("plain gzip")));
+  EXPECT_FALSE(open(""));
+}
+
+TEST(Dictzip, AChunkThatDoesNotInflateFailsTheRead) {
+  const std::string data = sampleData(1000);
+  std::string bytes = test::dictzipBytes(data, 100);
+  const size_t firstChunk = 22 + 2 * 10;
+  bytes[firstChunk + 3] = static_cast<char>(bytes[firstChunk + 3] ^ 0x55);
+  bytes[firstChunk + 4] = static_cast<char>(bytes[firstChunk + 4] ^ 0x55);
+  auto reader = open(bytes);
+  ASSERT_TRUE(reader);
+  std::string block;
+  EXPECT_TRUE(reader->read(500, 10, block));
+  EXPECT_EQ(block, data.substr(500, 10));
+  EXPECT_FALSE(reader->read(0, 10, block));
+  EXPECT_EQ(block, "");
+}
+
+}  // namespace
+}  // namespace lexora

@@ -1,0 +1,102 @@
+#include "sources/stardict_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/ansi_code_page.h"
+#include "platform/text_codec.h"
+#include "sources/valid_utf8.h"
+
+namespace lexora {
+namespace {
+
+using namespace std::string_literals;
+
+std::string convert(std::string_view block, std::u16string_view types, bool* sound = nullptr) {
+  PowerWordWalkState state;
+  std::string explanation;
+  const bool ok = convertStarDictFields(block, types, state, explanation);
+  if (sound) *sound = ok;
+  return explanation;
+}
+
+TEST(StarDictFields, PhoneticIsBracketedNormalisedAndTheFinalLfGoes) {
+  EXPECT_EQ(convert("\xC9\x99\0hi"s, u"tm"), "[\xC7\x9D]\nhi");  // ə → ǝ
+  EXPECT_EQ(convert("a\0b\n\n"s, u"mm"), "a\nb");
+}
+
+TEST(StarDictFields, EmptyFieldsAddNothing) {
+  EXPECT_EQ(convert("\0text"s, u"tm"), "text");
+  EXPECT_EQ(convert("word\0"s, u"mm"), "word");
+}
+
+TEST(StarDictFields, PhoneticNormalisationTable) {
+  // ʌ ə ә ɜ ʒ Ɵ ᶿ ˌ ˏ
+  EXPECT_EQ(
+      convert("\xCA\x8C\xC9\x99\xD3\x99\xC9\x9C\xCA\x92\xC6\x9F\xE1\xB6\xBF\xCB\x8C\xCB\x8F", u"m"),
+      "\xCE\x9B\xC7\x9D\xC7\x9D\xC7\x9D\xC6\xB7\xCE\xB8\xCE\xB8..");
+}
+
+TEST(StarDictFields, MarkupTagsAreStrippedButEntitiesKept) {
+  EXPECT_EQ(convert("<b>bold</b> text", u"g"), "bold text");
+  EXPECT_EQ(convert("a < b", u"g"), "a < b");
+  EXPECT_EQ(convert("x &amp; y<br>", u"g"), "x &amp; y");
+  EXPECT_EQ(convert("<br>\0more"s, u"gm"), "\nmore");
+  EXPECT_EQ(stripMarkupTags(u"<a<b>c<d"), u"c<d");
+}
+
+TEST(StarDictFields, DroppedTypesProduceNothing) {
+  EXPECT_EQ(convert("text\0<xdxf/>"s, u"mx"), "text");
+  EXPECT_EQ(convert("a\0b"s, u"hm"), "b");
+}
+
+TEST(StarDictFields, AnsiFieldsUseTheCodePage) {
+  ASSERT_TRUE(chooseAnsiCodePage("CP1252"));
+  EXPECT_EQ(convert("caf\xE9\0caf\xC3\xA9"s, u"lm"), "caf\xC3\xA9\ncaf\xC3\xA9");
+}
+
+TEST(StarDictFields, InvalidUtf8BecomesReplacementCharacters) {
+  EXPECT_EQ(convert("a\xFF\xC3", u"m"), "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(StarDictFields, UpperCaseFieldsAreSkippedByTheirSize) {
+  bool sound = false;
+  EXPECT_EQ(convert("\0\0\0\x03\0\0\0meaning"s, u"Wm", &sound), "meaning");
+  EXPECT_TRUE(sound);
+  // The last field has no size and runs to the end of the block.
+  EXPECT_EQ(convert("meaning\0\x89PNG\0\0"s, u"mP", &sound), "meaning");
+  EXPECT_TRUE(sound);
+}
+
+TEST(StarDictFields, DamagedBlocksKeepWhatWasReadAndNeverReadBeyond) {
+  bool sound = true;
+  // Fewer fields than letters.
+  EXPECT_EQ(convert("only", u"tm", &sound), "[only]");
+  EXPECT_FALSE(sound);
+  // A size beyond the block: the fields after it are empty.
+  EXPECT_EQ(convert("a\0\0\0\x01\0xyz"s, u"mWm", &sound), "a");
+  EXPECT_FALSE(sound);
+  EXPECT_EQ(convert("a\0\0\0"s, u"mWm", &sound), "a");
+  EXPECT_FALSE(sound);
+  // An empty block is the empty last field of a one-field block.
+  EXPECT_EQ(convert("", u"m", &sound), "");
+  EXPECT_TRUE(sound);
+}
+
+TEST(ValidUtf8, MatchesTheUtf16RoundTrip) {
+  std::mt19937 random(7);
+  const char pieces[][5] = {"a",    "\xC3\xA9",     "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xC3",
+                            "\x80", "\xED\xA0\x80", "\xF4\x90",     "\xE0\x80",         "\xFF",
+                            "\0"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    for (auto k = random() % 12; k > 0; --k) bytes += pieces[random() % std::size(pieces)];
+    std::string valid;
+    appendValidUtf8(valid, bytes);
+    ASSERT_EQ(valid, utf16ToUtf8(utf8ToUtf16(bytes))) << round;
+  }
+}
+
+}  // namespace
+}  // namespace lexora
