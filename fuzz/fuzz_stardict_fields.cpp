@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/ansi_code_page.h"
+#include "platform/text_codec.h"
 #include "sources/stardict_fields.h"
-#include "sources/valid_utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool chosen = lexora::chooseAnsiCodePage("CP936");

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/text_codec.h"
 #include "sources/stardict_index.h"
-#include "sources/valid_utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -42,6 +42,42 @@ void appendUtf8(std::string& out, std::u16string_view in) {
   out.resize(static_cast<size_t>(reinterpret_cast<char*>(p) - out.data()));
 }
 
+namespace {
+
+// The non-ASCII sequence at s[i], by the Unicode standard's table of well-formed UTF-8: the
+// lead byte fixes the length and the range of the second byte (which excludes overlong
+// forms, surrogates and values past U+10FFFF); later bytes are 80..BF. `length` is the
+// whole sequence when `valid`, else the maximal invalid subsequence (at least one byte).
+struct Sequence {
+  size_t length;
+  bool valid;
+};
+
+Sequence sequenceAt(const unsigned char* s, size_t n, size_t i) {
+  const unsigned char b = s[i];
+  size_t need = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    need = 1;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    need = 2;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    need = 3;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  }
+  size_t j = 1;
+  for (; need > 0 && j <= need && i + j < n; ++j) {
+    const unsigned char t = s[i + j];
+    if (j == 1 ? (t < lo || t > hi) : (t & 0xC0) != 0x80) break;
+  }
+  return {j, need > 0 && j > need};
+}
+
+}  // namespace
+
 void appendUtf16(std::u16string& out, std::string_view in) {
   const auto* s = reinterpret_cast<const unsigned char*>(in.data());
   const size_t n = in.size();
@@ -49,37 +85,16 @@ void appendUtf16(std::u16string& out, std::string_view in) {
   while (i < n) {
     while (i < n && s[i] < 0x80) out.push_back(s[i++]);
     if (i == n) break;
-    const unsigned char b = s[i];
-    // Well-formed sequences as the Unicode standard tabulates them: the lead byte
-    // fixes the length and the range of the second byte (this excludes overlong
-    // forms, surrogates and values past U+10FFFF); later bytes are 80..BF.
-    size_t need = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2;
-      if (b == 0xE0) lo = 0xA0;
-      if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;
-    }
-    char32_t c = need == 1 ? (b & 0x1F) : need == 2 ? (b & 0x0F) : (b & 0x07);
-    size_t j = 1;
-    for (; need > 0 && j <= need && i + j < n; ++j) {
-      const unsigned char t = s[i + j];
-      if (j == 1 ? (t < lo || t > hi) : (t & 0xC0) != 0x80) break;
-      c = (c << 6) | (t & 0x3F);
-    }
-    if (need == 0 || j <= need) {
-      // One U+FFFD for the maximal invalid subsequence (the bytes accepted so far).
+    const Sequence sequence = sequenceAt(s, n, i);
+    if (!sequence.valid) {
       out.push_back(kReplacement);
-      i += j;
+      i += sequence.length;
       continue;
     }
-    i += need + 1;
+    const unsigned char b = s[i];
+    char32_t c = sequence.length == 2 ? (b & 0x1F) : sequence.length == 3 ? (b & 0x0F) : (b & 0x07);
+    for (size_t k = 1; k < sequence.length; ++k) c = (c << 6) | (s[i + k] & 0x3F);
+    i += sequence.length;
     if (c >= 0x10000) {
       c -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
@@ -87,6 +102,26 @@ void appendUtf16(std::u16string& out, std::string_view in) {
     } else {
       out.push_back(static_cast<char16_t>(c));
     }
+  }
+}
+
+void appendValidUtf8(std::string& out, std::string_view bytes) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  size_t i = 0;
+  while (i < n) {
+    size_t run = i;
+    while (run < n && s[run] < 0x80) ++run;
+    out.append(bytes.data() + i, run - i);
+    i = run;
+    if (i == n) break;
+    const Sequence sequence = sequenceAt(s, n, i);
+    if (sequence.valid) {
+      out.append(bytes.data() + i, sequence.length);
+    } else {
+      out.append("\xEF\xBF\xBD");
+    }
+    i += sequence.length;
   }
 }
 

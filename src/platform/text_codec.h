@@ -15,6 +15,11 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 void appendUtf8(std::string& out, std::u16string_view utf16);
 void appendUtf16(std::u16string& out, std::string_view utf8);
 
+// Appends untrusted bytes as valid UTF-8, exactly as utf16ToUtf8(utf8ToUtf16(bytes)) would
+// give them (valid sequences copied, each maximal invalid subsequence U+FFFD), without the
+// round trip through UTF-16.
+void appendValidUtf8(std::string& out, std::string_view bytes);
+
 // ASCII-only lower-casing: 'A'..'Z' become 'a'..'z', everything else stays.
 // This is the one rule for headword keys, file extensions and look-ups.
 std::u16string asciiLower(std::u16string_view text);

@@ -5,7 +5,6 @@
 #include "platform/ansi_code_page.h"
 #include "platform/text_codec.h"
 #include "sources/powerword_xml.h"
-#include "sources/valid_utf8.h"
 
 namespace lexora {
 namespace {

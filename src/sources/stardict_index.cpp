@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "sources/valid_utf8.h"
+#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/white_space.h"
 
 namespace lexora {
@@ -38,6 +40,20 @@ TEST(TextCodec, LoneSurrogatesBecomeReplacementCharacters) {
 TEST(TextCodec, LowerCasingTouchesOnlyAsciiLetters) {
   EXPECT_EQ(asciiLower(u"ZOO \u00c9clair \u0391"), u"zoo \u00c9clair \u0391");
   EXPECT_EQ(asciiLower(std::string("A\xC3\x89Z")), "a\xC3\x89z");
+}
+
+TEST(ValidUtf8, MatchesTheUtf16RoundTrip) {
+  std::mt19937 random(7);
+  const char pieces[][5] = {"a",    "\xC3\xA9",     "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xC3",
+                            "\x80", "\xED\xA0\x80", "\xF4\x90",     "\xE0\x80",         "\xFF",
+                            "\0"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    for (auto k = random() % 12; k > 0; --k) bytes += pieces[random() % std::size(pieces)];
+    std::string valid;
+    appendValidUtf8(valid, bytes);
+    ASSERT_EQ(valid, utf16ToUtf8(utf8ToUtf16(bytes))) << round;
+  }
 }
 
 TEST(WhiteSpace, FollowsTheFixedTable) {

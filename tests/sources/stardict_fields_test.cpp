@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "platform/ansi_code_page.h"
 #include "platform/text_codec.h"
-#include "sources/valid_utf8.h"
 
 namespace lexora {
 namespace {
@@ -82,20 +79,6 @@ TEST(StarDictFields, DamagedBlocksKeepWhatWasReadAndNeverReadBeyond) {
   // An empty block is the empty last field of a one-field block.
   EXPECT_EQ(convert("", u"m", &sound), "");
   EXPECT_TRUE(sound);
-}
-
-TEST(ValidUtf8, MatchesTheUtf16RoundTrip) {
-  std::mt19937 random(7);
-  const char pieces[][5] = {"a",    "\xC3\xA9",     "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xC3",
-                            "\x80", "\xED\xA0\x80", "\xF4\x90",     "\xE0\x80",         "\xFF",
-                            "\0"};
-  for (int round = 0; round < 2000; ++round) {
-    std::string bytes;
-    for (auto k = random() % 12; k > 0; --k) bytes += pieces[random() % std::size(pieces)];
-    std::string valid;
-    appendValidUtf8(valid, bytes);
-    ASSERT_EQ(valid, utf16ToUtf8(utf8ToUtf16(bytes))) << round;
-  }
 }
 
 }  // namespace
