@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 target=${1:?usage: fuzz/run.sh TARGET|all SECONDS}
 seconds=${2:?usage: fuzz/run.sh TARGET|all SECONDS}
 build=build/fuzz
-targets=(fuzz_stardict_info fuzz_stardict_index fuzz_stardict_fields fuzz_powerword_xml fuzz_dictzip)
+targets=(fuzz_stardict_info fuzz_stardict_index fuzz_stardict_fields fuzz_powerword_xml fuzz_dictzip
+         fuzz_text_reader fuzz_packed_image)
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
