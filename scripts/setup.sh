@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package Lexora needs to build, test, benchmark and fuzz.
+# Installs every Debian package Lexora needs to build, test, benchmark and fuzz
+# (python3 runs the benchmark generators; time measures peak memory).
 # Idempotent: packages already present are left alone, and apt is not touched at all
 # when nothing is missing. Run as root (CI does) or with sudo.
 set -euo pipefail
@@ -9,7 +10,7 @@ packages=(
   zlib1g-dev libxml2-dev libssl-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
-  gzip dictzip time
+  gzip time python3
 )
 
 missing=()
