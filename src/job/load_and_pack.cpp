@@ -1,28 +1,23 @@
 #include "job/load_and_pack.h"
 
 #include "job/packing_texts.h"
-#include "platform/ui_language.h"
+#include "platform/status_text.h"
 #include "sources/load_dictionary_file.h"
 
 namespace lexora {
 namespace {
 constexpr BilingualText kLoading{u"加载词典文件", u"Load dictionary file "};
 constexpr BilingualText kPacking{u"压缩词典文件", u"Compress dictionary file "};
-constexpr BilingualText kSuccess{u"成功", u"Success"};
 // zlib fails only when memory runs out; the file is skipped like one that did not load.
 constexpr BilingualText kPackFailed{u"压缩词典文件失败！", u"Compress dictionary file failed!"};
 }  // namespace
 
 std::u16string loadingStatus(std::u16string_view path) {
-  return std::u16string(kLoading.pick()) + std::u16string(path) + u"...";
+  return statusText(kLoading, path);
 }
 
 std::u16string packingStatus(std::u16string_view path) {
-  return std::u16string(kPacking.pick()) + std::u16string(path) + u"...";
-}
-
-std::u16string_view successText() {
-  return kSuccess.pick();
+  return statusText(kPacking, path);
 }
 
 std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInterface& ui) {
@@ -30,7 +25,7 @@ std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInt
   // Each status is composed when shown, so a language switch meanwhile takes effect.
   ui.setStatus(loadingStatus(path));
   if (loadDictionaryFile(result.loaded, path, ui) != 0) return std::nullopt;
-  ui.setStatus(loadingStatus(path) + std::u16string(successText()));
+  ui.setStatus(loadingStatus(path) + std::u16string(statusSuccess()));
 
   ui.setStatus(packingStatus(path));
   auto packed = packDictionary(result.loaded);
@@ -39,7 +34,7 @@ std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInt
     return std::nullopt;
   }
   result.packed = std::move(*packed);
-  ui.setStatus(packingStatus(path) + std::u16string(successText()));
+  ui.setStatus(packingStatus(path) + std::u16string(statusSuccess()));
   if (auto notice = packingNotice(result.packed)) {
     ui.showMessage(*notice, MessageIcon::Information, MessageButtons::Ok);
   }

@@ -24,6 +24,5 @@ std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInt
 // The status texts of those steps, also used by the transfer job.
 std::u16string loadingStatus(std::u16string_view path);
 std::u16string packingStatus(std::u16string_view path);
-std::u16string_view successText();
 
 }  // namespace lexora

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pack/packed_image.h"
+#include "platform/status_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -13,7 +14,6 @@ namespace {
 constexpr BilingualText kSendingName{u"发送词典名", u"Send dictionary's name "};
 constexpr BilingualText kSendingContent{u"发送词典内容", u"Send dictionary's content "};
 constexpr BilingualText kEndSending{u"结束发送", u"End sending"};
-constexpr BilingualText kSuccess{u"成功", u"Success"};
 
 constexpr BilingualText kNameNotWritten{u"发送词典名称失败！", u"Send dictionary's name failed!"};
 constexpr BilingualText kNameNotAcknowledged{u"接收词典名称响应失败！",
@@ -75,7 +75,7 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   }
   const auto nameLength = static_cast<int32_t>(nameBytes.size());
 
-  const std::u16string sendingName = std::u16string(kSendingName.pick()) + name + u"...";
+  const std::u16string sendingName = statusText(kSendingName, name);
   ui.setStatus(sendingName);
   const uint8_t lengthBytes[2] = {static_cast<uint8_t>(nameLength >> 8),
                                   static_cast<uint8_t>(nameLength)};
@@ -95,7 +95,7 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
     case Ack::Received:
       break;
   }
-  ui.setStatus(sendingName + std::u16string(kSuccess.pick()));
+  ui.setStatus(sendingName + std::u16string(statusSuccess()));
   if (stopRequested(stopEvent)) {
     outcome.stopped = true;
     return false;
@@ -108,7 +108,7 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   int64_t blocksAcknowledged = 0;
   for (const PackedBlock& block : dictionary.blocks) {
     const int percent = static_cast<int>(progress / blockCount);
-    std::u16string status = std::u16string(kSendingContent.pick()) + name + u"...";
+    std::u16string status = statusText(kSendingContent, name);
     appendUtf16(status, std::to_string(percent));
     status += u"%";
     ui.setStatus(status);
@@ -146,14 +146,14 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   }
 
   outcome.stopped = stopSeen;
-  const std::u16string endSending = std::u16string(kEndSending.pick()) + u"...";
+  const std::u16string endSending = statusText(kEndSending, u"");
   ui.setStatus(endSending);
   if (!link.WriteBytes(kEndType, 1) || !link.WriteBytes(kEmptyLength, 2) ||
       readAcknowledgement(link) != Ack::Received) {
     showWarning(ui, kEndFlagFailed.pick());
     return false;
   }
-  ui.setStatus(endSending + std::u16string(kSuccess.pick()));
+  ui.setStatus(endSending + std::u16string(statusSuccess()));
   outcome.everyMessageAcknowledged = !blocksFailed && blocksAcknowledged == blockCount;
   return !stopSeen;
 }
