@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package Lexora needs to build, test, benchmark and fuzz
-# (python3 runs the benchmark generators; time measures peak memory).
+# (python3 runs the benchmark generators; time measures peak memory; dictzip makes the
+# benchmark's dictzip files and remakes the test fixtures in tests/data/dictzip).
 # Idempotent: packages already present are left alone, and apt is not touched at all
 # when nothing is missing. Run as root (CI does) or with sudo.
 set -euo pipefail
@@ -10,7 +11,7 @@ packages=(
   zlib1g-dev libxml2-dev libssl-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
-  gzip time python3
+  gzip dictzip time python3
 )
 
 missing=()

@@ -28,11 +28,36 @@ constexpr uint64_t kMaxKeptBytes = sizeof(size_t) >= 8 ? uint64_t{2} << 30 : uin
 // The gzip header (with its file name and comment) must lie within this many bytes.
 constexpr size_t kMaxHeaderBytes = 1 << 20;
 constexpr size_t kTrailerBytes = 8;
+// The longest stream-ending tail accepted after the last chunk: a few empty blocks.
+constexpr size_t kMaxTailBytes = 64;
 // The states of a chunk once every chunk is kept.
 constexpr uint8_t kAbsent = 0, kBusy = 1, kReady = 2, kFailed = 3;
 
 unsigned le16(const unsigned char* p) {
   return p[0] | (p[1] << 8);
+}
+
+// Writers flush every chunk and then finish the stream on its own: dictzip appends an empty
+// final block (03 00), others an empty stored one (01 00 00 FF FF). Such a tail lies outside
+// the table; it is accepted when it is short, inflates to nothing and ends the stream exactly
+// at the trailer. Anything else means the table does not describe the file.
+bool tailEndsStream(RandomAccessInput& input, uint64_t offset, uint64_t size) {
+  if (size > kMaxTailBytes) return false;
+  unsigned char tail[kMaxTailBytes];
+  if (!input.readAt(offset, reinterpret_cast<char*>(tail), static_cast<size_t>(size))) {
+    return false;
+  }
+  z_stream stream{};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+  unsigned char spare;
+  stream.next_in = tail;
+  stream.avail_in = static_cast<uInt>(size);
+  stream.next_out = &spare;
+  stream.avail_out = 1;
+  const int result = inflate(&stream, Z_FINISH);
+  const bool ok = result == Z_STREAM_END && stream.avail_out == 1 && stream.avail_in == 0;
+  inflateEnd(&stream);
+  return ok;
 }
 
 }  // namespace
@@ -92,7 +117,8 @@ std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessI
   if ((flags & 0x02) != 0) pos += 2;  // header CRC
   if (pos > headerSize) return nullptr;
 
-  // The chunks must tile the compressed data exactly, up to the 8-byte trailer.
+  // The chunks must tile the compressed data, up to the 8-byte trailer or to a short tail
+  // that only ends the deflate stream.
   uint64_t offset = pos;
   reader->chunkOffsets_.reserve(sizes.size() + 1);
   for (uint32_t size : sizes) {
@@ -100,7 +126,10 @@ std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessI
     offset += size;
   }
   reader->chunkOffsets_.push_back(offset);
-  if (offset + kTrailerBytes != fileSize) return nullptr;
+  if (offset + kTrailerBytes > fileSize) return nullptr;
+  const uint64_t tailSize = fileSize - kTrailerBytes - offset;
+  if (tailSize > 0 && !tailEndsStream(*input, offset, tailSize)) return nullptr;
+  reader->tailEndsStream_ = tailSize > 0;
 
   // The trailer's size (modulo 2^32) must be what the chunks hold: every chunk but the
   // last is full, the last has 1 to chunk-length bytes.
@@ -142,6 +171,8 @@ bool DictzipReader::inflateChunk(z_stream& stream, std::string& compressed, size
   stream.avail_out = static_cast<uInt>(expected);
   int result = inflate(&stream, Z_SYNC_FLUSH);
   if (stream.avail_out != 0) return false;  // too short
+  // With a tail after the chunks, the stream must end there, not inside the last chunk.
+  if (result == Z_STREAM_END && tailEndsStream_) return false;
   if (result == Z_OK) {
     // Full: one more byte of room shows a chunk that inflates too long.
     unsigned char spare;

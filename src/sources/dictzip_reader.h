@@ -45,8 +45,9 @@ class MemoryInput : public RandomAccessInput {
 class DictzipReader {
  public:
   // A reader when `input` is a gzip file with a sound random-access table: version 1, a
-  // nonzero chunk length and count, chunks that lie inside the file and end exactly where
-  // the gzip trailer begins, and a trailer size that the chunks account for. nullptr
+  // nonzero chunk length and count, chunks that lie inside the file and end where the gzip
+  // trailer begins (or where a short tail begins that inflates to nothing and ends the
+  // stream, as `dictzip` writes), and a trailer size that the chunks account for. nullptr
   // otherwise (the caller then decompresses the whole stream).
   static std::unique_ptr<DictzipReader> open(std::unique_ptr<RandomAccessInput> input);
   ~DictzipReader();
@@ -88,6 +89,7 @@ class DictzipReader {
   std::vector<uint64_t> chunkOffsets_;  // compressed start of each chunk, then the end
   size_t chunkCount_ = 0;
   uint64_t size_ = 0;
+  bool tailEndsStream_ = false;  // the stream ends in bytes after the last chunk
 
   z_stream stream_{};
   bool streamReady_ = false;

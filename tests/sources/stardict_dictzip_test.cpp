@@ -4,9 +4,12 @@
 
 #include "sources/dictzip_reader.h"
 #include "support/stardict_writer.h"
+#include "support/test_support.h"
 
 namespace lexora {
 namespace {
+
+using namespace std::string_literals;
 
 std::string sampleData(size_t size) {
   std::mt19937 random(11);
@@ -17,6 +20,16 @@ std::string sampleData(size_t size) {
 
 std::unique_ptr<DictzipReader> open(std::string bytes) {
   return DictzipReader::open(std::make_unique<MemoryInput>(std::move(bytes)));
+}
+
+// The files in tests/data/dictzip were made by Debian's dictzip (make_fixtures.py there).
+std::string fixture(const std::string& name) {
+  return test::readFile(std::string(LEXORA_SOURCE_DIR) + "/tests/data/dictzip/" + name);
+}
+
+// Bytes of a dictzip file with `tail` put between the last chunk and the trailer.
+std::string withTail(const std::string& bytes, const std::string& tail) {
+  return bytes.substr(0, bytes.size() - 8) + tail + bytes.substr(bytes.size() - 8);
 }
 
 TEST(Dictzip, ReadsBlocksAcrossChunksInAnyOrder) {
@@ -33,6 +46,27 @@ TEST(Dictzip, ReadsBlocksAcrossChunksInAnyOrder) {
     const auto size = static_cast<uint32_t>(random() % 700);
     ASSERT_TRUE(reader->read(offset, size, block));
     ASSERT_EQ(block, data.substr(offset, size)) << offset << " " << size;
+  }
+}
+
+TEST(Dictzip, FilesMadeByTheDictzipToolAreReadByChunk) {
+  // dictzip ends the stream with an empty final block after the last chunk.
+  for (const char* name : {"inorder.dict.dz", "shuffled.dict.dz"}) {
+    SCOPED_TRACE(name);
+    const std::string bytes = fixture(name);
+    const std::string data = test::gunzipBytes(bytes);
+    ASSERT_GT(data.size(), 2 * 58315u);  // three chunks
+    auto reader = open(bytes);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->size(), data.size());
+    std::mt19937 random(5);
+    std::string block;
+    for (int i = 0; i < 200; ++i) {
+      const uint64_t offset = random() % data.size();
+      const auto size = static_cast<uint32_t>(random() % 70000);
+      ASSERT_TRUE(reader->read(offset, size, block));
+      ASSERT_EQ(block, data.substr(offset, size)) << offset << " " << size;
+    }
   }
 }
 
@@ -67,6 +101,22 @@ TEST(Dictzip, UnsoundTablesAreRefused) {
   EXPECT_FALSE(open(good + "x"));                       // trailing bytes
   EXPECT_FALSE(open(test::gzipBytes("plain gzip")));
   EXPECT_FALSE(open(""));
+
+  // A tail after the chunks must end the stream and give no data.
+  const std::string made = fixture("inorder.dict.dz");
+  ASSERT_TRUE(open(made));
+  ASSERT_EQ(made.substr(made.size() - 10, 2), "\x03\x00"s);
+  const std::string bare = made.substr(0, made.size() - 10) + made.substr(made.size() - 8);
+  EXPECT_FALSE(open(withTail(bare, "\xab\x00\x00"s)));      // a final block holding "x"
+  EXPECT_FALSE(open(withTail(bare, "\x00\x00\xff\xff"s)));  // does not end the stream
+  EXPECT_FALSE(open(withTail(made, "\x03\x00"s)));          // bytes after the end
+  EXPECT_FALSE(open(withTail(good, std::string(100, '\0'))));
+  // The last chunk already ends the stream, so the tail is not part of it: the first read
+  // of that chunk shows the table false.
+  auto reader = open(withTail(good, "\x03\x00"s));
+  ASSERT_TRUE(reader);
+  std::string block;
+  EXPECT_FALSE(reader->read(990, 10, block));
 }
 
 TEST(Dictzip, AChunkThatDoesNotInflateFailsTheRead) {

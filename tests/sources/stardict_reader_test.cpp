@@ -82,6 +82,24 @@ TEST_F(StarDictReaderTest, EveryFormOfTheFilesGivesTheSameEntries) {
   EXPECT_TRUE(ui_.messages().empty());
 }
 
+TEST_F(StarDictReaderTest, FilesMadeByTheDictzipToolGiveTheEntriesOfThePlainData) {
+  const std::filesystem::path made = std::string(LEXORA_SOURCE_DIR) + "/tests/data/dictzip";
+  // The plain form: the same files with the data inflated.
+  test::writeFile(dir_ / "inorder.ifo", test::readFile(made / "inorder.ifo"));
+  test::writeFile(dir_ / "inorder.idx.gz", test::readFile(made / "inorder.idx.gz"));
+  test::writeFile(dir_ / "inorder.dict",
+                  test::gunzipBytes(test::readFile(made / "inorder.dict.dz")));
+  ASSERT_EQ(loadPath(dir_ / "inorder.ifo"), 0);
+  const V expected = entries();
+  ASSERT_EQ(expected.size(), 700u);
+  for (const char* name : {"inorder.ifo", "shuffled.ifo"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(loadPath(made / name), 0);
+    EXPECT_TRUE(entries() == expected);
+  }
+  EXPECT_TRUE(ui_.messages().empty());
+}
+
 TEST_F(StarDictReaderTest, DictzipWithABadTableFallsBackToTheStream) {
   StarDictFixture f = sample();
   f.reverseBlocks = true;

@@ -50,6 +50,25 @@ std::string gzipBytes(std::string_view data) {
   return out;
 }
 
+std::string gunzipBytes(std::string_view gzip) {
+  z_stream stream{};
+  if (inflateInit2(&stream, MAX_WBITS + 16) != Z_OK) throw std::runtime_error("inflate");
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gzip.data()));
+  stream.avail_in = static_cast<uInt>(gzip.size());
+  std::string out;
+  char buffer[16384];
+  int result;
+  do {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    result = inflate(&stream, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - stream.avail_out);
+  } while (result == Z_OK);
+  inflateEnd(&stream);
+  if (result != Z_STREAM_END) throw std::runtime_error("not a complete gzip stream");
+  return out;
+}
+
 std::string dictzipBytes(std::string_view data, uint16_t chunkLength) {
   std::vector<std::string> chunks;
   z_stream stream{};

@@ -13,6 +13,9 @@ namespace lexora::test {
 // A gzip stream of `data` (one member, no extra field).
 std::string gzipBytes(std::string_view data);
 
+// The data of a complete gzip stream (throws when it is not one).
+std::string gunzipBytes(std::string_view gzip);
+
 // A dictzip file of `data`: a gzip member whose header holds the "RA" table and whose
 // deflate stream is fully flushed after every `chunkLength` bytes. Header layout: bytes
 // 10-11 XLEN, 12-13 "RA", 14-15 field length, 16-17 version, 18-19 chunk length, 20-21
