@@ -1,6 +1,8 @@
 // lexora-cli inspect: checks a packed image the way the handheld reads it, and looks
 // headwords up in it.
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "pack/packed_image.h"
@@ -25,6 +27,18 @@ struct Block {
   size_t offset;  // of its key message in the image
   std::vector<DecodedEntry> entries;
 };
+
+// Whether `key` may follow `previous` in strictly ascending key order. A lone surrogate in a
+// headword is sent as U+FFFD but ordered by its own code unit, so once either key reaches a
+// U+FFFD their order cannot be told from the image and is let pass.
+bool mayFollow(std::string_view previous, std::string_view key) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  const size_t cut = std::min(previous.find(kReplacement), key.find(kReplacement));
+  if (cut == std::string_view::npos) return compareKeys(previous, key) < 0;
+  const size_t n = std::min({previous.size(), key.size(), cut});
+  if (previous.substr(0, n) != key.substr(0, n)) return compareKeys(previous, key) < 0;
+  return n == cut || (previous.size() == n && key.size() > n);
+}
 
 }  // namespace
 
@@ -53,7 +67,7 @@ int inspectCommand(const CommandLine& line) {
     for (const DecodedEntry& e : *decoded) {
       // Look-ups on the handheld search by key, so the keys must ascend strictly.
       std::string key = asciiLower(e.headword);
-      if (entries > 0 && compareKeys(previousKey, key) >= 0) {
+      if (entries > 0 && !mayFollow(previousKey, key)) {
         return fail(ui, kDamaged,
                     "headword \"" + std::string(e.headword) + "\" in block " + std::to_string(b) +
                         " (key message at offset " + std::to_string(offset) +

@@ -33,7 +33,8 @@ class EntryMap {
 
   // Adds an entry; an empty key adds nothing. The bytes are copied.
   void add(std::u16string_view key, std::string_view entryBytes);
-  // The same with the key already in UTF-8. REQUIRES: valid UTF-8 (as utf16ToUtf8 makes).
+  // The same with the key already in the map's form (appendKeyBytes). REQUIRES: valid
+  // UTF-8, lone surrogates aside.
   void addUtf8Key(std::string_view key, std::string_view entryBytes);
 
   // All records in ascending key order, repeated keys merged.
@@ -57,8 +58,13 @@ class EntryMap {
   bool normalized_ = true;
 };
 
-// Orders UTF-8 keys as their UTF-16 forms would be ordered (code unit by code unit).
-// Negative, zero or positive like memcmp.
+// Appends the map's form of a key: its UTF-8, except that a lone surrogate keeps a
+// three-byte form of its own (ED A0..BF xx) where UTF-8 has U+FFFD, so that such keys stay
+// apart and in order. As long as the UTF-8 the packer sends, which keeps U+FFFD.
+void appendKeyBytes(std::string& out, std::u16string_view key);
+
+// Orders keys in the map's form as their UTF-16 forms would be ordered (code unit by code
+// unit). Negative, zero or positive like memcmp. Any bytes are safe to compare.
 int compareKeys(std::string_view a, std::string_view b);
 
 // `add entry`: adds one entry to the map (see EntryMap::add).

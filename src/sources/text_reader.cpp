@@ -1,5 +1,6 @@
 #include "sources/text_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -156,7 +157,15 @@ class LineConverter {
     }
 
     // The key is the headword lower-cased by the ASCII rule, built from the same text.
-    key_.assign(text_, 0, headwordBytes);
+    // Only UTF-16 files can hold lone surrogates, which the key keeps apart from U+FFFD.
+    const std::u16string_view headword = std::u16string_view(line_).substr(start, end - start);
+    if (std::any_of(headword.begin(), headword.end(),
+                    [](char16_t c) { return (c & 0xF800) == 0xD800; })) {
+      key_.clear();
+      appendKeyBytes(key_, headword);
+    } else {
+      key_.assign(text_, 0, headwordBytes);
+    }
     for (char& c : key_) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 
 #include "platform/text_codec.h"
 
@@ -55,11 +56,19 @@ TEST(EntryMap, IteratesInUtf16CodeUnitOrder) {
                                       utf16ToUtf8(u"\U00010000"), utf16ToUtf8(u"\uE000")}));
 }
 
-// The map compares UTF-8 keys; the order must be exactly the UTF-16 code-unit order.
+std::string keyBytes(std::u16string_view key) {
+  std::string out;
+  appendKeyBytes(out, key);
+  return out;
+}
+
+// The map compares keys in a UTF-8 form; the order must be exactly the UTF-16 code-unit
+// order, lone surrogates (which may pair up by chance here) included.
 TEST(EntryMap, KeyComparisonAgreesWithUtf16OnRandomText) {
   std::mt19937 random(7);
-  const char32_t pool[] = {U'a',   U'b',   U'z',   0x7F,    0x80,    0x7FF,    0x800, 0xD7FF,
-                           0xE000, 0xFFFD, 0xFFFF, 0x10000, 0x1F600, 0x10FFFF, 0x4E2D};
+  const char32_t pool[] = {U'a',   U'b',   U'z',    0x7F,    0x80,     0x7FF,  0x800,
+                           0xD7FF, 0xE000, 0xFFFD,  0xFFFF,  0xD800,   0xDBFF, 0xDC00,
+                           0xDFFF, 0xD83D, 0x10000, 0x1F600, 0x10FFFF, 0x4E2D};
   auto randomText = [&] {
     std::u16string s;
     const int n = static_cast<int>(random() % 4);
@@ -78,9 +87,21 @@ TEST(EntryMap, KeyComparisonAgreesWithUtf16OnRandomText) {
   for (int i = 0; i < 20000; ++i) {
     const std::u16string a = randomText(), b = randomText();
     const int expected = a < b ? -1 : (b < a ? 1 : 0);
-    const int actual = compareKeys(utf16ToUtf8(a), utf16ToUtf8(b));
-    ASSERT_EQ((actual > 0) - (actual < 0), expected) << utf16ToUtf8(a) << " vs " << utf16ToUtf8(b);
+    const int actual = compareKeys(keyBytes(a), keyBytes(b));
+    ASSERT_EQ((actual > 0) - (actual < 0), expected) << keyBytes(a) << " vs " << keyBytes(b);
   }
+  // The map's own sort too, which orders by key prefixes first.
+  EntryMap map;
+  std::set<std::u16string> keys;
+  for (int i = 0; i < 5000; ++i) {
+    const std::u16string k = randomText() + randomText();
+    if (k.empty()) continue;
+    keys.insert(k);
+    addEntry(map, k, "x\ty");
+  }
+  std::vector<std::string> expected;
+  for (const auto& k : keys) expected.push_back(keyBytes(k));
+  EXPECT_EQ(keysOf(map), expected);
 }
 
 TEST(EntryMap, ManyEntriesStayPutAcrossArenaChunks) {

@@ -85,6 +85,19 @@ TEST_F(TextReaderTest, Utf16WithMarkIsReadAsUtf16) {
       << "the ideographic space is trimmed";
 }
 
+TEST_F(TextReaderTest, LoneSurrogateHeadwordsStayApartInCodeUnitOrder) {
+  // Keys compare as UTF-16 code units, so U+D800 and U+DBFF are different headwords that
+  // sort before U+E000; their text is still sent as U+FFFD.
+  const std::u16string d800(1, char16_t{0xD800}), dbff(1, char16_t{0xDBFF});
+  ASSERT_EQ(read(utf16File(d800 + u"\ta\n\uE000\tc\n" + dbff + u"\tb\nApple\tfruit\n" + d800 +
+                           u"\ta2\napple\tcompany\n")),
+            0);
+  std::vector<std::string> data;
+  for (const auto& e : dictionary_.entries.entries()) data.emplace_back(e.data, e.length);
+  EXPECT_EQ(data, (V{"Apple\tfruit\tapple\tcompany", "\xEF\xBF\xBD\ta\t\xEF\xBF\xBD\ta2",
+                     "\xEF\xBF\xBD\tb", "\xEE\x80\x80\tc"}));
+}
+
 TEST_F(TextReaderTest, OtherEncodingsAreAllReadAsAnsi) {
   // A UTF-8 mark stays at the front of the first headword, decoded as CP1252.
   ASSERT_EQ(read("\xEF\xBB\xBFword\tmeaning\n"), 0);
