@@ -13,6 +13,8 @@ namespace lexora {
 namespace {
 
 constexpr BilingualText kWriteFailed{u"写入压缩映像失败：", u"Writing the packed image failed: "};
+constexpr BilingualText kLeftOut{u"未打包（词头超过255字节）：",
+                                 u"left out (headwords over 255 bytes): "};
 
 // The first line of the size question: the packed size in bytes and megabytes.
 std::string sizeLine(int32_t size) {
@@ -74,9 +76,17 @@ int infoCommand(const CommandLine& line) {
   return forEachPackedFile(
       line, [](const std::string& file, LoadedAndPacked& result, ConsoleUserInterface&) {
         const PackedDictionary& packed = result.packed.dictionary;
-        std::printf("%s\n  name: %s\n  entries: %zu\n  blocks: %zu\n  packed size: %d\n  %s\n",
-                    file.c_str(), utf16ToUtf8(packed.name).c_str(), result.loaded.entries.size(),
-                    packed.blocks.size(), packedSize(packed), sizeLine(packedSize(packed)).c_str());
+        const int64_t leftOut = result.packed.droppedLongHeadwords;
+        // The entries the image holds, not those loaded: long headwords are left out.
+        const auto entries = static_cast<int64_t>(result.loaded.entries.size()) - leftOut;
+        std::printf("%s\n  name: %s\n  entries: %lld\n", file.c_str(),
+                    utf16ToUtf8(packed.name).c_str(), static_cast<long long>(entries));
+        if (leftOut > 0) {
+          std::printf("  %s%lld\n", utf16ToUtf8(kLeftOut.pick()).c_str(),
+                      static_cast<long long>(leftOut));
+        }
+        std::printf("  blocks: %zu\n  packed size: %d\n  %s\n", packed.blocks.size(),
+                    packedSize(packed), sizeLine(packedSize(packed)).c_str());
         return true;
       });
 }

@@ -74,6 +74,32 @@ TEST_F(CliTest, InspectLooksWordsUpByTheirKey) {
   EXPECT_NE(run.err.find("Word not found: nowhere"), std::string::npos);
 }
 
+TEST_F(CliTest, InfoCountsOnlyThePackedEntries) {
+  const std::string source = (dir_ / "long.txt").string();
+  test::writeFile(source, "short\tx\n" + std::string(300, 'w') + "\ty\nother\tz\n");
+  const auto run = cli({"info", source});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_NE(run.out.find("entries: 2\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(": 1\n"), std::string::npos) << "the left-out count: " << run.out;
+}
+
+TEST_F(CliTest, ImagesWithLoneSurrogateHeadwordsPassInspect) {
+  // Sent as U+FFFD, ordered by their code units: the keys of the image do not ascend as
+  // UTF-8, and the check must allow for that.
+  std::string bytes = "\xFF\xFE";
+  for (int c : {0xD800, 0x09, 0x61, 0x0A, 0xDBFF, 0x09, 0x62, 0x0A, 0xE000, 0x09, 0x63, 0x0A,
+                0xFFFD, 0x09, 0x64, 0x0A}) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  test::writeFile(dir_ / "lone.txt", bytes);
+  const std::string image = (dir_ / "lone.lxp").string();
+  ASSERT_EQ(cli({"pack", (dir_ / "lone.txt").string(), "-o", image}).exitStatus, 0);
+  const auto run = cli({"inspect", image});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_NE(run.out.find("entries: 4"), std::string::npos) << run.out;
+}
+
 TEST_F(CliTest, FailedFilesMakeTheRunFailButOthersAreStillPacked) {
   const auto run = cli({"pack", "--output-dir", (dir_ / "out").string(), kExamples + "english.txt",
                         (dir_ / "absent.txt").string(), (dir_ / "x.doc").string()});
