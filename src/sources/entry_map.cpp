@@ -37,14 +37,15 @@ namespace {
 // bytes EE, EF). Remapping those lead bytes restores the UTF-16 order; every other byte of
 // valid UTF-8 (continuation bytes included) keeps its value, so whole keys remapped byte by
 // byte compare in UTF-16 order too.
-// Between ED (U+D000..U+D7FF) and the ranks of EE and EF.
-constexpr unsigned kSurrogateMark = 0xEE;
-
 inline unsigned byteRank(unsigned char b) {
   if (b < 0xEE) return b;
   if (b < 0xF0) return b + 0x10u;  // EE, EF after every four-byte lead
   return b - 2u;                   // F0.. just after ED
 }
+
+// Where a key's sort prefix meets a lone surrogate or a four-byte character: above ED
+// (U+D000..U+D7FF), below the ranks of EE and EF (U+E000..).
+constexpr unsigned kSurrogateMark = 0xEE;
 
 // A lone surrogate in the map's form of a key: ED, then A0..BF.
 inline bool loneSurrogateAt(std::string_view k, size_t i) {
