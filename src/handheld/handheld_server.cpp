@@ -18,8 +18,8 @@
 
 #include "handheld/conversation.h"
 #include "handheld/message_assembler.h"
-#include "link/device_protocol.h"
 #include "link/password_answer.h"
+#include "link/socket/device_protocol.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {

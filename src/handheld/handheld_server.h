@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "link/device_address.h"
+#include "link/socket/device_address.h"
 #include "link/variant.h"
 
 namespace lexora::handheld {
