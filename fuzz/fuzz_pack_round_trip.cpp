@@ -2,7 +2,7 @@
 // comes back is the merged input, in key order, within the format's caps, and the dropped
 // and shortened counts say what is missing. Input: lines of headword TAB explanation; a
 // headword led by 0x01 n becomes 250 + n % 16 bytes long, an explanation led by 0x02 and
-// two bytes becomes that many pairs of incompressible bytes, so that small inputs reach the
+// two bytes becomes incompressible bytes (see expand), so that small inputs reach the
 // 255-byte and 65,535-byte limits.
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +33,10 @@ std::string expand(std::string_view field, bool headword, uint32_t seed) {
            std::string(field.substr(2));
   }
   if (!headword && field.size() >= 3 && field[0] == '\x02') {
-    const size_t n = 2 * (static_cast<uint8_t>(field[1]) << 8 | static_cast<uint8_t>(field[2]));
+    // Mostly a few kilobytes (block boundaries); rarely just around the 65,535-byte cap,
+    // where records are cut and shortened, so that a run stays quick.
+    const auto hi = static_cast<uint8_t>(field[1]), lo = static_cast<uint8_t>(field[2]);
+    const size_t n = hi < 0xF0 ? size_t{hi} * 16 + lo : 65400 + size_t{hi - 0xF0u} * 64 + lo;
     std::string out(n, '\0');
     uint32_t x = seed | 1;
     for (char& c : out) {
