@@ -10,8 +10,8 @@
 
 #include "cli/commands.h"
 #include "job/transfer_job.h"
-#include "link/device_address.h"
-#include "link/socket_service.h"
+#include "link/socket/device_address.h"
+#include "link/socket/socket_service.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 

@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "handheld/conversation.h"
-#include "link/device_protocol.h"
 #include "link/password_answer.h"
+#include "link/socket/device_protocol.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {

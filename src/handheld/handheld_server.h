@@ -8,7 +8,7 @@
 #include <string>
 
 #include "handheld/fault_plan.h"
-#include "link/device_address.h"
+#include "link/socket/device_address.h"
 #include "link/variant.h"
 
 namespace lexora::handheld {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "job/load_and_pack.h"
-#include "link/fake_service.h"
+#include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"

@@ -1,4 +1,4 @@
-#include "link/fake_service.h"
+#include "link/fake/fake_service.h"
 
 #include <atomic>
 #include <chrono>
