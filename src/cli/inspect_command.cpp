@@ -32,7 +32,7 @@ int inspectCommand(const CommandLine& line) {
   ConsoleUserInterface ui;
   const std::string& path = line.operands.front();
   std::string error;
-  const auto bytes = readWholeFile(path, error);
+  const auto bytes = readWholeFile(std::filesystem::path(path), error);
   if (!bytes) return fail(ui, kUnreadable, error);
   const auto image = parsePackedImage(*bytes, error);
   if (!image) return fail(ui, kDamaged, error);

@@ -7,6 +7,8 @@
 #include <climits>
 #include <thread>
 
+#include "platform/bytes.h"
+
 namespace lexora {
 namespace {
 
@@ -27,8 +29,7 @@ size_t recordItemSize(const Entry& e) {
 void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {
   const size_t headword = e.key.size();
   const size_t n = recordItemSize(e) - 2;
-  out.push_back(static_cast<uint8_t>(n >> 8));
-  out.push_back(static_cast<uint8_t>(n & 0xFF));
+  appendBigEndian16(out, static_cast<uint16_t>(n));
   const auto* data = reinterpret_cast<const uint8_t*>(e.data);
   // Offset L holds the TAB, which is not packed.
   out.insert(out.end(), data + headword + 1, data + headword + 1 + n);

@@ -1,12 +1,9 @@
 #include "pack/packed_image.h"
 
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
+#include "platform/atomic_file.h"
+#include "platform/bytes.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -41,22 +38,16 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
   return out;
 }
 
-bool writePackedImage(const std::string& path, const PackedDictionary& dictionary,
+bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error) {
-  const std::string temp = path + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "cannot create " + temp + ": " + std::strerror(errno);
-    return false;
-  }
+  auto file = AtomicFile::create(path, error);
+  if (!file) return false;
   // Message by message, so the image is never held twice in memory.
-  bool written = true;
   auto put = [&](uint8_t type, std::span<const uint8_t> payload) {
     const uint8_t header[3] = {type, static_cast<uint8_t>(payload.size() >> 8),
                                static_cast<uint8_t>(payload.size() & 0xFF)};
-    written =
-        written && std::fwrite(header, 1, 3, f) == 3 &&
-        (payload.empty() || std::fwrite(payload.data(), 1, payload.size(), f) == payload.size());
+    file->write(header);
+    file->write(payload);
   };
   const std::string name = utf16ToUtf8(dictionary.name);
   put(kNameMessage, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
@@ -65,20 +56,7 @@ bool writePackedImage(const std::string& path, const PackedDictionary& dictionar
     put(kRecordMessage, b.packedBytes);
   }
   put(kEndMessage, {});
-  written = written && std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
-  const int writeErrno = errno;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
-    error = "cannot write " + temp + ": " + std::strerror(written ? errno : writeErrno);
-    std::remove(temp.c_str());
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    error = "cannot rename " + temp + " to " + path + ": " + std::strerror(errno);
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return file->commit(error);
 }
 
 std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
@@ -191,7 +169,7 @@ std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, s
       error = "key item " + std::to_string(entries.size()) + " has no record item";
       return std::nullopt;
     }
-    const size_t n = (size_t{records[r]} << 8) | records[r + 1];
+    const size_t n = readBigEndian16(records.data() + r);
     if (records.size() - r - 2 < n) {
       error = "record item " + std::to_string(entries.size()) + " runs past the record buffer";
       return std::nullopt;
@@ -207,26 +185,6 @@ std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, s
     return std::nullopt;
   }
   return entries;
-}
-
-std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
-  std::vector<uint8_t> bytes;
-  uint8_t buffer[1 << 16];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    bytes.insert(bytes.end(), buffer, buffer + n);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path;
-    return std::nullopt;
-  }
-  return bytes;
 }
 
 }  // namespace lexora
