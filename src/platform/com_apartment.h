@@ -13,7 +13,8 @@ class ComApartment {
   ComApartment& operator=(const ComApartment&) = delete;
 
  private:
-  bool joined_ = false;
+  // Whether CoUninitialize is owed; the systems without COM never set it.
+  [[maybe_unused]] bool joined_ = false;
 };
 
 }  // namespace lexora
