@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "link/send_packed_dictionary.h"
-#include "link/socket_service.h"
+#include "link/socket/socket_service.h"
 #include "link/usb_link.h"
 #include "pack/packed_image.h"
 #include "platform/user_interface.h"

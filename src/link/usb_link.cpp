@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/password_answer.h"
+#include "pack/transfer_message.h"
 #include "platform/ansi_code_page.h"
 
 namespace lexora {
@@ -12,7 +13,7 @@ namespace {
 constexpr int32_t kInitialChunkSize = 1024;
 std::atomic<int32_t> gSendChunkSize{kInitialChunkSize};
 
-constexpr size_t kReceiveBufferSize = 3 + kChannelReadCapacity;
+constexpr size_t kReceiveBufferSize = kMessageHeaderSize + kChannelReadCapacity;
 
 // The property whose value is the device's PIN, compared as the vendor's name converted
 // to the ANSI code page: six bytes, so the terminating zero must follow.
@@ -45,6 +46,9 @@ USBLink::~USBLink() = default;
 int USBLink::Open() {
   dataReadyEvent_.reset();
   closedEvent_.reset();
+  lastChallenge_ = Challenge::None;
+  // Each stage names the failure its early returns stand for.
+  openFailure_ = OpenFailure::NoHandheld;
 
   Ref<IDeviceManager> manager;
   if (!service_ || failed(service_(manager.put())) || !manager) return -1;
@@ -56,6 +60,7 @@ int USBLink::Open() {
   Ref<IDevice> device;
   if (failed(devices->GetItem(0, device.put())) || !device) return -1;
 
+  openFailure_ = OpenFailure::DeviceUnreadable;
   Ref<IPropertyCollection> properties;
   if (failed(device->GetProperties(properties.put())) || !properties) return -1;
   int32_t propertyCount = 0;
@@ -70,12 +75,29 @@ int USBLink::Open() {
     Variant value;
     if (failed(property->GetValue(&value))) return -1;
     // The PIN is not used; it only has to be a number.
-    if (isPinProperty(name) && !changeTypeToInt32(value)) return -1;
+    if (isPinProperty(name) && !changeTypeToInt32(value)) {
+      openFailure_ = OpenFailure::PinNotANumber;
+      return -1;
+    }
   }
 
   Ref<IChannel> channel;
-  if (failed(device->OpenChannel(channelName_, this, channel.put())) || !channel) return -1;
+  if (failed(device->OpenChannel(channelName_, this, channel.put())) || !channel) {
+    switch (lastChallenge_.load()) {
+      case Challenge::None:
+        openFailure_ = OpenFailure::ChannelRefused;
+        break;
+      case Challenge::Answered:
+        openFailure_ = OpenFailure::PasswordRefused;
+        break;
+      case Challenge::Cancelled:
+        openFailure_ = OpenFailure::PasswordCancelled;
+        break;
+    }
+    return -1;
+  }
   channel_ = std::move(channel);
+  openFailure_ = OpenFailure::None;
   return 0;
 }
 
@@ -97,9 +119,9 @@ bool USBLink::WriteBytes(const uint8_t* data, int32_t length) {
 
 int USBLink::WriteBlock(const uint8_t* data, int32_t length) {
   // The header has 16 bits; a longer block would desynchronise the device's reading.
-  if (length < 0 || length > 0xFFFF) return -1;
-  const uint8_t header[2] = {static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-  if (!WriteBytes(header, 2)) return -1;
+  if (length < 0 || !fitsMessage(static_cast<size_t>(length))) return -1;
+  const auto header = messageLengthField(static_cast<size_t>(length));
+  if (!WriteBytes(header.data(), static_cast<int32_t>(header.size()))) return -1;
   if (length > 0 && !WriteBytes(data, length)) return -1;
   return 0;
 }
@@ -121,12 +143,13 @@ int USBLink::ReadMessage(uint8_t& type, std::vector<uint8_t>& payload, int32_t& 
   uint8_t* buffer = receiveBuffer_.get();
   uint32_t count = 0;
   if (!WaitAndRead(buffer, &count)) return -1;
-  if (count < 3) return -1;
-  const int32_t n = buffer[1] * 256 + buffer[2];
-  if (count != static_cast<uint32_t>(n) + 3) return -1;
-  type = buffer[0];
-  payload.assign(buffer + 3, buffer + 3 + n);
-  length = n;
+  // One read delivers one message whole: short or overlong reads are not acknowledgements.
+  MessageDamage damage;
+  auto message = readSingleMessage({buffer, count}, damage);
+  if (!message) return -1;
+  type = static_cast<uint8_t>(message->type);
+  payload = std::move(message->payload);
+  length = static_cast<int32_t>(payload.size());
   return 0;
 }
 
@@ -168,7 +191,9 @@ HResult USBLink::OnQuery() {
 }
 
 HResult USBLink::OnPasswordChallenge(int32_t attemptsRemaining, uint8_t* answer) {
-  return answerPasswordChallenge(ui_, attemptsRemaining, answer);
+  const HResult result = answerPasswordChallenge(ui_, attemptsRemaining, answer);
+  lastChallenge_ = failed(result) ? Challenge::Cancelled : Challenge::Answered;
+  return result;
 }
 
 HResult USBLink::OnDataReady() {

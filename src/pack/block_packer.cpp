@@ -7,6 +7,7 @@
 #include <climits>
 #include <thread>
 
+#include "pack/transfer_message.h"
 #include "platform/bytes.h"
 
 namespace lexora {
@@ -16,8 +17,6 @@ constexpr int32_t kMaxRecordLength = 65535;  // a record item's N has two bytes
 constexpr size_t kCloseAfter = 3072;         // a block closes once its records pass this
 constexpr int64_t kMaxRecordBuffer = 65537;  // the next entry joins only within this
 constexpr size_t kMaxHeadwordBytes = 255;    // a key item's length has one byte
-// Key and record messages carry 16-bit lengths, so neither buffer of a block may pass this.
-constexpr size_t kMaxMessagePayload = 65535;
 
 using Entry = EntryMap::Entry;
 
@@ -71,7 +70,8 @@ class BlockCompressor {
     records_.clear();
     for (Entry* e : range) appendRecordItem(records_, *e);
     if (!compress(records_, stream_)) return false;
-    if (stream_.size() <= kMaxMessagePayload) {
+    // Key and record messages carry 16-bit lengths: neither buffer of a block may pass that.
+    if (fitsMessage(stream_.size())) {
       PackedBlock block;
       for (Entry* e : range) appendKeyItem(block.keyBytes, *e);
       block.packedBytes.assign(stream_.begin(), stream_.end());

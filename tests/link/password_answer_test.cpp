@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "link/fake_service.h"
+#include "link/fake/fake_service.h"
 #include "link/usb_link.h"
 #include "platform/ansi_code_page.h"
 #include "platform/ui_language.h"

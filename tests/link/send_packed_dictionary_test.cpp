@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "link/fake_service.h"
+#include "link/fake/fake_service.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 

@@ -8,7 +8,7 @@
 #include <numeric>
 #include <thread>
 
-#include "link/fake_service.h"
+#include "link/fake/fake_service.h"
 #include "support/test_support.h"
 
 namespace lexora {

@@ -1,4 +1,4 @@
-#include "link/device_address.h"
+#include "link/socket/device_address.h"
 
 #include <fcntl.h>
 #include <netdb.h>

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/device_address.h"
+#include "link/socket/device_address.h"
 #include "link/variant.h"
 
 namespace lexora::device_protocol {

@@ -1,6 +1,6 @@
 #ifdef _WIN32
 
-#include "link/com_service_win.h"
+#include "link/com/com_service_win.h"
 
 #include <objbase.h>
 #include <oleauto.h>

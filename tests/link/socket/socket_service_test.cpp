@@ -1,5 +1,5 @@
 // End to end: USBLink over the socket service to a lexora-handheld started by the test.
-#include "link/socket_service.h"
+#include "link/socket/socket_service.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -8,10 +8,10 @@
 #include <mutex>
 #include <thread>
 
-#include "link/device_protocol.h"
 #include "link/handheld_process.h"
 #include "link/link_test_data.h"
 #include "link/send_packed_dictionary.h"
+#include "link/socket/device_protocol.h"
 #include "link/usb_link.h"
 #include "pack/packed_image.h"
 #include "platform/ui_language.h"

@@ -1,4 +1,4 @@
-#include "link/socket_service.h"
+#include "link/socket/socket_service.h"
 
 #include <condition_variable>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/device_protocol.h"
+#include "link/socket/device_protocol.h"
 #include "platform/text_codec.h"
 
 namespace lexora {

@@ -1,4 +1,4 @@
-#include "link/device_protocol.h"
+#include "link/socket/device_protocol.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
