@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const auto start = std::chrono::steady_clock::now();
     lexora::LoadedDictionary dictionary;
-    if (lexora::loadDictionaryFile(dictionary, lexora::utf8ToUtf16(argv[i]), ui) != 0) {
+    if (lexora::loadDictionaryFile(dictionary, std::filesystem::path(argv[i]), ui) != 0) {
       status = 1;
       continue;
     }

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-    if (auto file = lexora::StarDictData::open(lexora::utf8ToUtf16(path))) {
+    if (auto file = lexora::StarDictData::open(std::filesystem::path(path))) {
       DataAdapter adapter{*file};
       readSome(adapter, size * 4);
     }

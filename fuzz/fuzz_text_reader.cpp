@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   SilentUserInterface ui;
   lexora::LoadedDictionary dictionary;
-  if (lexora::readTextDictionary(dictionary, lexora::utf8ToUtf16(path), ui) != 0) __builtin_trap();
+  if (lexora::readTextDictionary(dictionary, std::filesystem::path(path), ui) != 0)
+    __builtin_trap();
   if (!lexora::packDictionary(dictionary)) __builtin_trap();
   return 0;
 }

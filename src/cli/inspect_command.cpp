@@ -28,7 +28,7 @@ int inspectCommand(const CommandLine& line) {
   ConsoleUserInterface ui;
   const std::string& path = line.operands.front();
   std::string error;
-  const auto bytes = readWholeFile(path, error);
+  const auto bytes = readWholeFile(std::filesystem::path(path), error);
   if (!bytes) return fail(ui, kUnreadable, error);
   // The same checks the handheld makes before it stores a dictionary.
   const auto image = checkPackedImage(*bytes, error);

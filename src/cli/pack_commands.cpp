@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "job/load_and_pack.h"
 #include "job/packing_texts.h"
+#include "pack/image_file_name.h"
 #include "pack/packed_image.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
@@ -22,16 +23,6 @@ std::string sizeLine(int32_t size) {
   return question.substr(0, question.find('\n'));
 }
 
-// The image's file name: the dictionary's name, made safe for a file system.
-std::string imageFileName(const std::u16string& name) {
-  std::string file = utf16ToUtf8(name);
-  for (char& c : file) {
-    if (c == '/' || c == '\\' || c == '\0') c = '_';
-  }
-  if (file.empty() || file == "." || file == "..") file = "dictionary";
-  return file + ".lxp";
-}
-
 // Loads and packs each file in turn and hands the result to `use`, which returns false when
 // it failed. The run's exit status: failed when any file did.
 template <class Use>
@@ -39,7 +30,8 @@ int forEachPackedFile(const CommandLine& line, Use use) {
   ConsoleUserInterface ui;
   int status = kExitOk;
   for (const std::string& file : line.operands) {
-    auto result = loadAndPackFile(utf8ToUtf16(file), ui);
+    // Operands are the system's own path bytes, opened whatever their encoding.
+    auto result = loadAndPackFile(std::filesystem::path(file), ui);
     if (result) ui.finishStatus();
     if (!result || !use(file, *result, ui)) status = kExitFailed;
   }
@@ -58,12 +50,13 @@ int packCommand(const CommandLine& line) {
         if (line.output) {
           out = *line.output;
         } else {
-          out = std::filesystem::path(line.outputDir.value_or(".")) / imageFileName(packed.name);
+          out = std::filesystem::path(line.outputDir.value_or(".")) /
+                packedImageFileName(utf16ToUtf8(packed.name));
           std::error_code ignored;  // a folder that cannot be made shows up as a write failure
           std::filesystem::create_directories(out.parent_path(), ignored);
         }
         std::string error;
-        if (!writePackedImage(out.string(), packed, error)) {
+        if (!writePackedImage(out, packed, error)) {
           showWarning(ui, std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error));
           return false;
         }

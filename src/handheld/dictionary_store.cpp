@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "pack/image_file_name.h"
 #include "pack/packed_image.h"
 #include "platform/text_codec.h"
 
@@ -12,12 +13,6 @@ namespace lexora::handheld {
 namespace {
 
 constexpr char kExtension[] = ".lxp";
-
-bool keptAscii(char c, bool first) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '_' || (c == '.' && !first);
-}
-
 }  // namespace
 
 DictionaryStore::DictionaryStore(std::filesystem::path directory)
@@ -30,26 +25,6 @@ std::filesystem::path DictionaryStore::defaultDirectory() {
   return std::filesystem::path(home && *home ? home : ".") / ".local/share/lexora-handheld";
 }
 
-std::string DictionaryStore::fileNameFor(std::string_view utf8Name) {
-  // "%" alone cannot come out of the escaping below, so the empty name gets it.
-  if (utf8Name.empty()) return std::string("%") + kExtension;
-  const bool validUtf8 = utf16ToUtf8(utf8ToUtf16(utf8Name)) == utf8Name;
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < utf8Name.size(); ++i) {
-    const char c = utf8Name[i];
-    const auto byte = static_cast<unsigned char>(c);
-    if (keptAscii(c, i == 0) || (validUtf8 && byte >= 0x80)) {
-      out += c;
-    } else {
-      out += '%';
-      out += digits[byte >> 4];
-      out += digits[byte & 15];
-    }
-  }
-  return out + kExtension;
-}
-
 bool DictionaryStore::store(const PackedDictionary& dictionary, std::filesystem::path& path,
                             std::string& error) {
   std::error_code ec;
@@ -58,13 +33,13 @@ bool DictionaryStore::store(const PackedDictionary& dictionary, std::filesystem:
     error = "cannot create " + directory_.string() + ": " + ec.message();
     return false;
   }
-  path = directory_ / fileNameFor(utf16ToUtf8(dictionary.name));
+  path = directory_ / packedImageFileName(utf16ToUtf8(dictionary.name));
   return writePackedImage(path.string(), dictionary, error);
 }
 
 std::optional<PackedDictionary> DictionaryStore::load(std::string_view utf8Name,
                                                       std::string& error) const {
-  const std::filesystem::path path = directory_ / fileNameFor(utf8Name);
+  const std::filesystem::path path = directory_ / packedImageFileName(utf8Name);
   auto bytes = readWholeFile(path.string(), error);
   if (!bytes) return std::nullopt;
   auto dictionary = parsePackedImage(*bytes, error);

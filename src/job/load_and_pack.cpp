@@ -1,6 +1,7 @@
 #include "job/load_and_pack.h"
 
 #include "job/packing_texts.h"
+#include "platform/path_text.h"
 #include "platform/status_text.h"
 #include "sources/load_dictionary_file.h"
 
@@ -20,11 +21,13 @@ std::u16string packingStatus(std::u16string_view path) {
   return statusText(kPacking, path);
 }
 
-std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInterface& ui) {
+std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file,
+                                               UserInterface& ui) {
+  const std::u16string path = pathText(file);
   LoadedAndPacked result;
   // Each status is composed when shown, so a language switch meanwhile takes effect.
   ui.setStatus(loadingStatus(path));
-  if (loadDictionaryFile(result.loaded, path, ui) != 0) return std::nullopt;
+  if (loadDictionaryFile(result.loaded, file, ui) != 0) return std::nullopt;
   ui.setStatus(loadingStatus(path) + std::u16string(statusSuccess()));
 
   ui.setStatus(packingStatus(path));

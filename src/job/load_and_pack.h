@@ -2,7 +2,9 @@
 // the part of the transfer job that comes before the size question.
 #pragma once
 
+#include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "pack/block_packer.h"
@@ -16,10 +18,12 @@ struct LoadedAndPacked {
   PackResult packed;
 };
 
-// Status "Load dictionary file <path>...", load, "...Success", "Compress dictionary file
-// <path>...", pack, "...Success". nullopt when the file could not be loaded (its reader
-// told the user) or packed (told here). A notice about left-out entries is shown too.
-std::optional<LoadedAndPacked> loadAndPackFile(std::u16string_view path, UserInterface& ui);
+// Status "Load dictionary file <path>..." (the path as pathText shows it), load, "...Success",
+// "Compress dictionary file <path>...", pack, "...Success". nullopt when the file could not be
+// loaded (its reader told the user) or packed (told here). A notice about left-out entries is shown
+// too.
+std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file,
+                                               UserInterface& ui);
 
 // The status texts of those steps, also used by the transfer job.
 std::u16string loadingStatus(std::u16string_view path);

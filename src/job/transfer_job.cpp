@@ -4,6 +4,7 @@
 #include "job/packing_texts.h"
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -60,7 +61,7 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
     result.linkOpened = true;
     for (const std::u16string& path : parameters.selectedPaths) {
       // A file that does not load is skipped; its reader has told the user why.
-      std::optional<LoadedAndPacked> file = loadAndPackFile(path, ui);
+      std::optional<LoadedAndPacked> file = loadAndPackFile(pathFromText(path), ui);
       if (!file) continue;
       const PackedDictionary& packed = file->packed.dictionary;
       if (!askYesNo(ui, sizeQuestion(packedSize(packed)))) continue;

@@ -1,14 +1,11 @@
 #include "pack/packed_image.h"
 
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 #include "pack/transfer_message.h"
+#include "platform/atomic_file.h"
 #include "platform/bytes.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -54,26 +51,20 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
   return out;
 }
 
-bool writePackedImage(const std::string& path, const PackedDictionary& dictionary,
+bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error) {
   const std::string name = utf16ToUtf8(dictionary.name);
   if (!everyPayloadFits(name, dictionary)) {
-    error = "cannot write " + path + ": the name or a block is longer than a message holds";
+    error = "cannot write " + utf16ToUtf8(pathText(path)) +
+            ": the name or a block is longer than a message holds";
     return false;
   }
-  const std::string temp = path + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "cannot create " + temp + ": " + std::strerror(errno);
-    return false;
-  }
+  auto file = AtomicFile::create(path, error);
+  if (!file) return false;
   // Message by message, so the image is never held twice in memory.
-  bool written = true;
   auto put = [&](MessageType type, std::span<const uint8_t> payload) {
-    const auto header = messageHeader(type, payload.size());
-    written =
-        written && std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
-        (payload.empty() || std::fwrite(payload.data(), 1, payload.size(), f) == payload.size());
+    file->write(messageHeader(type, payload.size()));
+    file->write(payload);
   };
   put(MessageType::Name, bytesOf(name));
   for (const auto& b : dictionary.blocks) {
@@ -81,20 +72,7 @@ bool writePackedImage(const std::string& path, const PackedDictionary& dictionar
     put(MessageType::Record, b.packedBytes);
   }
   put(MessageType::End, {});
-  written = written && std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
-  const int writeErrno = errno;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
-    error = "cannot write " + temp + ": " + std::strerror(written ? errno : writeErrno);
-    std::remove(temp.c_str());
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    error = "cannot rename " + temp + " to " + path + ": " + std::strerror(errno);
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return file->commit(error);
 }
 
 std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
@@ -214,26 +192,6 @@ std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, s
     return std::nullopt;
   }
   return entries;
-}
-
-std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
-  std::vector<uint8_t> bytes;
-  uint8_t buffer[1 << 16];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    bytes.insert(bytes.end(), buffer, buffer + n);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path;
-    return std::nullopt;
-  }
-  return bytes;
 }
 
 }  // namespace lexora

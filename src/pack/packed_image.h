@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "pack/packed_dictionary.h"
+// Readers of images (inspect, the handheld) read them whole through the platform.
+#include "platform/whole_file.h"
 
 namespace lexora {
 
@@ -21,7 +24,7 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary);
 // Writes the image atomically (to a temporary file beside `path`, then renamed).
 // On failure (a name or buffer that does not fit a message included) returns false and puts the
 // reason (in English, with the OS error) in `error`.
-bool writePackedImage(const std::string& path, const PackedDictionary& dictionary,
+bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error);
 
 // Parses an image: a name message, then key/record message pairs, then the end flag and
@@ -39,8 +42,5 @@ struct DecodedEntry {
 // Inflates a block's record stream and pairs its items with the key items. Fails (with
 // `error`) when the stream is damaged or the two lists do not pair up one to one.
 std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, std::string& error);
-
-// Reads a whole file into memory; nullopt with `error` when it cannot.
-std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::string& error);
 
 }  // namespace lexora

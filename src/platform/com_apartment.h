@@ -3,29 +3,18 @@
 // every call into the connectivity service is made from that thread.
 #pragma once
 
-#ifdef _WIN32
-#include <objbase.h>
-#endif
-
 namespace lexora {
 
 class ComApartment {
  public:
-#ifdef _WIN32
-  ComApartment() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
-  ~ComApartment() {
-    if (joined_) CoUninitialize();
-  }
-#else
-  ComApartment() = default;
-#endif
+  ComApartment();
+  ~ComApartment();
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
 
  private:
-#ifdef _WIN32
-  bool joined_;
-#endif
+  // Whether CoUninitialize is owed; the systems without COM never set it.
+  [[maybe_unused]] bool joined_ = false;
 };
 
 }  // namespace lexora

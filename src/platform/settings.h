@@ -1,4 +1,5 @@
-// The settings store: string values by section and entry.
+// The settings store: string values by section and entry; posix/settings.cpp and
+// win32/settings.cpp hold the two stores.
 // On Windows the registry key HKEY_CURRENT_USER\Software\Lexora\<application>\<section>;
 // elsewhere the INI file $XDG_CONFIG_HOME/Lexora/<application>.conf (~/.config when
 // XDG_CONFIG_HOME is unset), "[section]" lines and "entry=value" lines, as QSettings lays it out.
@@ -18,11 +19,6 @@ class Settings {
 
   // Stores the value; false when it could not be written. Other entries are kept.
   bool write(std::u16string_view section, std::u16string_view entry, std::u16string_view value);
-
-#ifndef _WIN32
-  // The INI file behind this store.
-  std::string filePath() const;
-#endif
 
  private:
   std::string applicationName_;

@@ -149,10 +149,14 @@ std::u16string asciiLower(std::u16string_view text) {
 
 std::string asciiLower(std::string_view text) {
   std::string out(text);
-  for (char& c : out) {
+  asciiLowerInPlace(out);
+  return out;
+}
+
+void asciiLowerInPlace(std::string& text) {
+  for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
   }
-  return out;
 }
 
 }  // namespace lexora

@@ -24,5 +24,7 @@ void appendValidUtf8(std::string& out, std::string_view bytes);
 // This is the one rule for headword keys, file extensions and look-ups.
 std::u16string asciiLower(std::u16string_view text);
 std::string asciiLower(std::string_view text);
+// The same rule on a buffer the caller reuses (no allocation, for readers' hot loops).
+void asciiLowerInPlace(std::string& text);
 
 }  // namespace lexora

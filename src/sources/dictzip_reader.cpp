@@ -4,13 +4,8 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <system_error>
 #include <thread>
-
-#ifndef _WIN32
-#include <sys/mman.h>
-#endif
 
 namespace lexora {
 namespace {
@@ -186,14 +181,16 @@ bool DictzipReader::inflateChunk(z_stream& stream, std::string& compressed, size
 }
 
 void DictzipReader::keepAllChunks() {
-  KeptBytes all = allocateKeptBytes(static_cast<size_t>(size_));
+  // Blocks are read from anywhere in it, so it is mapped apart from the heap (see
+  // AnonymousMemory for the large pages this allows).
+  AnonymousMemory all = AnonymousMemory::allocate(static_cast<size_t>(size_));
   if (!all) return;  // no room: the recent chunks stay the only ones kept
   kept_ = std::move(all);
   states_ = std::make_unique<std::atomic<uint8_t>[]>(chunkCount());
   for (size_t i = 0; i < chunkCount(); ++i) {
     const bool held = !chunks_[i].empty();
     if (held)
-      std::memcpy(kept_.get() + uint64_t{chunkLength_} * i, chunks_[i].data(), chunkSize(i));
+      std::memcpy(kept_.data() + uint64_t{chunkLength_} * i, chunks_[i].data(), chunkSize(i));
     states_[i].store(held ? kReady : kAbsent, std::memory_order_relaxed);
   }
   chunks_ = std::vector<std::string>();
@@ -217,7 +214,7 @@ void DictzipReader::inflateAhead() {
   for (size_t i; !stopping_.load(std::memory_order_relaxed) && (i = nextChunk_++) < chunkCount();) {
     uint8_t absent = kAbsent;
     if (!states_[i].compare_exchange_strong(absent, kBusy)) continue;
-    const bool ok = inflateChunk(stream, compressed, i, kept_.get() + uint64_t{chunkLength_} * i);
+    const bool ok = inflateChunk(stream, compressed, i, kept_.data() + uint64_t{chunkLength_} * i);
     states_[i].store(ok ? kReady : kFailed, std::memory_order_release);
     states_[i].notify_all();
   }
@@ -226,7 +223,7 @@ void DictzipReader::inflateAhead() {
 
 const char* DictzipReader::keptChunk(size_t index) {
   std::atomic<uint8_t>& state = states_[index];
-  char* data = kept_.get() + uint64_t{chunkLength_} * index;
+  char* data = kept_.data() + uint64_t{chunkLength_} * index;
   uint8_t absent = kAbsent;
   if (state.compare_exchange_strong(absent, kBusy)) {
     const bool ok = inflateChunk(stream_, compressed_, index, data);
@@ -291,35 +288,12 @@ void DictzipReader::prefetch(uint64_t offset) const {
   if (!states_ || offset >= size_) return;
   const auto index = static_cast<size_t>(offset / chunkLength_);
   if (states_[index].load(std::memory_order_acquire) != kReady) return;
-  const char* at = kept_.get() + offset;
+  const char* at = kept_.data() + offset;
 #if defined(__GNUC__) || defined(__clang__)
   __builtin_prefetch(at);
   if (offset + 64 < size_) __builtin_prefetch(at + 64);
 #else
   (void)at;
-#endif
-}
-
-void DictzipReader::KeptBytesFree::operator()(char* bytes) const {
-#ifdef _WIN32
-  delete[] bytes;
-#else
-  munmap(bytes, size);
-#endif
-}
-
-DictzipReader::KeptBytes DictzipReader::allocateKeptBytes(size_t size) {
-#ifdef _WIN32
-  return KeptBytes(new (std::nothrow) char[size], KeptBytesFree{size});
-#else
-  // Blocks are read from anywhere in it: large pages spare the address translation most of
-  // its misses.
-  void* bytes = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (bytes == MAP_FAILED) return KeptBytes(nullptr, KeptBytesFree{0});
-#ifdef MADV_HUGEPAGE
-  madvise(bytes, size, MADV_HUGEPAGE);
-#endif
-  return KeptBytes(static_cast<char*>(bytes), KeptBytesFree{size});
 #endif
 }
 

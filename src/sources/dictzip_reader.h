@@ -15,17 +15,10 @@
 #include <thread>
 #include <vector>
 
-namespace lexora {
+#include "platform/anonymous_memory.h"
+#include "platform/random_access_file.h"
 
-// Positioned reads from a file or a buffer.
-class RandomAccessInput {
- public:
-  virtual ~RandomAccessInput() = default;
-  virtual uint64_t size() const = 0;
-  // Reads exactly `size` bytes at `offset`; false when they cannot all be read. Safe to
-  // call from several threads at once.
-  virtual bool readAt(uint64_t offset, char* buffer, size_t size) = 0;
-};
+namespace lexora {
 
 // The input held in memory (tests, fuzzing).
 class MemoryInput : public RandomAccessInput {
@@ -67,13 +60,6 @@ class DictzipReader {
 
  private:
   DictzipReader() = default;
-  struct KeptBytesFree {
-    size_t size;
-    void operator()(char* bytes) const;
-  };
-  using KeptBytes = std::unique_ptr<char[], KeptBytesFree>;
-  static KeptBytes allocateKeptBytes(size_t size);
-
   // The chunk's bytes (chunkSize of them), or nullptr when it does not inflate.
   const char* chunk(size_t index);
   size_t chunkCount() const { return chunkCount_; }
@@ -104,7 +90,7 @@ class DictzipReader {
 
   // Once every chunk is kept: all the data, each chunk's state, and the helper threads
   // inflating ahead.
-  KeptBytes kept_{nullptr, KeptBytesFree{0}};
+  AnonymousMemory kept_;
   std::unique_ptr<std::atomic<uint8_t>[]> states_;
   std::atomic<size_t> nextChunk_{0};
   std::atomic<bool> stopping_{false};

@@ -1,19 +1,17 @@
 #include "sources/gz_file.h"
 
-#include <string>
-
 #include "platform/file.h"
 
 namespace lexora {
 
-GzFilePtr openGzFile(std::u16string_view path) {
-  if (!openForReading(path)) return nullptr;
-#ifdef _WIN32
-  std::wstring wide(path.begin(), path.end());
-  return GzFilePtr(gzopen_w(wide.c_str(), "rb"));
-#else
-  return GzFilePtr(gzopen(nativePath(path).c_str(), "rb"));
-#endif
+GzFilePtr openGzFile(const std::filesystem::path& path) {
+  // zlib is handed a descriptor rather than a name: the platform opens any file name,
+  // whatever its encoding, where gzopen would take only the system's narrow one.
+  const int descriptor = openDescriptorForReading(path);
+  if (descriptor < 0) return nullptr;
+  GzFilePtr file(gzdopen(descriptor, "rb"));
+  if (!file) closeDescriptor(descriptor);
+  return file;
 }
 
 }  // namespace lexora

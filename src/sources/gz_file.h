@@ -4,8 +4,8 @@
 
 #include <zlib.h>
 
+#include <filesystem>
 #include <memory>
-#include <string_view>
 
 namespace lexora {
 
@@ -16,6 +16,6 @@ using GzFilePtr = std::unique_ptr<gzFile_s, GzFileCloser>;
 
 // Opens an existing file for reading ("rb"); nullptr when it cannot be opened or is a
 // folder (which the system would open, only to fail at the first read).
-GzFilePtr openGzFile(std::u16string_view path);
+GzFilePtr openGzFile(const std::filesystem::path& path);
 
 }  // namespace lexora

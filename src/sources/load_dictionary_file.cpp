@@ -1,5 +1,6 @@
 #include "sources/load_dictionary_file.h"
 
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/stardict_reader.h"
@@ -9,16 +10,6 @@ namespace lexora {
 namespace {
 constexpr BilingualText kUnsupportedExtension{u"莱克索拉不支持这种扩展名的词典文件！",
                                               u"Lexora cannot handle file with this extend name"};
-
-bool isSeparator(char16_t c) {
-#ifdef _WIN32
-  return c == u'\\';
-#else
-  // Paths here use '/', and a name like "/home/me/oxford" would reach the handheld as a
-  // dictionary's title; '\' still separates, for paths written the Windows way.
-  return c == u'\\' || c == u'/';
-#endif
-}
 }  // namespace
 
 std::u16string extensionOf(std::u16string_view path) {
@@ -31,7 +22,7 @@ std::u16string extensionOf(std::u16string_view path) {
 std::u16string dictionaryNameFromPath(std::u16string_view path) {
   size_t start = 0;
   for (size_t i = path.size(); i > 0; --i) {
-    if (isSeparator(path[i - 1])) {
+    if (isPathSeparator(path[i - 1])) {
       start = i;
       break;
     }
@@ -41,8 +32,9 @@ std::u16string dictionaryNameFromPath(std::u16string_view path) {
   return std::u16string(path.substr(start, end - start));
 }
 
-int loadDictionaryFile(LoadedDictionary& dictionary, std::u16string_view path, UserInterface& ui) {
-  const std::u16string extension = extensionOf(path);
+int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
+                       UserInterface& ui) {
+  const std::u16string extension = extensionOf(pathText(path));
   if (extension == u"txt" || extension == u"tab") return readTextDictionary(dictionary, path, ui);
   if (extension == u"ifo") return readStarDictDictionary(dictionary, path, ui);
   showWarning(ui, kUnsupportedExtension.pick());

@@ -1,6 +1,8 @@
 // `load dictionary file`: picks the reader by the file's extension and runs it.
 #pragma once
 
+#include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "platform/user_interface.h"
@@ -12,13 +14,15 @@ namespace lexora {
 // reader (or this function, for an extension it does not know) has told the user why.
 // Extensions, compared after ASCII lower-casing: "txt", "tab" (text dictionary), "ifo"
 // (StarDict). The extension is what follows the path's last '.'.
-int loadDictionaryFile(LoadedDictionary& dictionary, std::u16string_view path, UserInterface& ui);
+int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
+                       UserInterface& ui);
 
-// The extension rule on its own: the text after the last '.', or the whole path.
+// The extension rule on its own, on the path's text (pathText): the text after the last
+// '.', or the whole path.
 std::u16string extensionOf(std::u16string_view path);
 
 // The dictionary name a path gives: after the last separator, before the last '.'.
-// '\' separates everywhere; on systems other than Windows '/' does too.
+// Separators are isPathSeparator's ('\' everywhere, '/' too on systems other than Windows).
 std::u16string dictionaryNameFromPath(std::u16string_view path);
 
 }  // namespace lexora

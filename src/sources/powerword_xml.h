@@ -4,12 +4,19 @@
 // inline span markup removed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "sources/loaded_dictionary.h"
-
 namespace lexora {
+
+// State the PowerWord conversion carries from field to field while one StarDict dictionary
+// loads: the reader's own, created fresh for each load.
+struct PowerWordWalkState {
+  bool numberingOn = false;
+  bool basicMeaningPending = true;
+  int32_t itemCounter = 1;
+};
 
 // Replaces `output` with the converted text of `field` and returns 0; returns -1 with an
 // empty `output` when the field is not well-formed XML (wrapped in one element). `state`

@@ -1,17 +1,10 @@
 #include "sources/stardict_data.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <vector>
 
-#ifdef _WIN32
-#include <mutex>
-#else
-#include <unistd.h>
-#endif
-
-#include "platform/file.h"
+#include "platform/random_access_file.h"
 #include "sources/dictzip_reader.h"
 #include "sources/gz_file.h"
 
@@ -27,48 +20,6 @@ constexpr size_t kPieceBytes = 1 << 20;
 // must not exhaust memory, so blocks beyond this point are reached with zlib's own seek.
 constexpr uint64_t kMaxRetainedBytes =
     sizeof(size_t) >= 8 ? uint64_t{2} << 30 : uint64_t{256} << 20;
-
-uint64_t fileSize(std::FILE* file) {
-#ifdef _WIN32
-  if (_fseeki64(file, 0, SEEK_END) != 0) return 0;
-  const int64_t size = _ftelli64(file);
-#else
-  if (fseeko(file, 0, SEEK_END) != 0) return 0;
-  const int64_t size = ftello(file);
-#endif
-  return size < 0 ? 0 : static_cast<uint64_t>(size);
-}
-
-class FileInput : public RandomAccessInput {
- public:
-  explicit FileInput(FilePtr file) : file_(std::move(file)), size_(fileSize(file_.get())) {}
-  uint64_t size() const override { return size_; }
-  bool readAt(uint64_t offset, char* buffer, size_t size) override {
-    if (offset > size_ || size > size_ - offset) return false;
-#ifdef _WIN32
-    std::lock_guard lock(mutex_);
-    if (_fseeki64(file_.get(), static_cast<int64_t>(offset), SEEK_SET) != 0) return false;
-    return std::fread(buffer, 1, size, file_.get()) == size;
-#else
-    // pread keeps no shared position, so the chunk inflation may read from several threads.
-    const int fd = fileno(file_.get());
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t n = pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-#endif
-  }
-
- private:
-  FilePtr file_;
-  uint64_t size_;
-#ifdef _WIN32
-  std::mutex mutex_;
-#endif
-};
 
 // Reads up to `size` bytes at the handle's position; returns how many were read.
 uint64_t gzReadUpTo(gzFile file, char* buffer, uint64_t size) {
@@ -119,8 +70,8 @@ class PlainData : public StarDictData {
 // that meets a damaged spot: the bytes before the damage are kept here.
 class StreamData : public StarDictData {
  public:
-  StreamData(FilePtr file, std::u16string path) : file_(std::move(file)), path_(std::move(path)) {
-    std::rewind(file_.get());
+  StreamData(std::unique_ptr<RandomAccessInput> file, std::filesystem::path path)
+      : file_(std::move(file)), path_(std::move(path)) {
     ended_ = inflateInit2(&stream_, MAX_WBITS + 16) != Z_OK;
     streamReady_ = !ended_;
     input_.resize(kPieceBytes / 4);
@@ -175,9 +126,7 @@ class StreamData : public StarDictData {
   // One inflate step with input topped up; sets ended_ at the end of the data or at damage.
   void inflateSome() {
     if (stream_.avail_in == 0) {
-      const size_t n = std::fread(input_.data(), 1, input_.size(), file_.get());
-      stream_.next_in = reinterpret_cast<Bytef*>(input_.data());
-      stream_.avail_in = static_cast<uInt>(n);
+      const size_t n = readInput();
       if (n == 0) {
         ended_ = true;  // the file ends inside the stream
         return;
@@ -187,9 +136,7 @@ class StreamData : public StarDictData {
     if (result == Z_STREAM_END) {
       // Another gzip member may follow, as gzread would read it; anything else ends the data.
       if (stream_.avail_in == 0) {
-        const size_t n = std::fread(input_.data(), 1, input_.size(), file_.get());
-        stream_.next_in = reinterpret_cast<Bytef*>(input_.data());
-        stream_.avail_in = static_cast<uInt>(n);
+        readInput();
       }
       if (stream_.avail_in >= 2 && stream_.next_in[0] == 0x1F && stream_.next_in[1] == 0x8B) {
         inflateReset(&stream_);
@@ -199,6 +146,18 @@ class StreamData : public StarDictData {
     } else if (result != Z_OK) {
       ended_ = true;  // damaged data; what was inflated before it stays
     }
+  }
+
+  // Reads the next piece of the file into the input buffer; returns its size, 0 at the end
+  // of the file (or where it cannot be read).
+  size_t readInput() {
+    const size_t n = static_cast<size_t>(
+        std::min<uint64_t>(input_.size(), file_->size() - std::min(file_->size(), read_)));
+    const size_t got = n > 0 && file_->readAt(read_, input_.data(), n) ? n : 0;
+    read_ += got;
+    stream_.next_in = reinterpret_cast<Bytef*>(input_.data());
+    stream_.avail_in = static_cast<uInt>(got);
+    return got;
   }
 
   // Past the retained part the data is reached with zlib's own seek: forward from where
@@ -223,8 +182,9 @@ class StreamData : public StarDictData {
     return got == size;
   }
 
-  FilePtr file_;
-  std::u16string path_;
+  std::unique_ptr<RandomAccessInput> file_;
+  uint64_t read_ = 0;  // how far the file has been read
+  std::filesystem::path path_;
   z_stream stream_{};
   bool streamReady_ = false;
   std::string input_;
@@ -237,7 +197,7 @@ class StreamData : public StarDictData {
 // A dictzip file; should its table prove false, the stream is decompressed instead.
 class DictzipData : public StarDictData {
  public:
-  DictzipData(std::unique_ptr<DictzipReader> reader, std::u16string path)
+  DictzipData(std::unique_ptr<DictzipReader> reader, std::filesystem::path path)
       : reader_(std::move(reader)), path_(std::move(path)) {}
 
   bool readBlock(uint64_t offset, uint32_t size, std::string& block) override {
@@ -246,7 +206,7 @@ class DictzipData : public StarDictData {
         return offset < reader_->size() && reader_->size() - offset >= size;
       }
       reader_.reset();
-      FilePtr file = openForReading(path_);
+      std::unique_ptr<RandomAccessInput> file = openRandomAccess(path_);
       if (!file) {
         block.clear();
         return false;
@@ -267,26 +227,26 @@ class DictzipData : public StarDictData {
  private:
   std::unique_ptr<DictzipReader> reader_;
   std::unique_ptr<StreamData> fallback_;
-  std::u16string path_;
+  std::filesystem::path path_;
 };
 
 }  // namespace
 
-std::unique_ptr<StarDictData> StarDictData::open(std::u16string_view path) {
-  FilePtr file = openForReading(path);
+std::unique_ptr<StarDictData> StarDictData::open(const std::filesystem::path& path) {
+  std::unique_ptr<RandomAccessInput> file = openRandomAccess(path);
   if (!file) return nullptr;
   unsigned char magic[2] = {0, 0};
   const bool gzip =
-      std::fread(magic, 1, 2, file.get()) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
+      file->readAt(0, reinterpret_cast<char*>(magic), 2) && magic[0] == 0x1F && magic[1] == 0x8B;
   if (gzip) {
-    if (FilePtr second = openForReading(path)) {
-      if (auto reader = DictzipReader::open(std::make_unique<FileInput>(std::move(second)))) {
-        return std::make_unique<DictzipData>(std::move(reader), std::u16string(path));
+    if (std::unique_ptr<RandomAccessInput> second = openRandomAccess(path)) {
+      if (auto reader = DictzipReader::open(std::move(second))) {
+        return std::make_unique<DictzipData>(std::move(reader), path);
       }
     }
-    return std::make_unique<StreamData>(std::move(file), std::u16string(path));
+    return std::make_unique<StreamData>(std::move(file), path);
   }
-  const uint64_t size = fileSize(file.get());
+  const uint64_t size = file->size();
   file.reset();
   GzFilePtr plain = openGzFile(path);
   if (!plain) return nullptr;

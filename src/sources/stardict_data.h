@@ -11,16 +11,16 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
-#include <string_view>
 
 namespace lexora {
 
 class StarDictData {
  public:
   // nullptr when the file cannot be opened.
-  static std::unique_ptr<StarDictData> open(std::u16string_view path);
+  static std::unique_ptr<StarDictData> open(const std::filesystem::path& path);
   virtual ~StarDictData() = default;
 
   // Replaces `block` with the bytes of [offset, offset + size) that exist in the

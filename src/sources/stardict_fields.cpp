@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/ansi_code_page.h"
+#include "platform/bytes.h"
 #include "platform/text_codec.h"
 #include "sources/powerword_xml.h"
 
@@ -65,8 +66,7 @@ void normalisePhonetics(std::string& text) {
 }
 
 uint32_t bigEndian32(const char* p) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return (uint32_t{u[0]} << 24) | (uint32_t{u[1]} << 16) | (uint32_t{u[2]} << 8) | u[3];
+  return readBigEndian32(reinterpret_cast<const uint8_t*>(p));
 }
 
 void appendField(char16_t letter, std::string_view field, PowerWordWalkState& state,

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "sources/loaded_dictionary.h"
+#include "sources/powerword_xml.h"
 
 namespace lexora {
 

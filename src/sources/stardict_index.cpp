@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/bytes.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -11,12 +12,6 @@ namespace {
 // A headword holds at most 255 bytes of text before its NUL.
 constexpr size_t kMaxHeadwordBytes = 256;
 constexpr size_t kBufferSize = 256 * 1024;
-
-uint64_t bigEndian(const unsigned char* p, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < bytes; ++i) value = (value << 8) | p[i];
-  return value;
-}
 
 }  // namespace
 
@@ -58,9 +53,9 @@ bool StarDictIndexReader::readIndexRecord(IndexRecord& record) {
   }
   record.headword.clear();
   appendValidUtf8(record.headword, std::string_view(p, textBytes));
-  const auto* numbers = reinterpret_cast<const unsigned char*>(p + textBytes + 1);
-  record.dataOffset = bigEndian(numbers, offsetBytes_);
-  record.dataSize = static_cast<uint32_t>(bigEndian(numbers + offsetBytes_, 4));
+  const auto* numbers = reinterpret_cast<const uint8_t*>(p + textBytes + 1);
+  record.dataOffset = offsetBytes_ == 8 ? readBigEndian64(numbers) : readBigEndian32(numbers);
+  record.dataSize = readBigEndian32(numbers + offsetBytes_);
   begin_ += recordBytes;
   return true;
 }

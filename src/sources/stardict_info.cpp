@@ -7,12 +7,10 @@
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "platform/white_space.h"
+#include "sources/line_piece.h"
 
 namespace lexora {
 namespace {
-
-// One read of a line takes at most this many bytes (a 131,070-byte buffer with its NUL).
-constexpr size_t kMaxPiece = 131069;
 
 constexpr BilingualText kOpenFailed{u"打开.ifo文件失败！", u"Open .ifo file failed!"};
 constexpr BilingualText kNoBookname{
@@ -84,7 +82,7 @@ class InfoParser {
   void feed(std::string_view bytes) {
     for (char c : bytes) {
       piece_.push_back(c);
-      if (c == '\n' || piece_.size() == kMaxPiece) flush();
+      if (c == '\n' || piece_.size() == kLinePieceChars) flush();
     }
   }
   StarDictInfo finish() {
@@ -159,7 +157,7 @@ StarDictInfo parseStarDictInfo(std::string_view text) {
   return parser.finish();
 }
 
-int readStarDictInfo(std::u16string_view path, StarDictInfo& info, UserInterface& ui) {
+int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui) {
   FilePtr file = openForReading(path);
   if (!file) {
     showWarning(ui, kOpenFailed.pick());

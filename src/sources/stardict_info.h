@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,14 +21,15 @@ struct StarDictInfo {
 };
 
 // The key/value lines of an info file's bytes, unchecked and without messages. Lines end
-// after LF; a line longer than 131,069 bytes is taken in pieces, each a line of its own.
+// after LF; a line longer than kLinePieceChars bytes is taken in pieces, each a line of
+// its own.
 StarDictInfo parseStarDictInfo(std::string_view text);
 
 // `read StarDict info`: reads the file, checks bookname, wordcount and sametypesequence (in
 // that order, stopping at the first missing one) and tells the user of each type letter in
 // sametypesequence that is dropped. Returns 0 and fills `info`, or -1 after telling the
 // user why (`info` is then unspecified; it is left untouched when the file does not open).
-int readStarDictInfo(std::u16string_view path, StarDictInfo& info, UserInterface& ui);
+int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui);
 
 // True for the type letters the field conversion turns into text: g, k, l, m, t, y.
 bool isUnderstoodStarDictType(char16_t letter);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/gz_file.h"
 #include "sources/stardict_data.h"
@@ -63,24 +64,34 @@ void replaceBackslashN(std::string& text) {
   text.resize(out);
 }
 
+// The index or data file beside the info file: the info file's path with its last three
+// characters replaced by `suffix`, which keeps its own lower case.
+std::filesystem::path siblingFile(const std::filesystem::path& ifoPath, const char* suffix) {
+  // The path ends in "ifo" in some letter case, three ASCII characters in every encoding
+  // of a path; the suffix replaces them, the dot before them stays.
+  auto base = ifoPath.native();
+  base.resize(base.size() >= 3 ? base.size() - 3 : 0);
+  std::filesystem::path sibling(std::move(base));
+  sibling += suffix;
+  return sibling;
+}
+
 }  // namespace
 
-int readStarDictDictionary(LoadedDictionary& dictionary, std::u16string_view ifoPath,
+int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
                            UserInterface& ui) {
   StarDictInfo info;
   if (readStarDictInfo(ifoPath, info, ui) != 0) return -1;
   dictionary.name = info.bookname;
 
-  // The path ends in "ifo" in some letter case; the suffixes replace those three letters.
-  const std::u16string base(ifoPath.substr(0, ifoPath.size() - 3));
-  GzFilePtr indexFile = openGzFile(base + u"idx");
-  if (!indexFile) indexFile = openGzFile(base + u"idx.gz");
+  GzFilePtr indexFile = openGzFile(siblingFile(ifoPath, "idx"));
+  if (!indexFile) indexFile = openGzFile(siblingFile(ifoPath, "idx.gz"));
   if (!indexFile) {
     showWarning(ui, kIndexOpenFailed.pick());
     return -1;
   }
-  std::unique_ptr<StarDictData> data = StarDictData::open(base + u"dict");
-  if (!data) data = StarDictData::open(base + u"dict.dz");
+  std::unique_ptr<StarDictData> data = StarDictData::open(siblingFile(ifoPath, "dict"));
+  if (!data) data = StarDictData::open(siblingFile(ifoPath, "dict.dz"));
   if (!data) {
     indexFile.reset();
     showWarning(ui, kDataOpenFailed.pick());
@@ -101,6 +112,7 @@ int readStarDictDictionary(LoadedDictionary& dictionary, std::u16string_view ifo
   // damaged; whether to send what was read is then the user's choice.
   // One record is read ahead, so that the data of the next block can be on their way into
   // the cache while this one is converted (blocks stored out of index order lie anywhere).
+  PowerWordWalkState powerWordWalkState;
   IndexRecord records[2];
   std::string block;
   std::string explanation;
@@ -116,8 +128,7 @@ int readStarDictDictionary(LoadedDictionary& dictionary, std::u16string_view ifo
     if (have) data->prefetch(upcoming.dataOffset);
 
     bool sound = data->readBlock(record.dataOffset, record.dataSize, block);
-    sound = convertStarDictFields(block, info.sametypesequence, dictionary.powerWordWalkState,
-                                  explanation) &&
+    sound = convertStarDictFields(block, info.sametypesequence, powerWordWalkState, explanation) &&
             sound;
     if (!sound) ++damagedBlocks;
 
@@ -131,9 +142,7 @@ int readStarDictDictionary(LoadedDictionary& dictionary, std::u16string_view ifo
     entry.push_back('\t');
     entry.append(explanation);
     key.assign(record.headword);
-    for (char& c : key) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    }
+    asciiLowerInPlace(key);
     dictionary.entries.addUtf8Key(key, entry);
     ++read;
   }

@@ -1,7 +1,7 @@
 // The reader for StarDict dictionaries, given the path of their .ifo file.
 #pragma once
 
-#include <string_view>
+#include <filesystem>
 
 #include "platform/user_interface.h"
 #include "sources/loaded_dictionary.h"
@@ -9,7 +9,7 @@
 namespace lexora {
 
 // REQUIRES: `dictionary` is empty. Returns 0 when read, -1 otherwise (the user is told).
-int readStarDictDictionary(LoadedDictionary& dictionary, std::u16string_view ifoPath,
+int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
                            UserInterface& ui);
 
 }  // namespace lexora

@@ -7,9 +7,11 @@
 
 #include "platform/ansi_code_page.h"
 #include "platform/file.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "platform/white_space.h"
+#include "sources/line_piece.h"
 #include "sources/load_dictionary_file.h"
 
 namespace lexora {
@@ -19,10 +21,6 @@ constexpr BilingualText kOpenFailed{u"打开词典文件失败！", u"Open dicti
 // Reading can fail after the file opened (a disk or network error); the dictionary would
 // then be incomplete, so the file is refused rather than sent half-read.
 constexpr BilingualText kReadFailed{u"读取词典文件失败！", u"Read dictionary file failed!"};
-
-// One read takes at most this many characters (bytes, or UTF-16 units); a longer line is
-// read in pieces, each handled as a line of its own.
-constexpr size_t kPieceChars = 131069;
 
 // Control characters that stand for phonetic letters in old dictionaries.
 char16_t phonetic(char16_t c) {
@@ -50,16 +48,16 @@ char16_t phonetic(char16_t c) {
   }
 }
 
-// Reads the file in large slices and hands out pieces the way a line-at-a-time read with a
-// 131,070-character buffer would: up to and including the next line feed, or 131,069
-// characters, whichever comes first.
+// Reads the file in large slices and hands out pieces the way a line-at-a-time read would:
+// up to and including the next line feed, or kLinePieceChars characters, whichever comes
+// first.
 class PieceReader {
  public:
   PieceReader(std::FILE* file, size_t unitSize) : file_(file), unit_(unitSize) {}
 
   // The next piece, or false at the end of the file (or on a read error: see failed()).
   bool next(std::string_view& piece) {
-    const size_t maxBytes = kPieceChars * unit_;
+    const size_t maxBytes = kLinePieceChars * unit_;
     if (end_ - begin_ < maxBytes && !eof_) fill(maxBytes);
     const size_t available = end_ - begin_;
     if (available < unit_) return false;
@@ -166,9 +164,7 @@ class LineConverter {
     } else {
       key_.assign(text_, 0, headwordBytes);
     }
-    for (char& c : key_) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
-    }
+    asciiLowerInPlace(key_);
     entries_.addUtf8Key(key_, text_);
   }
 
@@ -180,13 +176,14 @@ class LineConverter {
 
 }  // namespace
 
-int readTextDictionary(LoadedDictionary& dictionary, std::u16string_view path, UserInterface& ui) {
+int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path& path,
+                       UserInterface& ui) {
   FilePtr file = openForReading(path);
   if (!file) {
     showWarning(ui, kOpenFailed.pick());
     return -1;
   }
-  dictionary.name = dictionaryNameFromPath(path);
+  dictionary.name = dictionaryNameFromPath(pathText(path));
 
   unsigned char mark[2];
   const bool utf16 = std::fread(mark, 1, 2, file.get()) == 2 && mark[0] == 0xFF && mark[1] == 0xFE;

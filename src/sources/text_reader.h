@@ -2,7 +2,7 @@
 // explanation" line per entry, in UTF-16LE after an FF FE mark or else in the ANSI code page.
 #pragma once
 
-#include <string_view>
+#include <filesystem>
 
 #include "platform/user_interface.h"
 #include "sources/loaded_dictionary.h"
@@ -11,6 +11,7 @@ namespace lexora {
 
 // REQUIRES: `dictionary` is empty. Returns 0 when the file was read to its end, -1 when it
 // cannot be opened or a read fails (the user is told).
-int readTextDictionary(LoadedDictionary& dictionary, std::u16string_view path, UserInterface& ui);
+int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path& path,
+                       UserInterface& ui);
 
 }  // namespace lexora

@@ -1,12 +1,15 @@
 // lexora-cli as a user runs it: pack the bundled examples, then read them back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "pack/packed_image.h"
 #include "platform/ansi_code_page.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/load_dictionary_file.h"
 #include "support/run_program.h"
+#include "support/stardict_writer.h"
 #include "support/test_support.h"
 
 namespace lexora {
@@ -39,7 +42,7 @@ TEST_F(CliTest, PackThenInspectRoundTripsEveryEntryOfTheExamples) {
     // Every entry the reader loads comes back out of the image, byte for byte.
     test::ScriptedUserInterface ui;
     LoadedDictionary loaded;
-    ASSERT_EQ(loadDictionaryFile(loaded, utf8ToUtf16(source), ui), 0);
+    ASSERT_EQ(loadDictionaryFile(loaded, std::filesystem::path(source), ui), 0);
     std::string error;
     const auto bytes = readWholeFile(image, error);
     ASSERT_TRUE(bytes) << error;
@@ -98,6 +101,31 @@ TEST_F(CliTest, ImagesWithLoneSurrogateHeadwordsPassInspect) {
   const auto run = cli({"inspect", image});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_NE(run.out.find("entries: 4"), std::string::npos) << run.out;
+}
+
+TEST_F(CliTest, FileNamesThatAreNotUtf8AreLoadedAndPacked) {
+  // A Latin-1 byte in a file name: the system takes any bytes, so the readers must too.
+  const auto text = test::writeFile(dir_ / "caf\xE9.txt", "word\tmeaning\n");
+  test::StarDictFixture fixture;
+  fixture.entries = {{"apple", "fruit"}};
+  const auto ifo = test::writeStarDict(dir_.path(), "d\xE9j\xE0", fixture);
+  const auto out = dir_ / "out";
+  const auto run = cli({"pack", "--output-dir", out.string(), text.string(), ifo.string()});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+
+  std::vector<std::u16string> names;
+  for (const auto& item : std::filesystem::directory_iterator(out)) {
+    std::string error;
+    const auto bytes = readWholeFile(item.path(), error);
+    ASSERT_TRUE(bytes) << error;
+    const auto packed = parsePackedImage(*bytes, error);
+    ASSERT_TRUE(packed) << error;
+    EXPECT_EQ(packed->blocks.size(), 1u);
+    names.push_back(packed->name);
+  }
+  std::sort(names.begin(), names.end());
+  // The text dictionary's name comes from its file name, the undecodable byte as U+FFFD.
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Test Dictionary", u"caf\uFFFD"}));
 }
 
 TEST_F(CliTest, FailedFilesMakeTheRunFailButOthersAreStillPacked) {

@@ -136,16 +136,6 @@ TEST_F(ConversationTest, ADictionaryCutOffBeforeItsEndFlagIsDropped) {
   EXPECT_EQ(storedFiles(), 1u);
 }
 
-TEST(DictionaryStore, FileNamesCannotLeaveTheStore) {
-  EXPECT_EQ(DictionaryStore::fileNameFor("oxford"), "oxford.lxp");
-  EXPECT_EQ(DictionaryStore::fileNameFor("../etc/passwd"), "%2E.%2Fetc%2Fpasswd.lxp");
-  EXPECT_EQ(DictionaryStore::fileNameFor(".hidden"), "%2Ehidden.lxp");
-  EXPECT_EQ(DictionaryStore::fileNameFor(""), "%.lxp");
-  EXPECT_EQ(DictionaryStore::fileNameFor("a b%"), "a%20b%25.lxp");
-  EXPECT_EQ(DictionaryStore::fileNameFor("\xE8\xAF\x8D"), "\xE8\xAF\x8D.lxp");
-  EXPECT_EQ(DictionaryStore::fileNameFor("\xFF"), "%FF.lxp");
-}
-
 TEST(DictionaryStore, LookupMatchesAsciiLettersWithoutRegardToCase) {
   const PackedDictionary d = test::packedTestDictionary(u"look", 400);
   std::string error;

@@ -30,7 +30,7 @@ TEST(SourceSelection, UnknownExtensionsAreRefusedWithTheirMessage) {
     test::writeFile(dir / "words.txt.bak", "a\tb\n");
     test::ScriptedUserInterface ui;
     LoadedDictionary dictionary;
-    EXPECT_EQ(loadDictionaryFile(dictionary, test::u16path(dir / "words.txt.bak"), ui), -1);
+    EXPECT_EQ(loadDictionaryFile(dictionary, dir / "words.txt.bak", ui), -1);
     EXPECT_TRUE(dictionary.entries.empty());
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Warning);
@@ -47,8 +47,8 @@ TEST(SourceSelection, UpperCaseExtensionsReachTheTextReader) {
   test::writeFile(dir / "list.Tab", "x\ty\n");
   test::ScriptedUserInterface ui;
   LoadedDictionary oxford, list;
-  EXPECT_EQ(loadDictionaryFile(oxford, test::u16path(dir / "Oxford.TXT"), ui), 0);
-  EXPECT_EQ(loadDictionaryFile(list, test::u16path(dir / "list.Tab"), ui), 0);
+  EXPECT_EQ(loadDictionaryFile(oxford, dir / "Oxford.TXT", ui), 0);
+  EXPECT_EQ(loadDictionaryFile(list, dir / "list.Tab", ui), 0);
   EXPECT_EQ(oxford.name, u"Oxford");
   EXPECT_NE(oxford.entries.find(u"zoo"), nullptr);
   EXPECT_EQ(list.entries.size(), 1u);

@@ -13,7 +13,7 @@ class StarDictInfoTest : public ::testing::Test {
   int read(std::string_view text) {
     const auto path = test::writeFile(dir_ / "dict.ifo", text);
     info_ = StarDictInfo{};
-    return readStarDictInfo(test::u16path(path), info_, ui_);
+    return readStarDictInfo(path, info_, ui_);
   }
   std::vector<std::u16string> warnings() const { return ui_.warnings(); }
 
@@ -70,7 +70,7 @@ TEST_F(StarDictInfoTest, ChecksStopAtTheFirstMissingKey) {
 
 TEST_F(StarDictInfoTest, MissingFileShowsTheOpenMessageAndLeavesTheOutputs) {
   info_.bookname = u"untouched";
-  EXPECT_EQ(readStarDictInfo(test::u16path(dir_ / "none.ifo"), info_, ui_), -1);
+  EXPECT_EQ(readStarDictInfo(dir_ / "none.ifo", info_, ui_), -1);
   EXPECT_EQ(info_.bookname, u"untouched");
   EXPECT_EQ(warnings(), std::vector<std::u16string>{u"Open .ifo file failed!"});
 }

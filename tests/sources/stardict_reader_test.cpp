@@ -22,7 +22,7 @@ class StarDictReaderTest : public ::testing::Test {
   }
   int loadPath(const std::filesystem::path& ifo) {
     dictionary_ = LoadedDictionary{};
-    return loadDictionaryFile(dictionary_, test::u16path(ifo), ui_);
+    return loadDictionaryFile(dictionary_, ifo, ui_);
   }
   V entries() {
     V out;

@@ -28,7 +28,7 @@ class TextReaderTest : public ::testing::Test {
   int read(std::string_view bytes, const std::string& name = "dict.txt") {
     path_ = test::writeFile(dir_ / name, bytes);
     dictionary_ = LoadedDictionary{};
-    return readTextDictionary(dictionary_, test::u16path(path_), ui_);
+    return readTextDictionary(dictionary_, path_, ui_);
   }
   // Entries as "key => data" lines, in map order.
   std::vector<std::string> entries() {
@@ -160,9 +160,9 @@ TEST_F(TextReaderTest, FilesThatCannotBeReadAreReportedAndLeaveNoName) {
     test::LanguageScope scope(language);
     test::ScriptedUserInterface ui;
     LoadedDictionary missing, folder;
-    EXPECT_EQ(readTextDictionary(missing, test::u16path(dir_ / "absent.txt"), ui), -1);
+    EXPECT_EQ(readTextDictionary(missing, dir_ / "absent.txt", ui), -1);
     std::filesystem::create_directories(dir_ / "folder.txt");
-    EXPECT_EQ(readTextDictionary(folder, test::u16path(dir_ / "folder.txt"), ui), -1);
+    EXPECT_EQ(readTextDictionary(folder, dir_ / "folder.txt", ui), -1);
     EXPECT_TRUE(missing.name.empty());
     const std::u16string expected =
         language == kLanguageChinese ? u"打开词典文件失败！" : u"Open dictionary file failed!";

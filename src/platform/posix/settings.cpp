@@ -1,15 +1,14 @@
-// The settings store as an INI file (every platform but Windows).
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
+// The settings store as an INI file.
+#include "platform/settings.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <span>
 #include <vector>
 
-#include "platform/settings.h"
+#include "platform/atomic_file.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -61,16 +60,16 @@ long findEntry(const std::vector<std::string>& lines, const std::string& section
   return -1;
 }
 
+std::string filePath(const std::string& applicationName) {
+  return configDirectory() + "/" + applicationName + ".conf";
+}
+
 }  // namespace
 
 Settings::Settings(std::string applicationName) : applicationName_(std::move(applicationName)) {}
 
-std::string Settings::filePath() const {
-  return configDirectory() + "/" + applicationName_ + ".conf";
-}
-
 std::u16string Settings::read(std::u16string_view section, std::u16string_view entry) const {
-  const auto lines = readLines(filePath());
+  const auto lines = readLines(filePath(applicationName_));
   long sectionEnd;
   const long at = findEntry(lines, utf16ToUtf8(section), utf16ToUtf8(entry), sectionEnd);
   if (at < 0) return {};
@@ -87,7 +86,7 @@ bool Settings::write(std::u16string_view section, std::u16string_view entry,
   ::mkdir(parent.c_str(), 0700);
   ::mkdir(dir.c_str(), 0700);
 
-  const std::string path = filePath();
+  const std::string path = filePath(applicationName_);
   auto lines = readLines(path);
   const std::string s = utf16ToUtf8(section), e = utf16ToUtf8(entry);
   const std::string newLine = e + "=" + utf16ToUtf8(value);
@@ -104,17 +103,14 @@ bool Settings::write(std::u16string_view section, std::u16string_view entry,
   }
 
   // Write beside the file and rename, so a crash never leaves half a settings file.
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    for (const auto& l : lines) out << l << '\n';
-    if (!out.flush()) {
-      std::remove(temp.c_str());
-      return false;
-    }
+  std::string error;
+  auto out = AtomicFile::create(path, error);
+  if (!out) return false;
+  for (const auto& l : lines) {
+    out->write(std::span(reinterpret_cast<const uint8_t*>(l.data()), l.size()));
+    out->write(std::span(reinterpret_cast<const uint8_t*>("\n"), 1));
   }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
+  return out->commit(error);
 }
 
 }  // namespace lexora
-#endif

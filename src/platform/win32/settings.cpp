@@ -1,8 +1,8 @@
-// The settings store in the registry (Windows only).
-#ifdef _WIN32
+// The settings store in the registry.
+#include "platform/settings.h"
+
 #include <windows.h>
 
-#include "platform/settings.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -38,4 +38,3 @@ bool Settings::write(std::u16string_view section, std::u16string_view entry,
 }
 
 }  // namespace lexora
-#endif
