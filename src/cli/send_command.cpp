@@ -8,6 +8,7 @@
 #include <iostream>
 #include <thread>
 
+#include "cli/choose_device_address.h"
 #include "cli/commands.h"
 #include "job/transfer_job.h"
 #include "link/socket/device_address.h"

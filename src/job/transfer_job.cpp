@@ -15,9 +15,6 @@ constexpr BilingualText kOpenFailed{
     u"Lexora running on mobile phone"};
 constexpr BilingualText kReady{u"准备就绪", u"Ready"};
 
-// The channel name the companion application listens on.
-constexpr std::u16string_view kChannelName = u"Lexora";
-
 }  // namespace
 
 int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
