@@ -11,8 +11,8 @@ namespace lexora {
 
 // Exit statuses shared by every command.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // some file failed, a word was not found
-inline constexpr int kExitUsage = 2;   // the command line itself is wrong
+inline constexpr int kExitFailed = 1;     // some file failed, a word was not found
+inline constexpr int kExitUsage = 2;      // the command line itself is wrong
 inline constexpr int kExitNoChannel = 3;  // send: no channel to the handheld could be opened
 
 struct CommandLine {

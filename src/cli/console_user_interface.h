@@ -4,7 +4,9 @@
 
 #include <mutex>
 #include <optional>
+#include <string>
 
+#include "cli/status_line.h"
 #include "platform/user_interface.h"
 
 namespace lexora {
@@ -13,12 +15,20 @@ class ConsoleUserInterface : public UserInterface {
  public:
   // How Yes/No questions are answered: asked on the terminal, or always Yes / always No.
   enum class Answers { Ask, AlwaysYes, AlwaysNo };
-  explicit ConsoleUserInterface(Answers answers = Answers::Ask);
+  // Where the password is read: typed at the terminal (hidden), or a line of standard
+  // input (for scripts). Either way a line over kPasswordMaxCharacters is refused and
+  // asked for again; end of input or Ctrl-C cancels.
+  enum class PasswordSource { Terminal, StandardInput };
+  explicit ConsoleUserInterface(Answers answers = Answers::Ask,
+                                PasswordSource passwordSource = PasswordSource::Terminal);
   ~ConsoleUserInterface() override;
 
   MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
                             MessageButtons buttons) override;
+  // On a terminal each step replaces the previous one in place; otherwise each step is a
+  // line, printed only when its text differs from the previous step's.
   void setStatus(std::u16string_view text) override;
+  // Adds the bar to the status line just set (terminal only).
   void setProgress(int percent) override;
   std::optional<std::u16string> askPassword(std::u16string_view prompt) override;
 
@@ -27,13 +37,13 @@ class ConsoleUserInterface : public UserInterface {
 
  private:
   MessageAnswer ask(std::u16string_view text);
-  void clearStatusLocked();
+  void showStatusLocked(const std::string& shown);
 
   const Answers answers_;
+  const PasswordSource passwordSource_;
   const bool statusIsTerminal_;
   std::mutex mutex_;
-  std::string status_;  // the status line currently shown in place (terminal only)
-  int progress_ = -1;
+  StatusLine status_;  // the status line last shown
   bool toldNoTerminal_ = false;
 };
 

@@ -1,18 +1,13 @@
 // lexora-cli send: the transfer job from a terminal.
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
-#include <functional>
-#include <iostream>
-#include <thread>
 
 #include "cli/choose_device_address.h"
 #include "cli/commands.h"
 #include "job/transfer_job.h"
 #include "link/socket/device_address.h"
 #include "link/socket/socket_service.h"
+#include "platform/console.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -22,6 +17,39 @@ namespace {
 constexpr BilingualText kStopping{u"正在停止……（再按一次 Ctrl-C 立即退出）",
                                   u"Stopping... (press Ctrl-C again to quit at once)"};
 constexpr BilingualText kNoHandheldAt{u"没有手机在此地址应答：", u"No handheld answered at "};
+constexpr BilingualText kDeviceUnreadableAt{
+    u"手机已应答，但无法读取其属性：",
+    u"The handheld answered, but its properties could not be read at "};
+constexpr BilingualText kPinNotANumberAt{
+    u"手机已应答，但其BBPIN属性不是数字：",
+    u"The handheld answered, but its BBPIN property is not a number at "};
+constexpr BilingualText kPasswordCancelledAt{
+    u"密码输入已取消，未打开通道：", u"The password was cancelled, so no channel was opened at "};
+constexpr BilingualText kPasswordRefusedAt{
+    u"密码错误，手机拒绝打开通道：",
+    u"The password was wrong; the handheld refused the channel at "};
+constexpr BilingualText kChannelRefusedAt{u"手机已应答，但拒绝打开通道：",
+                                          u"The handheld answered, but refused the channel at "};
+
+// What the line after "Open USB link failed!" says happened, followed by the address.
+const BilingualText& openFailureText(OpenFailure failure) {
+  switch (failure) {
+    case OpenFailure::DeviceUnreadable:
+      return kDeviceUnreadableAt;
+    case OpenFailure::PinNotANumber:
+      return kPinNotANumberAt;
+    case OpenFailure::PasswordCancelled:
+      return kPasswordCancelledAt;
+    case OpenFailure::PasswordRefused:
+      return kPasswordRefusedAt;
+    case OpenFailure::ChannelRefused:
+      return kChannelRefusedAt;
+    case OpenFailure::None:
+    case OpenFailure::NoHandheld:
+      break;
+  }
+  return kNoHandheldAt;
+}
 
 // The command line has no buttons; the job's button changes have nothing to show.
 class ConsoleDialog : public TransferDialog {
@@ -35,67 +63,13 @@ class ConsoleDialog : public TransferDialog {
   ConsoleUserInterface& ui_;
 };
 
-// Turns Ctrl-C into the Stop button while it lives: the first asks the job to stop, the
-// second quits at once. Signals are taken on a thread of their own with sigtimedwait, so
-// no work happens in a signal handler.
-class InterruptWatcher {
- public:
-  explicit InterruptWatcher(std::function<void()> onFirst) : onFirst_(std::move(onFirst)) {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    // Blocked before any other thread starts, so every thread inherits the mask.
-    pthread_sigmask(SIG_BLOCK, &set_, &previous_);
-    thread_ = std::thread([this] { watch(); });
-  }
-  ~InterruptWatcher() {
-    done_ = true;
-    thread_.join();
-    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-
- private:
-  void watch() {
-    int count = 0;
-    const timespec tick{0, 100 * 1000 * 1000};
-    while (!done_) {
-      if (sigtimedwait(&set_, nullptr, &tick) != SIGINT) continue;
-      if (++count == 1) {
-        std::fprintf(stderr, "\n%s\n", utf16ToUtf8(kStopping.pick()).c_str());
-        onFirst_();
-      } else {
-        std::fflush(stdout);
-        _exit(130);
-      }
-    }
-  }
-
-  std::function<void()> onFirst_;
-  sigset_t set_{}, previous_{};
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
-
-// Answers password challenges with a line read from standard input, for scripts.
-class StdinPasswordInterface : public ConsoleUserInterface {
- public:
-  using ConsoleUserInterface::ConsoleUserInterface;
-  std::optional<std::u16string> askPassword(std::u16string_view) override {
-    std::string line;
-    if (!std::getline(std::cin, line)) return std::nullopt;
-    std::u16string password = utf8ToUtf16(line);
-    std::fill(line.begin(), line.end(), '\0');
-    if (password.size() > 14) password.resize(14);
-    return password;
-  }
-};
-
 }  // namespace
 
 int sendCommand(const CommandLine& line) {
-  std::unique_ptr<ConsoleUserInterface> ui =
-      line.passwordFromStdin ? std::make_unique<StdinPasswordInterface>(line.answers)
-                             : std::make_unique<ConsoleUserInterface>(line.answers);
-  ConsoleDialog dialog(*ui);
+  ConsoleUserInterface ui(line.answers, line.passwordFromStdin
+                                            ? ConsoleUserInterface::PasswordSource::StandardInput
+                                            : ConsoleUserInterface::PasswordSource::Terminal);
+  ConsoleDialog dialog(ui);
 
   const std::string address = chooseDeviceAddress(line.device);
   std::string error;
@@ -113,12 +87,15 @@ int sendCommand(const CommandLine& line) {
 
   TransferOutcome outcome;
   {
-    // The watcher is made first, so the job's threads start with Ctrl-C blocked.
+    // Ctrl-C is the Stop button: the first asks the job to stop, the second quits at once.
+    // (At a question or the password prompt the console takes it as No / Cancel instead.)
+    // The interrupts are routed first, so the job's threads start with them routed too.
     // A Ctrl-C before the job exists still stops it: the request waits in `stopAsked`.
     std::atomic<TransferJob*> running{nullptr};
     std::atomic<bool> stopAsked{false};
-    InterruptWatcher interrupts([&] {
-      stopAsked = true;
+    ConsoleInterrupts interrupts([&] {
+      if (stopAsked.exchange(true)) quitConsoleProgram(130);
+      std::fprintf(stderr, "\n%s\n", utf16ToUtf8(kStopping.pick()).c_str());
       if (TransferJob* job = running.load()) job->stop();
     });
     TransferJob job(dialog, std::move(parameters));
@@ -128,10 +105,11 @@ int sendCommand(const CommandLine& line) {
     running = nullptr;
     outcome = job.outcome();
   }
-  ui->finishStatus();
+  ui.finishStatus();
 
   if (!outcome.linkOpened) {
-    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(kNoHandheldAt.pick()).c_str(), address.c_str());
+    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(openFailureText(outcome.openFailure).pick()).c_str(),
+                 address.c_str());
     return kExitNoChannel;
   }
   return outcome.filesSent == outcome.filesSelected ? kExitOk : kExitFailed;

@@ -4,6 +4,7 @@
 #include "job/packing_texts.h"
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
+#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -14,6 +15,26 @@ constexpr BilingualText kOpenFailed{
     u"Open USB link failed!\nPlease check: \n1. Is mobile phone connected to PC correctly\n2. Is "
     u"Lexora running on mobile phone"};
 constexpr BilingualText kReady{u"准备就绪", u"Ready"};
+// A stop during the blocks still sends the end flag, and the handheld then keeps the blocks
+// it has in place of any earlier, complete copy: the user must know. (After a failed block
+// the handheld drops the dictionary, and the failure has its own message.)
+constexpr BilingualText kCutOff{
+    u"词典“{name}”共{total}块，只发送了前{sent}块就中断了。"
+    u"手机上现在是这部词典的不完整副本，请重新发送。",
+    u"The dictionary \"{name}\" was cut off after {sent} of its {total} blocks. The handheld "
+    u"now holds this incomplete copy; send the dictionary again."};
+
+std::u16string cutOffMessage(std::u16string_view name, size_t sent, size_t total) {
+  std::u16string text(kCutOff.pick());
+  auto fill = [&text](std::u16string_view field, std::u16string_view value) {
+    const size_t at = text.find(field);
+    if (at != std::u16string::npos) text.replace(at, field.size(), value);
+  };
+  fill(u"{name}", name);
+  fill(u"{sent}", utf8ToUtf16(std::to_string(sent)));
+  fill(u"{total}", utf8ToUtf16(std::to_string(total)));
+  return text;
+}
 
 }  // namespace
 
@@ -30,6 +51,7 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
   Ref<USBLink> link = USBLink::create(kChannelName, ui, parameters.service, parameters.waits);
   dialog.setLink(link.get());
   if (link->Open() != 0) {
+    result.openFailure = link->openFailure();
     showWarning(ui, kOpenFailed.pick());
   } else {
     result.linkOpened = true;
@@ -48,6 +70,11 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
       SendReport report;
       const bool goOn = SendPackedDictionary(*link.get(), packed, stopEvent, ui, &report);
       if (report.everyMessageAcknowledged) ++result.filesSent;
+      if (report.stopped && report.endFlagAcknowledged &&
+          report.blocksAcknowledged < packed.blocks.size()) {
+        showWarning(ui,
+                    cutOffMessage(packed.name, report.blocksAcknowledged, packed.blocks.size()));
+      }
       if (!goOn) {
         result.stopped = report.stopped;
         break;

@@ -38,6 +38,7 @@ struct TransferJobParameters {
 
 struct TransferOutcome {
   bool linkOpened = false;
+  OpenFailure openFailure = OpenFailure::None;  // why the link did not open
   size_t filesSelected = 0;
   // Files whose every message the handheld acknowledged.
   size_t filesSent = 0;

@@ -154,6 +154,8 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
     return false;
   }
   ui.setStatus(endSending + std::u16string(statusSuccess()));
+  outcome.endFlagAcknowledged = true;
+  outcome.blocksAcknowledged = static_cast<size_t>(blocksAcknowledged);
   outcome.everyMessageAcknowledged = !blocksFailed && blocksAcknowledged == blockCount;
   return !stopSeen;
 }

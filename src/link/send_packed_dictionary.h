@@ -2,6 +2,8 @@
 // a key and a record message per block, the end flag — each acknowledged with type 100.
 #pragma once
 
+#include <cstddef>
+
 #include "link/usb_link.h"
 #include "pack/packed_dictionary.h"
 #include "platform/event.h"
@@ -13,6 +15,8 @@ namespace lexora {
 struct SendReport {
   bool everyMessageAcknowledged = false;  // name, every block and the end flag got 100
   bool stopped = false;                   // the stop request ended the conversation
+  bool endFlagAcknowledged = false;       // the handheld took the dictionary as ended
+  size_t blocksAcknowledged = 0;          // blocks the handheld acknowledged, from the first
 };
 
 // REQUIRES: `link` opened (Open returned 0); `stopEvent` auto-reset. Runs on the thread

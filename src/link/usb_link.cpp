@@ -56,6 +56,9 @@ USBLink::~USBLink() = default;
 int USBLink::Open() {
   dataReadyEvent_.reset();
   closedEvent_.reset();
+  lastChallenge_ = Challenge::None;
+  // Each stage names the failure its early returns stand for.
+  openFailure_ = OpenFailure::NoHandheld;
 
   Ref<IDeviceManager> manager;
   if (!service_ || failed(service_(manager.put())) || !manager) return -1;
@@ -67,6 +70,7 @@ int USBLink::Open() {
   Ref<IDevice> device;
   if (failed(devices->GetItem(0, device.put())) || !device) return -1;
 
+  openFailure_ = OpenFailure::DeviceUnreadable;
   Ref<IPropertyCollection> properties;
   if (failed(device->GetProperties(properties.put())) || !properties) return -1;
   int32_t propertyCount = 0;
@@ -81,12 +85,29 @@ int USBLink::Open() {
     Variant value;
     if (failed(property->GetValue(&value))) return -1;
     // The PIN is not used; it only has to be a number.
-    if (isPinProperty(name) && !changeTypeToInt32(value)) return -1;
+    if (isPinProperty(name) && !changeTypeToInt32(value)) {
+      openFailure_ = OpenFailure::PinNotANumber;
+      return -1;
+    }
   }
 
   Ref<IChannel> channel;
-  if (failed(device->OpenChannel(channelName_, this, channel.put())) || !channel) return -1;
+  if (failed(device->OpenChannel(channelName_, this, channel.put())) || !channel) {
+    switch (lastChallenge_.load()) {
+      case Challenge::None:
+        openFailure_ = OpenFailure::ChannelRefused;
+        break;
+      case Challenge::Answered:
+        openFailure_ = OpenFailure::PasswordRefused;
+        break;
+      case Challenge::Cancelled:
+        openFailure_ = OpenFailure::PasswordCancelled;
+        break;
+    }
+    return -1;
+  }
   channel_ = std::move(channel);
+  openFailure_ = OpenFailure::None;
   return 0;
 }
 
@@ -161,7 +182,9 @@ HResult USBLink::OnQuery() {
 }
 
 HResult USBLink::OnPasswordChallenge(int32_t attemptsRemaining, uint8_t* answer) {
-  return answerPasswordChallenge(ui_, attemptsRemaining, answer);
+  const HResult result = answerPasswordChallenge(ui_, attemptsRemaining, answer);
+  lastChallenge_ = failed(result) ? Challenge::Cancelled : Challenge::Answered;
+  return result;
 }
 
 HResult USBLink::OnDataReady() {

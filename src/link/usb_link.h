@@ -29,6 +29,17 @@ struct LinkWaits {
   std::chrono::milliseconds close{5000};
 };
 
+// Why Open failed, for callers that tell the user more than that it did.
+enum class OpenFailure {
+  None,               // Open succeeded, or was not called
+  NoHandheld,         // no service, or no device, answered
+  DeviceUnreadable,   // the device answered but its properties could not be read
+  PinNotANumber,      // its "BBPIN" property is not a number
+  PasswordCancelled,  // a password challenge was cancelled
+  PasswordRefused,    // passwords were given and the handheld still refused the channel
+  ChannelRefused,     // the handheld refused the channel without asking for a password
+};
+
 class USBLink final : public RefCounted<IChannelEvents> {
  public:
   using Waits = LinkWaits;
@@ -43,6 +54,8 @@ class USBLink final : public RefCounted<IChannelEvents> {
   // channel. 0 when open; -1 on any failure (no service, no device, a failed call, a PIN
   // that is not an integer, a refused password). Call once, before any write or read.
   int Open();
+  // Why the last Open returned -1 (None after a 0). Same thread as Open.
+  OpenFailure openFailure() const { return openFailure_; }
 
   // Sends `length` bytes in chunks of at most sendChunkSize(), halving the process-wide
   // size after a failed chunk and retrying it. False when the size fell to 0 (or no channel
@@ -91,6 +104,10 @@ class USBLink final : public RefCounted<IChannelEvents> {
   const ServiceFactory service_;
   const Waits waits_;
   std::unique_ptr<uint8_t[]> receiveBuffer_;
+  OpenFailure openFailure_ = OpenFailure::None;
+  // How the last password challenge ended; set on the service's thread.
+  enum class Challenge { None, Answered, Cancelled };
+  std::atomic<Challenge> lastChallenge_{Challenge::None};
 };
 
 }  // namespace lexora

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <sstream>
+#include <thread>
+
 #include "link/handheld_process.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
@@ -86,16 +89,80 @@ TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {
   EXPECT_EQ(run.out.find("Load dictionary file"), std::string::npos) << "nothing is loaded";
 }
 
-TEST_F(CliSendTest, PasswordFromStandardInput) {
-  test::HandheldProcess handheld({"--password", "s3cret", "--attempts", "3"});
-  auto run = send(handheld, {"--yes", "--password-stdin", kEnglish}, "s3cret\n");
-  EXPECT_EQ(run.exitStatus, 0) << run.err << handheld.log();
+TEST_F(CliSendTest, OutputToAFileHasNoRepeatedLines) {
+  test::HandheldProcess handheld;
+  const auto run = send(handheld, {"--yes", bigDictionary(20000)});  // some 300 blocks
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  std::istringstream lines(run.out);
+  std::string previous, line;
+  int sendingLines = 0;
+  while (std::getline(lines, line)) {
+    EXPECT_NE(line, previous);
+    if (line.starts_with("Send dictionary's content")) ++sendingLines;
+    previous = line;
+  }
+  EXPECT_LE(sendingLines, 101);  // 0% to 100%
+}
 
+TEST_F(CliSendTest, PasswordFromStandardInput) {
+  {
+    // A line over 14 characters is refused, not cut and tried: one attempt is enough.
+    test::HandheldProcess handheld({"--password", "s3cret", "--attempts", "1"});
+    const auto run =
+        send(handheld, {"--yes", "--password-stdin", kEnglish}, "s3cret0123456789\ns3cret\n");
+    EXPECT_EQ(run.exitStatus, 0) << run.err << handheld.log();
+    EXPECT_NE(run.err.find("1 attemptes remaining"), std::string::npos) << "the prompt is shown";
+  }
+  test::HandheldProcess handheld({"--password", "s3cret", "--attempts", "2"});
   // A wrong answer is challenged again; nothing more to read is a Cancel.
+  auto run = send(handheld, {"--yes", "--password-stdin", kEnglish}, "wrong\n");
+  EXPECT_EQ(run.exitStatus, 3);
+  EXPECT_EQ(run.err.find("wrong"), std::string::npos) << "the password is never printed";
+  EXPECT_NE(run.err.find("cancelled"), std::string::npos) << run.err;
+  // The last attempt wasted: the handheld refuses the channel.
   run = send(handheld, {"--yes", "--password-stdin", kEnglish}, "wrong\n");
   EXPECT_EQ(run.exitStatus, 3);
-  EXPECT_EQ(run.err.find("s3cret"), std::string::npos);
-  EXPECT_EQ(run.err.find("wrong"), std::string::npos) << "the password is never printed";
+  EXPECT_NE(run.err.find("password was wrong"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("No handheld answered"), std::string::npos) << run.err;
+}
+
+TEST_F(CliSendTest, PinThatIsNotANumberIsNamed) {
+  test::HandheldProcess handheld({"--pin", "abc"});
+  const auto run = send(handheld, {"--yes", kEnglish});
+  EXPECT_EQ(run.exitStatus, 3);
+  EXPECT_NE(run.err.find("BBPIN"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("No handheld answered"), std::string::npos) << run.err;
+}
+
+TEST_F(CliSendTest, CtrlCAtTheQuestionAnswersNoAndTheJobGoesOn) {
+  test::HandheldProcess handheld;
+  test::SpawnedProgram cli(kCli, sendArgs(handheld, {kEnglish, kChinese}),
+                           test::SpawnedProgram::OnTerminal{});
+  ASSERT_TRUE(cli.waitForOutput("[y/N]", 30s));
+  cli.type("\x03");
+  ASSERT_TRUE(cli.waitForOutput("Compress dictionary file " + kChinese + "...Success", 30s));
+  cli.type("y\n");  // waits in the terminal until the second question reads it
+  const auto run = cli.finish(20s);
+  EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
+  EXPECT_EQ(run.err.find("Stopping..."), std::string::npos) << "the Ctrl-C answered, not stopped";
+  EXPECT_EQ(run.out.find("Send dictionary's name english"), std::string::npos);
+  EXPECT_NE(run.out.find("Send dictionary's name chinese-english...Success"), std::string::npos);
+}
+
+TEST_F(CliSendTest, CtrlCAtThePasswordPromptCancelsAndRestoresTheTerminal) {
+  test::HandheldProcess handheld({"--password", "s3cret"});
+  test::SpawnedProgram cli(kCli, sendArgs(handheld, {"--yes", kEnglish}),
+                           test::SpawnedProgram::OnTerminal{});
+  const auto until = std::chrono::steady_clock::now() + 30s;
+  while (cli.terminalEchoes() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_FALSE(cli.terminalEchoes()) << "the prompt hides what is typed";
+  cli.type("\x03");
+  const auto run = cli.finish(20s);
+  EXPECT_EQ(run.exitStatus, 3) << run.err;
+  EXPECT_NE(run.err.find("cancelled"), std::string::npos) << run.err;
+  EXPECT_TRUE(cli.terminalEchoes());
 }
 
 TEST_F(CliSendTest, FirstCtrlCStopsAfterTheCurrentBlockAndStillEndsTheDictionary) {

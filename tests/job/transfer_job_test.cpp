@@ -202,6 +202,12 @@ TEST_F(TransferJobTest, StopDuringTheBlocksStillSendsTheEndFlagThenEndsTheJob) {
   EXPECT_LT(bytes.size(), imagesOf({big}).size()) << "blocks after the stop are not sent";
   EXPECT_EQ(questions(dialog).size(), 1u) << "the later file is not processed";
   EXPECT_EQ(dialog.scripted().statuses().back(), u"Ready");
+  // The handheld now holds a cut-off copy: the user is told which, and how far it got.
+  const auto warnings = dialog.scripted().warnings();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find(u"\"big\""), std::u16string::npos);
+  EXPECT_NE(warnings[0].find(u" 2 "), std::u16string::npos) << utf16ToUtf8(warnings[0]);
+  EXPECT_NE(warnings[0].find(utf8ToUtf16(std::to_string(blocks))), std::u16string::npos);
 }
 
 TEST_F(TransferJobTest, AFailedNameEndsTheJob) {

@@ -1,0 +1,52 @@
+// The text console the command line runs in: whether a stream is a terminal, reading a
+// line (with the typed characters hidden for a password), and the interrupt key (Ctrl-C).
+// One implementation per OS: termios and signals here, SetConsoleMode and
+// SetConsoleCtrlHandler on Windows.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace lexora {
+
+enum class ConsoleStream { Input, Output, Error };
+
+// True when `stream` is an interactive terminal (not a file or a pipe).
+bool isConsoleTerminal(ConsoleStream stream);
+
+enum class LineSource {
+  StandardInput,  // whatever standard input is: a terminal, a pipe, a file
+  Terminal,       // the controlling terminal itself, even when standard input is redirected
+};
+enum class Echo { Shown, Hidden };
+
+// Reads one line (without its line end) as UTF-8 bytes. nullopt at end of input, when
+// there is no terminal to read from, or when the interrupt key was pressed meanwhile
+// (only while a ConsoleInterrupts lives: then that key answers the read, as Cancel).
+// With Echo::Hidden the terminal shows nothing typed and is restored before returning,
+// and also if the program quits meanwhile. Any thread; one read at a time.
+std::optional<std::string> readConsoleLine(LineSource source, Echo echo);
+
+// Routes the interrupt key to `onInterrupt` while it lives, called on a thread of the
+// platform's own (never in a signal handler). A key pressed while readConsoleLine waits
+// cancels that read instead and is not passed on. At most one lives at a time; create it
+// before starting other threads, so that they inherit the way the key is taken.
+class ConsoleInterrupts {
+ public:
+  explicit ConsoleInterrupts(std::function<void()> onInterrupt);
+  ~ConsoleInterrupts();
+  ConsoleInterrupts(const ConsoleInterrupts&) = delete;
+  ConsoleInterrupts& operator=(const ConsoleInterrupts&) = delete;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Ends the program at once with `status` (no destructors run), after putting the
+// terminal back as it was and flushing standard output. Any thread.
+[[noreturn]] void quitConsoleProgram(int status);
+
+}  // namespace lexora

@@ -1,0 +1,234 @@
+// The console on POSIX systems: termios for hidden input, signals for the interrupt key.
+#include "platform/console.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace lexora {
+namespace {
+
+// What the reading threads, the interrupt watcher and the exit paths share.
+struct Shared {
+  std::mutex mutex;
+  // Written by the watcher to wake a waiting read; made once, never closed.
+  int wake[2] = {-1, -1};
+  bool reading = false;
+  // The terminal whose echo is off, and how to put it back.
+  int hiddenFd = -1;
+  termios saved{};
+};
+
+void restoreTerminalLocked(Shared& shared) {
+  if (shared.hiddenFd >= 0) tcsetattr(shared.hiddenFd, TCSANOW, &shared.saved);
+  shared.hiddenFd = -1;
+}
+
+void restoreTerminalAtExit();
+
+Shared& shared() {
+  static Shared* state = [] {
+    auto* s = new Shared;  // never destroyed: the exit paths may still need it
+    if (pipe2(s->wake, O_CLOEXEC | O_NONBLOCK) != 0) s->wake[0] = s->wake[1] = -1;
+    std::atexit(restoreTerminalAtExit);
+    return s;
+  }();
+  return *state;
+}
+
+void restoreTerminalAtExit() {
+  Shared& s = shared();
+  std::lock_guard lock(s.mutex);
+  restoreTerminalLocked(s);
+}
+
+void drainWake(const Shared& s) {
+  char bytes[16];
+  while (s.wake[0] >= 0 && read(s.wake[0], bytes, sizeof bytes) > 0) {
+  }
+}
+
+// Wakes the read in progress, if any; true when there was one to answer.
+bool cancelRead() {
+  Shared& s = shared();
+  std::lock_guard lock(s.mutex);
+  if (!s.reading || s.wake[1] < 0) return false;
+  const char byte = 1;
+  return write(s.wake[1], &byte, 1) == 1;
+}
+
+// Turns echo off on `fd` while it lives, when `fd` is a terminal.
+class HiddenEcho {
+ public:
+  HiddenEcho(int fd, bool hide) {
+    if (!hide) return;
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    termios old{};
+    if (tcgetattr(fd, &old) != 0) return;
+    termios quiet = old;
+    quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+    if (tcsetattr(fd, TCSAFLUSH, &quiet) != 0) return;
+    s.hiddenFd = fd;
+    s.saved = old;
+    hidden_ = true;
+  }
+  ~HiddenEcho() {
+    if (!hidden_) return;
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    restoreTerminalLocked(s);
+  }
+  bool hidden() const { return hidden_; }
+  HiddenEcho(const HiddenEcho&) = delete;
+  HiddenEcho& operator=(const HiddenEcho&) = delete;
+
+ private:
+  bool hidden_ = false;
+};
+
+// Marks a read as waiting, so that the interrupt key answers it.
+class WaitingRead {
+ public:
+  WaitingRead() {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    drainWake(s);  // a wake meant for an earlier read must not end this one
+    s.reading = true;
+  }
+  ~WaitingRead() {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    s.reading = false;
+    drainWake(s);
+  }
+  WaitingRead(const WaitingRead&) = delete;
+  WaitingRead& operator=(const WaitingRead&) = delete;
+};
+
+enum class ReadEnd { Line, EndOfInput, Interrupted };
+
+// Reads byte by byte: standard input may hold more lines for later challenges, and
+// nothing beyond this line may be taken from it.
+ReadEnd readLineFrom(int fd, std::string& line) {
+  const int wake = shared().wake[0];
+  for (;;) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+    if (poll(fds, wake >= 0 ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      return ReadEnd::EndOfInput;
+    }
+    if (wake >= 0 && (fds[1].revents & POLLIN)) return ReadEnd::Interrupted;
+    if (fds[0].revents == 0) continue;
+    char c = 0;
+    const ssize_t n = read(fd, &c, 1);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) return ReadEnd::EndOfInput;
+    if (c == '\n') return ReadEnd::Line;
+    line.push_back(c);
+  }
+}
+
+}  // namespace
+
+bool isConsoleTerminal(ConsoleStream stream) {
+  const int fd = stream == ConsoleStream::Input    ? STDIN_FILENO
+                 : stream == ConsoleStream::Output ? STDOUT_FILENO
+                                                   : STDERR_FILENO;
+  return isatty(fd) == 1;
+}
+
+std::optional<std::string> readConsoleLine(LineSource source, Echo echo) {
+  int fd = STDIN_FILENO;
+  if (source == LineSource::Terminal) {
+    fd = open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;  // no controlling terminal: nobody to ask
+  }
+  std::string line;
+  ReadEnd end;
+  bool wasHidden;
+  {
+    HiddenEcho hidden(fd, echo == Echo::Hidden);
+    wasHidden = hidden.hidden();
+    WaitingRead waiting;
+    end = readLineFrom(fd, line);
+  }
+  if (fd != STDIN_FILENO) close(fd);
+  // The Enter that ended a hidden line was not echoed either.
+  if (wasHidden) std::fputc('\n', stderr);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (end == ReadEnd::Interrupted || (end == ReadEnd::EndOfInput && line.empty())) {
+    std::fill(line.begin(), line.end(), '\0');
+    return std::nullopt;
+  }
+  return line;
+}
+
+struct ConsoleInterrupts::State {
+  std::function<void()> onInterrupt;
+  sigset_t set{}, previous{};
+  std::atomic<bool> done{false};
+  std::thread watcher;
+
+  // Signals are taken here with sigtimedwait, so no work happens in a signal handler.
+  void watch() {
+    const timespec tick{0, 100 * 1000 * 1000};
+    while (!done) {
+      const int signal = sigtimedwait(&set, nullptr, &tick);
+      if (signal == SIGINT) {
+        if (!cancelRead()) onInterrupt();
+      } else if (signal == SIGTERM || signal == SIGHUP) {
+        // Ended from outside: the terminal is put back, then the signal does what it
+        // would have done.
+        restoreTerminalAtExit();
+        std::fflush(stdout);
+        ::signal(signal, SIG_DFL);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal);
+        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+        raise(signal);
+      }
+    }
+  }
+};
+
+ConsoleInterrupts::ConsoleInterrupts(std::function<void()> onInterrupt) : state_(new State) {
+  shared();  // the wake pipe and the exit hook exist before any read can wait
+  state_->onInterrupt = std::move(onInterrupt);
+  sigemptyset(&state_->set);
+  sigaddset(&state_->set, SIGINT);
+  sigaddset(&state_->set, SIGTERM);
+  sigaddset(&state_->set, SIGHUP);
+  // Blocked before the other threads start, so every thread inherits the mask.
+  pthread_sigmask(SIG_BLOCK, &state_->set, &state_->previous);
+  state_->watcher = std::thread([state = state_.get()] { state->watch(); });
+}
+
+ConsoleInterrupts::~ConsoleInterrupts() {
+  state_->done = true;
+  state_->watcher.join();
+  pthread_sigmask(SIG_SETMASK, &state_->previous, nullptr);
+}
+
+void quitConsoleProgram(int status) {
+  restoreTerminalAtExit();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(status);
+}
+
+}  // namespace lexora
