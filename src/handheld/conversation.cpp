@@ -1,6 +1,5 @@
 #include "handheld/conversation.h"
 
-#include "pack/packed_image.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {
@@ -20,7 +19,7 @@ Acknowledgement Conversation::refuse(std::string reason) {
   if (dictionary_ && damage_.empty()) damage_ = reason;
   if (dictionary_) damageReported_ = true;
   if (reason.size() > 1000) reason.resize(1000);
-  return {kRefusal, std::move(reason)};
+  return {MessageType::Refusal, std::move(reason)};
 }
 
 void Conversation::drop(const std::string& why) {
@@ -32,6 +31,7 @@ void Conversation::drop(const std::string& why) {
 
 void Conversation::clear() {
   dictionary_.reset();
+  checker_ = PackedImageChecker{};
   pendingKey_.reset();
   bytes_ = 0;
   damage_.clear();
@@ -42,23 +42,25 @@ void Conversation::abandon() {
   if (dictionary_) drop("the channel ended before its end flag");
 }
 
-std::optional<Acknowledgement> Conversation::handle(const ChannelMessage& message) {
+std::optional<Acknowledgement> Conversation::handle(const TransferMessage& message) {
   switch (message.type) {
-    case kNameMessage: {
+    case MessageType::Name: {
       // A conversation stopped after its name, or cut short, simply ends here.
       if (dictionary_) drop("a new dictionary began before its end flag");
       const std::string name = bytesText(message.payload);
-      if (utf16ToUtf8(utf8ToUtf16(name)) != name) return refuse("the name is not valid UTF-8");
+      std::string error;
+      checker_ = PackedImageChecker{};
+      if (!checker_.checkName(name, error)) return refuse(error);
       dictionary_ = PackedDictionary{utf8ToUtf16(name), {}};
       bytes_ = name.size();
       log_("receiving dictionary \"" + name + "\"");
       return Acknowledgement{};
     }
-    case kKeyMessage:
+    case MessageType::Key:
       if (dictionary_ && pendingKey_ && damage_.empty()) damage_ = "a key without its record";
       pendingKey_ = message.payload;
       return std::nullopt;
-    case kRecordMessage: {
+    case MessageType::Record: {
       if (!dictionary_) {
         pendingKey_.reset();
         return refuse("a record outside a dictionary (no name message)");
@@ -66,27 +68,27 @@ std::optional<Acknowledgement> Conversation::handle(const ChannelMessage& messag
       if (!pendingKey_) return refuse("a record without its key");
       PackedBlock block{std::move(*pendingKey_), message.payload};
       pendingKey_.reset();
-      const size_t index = dictionary_->blocks.size();
       bytes_ += block.keyBytes.size() + block.packedBytes.size();
       if (bytes_ > maxBytes_) return refuse("the dictionary is larger than the handheld accepts");
+      // The same checks as `inspect`, key order across blocks included, so that nothing
+      // is stored that a look-up could not search.
       std::string error;
-      if (!decodeBlock(block, error)) {
-        return refuse("block " + std::to_string(index) + ": " + error);
-      }
+      if (!checker_.checkBlock(block, error)) return refuse(error);
       // A block after a refused one is still checked, but the dictionary stays dropped.
       if (damage_.empty()) dictionary_->blocks.push_back(std::move(block));
       return Acknowledgement{};
     }
-    case kEndMessage:
+    case MessageType::End:
       return finish(message);
     default:
-      log_("ignored a message of unknown type " + std::to_string(message.type));
+      log_("ignored a message of unknown type " +
+           std::to_string(static_cast<unsigned>(message.type)));
       if (dictionary_ && damage_.empty()) damage_ = "a message of unknown type";
       return std::nullopt;
   }
 }
 
-Acknowledgement Conversation::finish(const ChannelMessage& message) {
+Acknowledgement Conversation::finish(const TransferMessage& message) {
   if (!dictionary_) return refuse("an end flag outside a dictionary");
   if (!message.payload.empty() && damage_.empty()) damage_ = "an end flag with a payload";
   if (pendingKey_ && damage_.empty()) damage_ = "a key without its record";
@@ -96,8 +98,8 @@ Acknowledgement Conversation::finish(const ChannelMessage& message) {
     const bool reported = damageReported_;
     const std::string why = damage_;
     drop(why);
-    if (reported) return {100, "dictionary dropped: " + why};
-    return {kRefusal, "dictionary dropped: " + why};
+    return {reported ? MessageType::Acknowledgement : MessageType::Refusal,
+            "dictionary dropped: " + why};
   }
   std::filesystem::path path;
   std::string error;
@@ -105,7 +107,7 @@ Acknowledgement Conversation::finish(const ChannelMessage& message) {
   clear();
   if (!store_.store(dictionary, path, error)) {
     log_("cannot store \"" + utf16ToUtf8(dictionary.name) + "\": " + error);
-    return {kRefusal, "cannot store the dictionary: " + error};
+    return {MessageType::Refusal, "cannot store the dictionary: " + error};
   }
   log_("stored \"" + utf16ToUtf8(dictionary.name) + "\" (" +
        std::to_string(dictionary.blocks.size()) + " blocks) as " + path.string());

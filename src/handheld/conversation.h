@@ -10,16 +10,16 @@
 #include <string>
 
 #include "handheld/dictionary_store.h"
-#include "handheld/message_assembler.h"
 #include "pack/packed_dictionary.h"
+#include "pack/packed_image_check.h"
+#include "pack/transfer_message.h"
 
 namespace lexora::handheld {
 
-// Sent for anything the handheld could not handle; the payload says why (UTF-8).
-inline constexpr uint8_t kRefusal = 101;
-
+// MessageType::Refusal is sent for anything the handheld could not handle; the payload
+// then says why (UTF-8).
 struct Acknowledgement {
-  uint8_t type = 100;
+  MessageType type = MessageType::Acknowledgement;
   std::string text;  // the payload
 };
 
@@ -31,14 +31,14 @@ class Conversation {
 
   // The acknowledgement `message` calls for; nullopt for a key message (the record's
   // acknowledgement covers it) and for message types the conversation does not know.
-  std::optional<Acknowledgement> handle(const ChannelMessage& message);
+  std::optional<Acknowledgement> handle(const TransferMessage& message);
 
   // The channel ended: a dictionary without its end flag is dropped.
   void abandon();
 
  private:
   Acknowledgement refuse(std::string reason);
-  Acknowledgement finish(const ChannelMessage& message);
+  Acknowledgement finish(const TransferMessage& message);
   void drop(const std::string& why);
   void clear();
 
@@ -46,6 +46,7 @@ class Conversation {
   Log log_;
   const uint64_t maxBytes_;
   std::optional<PackedDictionary> dictionary_;
+  PackedImageChecker checker_;  // of the open dictionary, block by block as they arrive
   std::optional<std::vector<uint8_t>> pendingKey_;
   uint64_t bytes_ = 0;
   std::string damage_;           // why the open dictionary will not be stored

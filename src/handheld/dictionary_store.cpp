@@ -88,32 +88,4 @@ std::vector<DictionaryStore::Entry> DictionaryStore::list() const {
   return entries;
 }
 
-std::optional<std::string> lookupWord(const PackedDictionary& dictionary, std::string_view word,
-                                      std::string& error) {
-  const std::string key = asciiLower(word);
-  for (const PackedBlock& block : dictionary.blocks) {
-    // The key buffer is searched first; only the block holding the word is inflated.
-    const auto& keys = block.keyBytes;
-    bool present = false;
-    for (size_t k = 0; k < keys.size();) {
-      const size_t length = keys[k];
-      if (keys.size() - k - 1 < length) break;
-      const std::string_view item(reinterpret_cast<const char*>(keys.data()) + k + 1, length);
-      if (asciiLower(item) == key) {
-        present = true;
-        break;
-      }
-      k += 1 + length;
-    }
-    if (!present) continue;
-    auto entries = decodeBlock(block, error);
-    if (!entries) return std::nullopt;
-    for (const DecodedEntry& entry : *entries) {
-      if (asciiLower(entry.headword) == key) return entry.text;
-    }
-  }
-  error.clear();
-  return std::nullopt;
-}
-
 }  // namespace lexora::handheld

@@ -41,8 +41,4 @@ class DictionaryStore {
   std::filesystem::path directory_;
 };
 
-// The record text stored for `word` (ASCII letters matched without regard to case).
-std::optional<std::string> lookupWord(const PackedDictionary& dictionary, std::string_view word,
-                                      std::string& error);
-
 }  // namespace lexora::handheld

@@ -17,7 +17,6 @@
 #include <thread>
 
 #include "handheld/conversation.h"
-#include "handheld/message_assembler.h"
 #include "link/connectivity_service.h"
 #include "link/password_answer.h"
 #include "link/socket/device_protocol.h"
@@ -52,9 +51,10 @@ std::span<const uint8_t> textBytes(const std::string& text) {
 
 class Session {
  public:
-  Session(const ServeOptions& options, std::atomic<int32_t>& attempts,
+  Session(const ServeOptions& options, const FaultPlan& faults, std::atomic<int32_t>& attempts,
           std::shared_ptr<dp::FrameSocket> socket, int number)
       : options_(options),
+        faults_(faults),
         attempts_(attempts),
         socket_(std::move(socket)),
         prefix_("connection " + std::to_string(number) + ": "),
@@ -116,10 +116,10 @@ class Session {
     }
     std::vector<dp::DeviceDescription> devices;
     const std::u16string pinName(kPinPropertyName);
-    if (!options_.noDevice) {
+    if (!faults_.noDevice) {
       devices.push_back(
           {{{u"Name", Variant::fromString(u"Lexora handheld")}, {pinName, options_.pin}}});
-      if (options_.twoDevices) {
+      if (faults_.twoDevices) {
         devices.push_back({{{u"Name", Variant::fromString(u"Second handheld")},
                             {pinName, Variant::fromInt32(1)}}});
       }
@@ -134,7 +134,7 @@ class Session {
     }
     const size_t device = payload[0];
     const std::string name(payload.begin() + 1, payload.end());
-    const size_t deviceCount = options_.noDevice ? 0 : options_.twoDevices ? 2 : 1;
+    const size_t deviceCount = faults_.noDevice ? 0 : faults_.twoDevices ? 2 : 1;
     if (device >= deviceCount) return refuse("no device " + std::to_string(device));
     if (device != 0) return refuse("nothing listens on channel \"" + name + "\" on that device");
     if (name != utf16ToUtf8(kChannelName))
@@ -176,15 +176,15 @@ class Session {
 
   bool takeWrite(const std::vector<uint8_t>& bytes) {
     ++writes_;
-    const bool refused = options_.refuseWrites && writes_ > options_.refuseWritesAfter;
+    const bool refused = faults_.refusesWrite(writes_);
     const uint8_t result[1] = {static_cast<uint8_t>(refused ? 1 : 0)};
     if (!send(dp::kWriteResult, result)) return false;
     if (refused) return true;
-    std::vector<ChannelMessage> messages;
-    assembler_.feed(bytes, messages);
-    for (const ChannelMessage& message : messages) {
+    std::vector<TransferMessage> messages;
+    reader_.feed(bytes, messages);
+    for (const TransferMessage& message : messages) {
       ++messages_;
-      if (options_.closeAfter > 0 && messages_ >= options_.closeAfter) {
+      if (faults_.closeAfter > 0 && messages_ >= faults_.closeAfter) {
         log(prefix_ + "closing the channel after " + std::to_string(messages_) + " messages");
         conversation_.abandon();
         send(dp::kClose, {});
@@ -199,30 +199,13 @@ class Session {
 
   bool acknowledge(const Acknowledgement& ack) {
     ++acks_;
-    std::vector<uint8_t> bytes(3 + ack.text.size());
-    bytes[0] = ack.type;
-    bytes[1] = static_cast<uint8_t>(ack.text.size() >> 8);
-    bytes[2] = static_cast<uint8_t>(ack.text.size());
-    std::copy(ack.text.begin(), ack.text.end(), bytes.begin() + 3);
-    if (acks_ >= options_.faultFirst && acks_ <= options_.faultLast) {
-      switch (options_.ackFault) {
-        case ServeOptions::AckFault::None:
-          break;
-        case ServeOptions::AckFault::NoAck:
-          return true;
-        case ServeOptions::AckFault::WrongType:
-          bytes[0] = options_.wrongAckType;
-          break;
-        case ServeOptions::AckFault::Short:
-          bytes.resize(2);
-          break;
-        case ServeOptions::AckFault::Overlong:
-          bytes.push_back(0);
-          break;
-      }
-    }
-    if (options_.ackDelayMs > 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(options_.ackDelayMs));
+    std::vector<uint8_t> bytes;
+    // A reason is never near a message's size; cut rather than send nothing.
+    appendMessage(bytes, ack.type,
+                  textBytes(ack.text).first(std::min(ack.text.size(), kMaxMessagePayload)));
+    if (!faults_.spoilAcknowledgement(acks_, bytes)) return true;
+    if (faults_.ackDelayMs > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(faults_.ackDelayMs));
     }
     return send(dp::kMessage, bytes);
   }
@@ -247,12 +230,13 @@ class Session {
   }
 
   const ServeOptions& options_;
+  const FaultPlan& faults_;
   std::atomic<int32_t>& attempts_;
   std::shared_ptr<dp::FrameSocket> socket_;
   const std::string prefix_;
   DictionaryStore store_;
   Conversation conversation_;
-  MessageAssembler assembler_;
+  MessageReader reader_;
   bool open_ = false;
   int64_t writes_ = 0;
   int64_t messages_ = 0;
@@ -267,7 +251,7 @@ struct Worker {
 
 }  // namespace
 
-int serve(const ServeOptions& options) {
+int serve(const ServeOptions& options, const FaultPlan& faults) {
   DeviceAddress bound;
   std::string error;
   UniqueFd listener = listenForService(options.listen, bound, error);
@@ -310,8 +294,8 @@ int serve(const ServeOptions& options) {
     auto socket = std::make_shared<dp::FrameSocket>(std::move(client), dp::Side::Pc);
     auto finished = std::make_shared<std::atomic<bool>>(false);
     const int number = ++connections;
-    std::thread thread([&options, &attempts, socket, finished, number] {
-      Session(options, attempts, socket, number).run();
+    std::thread thread([&options, &faults, &attempts, socket, finished, number] {
+      Session(options, faults, attempts, socket, number).run();
       socket->shutdown();
       finished->store(true);
     });

@@ -11,11 +11,13 @@
 #include "handheld/handheld_server.h"
 #include "link/socket/default_device_address.h"
 #include "link/socket/device_address.h"
+#include "pack/word_lookup.h"
 #include "platform/text_codec.h"
 
 namespace {
 
 using lexora::handheld::DictionaryStore;
+using lexora::handheld::FaultPlan;
 using lexora::handheld::ServeOptions;
 
 constexpr char kUsage[] =
@@ -67,6 +69,7 @@ lexora::Variant pinValue(const std::string& text) {
 
 int serveCommand(const std::vector<std::string>& args) {
   ServeOptions options;
+  FaultPlan faults;
   std::string listen = lexora::defaultDeviceAddress();
   options.store = DictionaryStore::defaultDirectory();
   for (size_t i = 0; i < args.size(); ++i) {
@@ -92,31 +95,31 @@ int serveCommand(const std::vector<std::string>& args) {
     } else if (a == "--pin" && (v = value())) {
       options.pin = pinValue(*v);
     } else if (a == "--no-device") {
-      options.noDevice = true;
+      faults.noDevice = true;
     } else if (a == "--two-devices") {
-      options.twoDevices = true;
+      faults.twoDevices = true;
     } else if (a == "--refuse-writes") {
-      options.refuseWrites = true;
+      faults.refuseWrites = true;
     } else if (a == "--refuse-writes-after" && (n = count())) {
-      options.refuseWrites = true;
-      options.refuseWritesAfter = *n;
+      faults.refuseWrites = true;
+      faults.refuseWritesAfter = *n;
     } else if (a == "--no-ack") {
-      options.ackFault = ServeOptions::AckFault::NoAck;
+      faults.ackFault = FaultPlan::AckFault::NoAck;
     } else if (a == "--ack-type" && (n = count()) && *n <= 255) {
-      options.ackFault = ServeOptions::AckFault::WrongType;
-      options.wrongAckType = static_cast<uint8_t>(*n);
+      faults.ackFault = FaultPlan::AckFault::WrongType;
+      faults.wrongAckType = static_cast<uint8_t>(*n);
     } else if (a == "--short-ack") {
-      options.ackFault = ServeOptions::AckFault::Short;
+      faults.ackFault = FaultPlan::AckFault::Short;
     } else if (a == "--long-ack") {
-      options.ackFault = ServeOptions::AckFault::Overlong;
+      faults.ackFault = FaultPlan::AckFault::Overlong;
     } else if (a == "--fault-at" && (n = count()) && *n > 0) {
-      options.faultFirst = options.faultLast = *n;
+      faults.faultFirst = faults.faultLast = *n;
     } else if (a == "--fault-from" && (n = count()) && *n > 0) {
-      options.faultFirst = *n;
+      faults.faultFirst = *n;
     } else if (a == "--close-after" && (n = count()) && *n > 0) {
-      options.closeAfter = *n;
+      faults.closeAfter = *n;
     } else if (a == "--ack-delay" && (n = count()) && *n <= 600000) {
-      options.ackDelayMs = static_cast<int>(*n);
+      faults.ackDelayMs = static_cast<int>(*n);
     } else {
       std::cerr << "lexora-handheld serve: bad option " << a << "\n";
       return usage();
@@ -129,7 +132,7 @@ int serveCommand(const std::vector<std::string>& args) {
     return 2;
   }
   options.listen = *address;
-  return lexora::handheld::serve(options);
+  return lexora::handheld::serve(options, faults);
 }
 
 // Splits off "--store DIR"; false when it lacks its value.
@@ -174,9 +177,9 @@ int lookupCommand(std::vector<std::string> args) {
   }
   int status = 0;
   for (size_t i = 1; i < args.size(); ++i) {
-    auto text = lexora::handheld::lookupWord(*dictionary, args[i], error);
-    if (text) {
-      std::cout << *text << "\n";
+    auto entry = lexora::lookupWord(*dictionary, args[i], error);
+    if (entry) {
+      std::cout << entry->text << "\n";
     } else {
       std::cerr << "lexora-handheld: " << args[i] << ": " << (error.empty() ? "not found" : error)
                 << "\n";

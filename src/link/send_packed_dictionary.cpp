@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pack/packed_image.h"
+#include "pack/transfer_message.h"
 #include "platform/status_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
@@ -32,16 +33,6 @@ constexpr BilingualText kTooLong{
     u"词典无法发送：词典名或某个数据块超过65535字节。",
     u"The dictionary cannot be sent: its name or one of its blocks is longer than 65535 bytes."};
 
-constexpr uint8_t kNameType[1] = {kNameMessage};
-constexpr uint8_t kKeyType[1] = {kKeyMessage};
-constexpr uint8_t kRecordType[1] = {kRecordMessage};
-constexpr uint8_t kEndType[1] = {kEndMessage};
-constexpr uint8_t kEmptyLength[2] = {0, 0};
-
-bool fitsMessage(size_t length) {
-  return length <= 0xFFFF;
-}
-
 enum class Ack { Received, NotReceived, Refused };
 
 Ack readAcknowledgement(USBLink& link) {
@@ -49,7 +40,7 @@ Ack readAcknowledgement(USBLink& link) {
   std::vector<uint8_t> payload;  // not interpreted
   int32_t length = 0;
   if (link.ReadMessage(type, payload, length) != 0) return Ack::NotReceived;
-  return type == kAcknowledgement ? Ack::Received : Ack::Refused;
+  return MessageType{type} == MessageType::Acknowledgement ? Ack::Received : Ack::Refused;
 }
 
 bool stopRequested(Event& stopEvent) {
@@ -77,9 +68,10 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
 
   const std::u16string sendingName = statusText(kSendingName, name);
   ui.setStatus(sendingName);
-  const uint8_t lengthBytes[2] = {static_cast<uint8_t>(nameLength >> 8),
-                                  static_cast<uint8_t>(nameLength)};
-  if (!link.WriteBytes(kNameType, 1) || !link.WriteBytes(lengthBytes, 2) ||
+  // The type byte alone, then the length, then the name: three writes, as the device expects.
+  const auto nameHeader = messageHeader(MessageType::Name, nameBytes.size());
+  if (!link.WriteBytes(nameHeader.data(), 1) ||
+      !link.WriteBytes(nameHeader.data() + 1, kMessageHeaderSize - 1) ||
       (nameLength > 0 &&
        !link.WriteBytes(reinterpret_cast<const uint8_t*>(nameBytes.data()), nameLength))) {
     showWarning(ui, kNameNotWritten.pick());
@@ -114,13 +106,15 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
     ui.setStatus(status);
     ui.setProgress(percent);
 
-    if (!link.WriteBytes(kKeyType, 1) ||
+    const auto keyType = messageHeader(MessageType::Key, block.keyBytes.size());
+    if (!link.WriteBytes(keyType.data(), 1) ||
         link.WriteBlock(block.keyBytes.data(), block.keyLength()) != 0) {
       showWarning(ui, kKeyNotWritten.pick());
       blocksFailed = true;
       break;
     }
-    if (!link.WriteBytes(kRecordType, 1) ||
+    const auto recordType = messageHeader(MessageType::Record, block.packedBytes.size());
+    if (!link.WriteBytes(recordType.data(), 1) ||
         link.WriteBlock(block.packedBytes.data(), block.packedLength()) != 0) {
       showWarning(ui, kRecordNotWritten.pick());
       blocksFailed = true;
@@ -148,7 +142,9 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   outcome.stopped = stopSeen;
   const std::u16string endSending = statusText(kEndSending, u"");
   ui.setStatus(endSending);
-  if (!link.WriteBytes(kEndType, 1) || !link.WriteBytes(kEmptyLength, 2) ||
+  const auto endFlag = messageHeader(MessageType::End, 0);
+  if (!link.WriteBytes(endFlag.data(), 1) ||
+      !link.WriteBytes(endFlag.data() + 1, kMessageHeaderSize - 1) ||
       readAcknowledgement(link) != Ack::Received) {
     showWarning(ui, kEndFlagFailed.pick());
     return false;

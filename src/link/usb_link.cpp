@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "link/password_answer.h"
+#include "pack/transfer_message.h"
 #include "platform/ansi_code_page.h"
 
 namespace lexora {
@@ -14,7 +15,7 @@ namespace {
 constexpr int32_t kInitialChunkSize = 1024;
 std::atomic<int32_t> gSendChunkSize{kInitialChunkSize};
 
-constexpr size_t kReceiveBufferSize = 3 + kChannelReadCapacity;
+constexpr size_t kReceiveBufferSize = kMessageHeaderSize + kChannelReadCapacity;
 
 // kPinPropertyName as ANSI bytes with its terminating zero.
 constexpr auto kPinAnsi = [] {
@@ -129,9 +130,9 @@ bool USBLink::WriteBytes(const uint8_t* data, int32_t length) {
 
 int USBLink::WriteBlock(const uint8_t* data, int32_t length) {
   // The header has 16 bits; a longer block would desynchronise the device's reading.
-  if (length < 0 || length > 0xFFFF) return -1;
-  const uint8_t header[2] = {static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-  if (!WriteBytes(header, 2)) return -1;
+  if (length < 0 || !fitsMessage(static_cast<size_t>(length))) return -1;
+  const auto header = messageLengthField(static_cast<size_t>(length));
+  if (!WriteBytes(header.data(), static_cast<int32_t>(header.size()))) return -1;
   if (length > 0 && !WriteBytes(data, length)) return -1;
   return 0;
 }
@@ -153,12 +154,13 @@ int USBLink::ReadMessage(uint8_t& type, std::vector<uint8_t>& payload, int32_t& 
   uint8_t* buffer = receiveBuffer_.get();
   uint32_t count = 0;
   if (!WaitAndRead(buffer, &count)) return -1;
-  if (count < 3) return -1;
-  const int32_t n = buffer[1] * 256 + buffer[2];
-  if (count != static_cast<uint32_t>(n) + 3) return -1;
-  type = buffer[0];
-  payload.assign(buffer + 3, buffer + 3 + n);
-  length = n;
+  // One read delivers one message whole: short or overlong reads are not acknowledgements.
+  MessageDamage damage;
+  auto message = readSingleMessage({buffer, count}, damage);
+  if (!message) return -1;
+  type = static_cast<uint8_t>(message->type);
+  payload = std::move(message->payload);
+  length = static_cast<int32_t>(payload.size());
   return 0;
 }
 

@@ -7,6 +7,9 @@
 #include <climits>
 #include <thread>
 
+#include "pack/transfer_message.h"
+#include "platform/bytes.h"
+
 namespace lexora {
 namespace {
 
@@ -14,8 +17,6 @@ constexpr int32_t kMaxRecordLength = 65535;  // a record item's N has two bytes
 constexpr size_t kCloseAfter = 3072;         // a block closes once its records pass this
 constexpr int64_t kMaxRecordBuffer = 65537;  // the next entry joins only within this
 constexpr size_t kMaxHeadwordBytes = 255;    // a key item's length has one byte
-// Key and record messages carry 16-bit lengths, so neither buffer of a block may pass this.
-constexpr size_t kMaxMessagePayload = 65535;
 
 using Entry = EntryMap::Entry;
 
@@ -27,8 +28,7 @@ size_t recordItemSize(const Entry& e) {
 void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {
   const size_t headword = e.key.size();
   const size_t n = recordItemSize(e) - 2;
-  out.push_back(static_cast<uint8_t>(n >> 8));
-  out.push_back(static_cast<uint8_t>(n & 0xFF));
+  appendBigEndian16(out, static_cast<uint16_t>(n));
   const auto* data = reinterpret_cast<const uint8_t*>(e.data);
   // Offset L holds the TAB, which is not packed.
   out.insert(out.end(), data + headword + 1, data + headword + 1 + n);
@@ -70,7 +70,8 @@ class BlockCompressor {
     records_.clear();
     for (Entry* e : range) appendRecordItem(records_, *e);
     if (!compress(records_, stream_)) return false;
-    if (stream_.size() <= kMaxMessagePayload) {
+    // Key and record messages carry 16-bit lengths: neither buffer of a block may pass that.
+    if (fitsMessage(stream_.size())) {
       PackedBlock block;
       for (Entry* e : range) appendKeyItem(block.keyBytes, *e);
       block.packedBytes.assign(stream_.begin(), stream_.end());

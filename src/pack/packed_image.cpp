@@ -7,42 +7,60 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pack/transfer_message.h"
+#include "platform/bytes.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
 namespace {
 
-void appendMessage(std::vector<uint8_t>& out, uint8_t type, std::span<const uint8_t> payload) {
-  out.push_back(type);
-  out.push_back(static_cast<uint8_t>(payload.size() >> 8));
-  out.push_back(static_cast<uint8_t>(payload.size() & 0xFF));
-  out.insert(out.end(), payload.begin(), payload.end());
+std::span<const uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-std::string at(size_t offset) {
+bool everyPayloadFits(const std::string& name, const PackedDictionary& dictionary) {
+  bool fits = fitsMessage(name.size());
+  for (const auto& b : dictionary.blocks) {
+    fits = fits && fitsMessage(b.keyBytes.size()) && fitsMessage(b.packedBytes.size());
+  }
+  return fits;
+}
+
+std::string at(uint64_t offset) {
   return "at offset " + std::to_string(offset);
+}
+
+std::string typeNumber(MessageType type) {
+  return std::to_string(static_cast<unsigned>(type));
 }
 
 }  // namespace
 
 std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
-  std::vector<uint8_t> out;
-  size_t total = 6;
-  for (const auto& b : dictionary.blocks) total += 6 + b.keyBytes.size() + b.packedBytes.size();
   const std::string name = utf16ToUtf8(dictionary.name);
-  out.reserve(total + name.size());
-  appendMessage(out, kNameMessage,
-                std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+  if (!everyPayloadFits(name, dictionary)) return {};
+  std::vector<uint8_t> out;
+  size_t total = 2 * kMessageHeaderSize + name.size();
   for (const auto& b : dictionary.blocks) {
-    appendMessage(out, kKeyMessage, b.keyBytes);
-    appendMessage(out, kRecordMessage, b.packedBytes);
+    total += 2 * kMessageHeaderSize + b.keyBytes.size() + b.packedBytes.size();
   }
-  appendMessage(out, kEndMessage, {});
+  out.reserve(total);
+  appendMessage(out, MessageType::Name, bytesOf(name));
+  for (const auto& b : dictionary.blocks) {
+    appendMessage(out, MessageType::Key, b.keyBytes);
+    appendMessage(out, MessageType::Record, b.packedBytes);
+  }
+  appendMessage(out, MessageType::End, {});
   return out;
 }
 
 bool writePackedImage(const std::string& path, const PackedDictionary& dictionary,
                       std::string& error) {
+  const std::string name = utf16ToUtf8(dictionary.name);
+  if (!everyPayloadFits(name, dictionary)) {
+    error = "cannot write " + path + ": the name or a block is longer than a message holds";
+    return false;
+  }
   const std::string temp = path + ".part";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) {
@@ -51,20 +69,18 @@ bool writePackedImage(const std::string& path, const PackedDictionary& dictionar
   }
   // Message by message, so the image is never held twice in memory.
   bool written = true;
-  auto put = [&](uint8_t type, std::span<const uint8_t> payload) {
-    const uint8_t header[3] = {type, static_cast<uint8_t>(payload.size() >> 8),
-                               static_cast<uint8_t>(payload.size() & 0xFF)};
+  auto put = [&](MessageType type, std::span<const uint8_t> payload) {
+    const auto header = messageHeader(type, payload.size());
     written =
-        written && std::fwrite(header, 1, 3, f) == 3 &&
+        written && std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
         (payload.empty() || std::fwrite(payload.data(), 1, payload.size(), f) == payload.size());
   };
-  const std::string name = utf16ToUtf8(dictionary.name);
-  put(kNameMessage, std::span(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
+  put(MessageType::Name, bytesOf(name));
   for (const auto& b : dictionary.blocks) {
-    put(kKeyMessage, b.keyBytes);
-    put(kRecordMessage, b.packedBytes);
+    put(MessageType::Key, b.keyBytes);
+    put(MessageType::Record, b.packedBytes);
   }
-  put(kEndMessage, {});
+  put(MessageType::End, {});
   written = written && std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
   const int writeErrno = errno;
   const bool closed = std::fclose(f) == 0;
@@ -83,66 +99,57 @@ bool writePackedImage(const std::string& path, const PackedDictionary& dictionar
 
 std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
                                                  std::string& error) {
-  size_t pos = 0;
-  // Reads one message header and payload, or says what is wrong and where.
-  auto message = [&](uint8_t& type, std::span<const uint8_t>& payload) {
-    if (image.size() - pos < 3) {
-      error = "truncated message header " + at(pos);
-      return false;
-    }
-    type = image[pos];
-    const size_t length = (size_t{image[pos + 1]} << 8) | image[pos + 2];
-    if (image.size() - pos - 3 < length) {
-      error = "message of type " + std::to_string(type) + " " + at(pos) + " announces " +
-              std::to_string(length) + " bytes, but only " +
-              std::to_string(image.size() - pos - 3) + " remain";
-      return false;
-    }
-    payload = image.subspan(pos + 3, length);
-    pos += 3 + length;
-    return true;
+  std::optional<MessageDamage> damage;
+  std::vector<TransferMessage> messages = readMessages(image, damage);
+  size_t next = 0;
+  // The next message, or what is wrong where it should start.
+  auto message = [&]() -> TransferMessage* {
+    if (next < messages.size()) return &messages[next++];
+    error =
+        damage ? damage->text() : "the image ends " + at(image.size()) + " without its end flag";
+    return nullptr;
   };
 
   PackedDictionary dictionary;
-  uint8_t type;
-  std::span<const uint8_t> payload;
-  if (!message(type, payload)) return std::nullopt;
-  if (type != kNameMessage) {
-    error = "expected the name message (type 1) at offset 0, found type " + std::to_string(type);
+  TransferMessage* m = message();
+  if (!m) return std::nullopt;
+  if (m->type != MessageType::Name) {
+    error = "expected the name message (type " + typeNumber(MessageType::Name) +
+            ") at offset 0, found type " + typeNumber(m->type);
     return std::nullopt;
   }
-  dictionary.name =
-      utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()));
+  dictionary.name = utf8ToUtf16(
+      std::string_view(reinterpret_cast<const char*>(m->payload.data()), m->payload.size()));
 
   for (;;) {
-    const size_t start = pos;
-    if (!message(type, payload)) return std::nullopt;
-    if (type == kEndMessage) {
-      if (!payload.empty()) {
-        error = "end flag " + at(start) + " carries a payload";
+    if (!(m = message())) return std::nullopt;
+    if (m->type == MessageType::End) {
+      if (!m->payload.empty()) {
+        error = "end flag " + at(m->offset) + " carries a payload";
         return std::nullopt;
       }
       break;
     }
-    if (type != kKeyMessage) {
-      error = "expected a key message (type 2) or the end flag (type 4) " + at(start) +
-              ", found type " + std::to_string(type);
+    if (m->type != MessageType::Key) {
+      error = "expected a key message (type " + typeNumber(MessageType::Key) +
+              ") or the end flag (type " + typeNumber(MessageType::End) + ") " + at(m->offset) +
+              ", found type " + typeNumber(m->type);
       return std::nullopt;
     }
     PackedBlock block;
-    block.keyBytes.assign(payload.begin(), payload.end());
-    const size_t recordStart = pos;
-    if (!message(type, payload)) return std::nullopt;
-    if (type != kRecordMessage) {
-      error = "expected a record message (type 3) " + at(recordStart) + ", found type " +
-              std::to_string(type);
+    block.keyBytes = std::move(m->payload);
+    if (!(m = message())) return std::nullopt;
+    if (m->type != MessageType::Record) {
+      error = "expected a record message (type " + typeNumber(MessageType::Record) + ") " +
+              at(m->offset) + ", found type " + typeNumber(m->type);
       return std::nullopt;
     }
-    block.packedBytes.assign(payload.begin(), payload.end());
+    block.packedBytes = std::move(m->payload);
     dictionary.blocks.push_back(std::move(block));
   }
-  if (pos != image.size()) {
-    error = std::to_string(image.size() - pos) + " bytes follow the end flag " + at(pos);
+  const uint64_t end = m->offset + kMessageHeaderSize;
+  if (end != image.size()) {
+    error = std::to_string(image.size() - end) + " bytes follow the end flag " + at(end);
     return std::nullopt;
   }
   return dictionary;
@@ -191,7 +198,7 @@ std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, s
       error = "key item " + std::to_string(entries.size()) + " has no record item";
       return std::nullopt;
     }
-    const size_t n = (size_t{records[r]} << 8) | records[r + 1];
+    const size_t n = readBigEndian16(records.data() + r);
     if (records.size() - r - 2 < n) {
       error = "record item " + std::to_string(entries.size()) + " runs past the record buffer";
       return std::nullopt;

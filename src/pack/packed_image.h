@@ -14,25 +14,19 @@
 
 namespace lexora {
 
-// Message types on the wire and in the image.
-enum MessageType : uint8_t {
-  kNameMessage = 1,
-  kKeyMessage = 2,
-  kRecordMessage = 3,
-  kEndMessage = 4,
-  kAcknowledgement = 100,
-};
-
-// The whole conversation for `dictionary`, as bytes.
+// The whole conversation for `dictionary`, as bytes. REQUIRES: the name and every buffer
+// fit a message (packDictionary's blocks do); otherwise the result is empty, never an image.
 std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary);
 
 // Writes the image atomically (to a temporary file beside `path`, then renamed).
-// On failure returns false and puts the reason (in English, with the OS error) in `error`.
+// On failure (a name or buffer that does not fit a message included) returns false and puts the
+// reason (in English, with the OS error) in `error`.
 bool writePackedImage(const std::string& path, const PackedDictionary& dictionary,
                       std::string& error);
 
 // Parses an image: a name message, then key/record message pairs, then the end flag and
 // nothing after it. On a damaged image returns nullopt with `error` naming the offset.
+// Only the structure is read: checkPackedImage also decodes and checks every block.
 std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
                                                  std::string& error);
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "link/password_answer.h"
+#include "pack/transfer_message.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -102,12 +103,16 @@ struct FakeService::State {
 
   // Called with `mutex` held, after an accepted write.
   void parseMessages() {
-    while (unparsed.size() >= 3) {
-      const size_t n = static_cast<size_t>(unparsed[1]) << 8 | unparsed[2];
-      if (unparsed.size() < 3 + n) return;
-      const uint8_t type = unparsed[0];
-      unparsed.erase(unparsed.begin(), unparsed.begin() + static_cast<std::ptrdiff_t>(3 + n));
-      if (type != 1 && type != 3 && type != 4) continue;
+    std::optional<MessageDamage> unfinished;
+    const auto messages = readMessages(unparsed, unfinished);
+    const uint64_t used = unfinished ? unfinished->offset : unparsed.size();
+    unparsed.erase(unparsed.begin(), unparsed.begin() + static_cast<std::ptrdiff_t>(used));
+    for (const TransferMessage& message : messages) {
+      // The key is acknowledged together with its record.
+      if (message.type != MessageType::Name && message.type != MessageType::Record &&
+          message.type != MessageType::End) {
+        continue;
+      }
       Reply reply = FakeService::ack();
       if (!replies.empty()) {
         reply = std::move(replies.front());
@@ -388,9 +393,8 @@ FakeService::~FakeService() {
 }
 
 FakeService::Reply FakeService::ack(uint8_t type, std::vector<uint8_t> payload) {
-  std::vector<uint8_t> bytes{type, static_cast<uint8_t>(payload.size() >> 8),
-                             static_cast<uint8_t>(payload.size())};
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  std::vector<uint8_t> bytes;
+  appendMessage(bytes, MessageType{type}, payload);
   return {Reply::Kind::Message, std::move(bytes)};
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "link/connectivity_service.h"
+#include "pack/transfer_message.h"
 
 namespace lexora {
 
@@ -45,7 +46,8 @@ class FakeService {
     Kind kind = Kind::Message;
     std::vector<uint8_t> bytes;  // Message: delivered as one read
   };
-  static Reply ack(uint8_t type = 100, std::vector<uint8_t> payload = {});
+  static Reply ack(uint8_t type = static_cast<uint8_t>(MessageType::Acknowledgement),
+                   std::vector<uint8_t> payload = {});
   static Reply raw(std::vector<uint8_t> bytes) { return {Reply::Kind::Message, std::move(bytes)}; }
   static Reply silence() { return {Reply::Kind::Silence, {}}; }
   static Reply closeChannel() { return {Reply::Kind::CloseChannel, {}}; }
