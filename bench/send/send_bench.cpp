@@ -45,7 +45,7 @@ struct Timing {
 };
 
 // Pass-through service objects; the channel notes when writes end and reads come.
-class TimedChannel final : public ServiceObject<IChannel> {
+class TimedChannel final : public RefCounted<IChannel> {
  public:
   TimedChannel(IChannel* inner, Timing& timing) : inner_(Ref<IChannel>::adopt(inner)), t_(timing) {}
   HResult Read(uint8_t* buffer, uint32_t capacity, uint32_t* delivered) override {
@@ -77,7 +77,7 @@ class TimedChannel final : public ServiceObject<IChannel> {
   Timing& t_;
 };
 
-class TimedDevice final : public ServiceObject<IDevice> {
+class TimedDevice final : public RefCounted<IDevice> {
  public:
   TimedDevice(IDevice* inner, Timing& timing) : inner_(Ref<IDevice>::adopt(inner)), t_(timing) {}
   HResult GetProperties(IPropertyCollection** properties) override {
@@ -95,7 +95,7 @@ class TimedDevice final : public ServiceObject<IDevice> {
   Timing& t_;
 };
 
-class TimedDevices final : public ServiceObject<IDeviceCollection> {
+class TimedDevices final : public RefCounted<IDeviceCollection> {
  public:
   TimedDevices(IDeviceCollection* inner, Timing& timing)
       : inner_(Ref<IDeviceCollection>::adopt(inner)), t_(timing) {}
@@ -112,7 +112,7 @@ class TimedDevices final : public ServiceObject<IDeviceCollection> {
   Timing& t_;
 };
 
-class TimedManager final : public ServiceObject<IDeviceManager> {
+class TimedManager final : public RefCounted<IDeviceManager> {
  public:
   TimedManager(IDeviceManager* inner, Timing& timing)
       : inner_(Ref<IDeviceManager>::adopt(inner)), t_(timing) {}
@@ -198,7 +198,7 @@ int run(int argc, char** argv) {
   };
   QuietUserInterface ui;
   Event stop(Event::Reset::Auto);
-  Ref<USBLink> link = USBLink::create(u"Lexora", ui, timed);
+  Ref<USBLink> link = USBLink::create(kChannelName, ui, timed);
   int status = 1;
   if (link->Open() != 0) {
     std::cerr << "cannot open the channel at " << address << "\n";

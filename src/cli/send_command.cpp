@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "cli/choose_device_address.h"
 #include "cli/commands.h"
 #include "job/transfer_job.h"
 #include "link/socket/device_address.h"

@@ -17,8 +17,12 @@
 #include <thread>
 
 #include "handheld/conversation.h"
+#include "link/connectivity_service.h"
 #include "link/password_answer.h"
 #include "link/socket/device_protocol.h"
+#include "link/socket/frame_socket.h"
+#include "link/socket/socket_connect.h"
+#include "platform/bytes.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {
@@ -59,14 +63,14 @@ class Session {
 
   void run() {
     if (!greet()) return;
-    std::string error;
+    dp::FrameError error;
     for (;;) {
       dp::Frame frame;
       if (!socket_->read(frame, error)) {
-        if (error.starts_with("malformed")) {
-          fail(error);
-        } else if (error != "connection closed") {
-          log(prefix_ + error);
+        if (error.kind == dp::FrameError::Kind::Malformed) {
+          fail(error.detail);
+        } else if (error.kind != dp::FrameError::Kind::Closed) {
+          log(prefix_ + error.detail);
         }
         break;
       }
@@ -92,12 +96,12 @@ class Session {
  private:
   bool greet() {
     dp::Frame frame;
-    std::string error;
+    dp::FrameError error;
     if (!socket_->read(frame, error, kGreetingWait)) {
-      if (error.starts_with("malformed")) {
-        fail(error);
+      if (error.kind == dp::FrameError::Kind::Malformed) {
+        fail(error.detail);
       } else {
-        log(prefix_ + error);
+        log(prefix_ + error.detail);
       }
       return false;
     }
@@ -111,12 +115,13 @@ class Session {
       return false;
     }
     std::vector<dp::DeviceDescription> devices;
+    const std::u16string pinName(kPinPropertyName);
     if (!faults_.noDevice) {
       devices.push_back(
-          {{{u"Name", Variant::fromString(u"Lexora handheld")}, {u"BBPIN", options_.pin}}});
+          {{{u"Name", Variant::fromString(u"Lexora handheld")}, {pinName, options_.pin}}});
       if (faults_.twoDevices) {
         devices.push_back({{{u"Name", Variant::fromString(u"Second handheld")},
-                            {u"BBPIN", Variant::fromInt32(1)}}});
+                            {pinName, Variant::fromInt32(1)}}});
       }
     }
     return send(dp::kDevices, dp::encodeDevices(devices));
@@ -132,7 +137,8 @@ class Session {
     const size_t deviceCount = faults_.noDevice ? 0 : faults_.twoDevices ? 2 : 1;
     if (device >= deviceCount) return refuse("no device " + std::to_string(device));
     if (device != 0) return refuse("nothing listens on channel \"" + name + "\" on that device");
-    if (name != "Lexora") return refuse("nothing listens on channel \"" + name + "\"");
+    if (name != utf16ToUtf8(kChannelName))
+      return refuse("nothing listens on channel \"" + name + "\"");
     if (options_.password && !checkPassword()) return false;
     log(prefix_ + "channel \"" + name + "\" open");
     open_ = true;
@@ -146,12 +152,12 @@ class Session {
       const int32_t remaining = attempts_.load();
       if (remaining <= 0) return refuse("no password attempts left");
       std::vector<uint8_t> challenge;
-      dp::appendBigEndian32(challenge, static_cast<uint32_t>(remaining));
+      appendBigEndian32(challenge, static_cast<uint32_t>(remaining));
       if (!send(dp::kPasswordChallenge, challenge)) return false;
       dp::Frame frame;
-      std::string error;
+      dp::FrameError error;
       if (!socket_->read(frame, error)) {
-        log(prefix_ + "waiting for the password: " + error);
+        log(prefix_ + "waiting for the password: " + error.detail);
         return false;
       }
       if (frame.type != dp::kPasswordAnswer || frame.payload.size() != 21) {
@@ -212,14 +218,14 @@ class Session {
 
   void fail(const std::string& reason) {
     log(prefix_ + reason);
-    std::string ignored;
+    dp::FrameError ignored;
     socket_->write(dp::kError, textBytes(reason), ignored);
   }
 
   bool send(uint8_t type, std::span<const uint8_t> payload) {
-    std::string error;
+    dp::FrameError error;
     if (socket_->write(type, payload, error)) return true;
-    log(prefix_ + error);
+    log(prefix_ + error.detail);
     return false;
   }
 

@@ -9,6 +9,7 @@
 
 #include "handheld/dictionary_store.h"
 #include "handheld/handheld_server.h"
+#include "link/socket/default_device_address.h"
 #include "link/socket/device_address.h"
 #include "pack/word_lookup.h"
 #include "platform/text_codec.h"

@@ -37,9 +37,6 @@ std::u16string cutOffMessage(std::u16string_view name, size_t sent, size_t total
   return text;
 }
 
-// The channel name the companion application listens on.
-constexpr std::u16string_view kChannelName = u"Lexora";
-
 }  // namespace
 
 int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,

@@ -36,6 +36,13 @@ class IChannelEvents : public IObject {
   virtual HResult OnChannelClosed() = 0;
 };
 
+// The channel the companion application on the handheld listens on.
+inline constexpr std::u16string_view kChannelName = u"Lexora";
+
+// The device property that holds the handheld's PIN. ASCII, so its ANSI bytes are its
+// code units.
+inline constexpr std::u16string_view kPinPropertyName = u"BBPIN";
+
 // Largest message one channel read delivers.
 inline constexpr uint32_t kChannelReadCapacity = 65535;
 

@@ -79,15 +79,19 @@ class Ref {
   T* object_ = nullptr;
 };
 
-// A service object implementing interface `I` (which names its id as I::kIid), counted
-// safely across threads. Objects are made with `new` and start with one reference.
-template <class I>
-class ServiceObject : public I {
+// The one reference-counting base of every service object and of USBLink: AddRef and
+// Release on an atomic count, and QueryInterface over the listed interfaces (each names its
+// id as kIid; the first also answers for IObject). Made with `new`, starting with the one
+// reference its creator holds; the last Release destroys it, on whichever thread calls it.
+template <class First, class... Rest>
+class RefCounted : public First, public Rest... {
  public:
   HResult QueryInterface(const Guid& iid, void** out) override {
     if (!out) return kEPointer;
-    if (!(iid == I::kIid) && !(iid == kIidObject)) return kENoInterface;
-    *out = static_cast<I*>(this);
+    void* found = iid == kIidObject || iid == First::kIid ? static_cast<First*>(this) : nullptr;
+    ((found = found ? found : iid == Rest::kIid ? static_cast<Rest*>(this) : nullptr), ...);
+    if (!found) return kENoInterface;
+    *out = found;
     AddRef();
     return kSOk;
   }
@@ -99,7 +103,10 @@ class ServiceObject : public I {
   }
 
  protected:
-  virtual ~ServiceObject() = default;
+  RefCounted() = default;
+  RefCounted(const RefCounted&) = delete;
+  RefCounted& operator=(const RefCounted&) = delete;
+  virtual ~RefCounted() = default;
 
  private:
   std::atomic<uint32_t> count_{1};

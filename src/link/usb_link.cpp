@@ -1,6 +1,8 @@
 #include "link/usb_link.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
 
 #include "link/password_answer.h"
@@ -15,13 +17,22 @@ std::atomic<int32_t> gSendChunkSize{kInitialChunkSize};
 
 constexpr size_t kReceiveBufferSize = kMessageHeaderSize + kChannelReadCapacity;
 
+// kPinPropertyName as ANSI bytes with its terminating zero.
+constexpr auto kPinAnsi = [] {
+  std::array<char, kPinPropertyName.size() + 1> bytes{};
+  for (size_t i = 0; i < kPinPropertyName.size(); ++i) {
+    bytes[i] = static_cast<char>(kPinPropertyName[i]);
+  }
+  return bytes;
+}();
+
 // The property whose value is the device's PIN, compared as the vendor's name converted
-// to the ANSI code page: six bytes, so the terminating zero must follow.
+// to the ANSI code page, terminating zero included, so nothing may follow the name.
 bool isPinProperty(std::u16string_view name) {
   char converted[256] = {};
   const std::string ansi = ansiCodePage().encode(name);
   std::memcpy(converted, ansi.data(), std::min(ansi.size(), sizeof converted - 1));
-  return std::memcmp(converted, "BBPIN", 6) == 0;
+  return std::memcmp(converted, kPinAnsi.data(), kPinAnsi.size()) == 0;
 }
 
 void halveSendChunkSize() {
@@ -166,24 +177,6 @@ int32_t USBLink::sendChunkSize() {
 }
 void USBLink::resetSendChunkSizeForTesting() {
   gSendChunkSize.store(kInitialChunkSize);
-}
-
-HResult USBLink::QueryInterface(const Guid& iid, void** out) {
-  if (!out) return kEPointer;
-  if (!(iid == IChannelEvents::kIid) && !(iid == kIidObject)) return kENoInterface;
-  *out = static_cast<IChannelEvents*>(this);
-  AddRef();
-  return kSOk;
-}
-
-uint32_t USBLink::AddRef() {
-  return refCount_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-uint32_t USBLink::Release() {
-  const uint32_t left = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-  if (left == 0) delete this;
-  return left;
 }
 
 HResult USBLink::OnQuery() {

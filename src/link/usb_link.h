@@ -1,7 +1,7 @@
 // USBLink: the channel to the companion application on the handheld, and the event sink
 // the connectivity service calls back. The transfer job makes one per run:
 //
-//   Ref<USBLink> link = USBLink::create(u"Lexora", ui, socketServiceFactory(options));
+//   Ref<USBLink> link = USBLink::create(kChannelName, ui, socketServiceFactory(options));
 //   if (link->Open() == 0) { ... SendPackedDictionary(*link, ...) ...; link->Close(); }
 //   link.reset();  // destroys it once the service holds no reference either
 //
@@ -10,7 +10,6 @@
 // Release on threads of its own; the password prompt runs there through `ui`.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -41,7 +40,7 @@ enum class OpenFailure {
   ChannelRefused,     // the handheld refused the channel without asking for a password
 };
 
-class USBLink final : public IChannelEvents {
+class USBLink final : public RefCounted<IChannelEvents> {
  public:
   using Waits = LinkWaits;
 
@@ -86,11 +85,6 @@ class USBLink final : public IChannelEvents {
   static int32_t sendChunkSize();
   static void resetSendChunkSizeForTesting();
 
-  // IObject.
-  HResult QueryInterface(const Guid& iid, void** out) override;
-  uint32_t AddRef() override;
-  uint32_t Release() override;
-
   // IChannelEvents: called by the service only.
   HResult OnQuery() override;
   HResult OnPasswordChallenge(int32_t attemptsRemaining, uint8_t* answer) override;
@@ -99,10 +93,9 @@ class USBLink final : public IChannelEvents {
 
  private:
   USBLink(std::u16string_view channelName, UserInterface& ui, ServiceFactory service, Waits waits);
-  ~USBLink();
+  ~USBLink() override;
 
   Ref<IChannel> channel_;
-  std::atomic<uint32_t> refCount_{1};
   // Events live as long as the object, so a late call from the service always finds them.
   Event dataReadyEvent_{Event::Reset::Auto};
   Event closedEvent_{Event::Reset::Manual};

@@ -84,7 +84,7 @@ TEST(PasswordAnswer, CancelAndOverlongAnswersLeaveTheBufferUntouched) {
 class PasswordChallengeTest : public ::testing::Test {
  protected:
   int open() {
-    Ref<USBLink> link = USBLink::create(u"Lexora", ui, fake.factory(), {100ms, 100ms});
+    Ref<USBLink> link = USBLink::create(kChannelName, ui, fake.factory(), {100ms, 100ms});
     const int result = link->Open();
     if (result == 0) link->Close();
     return result;

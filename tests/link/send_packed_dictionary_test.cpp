@@ -32,7 +32,7 @@ class SendTest : public ::testing::Test {
  protected:
   void SetUp() override {
     USBLink::resetSendChunkSizeForTesting();
-    link = USBLink::create(u"Lexora", ui, fake.factory(), {200ms, 100ms});
+    link = USBLink::create(kChannelName, ui, fake.factory(), {200ms, 100ms});
     ASSERT_EQ(link->Open(), 0);
   }
   void TearDown() override {
@@ -187,7 +187,7 @@ TEST_F(SendTest, KeyOrRecordWriteFailuresAreFollowedByAFailedEndFlag) {
       if (bytes.size() == 1 && bytes[0] == type) failing = true;
       return !failing;
     });
-    Ref<USBLink> l = USBLink::create(u"Lexora", caseUi, service.factory(), {200ms, 100ms});
+    Ref<USBLink> l = USBLink::create(kChannelName, caseUi, service.factory(), {200ms, 100ms});
     ASSERT_EQ(l->Open(), 0);
     EXPECT_FALSE(SendPackedDictionary(*l, dictionaryOf(u"abc", 3), stop, caseUi));
     const std::u16string first = type == 2 ? u"Send key failed!" : u"Send record failed!";

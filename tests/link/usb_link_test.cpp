@@ -36,7 +36,7 @@ class LinkTest : public ::testing::Test {
   void TearDown() override { USBLink::resetSendChunkSizeForTesting(); }
 
   Ref<USBLink> makeLink(LinkWaits waits = {200ms, 200ms}) {
-    return USBLink::create(u"Lexora", ui, fake.factory(), waits);
+    return USBLink::create(kChannelName, ui, fake.factory(), waits);
   }
   Ref<USBLink> openLink(LinkWaits waits = {200ms, 200ms}) {
     Ref<USBLink> link = makeLink(waits);
@@ -101,7 +101,7 @@ TEST(LinkOpenFailures, EveryFailingCallFailsOpenAndReleasesWhatWasObtained) {
     test::ScriptedUserInterface ui;
     FakeService fake;
     fake.failCall(c.call, c.fault);
-    Ref<USBLink> link = USBLink::create(u"Lexora", ui, fake.factory(), {100ms, 100ms});
+    Ref<USBLink> link = USBLink::create(kChannelName, ui, fake.factory(), {100ms, 100ms});
     EXPECT_EQ(link->Open(), -1);
     EXPECT_EQ(fake.liveObjects(), 0);
     EXPECT_FALSE(fake.holdsSink());
@@ -132,7 +132,7 @@ TEST_F(LinkTest, OnlyAnExactBbpinPropertyMustHoldANumber) {
     SCOPED_TRACE(i);
     FakeService service;
     service.setDevices({cases[i].properties});
-    Ref<USBLink> link = USBLink::create(u"Lexora", ui, service.factory(), {100ms, 100ms});
+    Ref<USBLink> link = USBLink::create(kChannelName, ui, service.factory(), {100ms, 100ms});
     EXPECT_EQ(link->Open(), cases[i].expected);
     if (cases[i].expected == 0) link->Close();
     link.reset();
@@ -182,7 +182,7 @@ TEST_F(LinkTest, AFailedChunkIsRetriedAtHalfSizeAndTheSizeStaysHalvedForLaterLin
   link.reset();
 
   FakeService next;
-  Ref<USBLink> later = USBLink::create(u"Lexora", ui, next.factory(), {100ms, 100ms});
+  Ref<USBLink> later = USBLink::create(kChannelName, ui, next.factory(), {100ms, 100ms});
   ASSERT_EQ(later->Open(), 0);
   EXPECT_TRUE(later->WriteBytes(data.data(), 1024));
   EXPECT_EQ(writeSizes(next), (std::vector<size_t>{512, 512}));

@@ -124,7 +124,7 @@ class SinkBridge final : public IVendorChannelEvents {
 };
 
 template <class I, class V>
-class Wrapper : public ServiceObject<I> {
+class Wrapper : public RefCounted<I> {
  public:
   explicit Wrapper(V* vendor) : vendor_(vendor) {}
 

@@ -23,8 +23,9 @@ struct FakeService::State {
     int index;
   };
   std::vector<Injected> faults;
-  std::vector<std::vector<Property>> devices{{{u"Name", Variant::fromString(u"Fake handheld")},
-                                              {u"BBPIN", Variant::fromInt32(0x2A3B4C5D)}}};
+  std::vector<std::vector<Property>> devices{
+      {{u"Name", Variant::fromString(u"Fake handheld")},
+       {std::u16string(kPinPropertyName), Variant::fromInt32(0x2A3B4C5D)}}};
   std::optional<std::u16string> password;
   int32_t attempts = 0;
   bool reportClose = true;
@@ -156,7 +157,7 @@ namespace {
 using State = FakeService::State;
 
 template <class I>
-class Tracked : public ServiceObject<I> {
+class Tracked : public RefCounted<I> {
  public:
   explicit Tracked(std::shared_ptr<State> state) : state_(std::move(state)) { ++state_->live; }
 

@@ -1,8 +1,7 @@
 // Where the socket connectivity service finds the handheld: "unix:PATH" (a Unix-domain
-// socket) or "HOST:PORT" (TCP, meant for the loopback address), and the sockets for both.
+// socket) or "HOST:PORT" (TCP, meant for the loopback address), as text and parsed.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,40 +19,10 @@ struct DeviceAddress {
   std::string text() const;
 };
 
-// nullopt with `error` when `text` is neither form.
+// nullopt with `error` when `text` is neither form (or its path cannot be a socket's).
 std::optional<DeviceAddress> parseDeviceAddress(std::string_view text, std::string& error);
 
-// unix:$XDG_RUNTIME_DIR/lexora-handheld.sock, or unix:/tmp/lexora-handheld-UID.sock when
-// XDG_RUNTIME_DIR is unset.
-std::string defaultDeviceAddress();
-
-// The address to use: `commandLine` when given, else the "Link"/"device" setting, else the
-// default above.
-std::string chooseDeviceAddress(const std::optional<std::string>& commandLine);
-
-// An owned file descriptor.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  ~UniqueFd() { reset(); }
-  int get() const { return fd_; }
-  int release();
-  void reset(int fd = -1);
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
-
-// A connected stream socket, or an invalid one with `error`.
-UniqueFd connectToDevice(const DeviceAddress& address, std::chrono::milliseconds timeout,
-                         std::string& error);
-
-// A listening socket; `bound` receives the address actually bound (the port chosen for 0).
-// A Unix socket is created readable by its owner only; a stale socket file is replaced.
-UniqueFd listenForService(const DeviceAddress& address, DeviceAddress& bound, std::string& error);
+// Whether `path` fits a Unix socket address; false with `error` when it is empty or long.
+bool fitsUnixSocketPath(const std::string& path, std::string& error);
 
 }  // namespace lexora

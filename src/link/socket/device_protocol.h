@@ -1,19 +1,17 @@
 // The wire format between the socket connectivity service (PC side) and lexora-handheld
 // (device side); docs/device-protocol.md describes it. Every frame is a type byte, a
-// 32-bit big-endian payload length and the payload. A frame of a type the receiving side
-// does not expect, or longer than its type allows, ends the connection.
+// 32-bit big-endian payload length and the payload (FrameSocket reads and writes them). A
+// frame of a type the receiving side does not expect, or longer than its type allows, ends
+// the connection.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "link/socket/device_address.h"
 #include "link/variant.h"
 
 namespace lexora::device_protocol {
@@ -51,32 +49,6 @@ struct Frame {
   std::vector<uint8_t> payload;
 };
 
-// One end of a connection. Reading is for one thread; writing may come from several
-// (it is serialised).
-class FrameSocket {
- public:
-  FrameSocket(UniqueFd fd, Side peer);
-  FrameSocket(const FrameSocket&) = delete;
-  FrameSocket& operator=(const FrameSocket&) = delete;
-
-  // Reads the next frame from the peer. False with `error` on end of stream (`error` then
-  // says "connection closed"), a read failure, a time-out, or a malformed frame.
-  bool read(Frame& frame, std::string& error,
-            std::optional<std::chrono::milliseconds> timeout = std::nullopt);
-  bool write(uint8_t type, std::span<const uint8_t> payload, std::string& error);
-  // Ends both directions, waking a reader blocked in read.
-  void shutdown();
-  int fd() const { return fd_.get(); }
-
- private:
-  bool readExact(uint8_t* data, size_t size, bool& cleanEnd, std::string& error,
-                 std::optional<std::chrono::milliseconds> timeout);
-
-  UniqueFd fd_;
-  const Side peer_;
-  std::mutex writeMutex_;
-};
-
 struct DeviceProperty {
   std::u16string name;
   Variant value;
@@ -92,8 +64,7 @@ std::vector<uint8_t> encodeDevices(const std::vector<DeviceDescription>& devices
 std::optional<std::vector<DeviceDescription>> decodeDevices(std::span<const uint8_t> payload,
                                                             std::string& error);
 
-void appendBigEndian32(std::vector<uint8_t>& out, uint32_t value);
-uint32_t readBigEndian32(const uint8_t* data);
+// The payload as text (a reason in a Refused or Error frame), bytes unchanged.
 std::string payloadText(std::span<const uint8_t> payload);
 
 }  // namespace lexora::device_protocol

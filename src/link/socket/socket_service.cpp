@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "link/socket/device_protocol.h"
+#include "link/socket/frame_socket.h"
+#include "link/socket/socket_connect.h"
+#include "platform/bytes.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -23,18 +26,18 @@ constexpr size_t kMaxUnreadMessages = 1024;
 // channel. Shared by the collection, device and channel objects made from it.
 class Connection {
  public:
-  Connection(UniqueFd fd, const SocketServiceOptions& options)
-      : socket_(std::move(fd), dp::Side::Device), options_(options) {}
+  Connection(UniqueFd fd, std::shared_ptr<const SocketServiceOptions> options)
+      : socket_(std::move(fd), dp::Side::Device), options_(std::move(options)) {}
   ~Connection() { endChannel(); }
 
   bool greet() {
     std::vector<uint8_t> hello(std::begin(dp::kMagic), std::end(dp::kMagic));
     hello.push_back(dp::kVersion);
-    std::string error;
+    dp::FrameError error;
     dp::Frame frame;
     if (!socket_.write(dp::kHello, hello, error) ||
-        !socket_.read(frame, error, options_.replyWait)) {
-      report("greeting the handheld: " + error);
+        !socket_.read(frame, error, options_->replyWait)) {
+      report("greeting the handheld: " + error.detail);
       return false;
     }
     if (frame.type == dp::kError) {
@@ -45,9 +48,10 @@ class Connection {
       fail("malformed frame: expected the device list");
       return false;
     }
-    auto devices = dp::decodeDevices(frame.payload, error);
+    std::string malformed;
+    auto devices = dp::decodeDevices(frame.payload, malformed);
     if (!devices) {
-      fail(error);
+      fail(malformed);
       return false;
     }
     devices_ = std::move(*devices);
@@ -65,9 +69,9 @@ class Connection {
     std::vector<uint8_t> payload{static_cast<uint8_t>(index)};
     const std::string utf8 = utf16ToUtf8(name);
     payload.insert(payload.end(), utf8.begin(), utf8.end());
-    std::string error;
+    dp::FrameError error;
     if (payload.size() > 1 + 4096 || !socket_.write(dp::kOpenChannel, payload, error)) {
-      report("opening the channel: " + (error.empty() ? "name too long" : error));
+      report("opening the channel: " + (error.detail.empty() ? "name too long" : error.detail));
       std::lock_guard lock(mutex_);
       state_ = State::Ended;
       return kEFail;
@@ -76,7 +80,8 @@ class Connection {
 
     std::unique_lock lock(mutex_);
     // The user may take any time over the password; only the handheld's silence counts.
-    while (!changed_.wait_for(lock, options_.replyWait, [&] { return state_ != State::Opening; })) {
+    while (
+        !changed_.wait_for(lock, options_->replyWait, [&] { return state_ != State::Opening; })) {
       if (!inChallenge_) break;
     }
     // A channel that opened and ended at once still opened: its end is reported through
@@ -106,14 +111,14 @@ class Connection {
         c->writePending_ = false;
       }
     } done{this};
-    std::string error;
+    dp::FrameError error;
     if (!socket_.write(dp::kWrite, {data, count}, error)) {
-      report("writing: " + error);
+      report("writing: " + error.detail);
       socket_.shutdown();
       return kEFail;
     }
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, options_.replyWait,
+    changed_.wait_for(lock, options_->replyWait,
                       [&] { return writeResult_.has_value() || state_ != State::Open; });
     if (!writeResult_) {
       if (state_ == State::Open) {
@@ -144,7 +149,7 @@ class Connection {
       std::lock_guard lock(mutex_);
       closingByPc_ = true;
     }
-    std::string ignored;
+    dp::FrameError ignored;
     bool open;
     {
       std::lock_guard lock(mutex_);
@@ -177,8 +182,10 @@ class Connection {
     bool protocolError = false;
     for (;;) {
       dp::Frame frame;
-      if (!socket_.read(frame, reason)) {
-        protocolError = reason.starts_with("malformed");
+      dp::FrameError error;
+      if (!socket_.read(frame, error)) {
+        reason = std::move(error.detail);
+        protocolError = error.kind == dp::FrameError::Kind::Malformed;
         break;
       }
       State state;
@@ -204,7 +211,7 @@ class Connection {
       }
       if (state == State::Opening) {
         if (frame.type == dp::kPasswordChallenge && frame.payload.size() == 4) {
-          answerChallenge(sink, static_cast<int32_t>(dp::readBigEndian32(frame.payload.data())));
+          answerChallenge(sink, static_cast<int32_t>(readBigEndian32(frame.payload.data())));
           continue;
         }
         if (frame.type == dp::kChannelOpened) {
@@ -254,7 +261,7 @@ class Connection {
       quiet = closingByPc_;
     }
     if (protocolError) {
-      std::string ignored;
+      dp::FrameError ignored;
       socket_.write(dp::kError, {reinterpret_cast<const uint8_t*>(reason.data()), reason.size()},
                     ignored);
     }
@@ -278,7 +285,7 @@ class Connection {
     std::vector<uint8_t> payload{static_cast<uint8_t>(failed(status) ? 0 : 1)};
     if (failed(status)) std::memset(answer, 0, sizeof answer);
     payload.insert(payload.end(), std::begin(answer), std::end(answer));
-    std::string error;
+    dp::FrameError error;
     if (!socket_.write(dp::kPasswordAnswer, payload, error)) socket_.shutdown();
     std::lock_guard lock(mutex_);
     inChallenge_ = false;
@@ -286,20 +293,20 @@ class Connection {
   }
 
   void report(const std::string& text) {
-    if (options_.diagnostics) options_.diagnostics(options_.address + ": " + text);
+    if (options_->diagnostics) options_->diagnostics(options_->address + ": " + text);
   }
 
   // Ends the connection after a protocol fault, telling the handheld why.
   void fail(const std::string& reason) {
     report(reason);
-    std::string ignored;
+    dp::FrameError ignored;
     socket_.write(dp::kError, {reinterpret_cast<const uint8_t*>(reason.data()), reason.size()},
                   ignored);
     socket_.shutdown();
   }
 
   dp::FrameSocket socket_;
-  const SocketServiceOptions& options_;
+  const std::shared_ptr<const SocketServiceOptions> options_;
   std::vector<dp::DeviceDescription> devices_;
 
   std::mutex writeMutex_;
@@ -315,7 +322,7 @@ class Connection {
   std::thread reader_;
 };
 
-class SocketChannel final : public ServiceObject<IChannel> {
+class SocketChannel final : public RefCounted<IChannel> {
  public:
   explicit SocketChannel(std::shared_ptr<Connection> connection)
       : connection_(std::move(connection)) {}
@@ -331,7 +338,7 @@ class SocketChannel final : public ServiceObject<IChannel> {
   std::shared_ptr<Connection> connection_;
 };
 
-class SocketProperty final : public ServiceObject<IProperty> {
+class SocketProperty final : public RefCounted<IProperty> {
  public:
   explicit SocketProperty(dp::DeviceProperty property) : property_(std::move(property)) {}
   HResult GetName(std::u16string* name) override {
@@ -349,7 +356,7 @@ class SocketProperty final : public ServiceObject<IProperty> {
   dp::DeviceProperty property_;
 };
 
-class SocketPropertyCollection final : public ServiceObject<IPropertyCollection> {
+class SocketPropertyCollection final : public RefCounted<IPropertyCollection> {
  public:
   explicit SocketPropertyCollection(std::vector<dp::DeviceProperty> properties)
       : properties_(std::move(properties)) {}
@@ -372,7 +379,7 @@ class SocketPropertyCollection final : public ServiceObject<IPropertyCollection>
   std::vector<dp::DeviceProperty> properties_;
 };
 
-class SocketDevice final : public ServiceObject<IDevice> {
+class SocketDevice final : public RefCounted<IDevice> {
  public:
   SocketDevice(std::shared_ptr<Connection> connection, int32_t index)
       : connection_(std::move(connection)), index_(index) {}
@@ -395,7 +402,7 @@ class SocketDevice final : public ServiceObject<IDevice> {
   const int32_t index_;
 };
 
-class SocketDeviceCollection final : public ServiceObject<IDeviceCollection> {
+class SocketDeviceCollection final : public RefCounted<IDeviceCollection> {
  public:
   explicit SocketDeviceCollection(std::shared_ptr<Connection> connection)
       : connection_(std::move(connection)) {}
@@ -417,11 +424,10 @@ class SocketDeviceCollection final : public ServiceObject<IDeviceCollection> {
   std::shared_ptr<Connection> connection_;
 };
 
-class SocketDeviceManager final : public ServiceObject<IDeviceManager> {
+class SocketDeviceManager final : public RefCounted<IDeviceManager> {
  public:
-  SocketDeviceManager(SocketServiceOptions options, DeviceAddress address)
-      : options_(std::make_shared<SocketServiceOptions>(std::move(options))),
-        address_(std::move(address)) {}
+  SocketDeviceManager(std::shared_ptr<const SocketServiceOptions> options, DeviceAddress address)
+      : options_(std::move(options)), address_(std::move(address)) {}
   HResult GetDevices(IDeviceCollection** devices) override {
     if (!devices) return kEPointer;
     std::string error;
@@ -430,10 +436,7 @@ class SocketDeviceManager final : public ServiceObject<IDeviceManager> {
     if (!fd) {
       if (options_->diagnostics) options_->diagnostics("no handheld: " + error);
     } else {
-      // The options outlive the connection: it keeps them alive along with itself.
-      auto options = options_;
-      auto made = std::shared_ptr<Connection>(new Connection(std::move(fd), *options),
-                                              [options](Connection* c) { delete c; });
+      auto made = std::make_shared<Connection>(std::move(fd), options_);
       if (made->greet()) connection = std::move(made);
     }
     *devices = new SocketDeviceCollection(std::move(connection));
@@ -441,19 +444,22 @@ class SocketDeviceManager final : public ServiceObject<IDeviceManager> {
   }
 
  private:
-  std::shared_ptr<SocketServiceOptions> options_;
-  DeviceAddress address_;
+  const std::shared_ptr<const SocketServiceOptions> options_;
+  const DeviceAddress address_;
 };
 
 }  // namespace
 
 ServiceFactory socketServiceFactory(SocketServiceOptions options) {
-  return [options = std::move(options)](IDeviceManager** manager) -> HResult {
+  // Shared by every object made from the factory; the reader threads may outlive the
+  // factory and the objects that started them.
+  auto shared = std::make_shared<const SocketServiceOptions>(std::move(options));
+  return [options = std::move(shared)](IDeviceManager** manager) -> HResult {
     if (!manager) return kEPointer;
     std::string error;
-    std::optional<DeviceAddress> address = parseDeviceAddress(options.address, error);
+    std::optional<DeviceAddress> address = parseDeviceAddress(options->address, error);
     if (!address) {
-      if (options.diagnostics) options.diagnostics(error);
+      if (options->diagnostics) options->diagnostics(error);
       return kEFail;
     }
     *manager = new SocketDeviceManager(options, std::move(*address));

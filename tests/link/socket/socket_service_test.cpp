@@ -12,6 +12,8 @@
 #include "link/link_test_data.h"
 #include "link/send_packed_dictionary.h"
 #include "link/socket/device_protocol.h"
+#include "link/socket/frame_socket.h"
+#include "link/socket/socket_connect.h"
 #include "link/usb_link.h"
 #include "pack/packed_image.h"
 #include "platform/ui_language.h"
@@ -53,7 +55,7 @@ class SocketLinkTest : public ::testing::Test {
     options.connectWait = 2000ms;
     options.replyWait = 5000ms;
     options.diagnostics = diagnostics.sink();
-    return USBLink::create(u"Lexora", ui, socketServiceFactory(options), waits);
+    return USBLink::create(kChannelName, ui, socketServiceFactory(options), waits);
   }
   // Opens, sends and closes; the result of the send.
   bool sendTo(HandheldProcess& handheld, const PackedDictionary& d,
@@ -251,7 +253,7 @@ class RawDevice {
       if (!client) return;
       dp::FrameSocket socket(std::move(client), dp::Side::Pc);
       dp::Frame frame;
-      std::string e;
+      dp::FrameError e;
       if (!socket.read(frame, e, 5000ms)) return;
       socket.write(dp::kDevices, devicesPayload, e);
       script(socket);
@@ -297,7 +299,7 @@ TEST_F(SocketLinkTest, MalformedFramesFromTheDeviceEndTheConnectionWithAClearErr
     // A message longer than one read can hold, once the channel is open.
     RawDevice device(oneDevice(), [](dp::FrameSocket& s) {
       dp::Frame frame;
-      std::string e;
+      dp::FrameError e;
       s.read(frame, e, 5000ms);
       s.write(dp::kChannelOpened, {}, e);
       writeRaw(s, {dp::kMessage, 0x00, 0x01, 0x00, 0x00});
@@ -329,9 +331,11 @@ TEST_F(SocketLinkTest, MalformedFramesFromThePcEndOnlyThatConnection) {
     dp::FrameSocket socket(std::move(fd), dp::Side::Device);
     writeRaw(socket, garbage);
     dp::Frame frame;
-    ASSERT_TRUE(socket.read(frame, error, 5000ms)) << error;
+    dp::FrameError frameError;
+    ASSERT_TRUE(socket.read(frame, frameError, 5000ms)) << frameError.detail;
     EXPECT_EQ(frame.type, dp::kError);
-    EXPECT_FALSE(socket.read(frame, error, 5000ms));  // then it hangs up
+    EXPECT_FALSE(socket.read(frame, frameError, 5000ms));  // then it hangs up
+    EXPECT_EQ(frameError.kind, dp::FrameError::Kind::Closed);
   }
   EXPECT_NE(handheld.log().find("malformed"), std::string::npos);
   EXPECT_EQ(openAndClose(handheld.address()), 0);  // and still serves

@@ -1,0 +1,56 @@
+// How FrameSocket tells apart the ways a read can end: its callers decide by the kind
+// (the emulator answers a malformed frame with an Error frame, logs other failures, and
+// says nothing about a clean hang-up).
+#include "link/socket/frame_socket.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <vector>
+
+namespace lexora::device_protocol {
+namespace {
+
+using namespace std::chrono_literals;
+using Kind = FrameError::Kind;
+
+struct Case {
+  const char* what;
+  std::vector<uint8_t> bytes;  // what the PC sends before it hangs up (or falls silent)
+  bool hangUp;
+  Kind expected;
+};
+
+TEST(FrameSocketTest, AFailedReadSaysWhyByItsKind) {
+  const Case cases[] = {
+      {"nothing, then the end", {}, true, Kind::Closed},
+      {"half a header", {kWrite, 0, 0}, true, Kind::ClosedMidFrame},
+      {"a header without its payload", {kWrite, 0, 0, 0, 2}, true, Kind::ClosedMidFrame},
+      {"a payload cut short", {kWrite, 0, 0, 0, 2, 'A'}, true, Kind::ClosedMidFrame},
+      {"nothing, and no end", {}, false, Kind::TimedOut},
+      {"a payload that stops coming", {kWrite, 0, 0, 0, 2, 'A'}, false, Kind::TimedOut},
+      {"a type the PC never sends", {kMessage, 0, 0, 0, 0}, false, Kind::Malformed},
+      {"an unknown type", {0x42, 0, 0, 0, 0}, false, Kind::Malformed},
+      {"more than the type allows", {kHello, 0, 0, 0, 6}, false, Kind::Malformed},
+  };
+  for (const Case& c : cases) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    UniqueFd pc(fds[0]);
+    FrameSocket device(UniqueFd{fds[1]}, Side::Pc);
+    if (!c.bytes.empty()) {
+      ASSERT_EQ(send(pc.get(), c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL),
+                static_cast<ssize_t>(c.bytes.size()));
+    }
+    if (c.hangUp) pc.reset();
+    Frame frame;
+    FrameError error;
+    EXPECT_FALSE(device.read(frame, error, 50ms)) << c.what;
+    EXPECT_EQ(error.kind, c.expected) << c.what << ": " << error.detail;
+    EXPECT_FALSE(error.detail.empty()) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace lexora::device_protocol
