@@ -115,7 +115,8 @@ class LineConverter {
  public:
   explicit LineConverter(EntryMap& entries) : entries_(entries) {}
 
-  void convert(std::u16string_view raw) {
+  // True when the piece gave an entry (its key is then key()).
+  bool convert(std::u16string_view raw) {
     // CR and LF go; backslash-n becomes LF; the phonetic controls become their letters.
     // One pass does all three: a backslash left in `line_` is always one from the file.
     line_.resize(raw.size());
@@ -136,12 +137,12 @@ class LineConverter {
     line_.resize(static_cast<size_t>(out - begin));
 
     const size_t tab = line_.find(u'\t');
-    if (tab == std::u16string::npos) return;  // no TAB: the headword is empty
+    if (tab == std::u16string::npos) return false;  // no TAB: the headword is empty
     size_t end = tab;
     while (end > 0 && isWhiteSpace(line_[end - 1])) --end;
     size_t start = 0;
     while (start < end && isWhiteSpace(line_[start])) ++start;
-    if (start == end) return;
+    if (start == end) return false;
 
     text_.clear();
     appendUtf8(text_, std::u16string_view(line_).substr(start, end - start));
@@ -166,7 +167,10 @@ class LineConverter {
     }
     asciiLowerInPlace(key_);
     entries_.addUtf8Key(key_, text_);
+    return true;
   }
+
+  const std::string& key() const { return key_; }
 
  private:
   EntryMap& entries_;
@@ -190,11 +194,19 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
   if (!utf16) std::rewind(file.get());
 
   const AnsiCodePage& codePage = ansiCodePage();
-  PieceReader reader(file.get(), utf16 ? 2 : 1);
+  const size_t unitSize = utf16 ? 2 : 1;
+  PieceReader reader(file.get(), unitSize);
   LineConverter converter(dictionary.entries);
   std::u16string decoded;
   std::string_view piece;
+  // A line longer than one piece goes on in the next, which is read as a line of its own:
+  // the entry of the first piece lacks the rest of its line, and the user is told (through
+  // the packer's count of shortened entries) unless the rest is only the line break.
+  std::string cutKey;  // the entry whose line goes on in the next piece
+  bool continuation = false;
   while (reader.next(piece)) {
+    const bool lineGoesOn = !(piece.size() >= unitSize && piece[piece.size() - unitSize] == '\n' &&
+                              (unitSize == 1 || piece[piece.size() - 1] == 0));
     decoded.clear();
     if (utf16) {
       // A NUL unit ends the line's text.
@@ -210,7 +222,19 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
     } else {
       codePage.decode(piece.substr(0, piece.find('\0')), decoded);
     }
-    converter.convert(decoded);
+    if (continuation && !cutKey.empty() &&
+        std::any_of(decoded.begin(), decoded.end(),
+                    [](char16_t c) { return c != u'\r' && c != u'\n'; })) {
+      dictionary.shortenedKeys.push_back(cutKey);
+      cutKey.clear();
+    }
+    const bool added = converter.convert(decoded);
+    if (!lineGoesOn) {
+      cutKey.clear();
+    } else if (added) {
+      cutKey = converter.key();
+    }
+    continuation = lineGoesOn;
   }
   if (reader.failed()) {
     showWarning(ui, kReadFailed.pick());
