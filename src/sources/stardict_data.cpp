@@ -202,8 +202,13 @@ class DictzipData : public StarDictData {
 
   bool readBlock(uint64_t offset, uint32_t size, std::string& block) override {
     if (reader_) {
-      if (reader_->read(offset, size, block)) {
-        return offset < reader_->size() && reader_->size() - offset >= size;
+      switch (reader_->read(offset, size, block)) {
+        case DictzipReader::Result::whole:
+          return offset < reader_->size() && reader_->size() - offset >= size;
+        case DictzipReader::Result::damagedChunk:
+          return false;  // only the blocks in that chunk suffer
+        case DictzipReader::Result::falseTable:
+          break;
       }
       reader_.reset();
       std::unique_ptr<RandomAccessInput> file = openRandomAccess(path_);
