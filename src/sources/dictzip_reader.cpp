@@ -246,6 +246,7 @@ const char* DictzipReader::chunk(size_t index) {
   if (states_) return keptChunk(index);
   std::string& data = chunks_[index];
   if (!data.empty()) return data.data();
+  if (failed_[index]) return nullptr;
 
   if (inflatedBefore_[index] && ++reinflations_ >= kReinflationsBeforeKeepingAll &&
       size_ <= kMaxKeptBytes) {
@@ -259,7 +260,6 @@ const char* DictzipReader::chunk(size_t index) {
     chunks_[held_.front()].clear();
     held_.pop_front();
   }
-  if (failed_[index]) return nullptr;
   data.resize(chunkSize(index));
   const Inflated result = inflateChunk(stream_, compressed_, index, data.data());
   if (result != Inflated::whole) {
