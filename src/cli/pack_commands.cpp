@@ -54,40 +54,41 @@ int packCommand(const CommandLine& line) {
   // The images written in this run and the files they came from: two dictionaries whose
   // names map to one image file must not silently replace each other.
   std::map<std::filesystem::path, std::u16string> written;
-  return forEachPackedFile(line, [&](const std::string& file, LoadedAndPacked& result,
-                                     ConsoleUserInterface& ui) {
-    const PackedDictionary& packed = result.packed.dictionary;
-    std::printf("%s\n", sizeLine(packedSize(packed)).c_str());
-    if (packed.blocks.empty()) {
-      showWarning(ui, kNothingToPack.pick());
-      return false;
-    }
+  return forEachPackedFile(
+      line, [&](const std::string& file, LoadedAndPacked& result, ConsoleUserInterface& ui) {
+        const PackedDictionary& packed = result.packed.dictionary;
+        std::printf("%s\n", sizeLine(packedSize(packed)).c_str());
+        if (packed.blocks.empty()) {
+          showWarning(ui, kNothingToPack.pick());
+          return false;
+        }
 
-    std::filesystem::path out;
-    if (line.output) {
-      out = *line.output;
-    } else {
-      out = std::filesystem::path(line.outputDir.value_or(".")) /
-            packedImageFileName(utf16ToUtf8(packed.name));
-      std::error_code ignored;  // a folder that cannot be made shows up as a write failure
-      std::filesystem::create_directories(out.parent_path(), ignored);
-    }
-    std::error_code ignored;  // without a working folder the path is compared as given
-    const std::filesystem::path key = std::filesystem::absolute(out, ignored).lexically_normal();
-    if (const auto earlier = written.find(key); earlier != written.end()) {
-      showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
-                          pathText(std::filesystem::path(file)) + u" -> " + pathText(out));
-      return false;
-    }
-    std::string error;
-    if (!writePackedImage(out, packed, error)) {
-      showWarning(ui, std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error));
-      return false;
-    }
-    written.emplace(key, pathText(std::filesystem::path(file)));
-    std::printf("%s\n", out.string().c_str());
-    return true;
-  });
+        std::filesystem::path out;
+        if (line.output) {
+          out = *line.output;
+        } else {
+          out = std::filesystem::path(line.outputDir.value_or(".")) /
+                packedImageFileName(utf16ToUtf8(packed.name));
+          std::error_code ignored;  // a folder that cannot be made shows up as a write failure
+          std::filesystem::create_directories(out.parent_path(), ignored);
+        }
+        std::error_code noWorkingFolder;  // then the path is compared as given
+        std::filesystem::path key = std::filesystem::absolute(out, noWorkingFolder);
+        key = (noWorkingFolder ? out : key).lexically_normal();
+        if (const auto earlier = written.find(key); earlier != written.end()) {
+          showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
+                              pathText(std::filesystem::path(file)) + u" -> " + pathText(out));
+          return false;
+        }
+        std::string error;
+        if (!writePackedImage(out, packed, error)) {
+          showWarning(ui, std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error));
+          return false;
+        }
+        written.emplace(key, pathText(std::filesystem::path(file)));
+        std::printf("%s\n", out.string().c_str());
+        return true;
+      });
 }
 
 int infoCommand(const CommandLine& line) {

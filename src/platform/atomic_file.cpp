@@ -57,22 +57,23 @@ AtomicFile::AtomicFile(std::filesystem::path path, std::filesystem::path temp, F
 
 std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& requested,
                                              std::string& error) {
-  const std::filesystem::path path = followLinks(requested);
   std::error_code ignored;
-  const std::filesystem::file_status status = std::filesystem::status(path, ignored);
+  // The system follows the links here, magic ones (/dev/stdout) included.
+  const std::filesystem::file_status status = std::filesystem::status(requested, ignored);
   if (std::filesystem::is_directory(status)) {
     error = "cannot write " + shown(requested) + ": " + std::strerror(EISDIR);
     return std::nullopt;
   }
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
     // A device or FIFO (`-o /dev/null`) cannot be replaced by a file: write into it.
-    FilePtr file = openForWriting(path);
+    FilePtr file = openForWriting(requested);
     if (!file) {
       error = "cannot open " + shown(requested) + ": " + std::strerror(errno);
       return std::nullopt;
     }
-    return AtomicFile(path, {}, std::move(file));
+    return AtomicFile(requested, {}, std::move(file));
   }
+  const std::filesystem::path path = followLinks(requested);
   std::filesystem::path temp;
   FilePtr file = createTemporaryBeside(path, temp);
   if (!file) {
