@@ -4,7 +4,6 @@
 #include "job/packing_texts.h"
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
-#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
