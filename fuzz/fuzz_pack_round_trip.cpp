@@ -3,9 +3,9 @@
 // and shortened counts say what is missing. Input: lines of headword TAB explanation; a
 // headword led by 0x01 n becomes 250 + n % 16 bytes long, an explanation led by 0x02 and
 // two bytes becomes incompressible bytes (see expand), so that small inputs reach the
-// 255-byte and 65,535-byte limits. The expansions of one input share a budget of a few
-// records near the cap: beyond it a marked field stays as it is, since megabytes of random
-// bytes, deflated at level 9, made a run crawl without reaching any further limit.
+// 255-byte and 65,535-byte limits. The expansions of one input share one budget (beyond it
+// a marked field stays as it is): megabytes of random bytes, deflated at level 9, made a
+// run crawl without reaching any further limit.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
