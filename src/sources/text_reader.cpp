@@ -21,6 +21,12 @@ constexpr BilingualText kOpenFailed{u"打开词典文件失败！", u"Open dicti
 // Reading can fail after the file opened (a disk or network error); the dictionary would
 // then be incomplete, so the file is refused rather than sent half-read.
 constexpr BilingualText kReadFailed{u"读取词典文件失败！", u"Read dictionary file failed!"};
+// A big-endian mark is read as ANSI text like any file without the little-endian mark, which
+// yields nothing useful; the user learns why instead of only that nothing was found.
+constexpr BilingualText kBigEndian{
+    u"此文件以UTF-16大端字节顺序标记（FE FF）开头；只能读取UTF-16小端（FF FE）文本。",
+    u"This file starts with a UTF-16 big-endian byte-order mark (FE FF); only UTF-16 "
+    u"little-endian (FF FE) text can be read."};
 
 // Control characters that stand for phonetic letters in old dictionaries.
 char16_t phonetic(char16_t c) {
@@ -185,9 +191,10 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
   }
   dictionary.name = dictionaryNameFromPath(pathText(path));
 
-  unsigned char mark[2];
+  unsigned char mark[2] = {0, 0};
   const bool utf16 = std::fread(mark, 1, 2, file.get()) == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
   if (!utf16) std::rewind(file.get());
+  const bool bigEndian = !utf16 && mark[0] == 0xFE && mark[1] == 0xFF;
 
   const AnsiCodePage& codePage = ansiCodePage();
   PieceReader reader(file.get(), utf16 ? 2 : 1);
@@ -216,6 +223,7 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
     showWarning(ui, kReadFailed.pick());
     return -1;
   }
+  if (bigEndian) showWarning(ui, kBigEndian.pick());
   return 0;
 }
 
