@@ -3,9 +3,12 @@
 // and shortened counts say what is missing. Input: lines of headword TAB explanation; a
 // headword led by 0x01 n becomes 250 + n % 16 bytes long, an explanation led by 0x02 and
 // two bytes becomes incompressible bytes (see expand), so that small inputs reach the
-// 255-byte and 65,535-byte limits.
+// 255-byte and 65,535-byte limits. The expansions of one input share one budget (beyond it
+// a marked field stays as it is): megabytes of random bytes, deflated at level 9, made a
+// run crawl without reaching any further limit.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -27,22 +30,31 @@ struct KeyOrder {
   }
 };
 
-std::string expand(std::string_view field, bool headword, uint32_t seed) {
+// Room for one record at the cap and some smaller ones: enough for the 65,537-byte buffer
+// rule and a cut or shortened record, or for small records merged under one key to fill a
+// block that must be split. Every expanded byte is deflated at level 9 and inflated again,
+// so this budget, not the input's size, sets the cost of a run.
+constexpr size_t kExpansionBudget = 65536 + 8192;
+
+std::string expand(std::string_view field, bool headword, uint32_t seed, size_t& budget) {
   if (headword && field.size() >= 2 && field[0] == '\x01') {
     return std::string(250 + static_cast<uint8_t>(field[1]) % 16, 'H') +
            std::string(field.substr(2));
   }
   if (!headword && field.size() >= 3 && field[0] == '\x02') {
-    // Mostly a few kilobytes (block boundaries); rarely just around the 65,535-byte cap,
-    // where records are cut and shortened, so that a run stays quick.
+    // Mostly under a kilobyte (a few close a block; many merged under one key fill one);
+    // rarely just around the 65,535-byte cap, where records are cut and shortened.
     const auto hi = static_cast<uint8_t>(field[1]), lo = static_cast<uint8_t>(field[2]);
-    const size_t n = hi < 0xF0 ? size_t{hi} * 16 + lo : 65400 + size_t{hi - 0xF0u} * 64 + lo;
-    std::string out(n, '\0');
+    const size_t n = hi < 0xF0 ? size_t{hi} * 4 + lo % 4 : 65400 + size_t{hi - 0xF0u} * 64 + lo;
+    if (n > budget) return std::string(field);
+    budget -= n;
+    std::string out(n + 3, '\0');
     uint32_t x = seed | 1;
-    for (char& c : out) {
+    for (size_t i = 0; i < n; i += 4) {
       x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-      c = static_cast<char>(x);
+      std::memcpy(out.data() + i, &x, 4);
     }
+    out.resize(n);
     return out;
   }
   return std::string(field);
@@ -57,15 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LoadedDictionary loaded;
   loaded.name = u"fuzz";
   std::map<std::string, std::string, KeyOrder> expected;  // key -> merged record data
-  size_t start = 0;
+  size_t start = 0, budget = kExpansionBudget;
   for (uint32_t line = 1; start < input.size(); ++line) {
     const size_t end = std::min(input.find('\n', start), input.size());
     const std::string_view text = input.substr(start, end - start);
     start = end + 1;
     const size_t tab = std::min(text.find('\t'), text.size());
-    const std::u16string headword = utf8ToUtf16(expand(text.substr(0, tab), true, line));
+    const std::u16string headword = utf8ToUtf16(expand(text.substr(0, tab), true, line, budget));
     const std::string explanation =
-        expand(tab < text.size() ? text.substr(tab + 1) : std::string_view(), false, line);
+        expand(tab < text.size() ? text.substr(tab + 1) : std::string_view(), false, line, budget);
     const std::u16string key = asciiLower(headword);
     const std::string entry = utf16ToUtf8(headword) + "\t" + explanation;
     addEntry(loaded.entries, key, entry);

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "pack/transfer_message.h"
-#include "platform/bytes.h"
 #include "platform/text_codec.h"
 #include "sources/entry_map.h"
 
@@ -105,9 +104,12 @@ std::optional<CheckedImage> checkPackedImage(std::span<const uint8_t> image, std
   if (!dictionary) return std::nullopt;
   PackedImageChecker checker;
   // The name's bytes as they are in the image: the parsed name has been through UTF-16.
-  // A parsed image starts with its name message, so its header is there.
-  const std::string_view name(reinterpret_cast<const char*>(image.data()) + kMessageHeaderSize,
-                              readBigEndian16(image.data() + 1));
+  // A parsed image starts with its name message, which lies within the longest message.
+  std::optional<MessageDamage> damage;
+  const std::vector<TransferMessage> first = readMessages(
+      image.first(std::min(image.size(), kMessageHeaderSize + kMaxMessagePayload)), damage);
+  const std::string_view name(reinterpret_cast<const char*>(first.front().payload.data()),
+                              first.front().payload.size());
   if (!checker.checkName(name, error)) return std::nullopt;
   for (const PackedBlock& block : dictionary->blocks) {
     if (!checker.checkBlock(block, error)) return std::nullopt;

@@ -9,16 +9,21 @@
 namespace lexora {
 
 // Bytes are carved from large chunks that never move, so the views handed out stay valid
-// for the map's life and a million small allocations become a few hundred.
+// for the map's life and a million small allocations become a few hundred. Chunks start at
+// 64 KiB and double up to 4 MiB: a small map (a short word list, each fuzz run) then costs
+// no 4 MiB allocation, while a large dictionary needs only a few more chunks.
 struct EntryMap::Arena {
+  static constexpr size_t kFirstChunk = 64 << 10;
   static constexpr size_t kChunk = 4 << 20;
   std::vector<std::unique_ptr<char[]>> chunks;
   char* next = nullptr;
   size_t left = 0;
+  size_t chunkSize = kFirstChunk / 2;
 
   char* allocate(size_t n) {
     if (n > left) {
-      const size_t size = std::max(n, kChunk);
+      chunkSize = std::min(2 * chunkSize, kChunk);
+      const size_t size = std::max(n, chunkSize);
       chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
       next = chunks.back().get();
       left = size;

@@ -47,7 +47,13 @@ class ByteReader {
 
 void appendText(std::vector<uint8_t>& out, std::u16string_view text) {
   std::string utf8 = utf16ToUtf8(text);
-  if (utf8.size() > 0xFFFF) utf8.resize(0xFFFF);
+  // Too long for its 16-bit length: cut before the character that passes it, so that the
+  // text still reads as a shorter text rather than ending in a broken character.
+  if (utf8.size() > 0xFFFF) {
+    size_t cut = 0xFFFF;
+    while (cut > 0 && (static_cast<uint8_t>(utf8[cut]) & 0xC0) == 0x80) --cut;
+    utf8.resize(cut);
+  }
   out.push_back(static_cast<uint8_t>(utf8.size() >> 8));
   out.push_back(static_cast<uint8_t>(utf8.size()));
   out.insert(out.end(), utf8.begin(), utf8.end());

@@ -16,11 +16,6 @@ namespace {
 
 using Kind = FrameError::Kind;
 
-std::string hexByte(uint8_t value) {
-  static const char digits[] = "0123456789ABCDEF";
-  return {'0', 'x', digits[value >> 4], digits[value & 15]};
-}
-
 bool failWith(FrameError& error, Kind kind, std::string detail) {
   error = {kind, std::move(detail)};
   return false;
@@ -34,12 +29,9 @@ FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), peer_(pee
   setsockopt(fd_.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-// An end of stream before the first byte is Closed; the caller turns it into
-// ClosedMidFrame when a frame's header has already come.
-bool FrameSocket::readExact(uint8_t* data, size_t size, FrameError& error,
-                            std::optional<std::chrono::milliseconds> timeout) {
-  size_t done = 0;
-  while (done < size) {
+bool FrameSocket::receive(uint8_t* data, size_t size, size_t& received, FrameError& error,
+                          std::optional<std::chrono::milliseconds> timeout) {
+  for (;;) {
     if (timeout) {
       pollfd p{fd_.get(), POLLIN, 0};
       const int ready = poll(&p, 1, static_cast<int>(timeout->count()));
@@ -49,43 +41,39 @@ bool FrameSocket::readExact(uint8_t* data, size_t size, FrameError& error,
       }
       if (ready < 0) continue;
     }
-    const ssize_t n = recv(fd_.get(), data + done, size - done, 0);
-    if (n == 0) {
-      return done == 0 ? failWith(error, Kind::Closed, "connection closed")
-                       : failWith(error, Kind::ClosedMidFrame, "connection closed inside a frame");
-    }
+    const ssize_t n = recv(fd_.get(), data, size, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
       return failWith(error, Kind::Io, std::string("read: ") + std::strerror(errno));
     }
-    done += static_cast<size_t>(n);
+    received = static_cast<size_t>(n);
+    return true;
   }
-  return true;
 }
 
 bool FrameSocket::read(Frame& frame, FrameError& error,
                        std::optional<std::chrono::milliseconds> timeout) {
-  uint8_t header[5];
-  if (!readExact(header, sizeof header, error, timeout)) return false;
-  const uint32_t length = readBigEndian32(header + 1);
-  const std::optional<uint32_t> limit = maxPayload(header[0], peer_);
-  if (!limit) {
-    return failWith(error, Kind::Malformed, "malformed frame: unknown type " + hexByte(header[0]));
+  // Asks for no more than the frame lacks, so nothing of the next frame is taken from the
+  // socket and a fresh decoder per frame loses nothing.
+  FrameDecoder decoder(peer_);
+  // The largest payload any type allows, so that a frame usually takes one receive.
+  readBuffer_.resize(0x10000);
+  for (;;) {
+    size_t received = 0;
+    if (!receive(readBuffer_.data(), std::min(readBuffer_.size(), decoder.wanted()), received,
+                 error, timeout)) {
+      return false;
+    }
+    if (received == 0) {
+      return decoder.midFrame()
+                 ? failWith(error, Kind::ClosedMidFrame, "connection closed inside a frame")
+                 : failWith(error, Kind::Closed, "connection closed");
+    }
+    size_t used = 0;
+    const auto step = decoder.feed(std::span(readBuffer_).first(received), used, frame, error);
+    if (step == FrameDecoder::Step::Frame) return true;
+    if (step == FrameDecoder::Step::Malformed) return false;
   }
-  if (length > *limit) {
-    return failWith(error, Kind::Malformed,
-                    "malformed frame: type " + hexByte(header[0]) + " announces " +
-                        std::to_string(length) + " bytes, at most " + std::to_string(*limit) +
-                        " allowed");
-  }
-  frame.type = header[0];
-  frame.payload.resize(length);
-  if (length > 0 && !readExact(frame.payload.data(), length, error, timeout)) {
-    if (error.kind == Kind::Closed)
-      error = {Kind::ClosedMidFrame, "connection closed inside a frame"};
-    return false;
-  }
-  return true;
 }
 
 bool FrameSocket::write(uint8_t type, std::span<const uint8_t> payload, FrameError& error) {

@@ -9,24 +9,13 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "link/socket/device_protocol.h"
+#include "link/socket/frame_decoder.h"
 #include "link/socket/unique_fd.h"
 
 namespace lexora::device_protocol {
-
-// Why a frame was not read or written. Decisions go by `kind`; `detail` is for logs.
-struct FrameError {
-  enum class Kind {
-    Closed,          // the peer ended the stream between frames
-    ClosedMidFrame,  // the peer ended the stream inside a frame
-    TimedOut,        // nothing arrived within the time allowed
-    Io,              // the system reported a failure
-    Malformed,       // a type the peer may not send, or longer than its type allows
-  };
-  Kind kind = Kind::Io;
-  std::string detail;
-};
 
 // Reading is for one thread; writing may come from several (it is serialised).
 class FrameSocket {
@@ -47,12 +36,14 @@ class FrameSocket {
   int fd() const { return fd_.get(); }
 
  private:
-  bool readExact(uint8_t* data, size_t size, FrameError& error,
-                 std::optional<std::chrono::milliseconds> timeout);
+  // At most `size` bytes into `data`, waiting at most `timeout`; 0 at the end of the stream.
+  bool receive(uint8_t* data, size_t size, size_t& received, FrameError& error,
+               std::optional<std::chrono::milliseconds> timeout);
 
   UniqueFd fd_;
   const Side peer_;
   std::mutex writeMutex_;
+  std::vector<uint8_t> readBuffer_;
 };
 
 }  // namespace lexora::device_protocol

@@ -95,7 +95,7 @@ class Connection {
   }
 
   HResult write(const uint8_t* data, uint32_t count) {
-    if (count > 0xFFFF) return kEInvalidArg;
+    if (count > *dp::maxPayload(dp::kWrite, dp::Side::Pc)) return kEInvalidArg;
     if (!data && count > 0) return kEPointer;
     std::lock_guard writing(writeMutex_);
     {
