@@ -118,6 +118,21 @@ UniqueFd connectToDevice(const DeviceAddress& address, std::chrono::milliseconds
   return {};
 }
 
+bool peerRunsAs(int fd, uid_t uid, std::string& error) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+    error = osError("cannot tell who serves the socket");
+    return false;
+  }
+  if (peer.uid != uid) {
+    error = "the socket is served by another user (uid " + std::to_string(peer.uid) +
+            "), not by you; it was not used";
+    return false;
+  }
+  return true;
+}
+
 UniqueFd listenForService(const DeviceAddress& address, DeviceAddress& bound, std::string& error) {
   bound = address;
   if (address.kind == DeviceAddress::Kind::Unix) {
