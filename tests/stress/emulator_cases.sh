@@ -26,10 +26,11 @@ case_racing_senders_of_one_name_leave_one_whole_image() {
   local i pids=()
   for i in 1 2 3 4 5 6; do
     mkdir "d$i"
-    stress_make_text "d$i/same.txt" $((3000 + i * 500)) "sender$i"
+    # Of one size, so that the senders reach their end flags together.
+    stress_make_text "d$i/same.txt" 30000 "sender$i"
     "$CLI" pack "d$i/same.txt" -o "d$i/same.lxp" >/dev/null || return 1
   done
-  for round in 1 2 3; do
+  for round in 1 2 3 4; do
     pids=()
     for i in 1 2 3 4 5 6; do
       "$CLI" --lang en send --yes --device "unix:$CASE_DIR/h.sock" "d$i/same.txt" \
@@ -244,4 +245,27 @@ case_list_and_lookup_report_what_they_cannot_do() {
   "$HANDHELD" lookup d word000001 --store store >/dev/full 2>/dev/null &&
     { echo "lookup to a full disk passed"; return 1; }
   "$HANDHELD" list --store store | grep -q '^d' || return 1
+}
+
+# No thread can be started for a connection (thread stacks beyond the address-space
+# limit): the connection is refused with a reason, the emulator keeps running, and
+# stopping it still ends cleanly and removes its socket.
+case_a_thread_that_cannot_start_refuses_its_connection() {
+  stress_start_limited_handheld -s 131072 -v 100000 -- || return 1
+  local pid
+  pid=$(cat handheld.pid)
+  stress_python <<'EOF' || return 1
+import socket, struct, sys
+for _ in range(3):
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    s.connect(sys.argv[1])
+    s.settimeout(5)
+    reply = s.recv(5)
+    assert reply[:1] == b"\x7f", reply
+    s.close()
+EOF
+  kill -0 "$pid" || { echo "the emulator ended"; return 1; }
+  kill "$pid"
+  timeout 10 tail --pid="$pid" -f /dev/null
+  grep -q "cannot start its thread" handheld.log && [ ! -e h.sock ]
 }
