@@ -113,6 +113,8 @@ class Session {
       if (!socket_->read(frame, error, options_.idleTimeout)) {
         if (error.kind == dp::FrameError::Kind::Malformed) {
           fail(error.detail);
+        } else if (error.kind == dp::FrameError::Kind::TimedOut) {
+          note("closed: nothing came within the idle time-out");
         } else if (error.kind != dp::FrameError::Kind::Closed) {
           note(error.detail);
         }
