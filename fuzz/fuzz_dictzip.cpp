@@ -44,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-    if (auto file = lexora::StarDictData::open(std::filesystem::path(path))) {
+    // A small memory limit, so that a stream's far part goes through the temporary file.
+    if (auto file =
+            lexora::StarDictData::open(std::filesystem::path(path), {.memoryBytes = 4096})) {
       DataAdapter adapter{*file};
       readSome(adapter, size * 4);
     }

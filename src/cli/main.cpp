@@ -1,4 +1,5 @@
 // lexora-cli: the transfer job and its tools, without a window.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,14 +45,27 @@ constexpr BilingualText kUsage{
     u"  --password-stdin        read the handheld's password from standard input\n"
     u"  --help, --version\n"};
 
+// Output lost on a full disk or a closed pipe must not end in a success.
+constexpr BilingualText kOutputLost{u"写入标准输出失败：", u"Writing to standard output failed: "};
+
 int usageError(const std::string& what) {
   std::fprintf(stderr, "lexora-cli: %s\n%s", what.c_str(), utf16ToUtf8(kUsage.pick()).c_str());
   return kExitUsage;
 }
 
-}  // namespace
+// Everything a command printed is flushed here, so that a failed write (a full device, a
+// closed pipe) turns the exit status into a failure even when the command itself succeeded.
+int finishOutput(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    const int error = errno;
+    std::fprintf(stderr, "lexora-cli: %s%s\n", utf16ToUtf8(kOutputLost.pick()).c_str(),
+                 std::strerror(error != 0 ? error : EIO));
+    return status == kExitOk ? kExitFailed : status;
+  }
+  return status;
+}
 
-int main(int argc, char** argv) {
+int runCommand(int argc, char** argv) {
   setApplicationName("Lexora");  // shares the stored language choice with the desktop program
   std::string command;
   CommandLine line;
@@ -118,4 +132,10 @@ int main(int argc, char** argv) {
     return inspectCommand(line);
   }
   return usageError(command.empty() ? "no command given" : "unknown command " + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return finishOutput(runCommand(argc, argv));
 }

@@ -1,12 +1,14 @@
 // lexora-cli pack and info: load and pack files, then write the image or describe it.
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "cli/commands.h"
 #include "job/load_and_pack.h"
 #include "job/packing_texts.h"
 #include "pack/image_file_name.h"
 #include "pack/packed_image.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -14,6 +16,12 @@ namespace lexora {
 namespace {
 
 constexpr BilingualText kWriteFailed{u"写入压缩映像失败：", u"Writing the packed image failed: "};
+constexpr BilingualText kSameOutput{
+    u"两个词典会写到同一个压缩映像，未写出后者：",
+    u"Two dictionaries would be written to the same packed image; the second was not written: "};
+constexpr BilingualText kNothingToPack{
+    u"词典中没有可打包的词条，未写出压缩映像。",
+    u"The dictionary has no entries to pack; no image was written."};
 constexpr BilingualText kLeftOut{u"未打包（词头超过255字节）：",
                                  u"left out (headwords over 255 bytes): "};
 
@@ -34,6 +42,8 @@ int forEachPackedFile(const CommandLine& line, Use use) {
     auto result = loadAndPackFile(std::filesystem::path(file), ui);
     if (result) ui.finishStatus();
     if (!result || !use(file, *result, ui)) status = kExitFailed;
+    // A dictionary with nothing in it is no success, though it is still described (info).
+    if (result && result->packed.dictionary.blocks.empty()) status = kExitFailed;
   }
   return status;
 }
@@ -41,10 +51,17 @@ int forEachPackedFile(const CommandLine& line, Use use) {
 }  // namespace
 
 int packCommand(const CommandLine& line) {
+  // The images written in this run and the files they came from: two dictionaries whose
+  // names map to one image file must not silently replace each other.
+  std::map<std::filesystem::path, std::u16string> written;
   return forEachPackedFile(
-      line, [&](const std::string&, LoadedAndPacked& result, ConsoleUserInterface& ui) {
+      line, [&](const std::string& file, LoadedAndPacked& result, ConsoleUserInterface& ui) {
         const PackedDictionary& packed = result.packed.dictionary;
         std::printf("%s\n", sizeLine(packedSize(packed)).c_str());
+        if (packed.blocks.empty()) {
+          showWarning(ui, kNothingToPack.pick());
+          return false;
+        }
 
         std::filesystem::path out;
         if (line.output) {
@@ -55,11 +72,20 @@ int packCommand(const CommandLine& line) {
           std::error_code ignored;  // a folder that cannot be made shows up as a write failure
           std::filesystem::create_directories(out.parent_path(), ignored);
         }
+        std::error_code noWorkingFolder;  // then the path is compared as given
+        std::filesystem::path key = std::filesystem::absolute(out, noWorkingFolder);
+        key = (noWorkingFolder ? out : key).lexically_normal();
+        if (const auto earlier = written.find(key); earlier != written.end()) {
+          showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
+                              pathText(std::filesystem::path(file)) + u" -> " + pathText(out));
+          return false;
+        }
         std::string error;
         if (!writePackedImage(out, packed, error)) {
           showWarning(ui, std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error));
           return false;
         }
+        written.emplace(key, pathText(std::filesystem::path(file)));
         std::printf("%s\n", out.string().c_str());
         return true;
       });

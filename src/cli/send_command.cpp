@@ -5,6 +5,7 @@
 
 #include "cli/choose_device_address.h"
 #include "cli/commands.h"
+#include "job/packing_texts.h"
 #include "job/transfer_job.h"
 #include "link/socket/device_address.h"
 #include "link/socket/socket_service.h"
@@ -55,16 +56,48 @@ const BilingualText& openFailureText(OpenFailure failure) {
   return kNoHandheldAt;
 }
 
+constexpr BilingualText kEmptyNotSent{
+    u"词典是空的（0字节），--yes 不会发送它，未发送。",
+    u"The dictionary is empty (0 bytes); --yes does not send it, so it was not sent."};
+
+// The console, except that the automatic Yes of --yes does not cover an empty dictionary:
+// sending one would replace the handheld's stored copy with nothing, and nobody saw the
+// question. Decided here on the question itself, so the job asks as it always does (a
+// person at the terminal, or the dialog, may still answer Yes).
+class SendUserInterface : public UserInterface {
+ public:
+  SendUserInterface(ConsoleUserInterface& console, ConsoleUserInterface::Answers answers)
+      : console_(console), automaticYes_(answers == ConsoleUserInterface::Answers::AlwaysYes) {}
+
+  MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
+                            MessageButtons buttons) override {
+    if (automaticYes_ && buttons == MessageButtons::YesNo && text == sizeQuestion(0)) {
+      console_.showMessage(kEmptyNotSent.pick(), MessageIcon::Warning, MessageButtons::Ok);
+      return MessageAnswer::No;
+    }
+    return console_.showMessage(text, icon, buttons);
+  }
+  void setStatus(std::u16string_view text) override { console_.setStatus(text); }
+  void setProgress(int percent) override { console_.setProgress(percent); }
+  std::optional<std::u16string> askPassword(std::u16string_view prompt) override {
+    return console_.askPassword(prompt);
+  }
+
+ private:
+  ConsoleUserInterface& console_;
+  const bool automaticYes_;
+};
+
 // The command line has no buttons; the job's button changes have nothing to show.
 class ConsoleDialog : public TransferDialog {
  public:
-  explicit ConsoleDialog(ConsoleUserInterface& ui) : ui_(ui) {}
+  explicit ConsoleDialog(UserInterface& ui) : ui_(ui) {}
   UserInterface& ui() override { return ui_; }
   void enableSendButton(bool) override {}
   void enableStopButton(bool) override {}
 
  private:
-  ConsoleUserInterface& ui_;
+  UserInterface& ui_;
 };
 
 }  // namespace
@@ -73,7 +106,8 @@ int sendCommand(const CommandLine& line) {
   ConsoleUserInterface ui(line.answers, line.passwordFromStdin
                                             ? ConsoleUserInterface::PasswordSource::StandardInput
                                             : ConsoleUserInterface::PasswordSource::Terminal);
-  ConsoleDialog dialog(ui);
+  SendUserInterface sendUi(ui, line.answers);
+  ConsoleDialog dialog(sendUi);
 
   const std::string address = chooseDeviceAddress(line.device);
   std::string error;
@@ -88,8 +122,8 @@ int sendCommand(const CommandLine& line) {
   options.foreignPeer = [foreign](const std::string&) { foreign->store(true); };
 
   TransferJobParameters parameters;
-  for (const std::string& file : line.operands)
-    parameters.selectedPaths.push_back(utf8ToUtf16(file));
+  // Operands are the system's own path bytes, opened whatever their encoding.
+  for (const std::string& file : line.operands) parameters.selectedPaths.emplace_back(file);
   parameters.service = socketServiceFactory(options);
 
   TransferOutcome outcome;

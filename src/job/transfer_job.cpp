@@ -4,7 +4,6 @@
 #include "job/packing_texts.h"
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
-#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -56,9 +55,9 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
     showWarning(ui, kOpenFailed.pick());
   } else {
     result.linkOpened = true;
-    for (const std::u16string& path : parameters.selectedPaths) {
+    for (const std::filesystem::path& path : parameters.selectedPaths) {
       // A file that does not load is skipped; its reader has told the user why.
-      std::optional<LoadedAndPacked> file = loadAndPackFile(pathFromText(path), ui);
+      std::optional<LoadedAndPacked> file = loadAndPackFile(path, ui);
       if (!file) continue;
       const PackedDictionary& packed = file->packed.dictionary;
       if (!askYesNo(ui, sizeQuestion(packedSize(packed)))) continue;

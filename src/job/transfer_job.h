@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -31,7 +32,8 @@ class TransferDialog {
 struct TransferJobParameters {
   // The job's own copy of the selected paths, taken when Send was pressed: choosing other
   // files meanwhile does not change the list the job is working through.
-  std::vector<std::u16string> selectedPaths;
+  // The system's own path bytes on POSIX, whatever their encoding.
+  std::vector<std::filesystem::path> selectedPaths;
   ServiceFactory service;
   LinkWaits waits;
 };

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <climits>
 #include <thread>
+#include <unordered_set>
 
 #include "pack/transfer_message.h"
 #include "platform/bytes.h"
@@ -19,6 +20,25 @@ constexpr int64_t kMaxRecordBuffer = 65537;  // the next entry joins only within
 constexpr size_t kMaxHeadwordBytes = 255;    // a key item's length has one byte
 
 using Entry = EntryMap::Entry;
+
+// The length of `e`'s data cut to at most `limit` bytes without splitting a UTF-8 sequence:
+// a lead byte whose sequence the cut would leave unfinished goes with the rest, so the
+// handheld never shows a broken character at the end. Bytes that are not UTF-8 (no lead
+// byte within the last three) are cut where the limit falls. Never below the headword and
+// its TAB.
+int32_t cutAtCharacter(const Entry& e, int32_t limit) {
+  const auto floor = static_cast<int32_t>(e.key.size()) + 1;
+  if (limit >= e.length) return e.length;
+  if (limit <= floor) return floor;
+  const auto* data = reinterpret_cast<const uint8_t*>(e.data);
+  for (int32_t back = 1; back <= 3 && limit - back >= floor; ++back) {
+    const uint8_t c = data[limit - back];
+    if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+    const int32_t sequence = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    return sequence > back ? limit - back : limit;
+  }
+  return limit;
+}
 
 size_t recordItemSize(const Entry& e) {
   return 2 + static_cast<size_t>(
@@ -64,7 +84,9 @@ bool compress(const std::vector<uint8_t>& input, std::vector<uint8_t>& output) {
 // range is split in two, and a lone entry is shortened until its stream fits.
 class BlockCompressor {
  public:
-  explicit BlockCompressor(std::atomic<int64_t>& shortened) : shortened_(shortened) {}
+  // `counted` marks, by position in `all`, the entries already counted as shortened.
+  BlockCompressor(std::atomic<int64_t>& shortened, Entry* const* all, std::vector<uint8_t>& counted)
+      : shortened_(shortened), all_(all), counted_(counted) {}
 
   bool pack(std::span<Entry*> range, std::vector<PackedBlock>& out) {
     records_.clear();
@@ -86,13 +108,20 @@ class BlockCompressor {
     // stream's own overhead, and try again (at most a few rounds).
     Entry& e = *range[0];
     const auto excess = static_cast<int32_t>(stream_.size() - kMaxMessagePayload);
-    e.length = std::max<int32_t>(static_cast<int32_t>(e.key.size()) + 1, e.length - excess - 64);
-    ++shortened_;
+    e.length = cutAtCharacter(e, e.length - excess - 64);
+    // Each compressor touches only its own entries' marks: no two threads share one.
+    uint8_t& mark = counted_[static_cast<size_t>(range.data() - all_)];
+    if (!mark) {
+      mark = 1;
+      ++shortened_;
+    }
     return pack(range, out);
   }
 
  private:
   std::atomic<int64_t>& shortened_;
+  Entry* const* all_;
+  std::vector<uint8_t>& counted_;
   std::vector<uint8_t> records_, stream_;
 };
 
@@ -105,9 +134,16 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
   // The format's caps, applied to the map itself; long headwords cannot be packed at all.
   std::vector<Entry*> kept;
   std::vector<int32_t> originalLength;
+  std::vector<uint8_t> counted;  // entries already counted as shortened
+  int64_t shortenedByCap = 0;
   const auto entries = dictionary.entries.entries();
   kept.reserve(entries.size());
   originalLength.reserve(entries.size());
+  counted.reserve(entries.size());
+  // Keys of entries the reader had to cut; the packer may cut the same entries again, and
+  // the user is told once per entry, whichever cut it.
+  const std::unordered_set<std::string_view> cutByReader(dictionary.shortenedKeys.begin(),
+                                                         dictionary.shortenedKeys.end());
   for (Entry& e : entries) {
     if (e.key.size() > kMaxHeadwordBytes) {
       // Shortening the headword would break the key order the handheld relies on, and a
@@ -116,7 +152,10 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
       continue;
     }
     originalLength.push_back(e.length);
-    e.length = std::min(e.length, kMaxRecordLength);
+    const bool cut = e.length > kMaxRecordLength || cutByReader.contains(e.key);
+    e.length = cutAtCharacter(e, kMaxRecordLength);
+    counted.push_back(cut ? 1 : 0);
+    if (cut) ++shortenedByCap;
     kept.push_back(&e);
   }
 
@@ -143,9 +182,9 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
   std::vector<std::vector<PackedBlock>> packed(plans.size());
   std::atomic<size_t> nextPlan{0};
   std::atomic<bool> failed{false};
-  std::atomic<int64_t> shortened{0};
+  std::atomic<int64_t> shortened{shortenedByCap};
   auto worker = [&] {
-    BlockCompressor compressor(shortened);
+    BlockCompressor compressor(shortened, kept.data(), counted);
     for (size_t p; !failed && (p = nextPlan++) < plans.size();) {
       if (!compressor.pack(plans[p], packed[p])) failed = true;
     }

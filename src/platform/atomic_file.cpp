@@ -1,7 +1,10 @@
 #include "platform/atomic_file.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <system_error>
 #include <utility>
 
@@ -15,21 +18,74 @@ std::string shown(const std::filesystem::path& path) {
   return utf16ToUtf8(pathText(path));
 }
 
+// The file a chain of links ends at (which need not exist yet), so that writing through a
+// link replaces its target and keeps the link.
+std::filesystem::path followLinks(std::filesystem::path path) {
+  std::error_code error;
+  for (int hops = 0; hops < 40; ++hops) {  // the system's own limit on a chain of links
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) break;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    if (error) break;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  return path;
+}
+
+// A new file beside `path` with a name nobody can predict, created exclusively: a file or
+// link planted there by someone else makes the creation fail instead of being written
+// through. Another name is tried when one is taken.
+FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem::path& temp) {
+  static thread_local std::mt19937_64 random(
+      std::random_device{}() ^
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%012llx.part",
+                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFULL));
+    temp = path;
+    temp += suffix;
+    if (FilePtr file = createNewFile(temp)) return file;
+    if (errno != EEXIST) return nullptr;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file)
     : path_(std::move(path)), temp_(std::move(temp)), file_(std::move(file)) {}
 
-std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& path,
+std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& requested,
                                              std::string& error) {
-  std::filesystem::path temp = path;
-  temp += ".part";
-  FilePtr file = openForWriting(temp);
+  std::error_code ignored;
+  // The system follows the links here, magic ones (/dev/stdout) included.
+  const std::filesystem::file_status status = std::filesystem::status(requested, ignored);
+  if (std::filesystem::is_directory(status)) {
+    error = "cannot write " + shown(requested) + ": " + std::strerror(EISDIR);
+    return std::nullopt;
+  }
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    // A device or FIFO (`-o /dev/null`) cannot be replaced by a file: write into it.
+    FilePtr file = openForWriting(requested);
+    if (!file) {
+      error = "cannot open " + shown(requested) + ": " + std::strerror(errno);
+      return std::nullopt;
+    }
+    return AtomicFile(requested, {}, std::move(file));
+  }
+  const std::filesystem::path path = followLinks(requested);
+  std::filesystem::path temp;
+  FilePtr file = createTemporaryBeside(path, temp);
   if (!file) {
     error = "cannot create " + shown(temp) + ": " + std::strerror(errno);
     return std::nullopt;
   }
-  return AtomicFile(path, std::move(temp), std::move(file));
+  AtomicFile result(path, std::move(temp), std::move(file));
+  if (std::filesystem::is_regular_file(status) && !copyPermissions(result.file_.get(), path)) {
+    error = "cannot copy the permissions of " + shown(path) + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  return result;
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
@@ -41,8 +97,8 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
       committed_(other.committed_) {}
 
 AtomicFile::~AtomicFile() {
-  if (committed_ || temp_.empty()) return;  // committed, or moved from
   file_.reset();
+  if (committed_ || temp_.empty()) return;  // committed, a device, or moved from
   std::error_code ignored;
   std::filesystem::remove(temp_, ignored);
 }
@@ -56,16 +112,20 @@ void AtomicFile::write(std::span<const uint8_t> bytes) {
 }
 
 bool AtomicFile::commit(std::string& error) {
-  if (written_ && !flushToDisk(file_.get())) {
+  const bool direct = temp_.empty();
+  // A device or FIFO cannot be synced (fsync fails with EINVAL); flushing is all there is.
+  if (written_ && !(direct ? std::fflush(file_.get()) == 0 : flushToDisk(file_.get()))) {
     written_ = false;
     writeError_ = errno;
   }
-  const bool closed = std::fclose(file_.release()) == 0;
-  if (!written_ || !closed) {
-    error = "cannot write " + shown(temp_) + ": " + std::strerror(written_ ? errno : writeError_);
+  const int closeError = std::fclose(file_.release()) == 0 ? 0 : errno;
+  const std::filesystem::path& written = direct ? path_ : temp_;
+  if (!written_ || closeError != 0) {
+    error = "cannot write " + shown(written) + ": " +
+            std::strerror(written_ ? closeError : writeError_);
     return false;
   }
-  if (!replaceFile(temp_, path_)) {
+  if (!direct && !replaceFile(temp_, path_)) {
     error = "cannot rename " + shown(temp_) + " to " + shown(path_) + ": " + std::strerror(errno);
     return false;
   }

@@ -1,5 +1,7 @@
 // Writing a file so that it is either wholly replaced or left as it was: the bytes go to a
-// temporary file beside the target, which is flushed to the disk and then renamed over it.
+// new temporary file beside the target, which is flushed to the disk and then renamed over
+// it. A link is followed and its target replaced (the link stays); an existing file keeps
+// its permissions; a device or FIFO is written straight into, since it cannot be replaced.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +16,8 @@ namespace lexora {
 
 class AtomicFile {
  public:
-  // Starts writing `path` (through "<path>.part"); nullopt with `error` when the temporary
-  // file cannot be created.
+  // Starts writing `path`; nullopt with `error` when the temporary file (created
+  // exclusively, never through a link) or the device cannot be opened, or `path` is a folder.
   static std::optional<AtomicFile> create(const std::filesystem::path& path, std::string& error);
 
   // Discards the temporary file unless commit() succeeded.
@@ -33,8 +35,8 @@ class AtomicFile {
  private:
   AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file);
 
-  std::filesystem::path path_;
-  std::filesystem::path temp_;
+  std::filesystem::path path_;  // the file replaced, after following links
+  std::filesystem::path temp_;  // empty when writing straight into a device, or moved from
   FilePtr file_;
   bool written_ = true;
   int writeError_ = 0;

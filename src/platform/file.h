@@ -2,6 +2,7 @@
 // UTF-16 on Windows. One implementation per system in posix/file.cpp and win32/file.cpp.
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -14,15 +15,30 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens an existing file for binary reading; nullptr when it cannot be opened or is a
-// directory (which POSIX would let fopen open, only to fail at the first read).
+// The errno the open-for-reading functions leave when the path, after following links,
+// names something other than a regular file (a folder, a device, a FIFO): a folder fails
+// at the first read, /dev/zero never ends, and a FIFO would block the open itself.
+inline constexpr int kNotARegularFile = EINVAL;
+
+// The reason an open failed, in English: "not a regular file" for kNotARegularFile, else
+// the system's text for `error`.
+std::string openFailureReason(int error);
+
+// Opens an existing regular file for binary reading; nullptr with errno set when it cannot.
 FilePtr openForReading(const std::filesystem::path& path);
 
-// Creates (or truncates) a file for binary writing; nullptr with errno set when it cannot.
+// Opens a file for binary writing, creating or truncating it; nullptr with errno set.
 FilePtr openForWriting(const std::filesystem::path& path);
 
-// A descriptor open for reading, for libraries that take one (zlib's gzdopen); -1 when the
-// file cannot be opened or is a directory. The caller closes it with closeDescriptor.
+// Creates a new file for binary writing at `path`, failing (EEXIST) when anything is there
+// already, a link included; nullptr with errno set when it cannot.
+FilePtr createNewFile(const std::filesystem::path& path);
+
+// Gives `file` the permission bits of the existing file `model`; false when it cannot.
+bool copyPermissions(std::FILE* file, const std::filesystem::path& model);
+
+// A descriptor open for reading a regular file, for libraries that take one (zlib's
+// gzdopen); -1 with errno set when it cannot. The caller closes it with closeDescriptor.
 int openDescriptorForReading(const std::filesystem::path& path);
 void closeDescriptor(int descriptor);
 

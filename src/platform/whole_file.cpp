@@ -13,7 +13,7 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::filesystem::path& p
                                                   std::string& error) {
   FilePtr file = openForReading(path);
   if (!file) {
-    error = "cannot open " + utf16ToUtf8(pathText(path)) + ": " + std::strerror(errno);
+    error = "cannot open " + utf16ToUtf8(pathText(path)) + ": " + openFailureReason(errno);
     return std::nullopt;
   }
   std::vector<uint8_t> bytes;

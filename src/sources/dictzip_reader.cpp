@@ -143,6 +143,7 @@ std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessI
   reader->chunks_.resize(sizes.size());
   reader->chunkCount_ = sizes.size();
   reader->inflatedBefore_.resize(sizes.size());
+  reader->failed_.resize(sizes.size());
   reader->capacity_ = kRecentChunks;
   return reader;
 }
@@ -152,32 +153,37 @@ size_t DictzipReader::chunkSize(size_t index) const {
                                    : chunkLength_;
 }
 
-bool DictzipReader::inflateChunk(z_stream& stream, std::string& compressed, size_t index,
-                                 char* out) {
+DictzipReader::Inflated DictzipReader::inflateChunk(z_stream& stream, std::string& compressed,
+                                                    size_t index, char* out) {
   const uint64_t begin = chunkOffsets_[index];
   const size_t compressedSize = static_cast<size_t>(chunkOffsets_[index + 1] - begin);
   const size_t expected = chunkSize(index);
   compressed.resize(compressedSize);
-  if (!input_->readAt(begin, compressed.data(), compressedSize)) return false;
+  if (!input_->readAt(begin, compressed.data(), compressedSize)) return Inflated::damaged;
   inflateReset(&stream);
   stream.next_in = reinterpret_cast<Bytef*>(compressed.data());
   stream.avail_in = static_cast<uInt>(compressedSize);
   stream.next_out = reinterpret_cast<Bytef*>(out);
   stream.avail_out = static_cast<uInt>(expected);
   int result = inflate(&stream, Z_SYNC_FLUSH);
-  if (stream.avail_out != 0) return false;  // too short
-  // With a tail after the chunks, the stream must end there, not inside the last chunk.
-  if (result == Z_STREAM_END && tailEndsStream_) return false;
+  // A stream that ends short of the chunk's length (the trailer's size is false), or in the
+  // last chunk where a tail is to end it, is not described by the table.
+  if (result == Z_STREAM_END &&
+      (stream.avail_out != 0 || (tailEndsStream_ && index + 1 == chunkCount()))) {
+    return Inflated::endsEarly;
+  }
+  if (stream.avail_out != 0) return Inflated::damaged;  // too short
   if (result == Z_OK) {
     // Full: one more byte of room shows a chunk that inflates too long.
     unsigned char spare;
     stream.next_out = &spare;
     stream.avail_out = 1;
     result = inflate(&stream, Z_SYNC_FLUSH);
-    if (stream.avail_out == 0) return false;
+    if (stream.avail_out == 0) return Inflated::damaged;
     if (result == Z_BUF_ERROR) result = Z_OK;  // nothing more to give, as it should be
   }
-  return (result == Z_OK || result == Z_STREAM_END) && stream.avail_in == 0;
+  return (result == Z_OK || result == Z_STREAM_END) && stream.avail_in == 0 ? Inflated::whole
+                                                                            : Inflated::damaged;
 }
 
 void DictzipReader::keepAllChunks() {
@@ -214,7 +220,8 @@ void DictzipReader::inflateAhead() {
   for (size_t i; !stopping_.load(std::memory_order_relaxed) && (i = nextChunk_++) < chunkCount();) {
     uint8_t absent = kAbsent;
     if (!states_[i].compare_exchange_strong(absent, kBusy)) continue;
-    const bool ok = inflateChunk(stream, compressed, i, kept_.data() + uint64_t{chunkLength_} * i);
+    const bool ok = inflateChunk(stream, compressed, i,
+                                 kept_.data() + uint64_t{chunkLength_} * i) == Inflated::whole;
     states_[i].store(ok ? kReady : kFailed, std::memory_order_release);
     states_[i].notify_all();
   }
@@ -226,7 +233,7 @@ const char* DictzipReader::keptChunk(size_t index) {
   char* data = kept_.data() + uint64_t{chunkLength_} * index;
   uint8_t absent = kAbsent;
   if (state.compare_exchange_strong(absent, kBusy)) {
-    const bool ok = inflateChunk(stream_, compressed_, index, data);
+    const bool ok = inflateChunk(stream_, compressed_, index, data) == Inflated::whole;
     state.store(ok ? kReady : kFailed, std::memory_order_release);
     state.notify_all();
   }
@@ -239,6 +246,7 @@ const char* DictzipReader::chunk(size_t index) {
   if (states_) return keptChunk(index);
   std::string& data = chunks_[index];
   if (!data.empty()) return data.data();
+  if (failed_[index]) return nullptr;
 
   if (inflatedBefore_[index] && ++reinflations_ >= kReinflationsBeforeKeepingAll &&
       size_ <= kMaxKeptBytes) {
@@ -253,18 +261,35 @@ const char* DictzipReader::chunk(size_t index) {
     held_.pop_front();
   }
   data.resize(chunkSize(index));
-  if (!inflateChunk(stream_, compressed_, index, data.data())) {
+  const Inflated result = inflateChunk(stream_, compressed_, index, data.data());
+  if (result != Inflated::whole) {
     data = std::string();
+    failed_[index] = true;
+    if (result == Inflated::endsEarly) endedEarly_ = true;
     return nullptr;
   }
+  trusted_ = true;
   inflatedBefore_[index] = true;
   held_.push_back(index);
   return data.data();
 }
 
-bool DictzipReader::read(uint64_t offset, uint32_t size, std::string& out) {
+bool DictzipReader::tableIsFalse(size_t failedChunk) {
+  if (endedEarly_) return true;
+  // A chunk that does not inflate is either damaged or cut where the stream was not
+  // flushed. One sound chunk shows the table true; until one has been seen, the nearest
+  // chunks on either side are tried (a few, since damage may span neighbours).
+  constexpr size_t kProbes = 4;
+  for (size_t step = 1; step <= kProbes && !trusted_ && !endedEarly_; ++step) {
+    if (failedChunk + step < chunkCount()) chunk(failedChunk + step);
+    if (!trusted_ && failedChunk >= step) chunk(failedChunk - step);
+  }
+  return endedEarly_ || !trusted_;
+}
+
+DictzipReader::Result DictzipReader::read(uint64_t offset, uint32_t size, std::string& out) {
   out.clear();
-  if (offset >= size_ || size == 0) return true;
+  if (offset >= size_ || size == 0) return Result::whole;
   const uint64_t end = std::min<uint64_t>(size_, offset + size);
   out.reserve(static_cast<size_t>(end - offset));
   uint64_t pos = offset;
@@ -272,8 +297,11 @@ bool DictzipReader::read(uint64_t offset, uint32_t size, std::string& out) {
     const size_t index = static_cast<size_t>(pos / chunkLength_);
     const char* data = chunk(index);
     if (data == nullptr) {
-      out.clear();
-      return false;
+      if (!states_ && tableIsFalse(index)) {
+        out.clear();
+        return Result::falseTable;
+      }
+      return Result::damagedChunk;
     }
     const uint64_t chunkStart = uint64_t{chunkLength_} * index;
     const size_t from = static_cast<size_t>(pos - chunkStart);
@@ -281,7 +309,7 @@ bool DictzipReader::read(uint64_t offset, uint32_t size, std::string& out) {
     out.append(data + from, take);
     pos += take;
   }
-  return true;
+  return Result::whole;
 }
 
 void DictzipReader::prefetch(uint64_t offset) const {

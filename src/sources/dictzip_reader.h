@@ -50,22 +50,31 @@ class DictzipReader {
   // Size of the uncompressed data.
   uint64_t size() const { return size_; }
 
+  enum class Result {
+    whole,         // `out` holds every byte of the range that lies within the data
+    damagedChunk,  // a chunk is damaged: `out` holds the range's bytes before it
+    falseTable,    // the table does not describe the stream: `out` is empty, and the
+                   // caller reads the file as a plain gzip stream instead
+  };
   // Replaces `out` with the bytes of [offset, offset + size) that lie within the data.
-  // False when a chunk does not inflate to its length; the table then cannot be trusted
-  // and the caller reads the file as a plain gzip stream instead.
-  bool read(uint64_t offset, uint32_t size, std::string& out);
+  // Every chunk starts at a full flush, so a damaged chunk costs only the blocks in it.
+  Result read(uint64_t offset, uint32_t size, std::string& out);
 
   // Fetches the first bytes at `offset` into the cache when they are already inflated.
   void prefetch(uint64_t offset) const;
 
  private:
   DictzipReader() = default;
+  enum class Inflated { whole, damaged, endsEarly };
   // The chunk's bytes (chunkSize of them), or nullptr when it does not inflate.
   const char* chunk(size_t index);
+  // Whether a failed chunk shows a false table rather than damage in the chunk itself.
+  bool tableIsFalse(size_t failedChunk);
   size_t chunkCount() const { return chunkCount_; }
   size_t chunkSize(size_t index) const;
-  // Inflates exactly chunkSize(index) bytes into `out`; false unless that is what it holds.
-  bool inflateChunk(z_stream& stream, std::string& compressed, size_t index, char* out);
+  // Inflates exactly chunkSize(index) bytes into `out`; `whole` only when that is what it
+  // holds, `endsEarly` when the deflate stream ends where the table says it goes on.
+  Inflated inflateChunk(z_stream& stream, std::string& compressed, size_t index, char* out);
   void keepAllChunks();
   void inflateAhead();
   const char* keptChunk(size_t index);
@@ -84,6 +93,9 @@ class DictzipReader {
   // Inflated chunks: normally the few most recently used; see chunk() for when all stay.
   std::vector<std::string> chunks_;
   std::vector<bool> inflatedBefore_;
+  std::vector<bool> failed_;  // chunks found damaged, not inflated again
+  bool trusted_ = false;      // some chunk inflated whole: the table describes the stream
+  bool endedEarly_ = false;   // a chunk ended the stream early: the table is false
   std::deque<size_t> held_;
   size_t capacity_;
   size_t reinflations_ = 0;

@@ -10,6 +10,16 @@ namespace lexora {
 namespace {
 constexpr BilingualText kUnsupportedExtension{u"莱克索拉不支持这种扩展名的词典文件！",
                                               u"Lexora cannot handle file with this extend name"};
+// Loading still succeeds: the dialog asks about the empty dictionary at 0 bytes, and the
+// user decides; but the user must know why it is empty rather than find out on the handheld.
+constexpr BilingualText kNoEntries{u"词典文件中没有找到任何词条。",
+                                   u"No entries were found in the dictionary file."};
+
+int warnWhenEmpty(int result, const LoadedDictionary& dictionary, UserInterface& ui) {
+  if (result == 0 && dictionary.entries.empty()) showWarning(ui, kNoEntries.pick());
+  return result;
+}
+
 }  // namespace
 
 std::u16string extensionOf(std::u16string_view path) {
@@ -35,8 +45,10 @@ std::u16string dictionaryNameFromPath(std::u16string_view path) {
 int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
                        UserInterface& ui) {
   const std::u16string extension = extensionOf(pathText(path));
-  if (extension == u"txt" || extension == u"tab") return readTextDictionary(dictionary, path, ui);
-  if (extension == u"ifo") return readStarDictDictionary(dictionary, path, ui);
+  if (extension == u"txt" || extension == u"tab")
+    return warnWhenEmpty(readTextDictionary(dictionary, path, ui), dictionary, ui);
+  if (extension == u"ifo")
+    return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
   showWarning(ui, kUnsupportedExtension.pick());
   return -1;
 }

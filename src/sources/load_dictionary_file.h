@@ -13,7 +13,8 @@ namespace lexora {
 // REQUIRES: `dictionary` is empty. Returns 0 when the file was read, -1 otherwise; the
 // reader (or this function, for an extension it does not know) has told the user why.
 // Extensions, compared after ASCII lower-casing: "txt", "tab" (text dictionary), "ifo"
-// (StarDict). The extension is what follows the path's last '.'.
+// (StarDict). The extension is what follows the path's last '.'. A file read without
+// finding any entry returns 0 too, after a warning that no entries were found.
 int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
                        UserInterface& ui);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "sources/entry_map.h"
 
@@ -10,6 +11,9 @@ namespace lexora {
 struct LoadedDictionary {
   EntryMap entries;
   std::u16string name;
+  // Keys (in the map's form) of entries whose text the reader had to cut, e.g. a text line
+  // longer than one read; the packer counts them among the shortened entries.
+  std::vector<std::string> shortenedKeys;
 };
 
 }  // namespace lexora

@@ -1,9 +1,11 @@
 #include "sources/stardict_data.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/random_access_file.h"
 #include "sources/dictzip_reader.h"
 #include "sources/gz_file.h"
@@ -15,12 +17,6 @@ namespace {
 constexpr uint32_t kMaxGzRead = 1u << 30;
 // Pieces in which a gzip stream is decompressed into memory.
 constexpr size_t kPieceBytes = 1 << 20;
-// How much of a gzip stream without a random-access table is kept in memory. A data file
-// is normally far smaller; a hostile one (a few megabytes that inflate to many gigabytes)
-// must not exhaust memory, so blocks beyond this point are reached with zlib's own seek.
-constexpr uint64_t kMaxRetainedBytes =
-    sizeof(size_t) >= 8 ? uint64_t{2} << 30 : uint64_t{256} << 20;
-
 // Reads up to `size` bytes at the handle's position; returns how many were read.
 uint64_t gzReadUpTo(gzFile file, char* buffer, uint64_t size) {
   uint64_t got = 0;
@@ -65,13 +61,51 @@ class PlainData : public StarDictData {
   uint64_t position_ = 0;
 };
 
-// A gzip stream inflated front to back into memory as far as the blocks need it. zlib's
-// inflate is driven directly rather than through gzread, which drops the output of a read
-// that meets a damaged spot: the bytes before the damage are kept here.
+// The part of a decompressed stream beyond the memory limit. std::tmpfile makes the file
+// exclusively, in the system's temporary folder, and it is gone as soon as it is closed
+// (on POSIX it is unlinked at once), so nothing is left behind even if the program dies.
+class SpillFile {
+ public:
+  bool append(const char* data, size_t size) {
+    if (!file_) file_.reset(std::tmpfile());
+    if (!file_ || !seek(size_)) return false;
+    if (std::fwrite(data, 1, size, file_.get()) != size) return false;
+    size_ += size;
+    return true;
+  }
+
+  bool readAt(uint64_t offset, char* buffer, size_t size) {
+    if (!file_ || offset > size_ || size > size_ - offset || !seek(offset)) return false;
+    return std::fread(buffer, 1, size, file_.get()) == size;
+  }
+
+ private:
+  // fseek takes a long, 32 bits on some systems: far positions are reached in steps. A seek
+  // also separates a write from the next read, as the stream requires.
+  bool seek(uint64_t offset) {
+    if (std::fseek(file_.get(), 0, SEEK_SET) != 0) return false;
+    constexpr uint64_t kStep = 1u << 30;
+    for (uint64_t left = offset; left > 0;) {
+      const uint64_t step = std::min(left, kStep);
+      if (std::fseek(file_.get(), static_cast<long>(step), SEEK_CUR) != 0) return false;
+      left -= step;
+    }
+    return true;
+  }
+
+  FilePtr file_;
+  uint64_t size_ = 0;
+};
+
+// A gzip stream inflated front to back, once, as far as the blocks need it: into memory up
+// to the memory limit, into a temporary file beyond it. Blocks in any order are then read
+// by position; nothing is inflated twice. zlib's inflate is driven directly rather than
+// through gzread, which drops the output of a read that meets a damaged spot: the bytes
+// before the damage are kept here.
 class StreamData : public StarDictData {
  public:
-  StreamData(std::unique_ptr<RandomAccessInput> file, std::filesystem::path path)
-      : file_(std::move(file)), path_(std::move(path)) {
+  StreamData(std::unique_ptr<RandomAccessInput> file, const StarDictDataLimits& limits)
+      : file_(std::move(file)), limits_(limits) {
     ended_ = inflateInit2(&stream_, MAX_WBITS + 16) != Z_OK;
     streamReady_ = !ended_;
     input_.resize(kPieceBytes / 4);
@@ -85,42 +119,72 @@ class StreamData : public StarDictData {
     if (size == 0) return true;
     if (offset > std::numeric_limits<uint64_t>::max() - size) return false;
     const uint64_t end = offset + size;
-    decodeUpTo(std::min(end, kMaxRetainedBytes));
-    if (end > kMaxRetainedBytes && decoded_ >= kMaxRetainedBytes) {
-      return readBeyondRetained(offset, size, block);
-    }
-    if (offset >= decoded_) return false;
-    const uint64_t stop = std::min(end, decoded_);
+    decodeUpTo(std::min(end, limits_.decodedBytes));
+    const uint64_t available = std::min(decoded_, limits_.decodedBytes);
+    if (offset >= available) return false;
+    const uint64_t stop = std::min(end, available);
     block.reserve(static_cast<size_t>(stop - offset));
-    for (uint64_t pos = offset; pos < stop;) {
+    uint64_t pos = offset;
+    for (const uint64_t inMemory = std::min(stop, retained_); pos < inMemory;) {
       const std::string& piece = pieces_[static_cast<size_t>(pos / kPieceBytes)];
       const size_t from = static_cast<size_t>(pos % kPieceBytes);
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(stop - pos, kPieceBytes - from));
+      const size_t take =
+          static_cast<size_t>(std::min<uint64_t>(inMemory - pos, kPieceBytes - from));
       block.append(piece, from, take);
       pos += take;
+    }
+    if (pos < stop) {
+      const size_t had = block.size();
+      block.resize(had + static_cast<size_t>(stop - pos));
+      if (!spill_.readAt(pos - retained_, block.data() + had, static_cast<size_t>(stop - pos))) {
+        block.resize(had);
+        return false;
+      }
     }
     return stop == end;
   }
 
+  Problem problem() const override { return problem_; }
+
  private:
-  // Fills the pieces until `end` bytes are decoded or the stream ends (or breaks).
+  // Inflates until `end` bytes are decoded or the stream ends (or breaks, or the temporary
+  // file cannot take more).
   void decodeUpTo(uint64_t end) {
     while (decoded_ < end && !ended_) {
-      if (pieces_.empty() || pieces_.back().size() == kPieceBytes) {
-        pieces_.emplace_back();
-        pieces_.back().reserve(kPieceBytes);
+      if (decoded_ < limits_.memoryBytes) {
+        if (pieces_.empty() || pieces_.back().size() == kPieceBytes) {
+          pieces_.emplace_back();
+          pieces_.back().reserve(kPieceBytes);
+        }
+        std::string& piece = pieces_.back();
+        const size_t had = piece.size();
+        const auto room = static_cast<size_t>(
+            std::min<uint64_t>(kPieceBytes - had, limits_.memoryBytes - decoded_));
+        piece.resize(had + room);
+        const size_t produced = inflateInto(piece.data() + had, room);
+        piece.resize(had + produced);
+        decoded_ += produced;
+        retained_ = decoded_;
+      } else {
+        scratch_.resize(kPieceBytes);
+        const size_t produced = inflateInto(scratch_.data(), scratch_.size());
+        if (produced > 0 && !spill_.append(scratch_.data(), produced)) {
+          problem_ = Problem::noTemporarySpace;
+          ended_ = true;
+          break;
+        }
+        decoded_ += produced;
       }
-      std::string& piece = pieces_.back();
-      const size_t had = piece.size();
-      piece.resize(kPieceBytes);
-      stream_.next_out = reinterpret_cast<Bytef*>(piece.data() + had);
-      stream_.avail_out = static_cast<uInt>(kPieceBytes - had);
-      inflateSome();
-      const size_t produced = kPieceBytes - had - stream_.avail_out;
-      piece.resize(had + produced);
-      decoded_ += produced;
     }
     if (!pieces_.empty() && pieces_.back().empty()) pieces_.pop_back();
+  }
+
+  // One inflate step into `out`; returns the bytes produced.
+  size_t inflateInto(char* out, size_t room) {
+    stream_.next_out = reinterpret_cast<Bytef*>(out);
+    stream_.avail_out = static_cast<uInt>(room);
+    inflateSome();
+    return room - stream_.avail_out;
   }
 
   // One inflate step with input topped up; sets ended_ at the end of the data or at damage.
@@ -160,50 +224,37 @@ class StreamData : public StarDictData {
     return got;
   }
 
-  // Past the retained part the data is reached with zlib's own seek: forward from where
-  // the handle stands, or from the start of the stream when the block lies before that.
-  bool readBeyondRetained(uint64_t offset, uint32_t size, std::string& block) {
-    if (!far_) far_ = openGzFile(path_);
-    if (!far_ || offset > static_cast<uint64_t>(std::numeric_limits<z_off_t>::max())) {
-      return false;
-    }
-    if (gzseek(far_.get(), static_cast<z_off_t>(offset), SEEK_SET) < 0) return false;
-    // Grown as the bytes arrive, so that a size taken from the index is never trusted
-    // for an allocation.
-    block.resize(std::min<size_t>(size, kPieceBytes));
-    uint64_t got = 0;
-    while (true) {
-      const uint64_t n = gzReadUpTo(far_.get(), block.data() + got, block.size() - got);
-      got += n;
-      if (got < block.size() || got == size) break;
-      block.resize(static_cast<size_t>(std::min<uint64_t>(size, got * 2)));
-    }
-    block.resize(static_cast<size_t>(got));
-    return got == size;
-  }
-
   std::unique_ptr<RandomAccessInput> file_;
+  StarDictDataLimits limits_;
   uint64_t read_ = 0;  // how far the file has been read
-  std::filesystem::path path_;
   z_stream stream_{};
   bool streamReady_ = false;
   std::string input_;
   std::vector<std::string> pieces_;
-  uint64_t decoded_ = 0;
+  uint64_t retained_ = 0;  // bytes held in pieces_, from the start of the data
+  uint64_t decoded_ = 0;   // bytes inflated so far: in pieces_, then in spill_
+  std::string scratch_;
+  SpillFile spill_;
   bool ended_ = false;
-  GzFilePtr far_;
+  Problem problem_ = Problem::none;
 };
 
 // A dictzip file; should its table prove false, the stream is decompressed instead.
 class DictzipData : public StarDictData {
  public:
-  DictzipData(std::unique_ptr<DictzipReader> reader, std::filesystem::path path)
-      : reader_(std::move(reader)), path_(std::move(path)) {}
+  DictzipData(std::unique_ptr<DictzipReader> reader, std::filesystem::path path,
+              const StarDictDataLimits& limits)
+      : reader_(std::move(reader)), path_(std::move(path)), limits_(limits) {}
 
   bool readBlock(uint64_t offset, uint32_t size, std::string& block) override {
     if (reader_) {
-      if (reader_->read(offset, size, block)) {
-        return offset < reader_->size() && reader_->size() - offset >= size;
+      switch (reader_->read(offset, size, block)) {
+        case DictzipReader::Result::whole:
+          return offset < reader_->size() && reader_->size() - offset >= size;
+        case DictzipReader::Result::damagedChunk:
+          return false;  // only the blocks in that chunk suffer
+        case DictzipReader::Result::falseTable:
+          break;
       }
       reader_.reset();
       std::unique_ptr<RandomAccessInput> file = openRandomAccess(path_);
@@ -211,7 +262,7 @@ class DictzipData : public StarDictData {
         block.clear();
         return false;
       }
-      fallback_ = std::make_unique<StreamData>(std::move(file), path_);
+      fallback_ = std::make_unique<StreamData>(std::move(file), limits_);
     }
     if (!fallback_) {
       block.clear();
@@ -224,15 +275,19 @@ class DictzipData : public StarDictData {
     if (reader_) reader_->prefetch(offset);
   }
 
+  Problem problem() const override { return fallback_ ? fallback_->problem() : Problem::none; }
+
  private:
   std::unique_ptr<DictzipReader> reader_;
   std::unique_ptr<StreamData> fallback_;
   std::filesystem::path path_;
+  StarDictDataLimits limits_;
 };
 
 }  // namespace
 
-std::unique_ptr<StarDictData> StarDictData::open(const std::filesystem::path& path) {
+std::unique_ptr<StarDictData> StarDictData::open(const std::filesystem::path& path,
+                                                 const StarDictDataLimits& limits) {
   std::unique_ptr<RandomAccessInput> file = openRandomAccess(path);
   if (!file) return nullptr;
   unsigned char magic[2] = {0, 0};
@@ -241,10 +296,10 @@ std::unique_ptr<StarDictData> StarDictData::open(const std::filesystem::path& pa
   if (gzip) {
     if (std::unique_ptr<RandomAccessInput> second = openRandomAccess(path)) {
       if (auto reader = DictzipReader::open(std::move(second))) {
-        return std::make_unique<DictzipData>(std::move(reader), path);
+        return std::make_unique<DictzipData>(std::move(reader), path, limits);
       }
     }
-    return std::make_unique<StreamData>(std::move(file), path);
+    return std::make_unique<StreamData>(std::move(file), limits);
   }
   const uint64_t size = file->size();
   file.reset();

@@ -6,7 +6,9 @@
 // - a dictzip file with a sound random-access table: only the chunks a block spans are
 //   inflated (DictzipReader);
 // - any other gzip stream: decompressed once, as far as the blocks reach, and read from
-//   memory, so that blocks stored out of index order cost no re-decompression.
+//   memory, so that blocks stored out of index order cost no re-decompression; what lies
+//   beyond a memory limit goes to a temporary file (made safely and unlinked at once) and
+//   is read from there by position.
 // All three give the same bytes for the same block.
 #pragma once
 
@@ -17,11 +19,28 @@
 
 namespace lexora {
 
+struct StarDictDataLimits {
+  // How much of a decompressed gzip stream is kept in memory; the rest is kept in a
+  // temporary file. Tests lower it.
+  uint64_t memoryBytes = sizeof(size_t) >= 8 ? uint64_t{512} << 20 : uint64_t{128} << 20;
+  // How far a gzip stream is decompressed at all: 32-bit offsets and sizes reach no
+  // further, and a small hostile file must not fill the disk.
+  uint64_t decodedBytes = uint64_t{8} << 30;
+};
+
 class StarDictData {
  public:
   // nullptr when the file cannot be opened.
-  static std::unique_ptr<StarDictData> open(const std::filesystem::path& path);
+  static std::unique_ptr<StarDictData> open(const std::filesystem::path& path,
+                                            const StarDictDataLimits& limits = {});
   virtual ~StarDictData() = default;
+
+  // Why blocks could not be read, beyond damage in the file itself.
+  enum class Problem {
+    none,
+    noTemporarySpace,  // the temporary file could not be made or written
+  };
+  virtual Problem problem() const { return Problem::none; }
 
   // Replaces `block` with the bytes of [offset, offset + size) that exist in the
   // (uncompressed) data. True when all `size` bytes exist; false when the block reaches

@@ -48,6 +48,22 @@ void reportDamagedData(UserInterface& ui, int64_t blocks) {
   showWarning(ui, text);
 }
 
+// The blocks lost because a large compressed data file could not be unpacked into a
+// temporary file: not damage in the dictionary, so told apart from it.
+void reportNoTemporarySpace(UserInterface& ui, int64_t blocks) {
+  std::u16string text;
+  if (GetUiLanguage() == kLanguageChinese) {
+    text = u"词典的数据文件解压后过大，临时文件夹中没有足够的空间：有" + number(blocks) +
+           u"个词条的数据无法读取，这些词条只保留了能读到的部分。";
+  } else {
+    text =
+        u"The data file of this dictionary is too large to unpack: the temporary folder has "
+        u"no room for it. The data of " +
+        number(blocks) + u" entries could not be read. Those entries keep only what could be read.";
+  }
+  showWarning(ui, text);
+}
+
 // Every backslash followed by a lower-case n becomes one LF, left to right.
 void replaceBackslashN(std::string& text) {
   size_t at = text.find("\\n");
@@ -147,7 +163,13 @@ int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::
     ++read;
   }
   if (read < info.wordcount) reportDamagedIndex(ui, read, info.wordcount);
-  if (damagedBlocks > 0) reportDamagedData(ui, damagedBlocks);
+  if (damagedBlocks > 0) {
+    if (data->problem() == StarDictData::Problem::noTemporarySpace) {
+      reportNoTemporarySpace(ui, damagedBlocks);
+    } else {
+      reportDamagedData(ui, damagedBlocks);
+    }
+  }
   return 0;
 }
 

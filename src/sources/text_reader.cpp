@@ -21,6 +21,12 @@ constexpr BilingualText kOpenFailed{u"打开词典文件失败！", u"Open dicti
 // Reading can fail after the file opened (a disk or network error); the dictionary would
 // then be incomplete, so the file is refused rather than sent half-read.
 constexpr BilingualText kReadFailed{u"读取词典文件失败！", u"Read dictionary file failed!"};
+// A big-endian mark is read as ANSI text like any file without the little-endian mark, which
+// yields nothing useful; the user learns why instead of only that nothing was found.
+constexpr BilingualText kBigEndian{
+    u"此文件以UTF-16大端字节顺序标记（FE FF）开头；只能读取UTF-16小端（FF FE）文本。",
+    u"This file starts with a UTF-16 big-endian byte-order mark (FE FF); only UTF-16 "
+    u"little-endian (FF FE) text can be read."};
 
 // Control characters that stand for phonetic letters in old dictionaries.
 char16_t phonetic(char16_t c) {
@@ -115,7 +121,8 @@ class LineConverter {
  public:
   explicit LineConverter(EntryMap& entries) : entries_(entries) {}
 
-  void convert(std::u16string_view raw) {
+  // True when the piece gave an entry (its key is then key()).
+  bool convert(std::u16string_view raw) {
     // CR and LF go; backslash-n becomes LF; the phonetic controls become their letters.
     // One pass does all three: a backslash left in `line_` is always one from the file.
     line_.resize(raw.size());
@@ -136,12 +143,12 @@ class LineConverter {
     line_.resize(static_cast<size_t>(out - begin));
 
     const size_t tab = line_.find(u'\t');
-    if (tab == std::u16string::npos) return;  // no TAB: the headword is empty
+    if (tab == std::u16string::npos) return false;  // no TAB: the headword is empty
     size_t end = tab;
     while (end > 0 && isWhiteSpace(line_[end - 1])) --end;
     size_t start = 0;
     while (start < end && isWhiteSpace(line_[start])) ++start;
-    if (start == end) return;
+    if (start == end) return false;
 
     text_.clear();
     appendUtf8(text_, std::u16string_view(line_).substr(start, end - start));
@@ -166,7 +173,10 @@ class LineConverter {
     }
     asciiLowerInPlace(key_);
     entries_.addUtf8Key(key_, text_);
+    return true;
   }
+
+  const std::string& key() const { return key_; }
 
  private:
   EntryMap& entries_;
@@ -185,16 +195,25 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
   }
   dictionary.name = dictionaryNameFromPath(pathText(path));
 
-  unsigned char mark[2];
+  unsigned char mark[2] = {0, 0};
   const bool utf16 = std::fread(mark, 1, 2, file.get()) == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
   if (!utf16) std::rewind(file.get());
+  const bool bigEndian = !utf16 && mark[0] == 0xFE && mark[1] == 0xFF;
 
   const AnsiCodePage& codePage = ansiCodePage();
-  PieceReader reader(file.get(), utf16 ? 2 : 1);
+  const size_t unitSize = utf16 ? 2 : 1;
+  PieceReader reader(file.get(), unitSize);
   LineConverter converter(dictionary.entries);
   std::u16string decoded;
   std::string_view piece;
+  // A line longer than one piece goes on in the next, which is read as a line of its own:
+  // the entry of the first piece lacks the rest of its line, and the user is told (through
+  // the packer's count of shortened entries) unless the rest is only the line break.
+  std::string cutKey;  // the entry whose line goes on in the next piece
+  bool continuation = false;
   while (reader.next(piece)) {
+    const bool lineGoesOn = !(piece.size() >= unitSize && piece[piece.size() - unitSize] == '\n' &&
+                              (unitSize == 1 || piece[piece.size() - 1] == 0));
     decoded.clear();
     if (utf16) {
       // A NUL unit ends the line's text.
@@ -210,12 +229,25 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
     } else {
       codePage.decode(piece.substr(0, piece.find('\0')), decoded);
     }
-    converter.convert(decoded);
+    if (continuation && !cutKey.empty() &&
+        std::any_of(decoded.begin(), decoded.end(),
+                    [](char16_t c) { return c != u'\r' && c != u'\n'; })) {
+      dictionary.shortenedKeys.push_back(cutKey);
+      cutKey.clear();
+    }
+    const bool added = converter.convert(decoded);
+    if (!lineGoesOn) {
+      cutKey.clear();
+    } else if (added) {
+      cutKey = converter.key();
+    }
+    continuation = lineGoesOn;
   }
   if (reader.failed()) {
     showWarning(ui, kReadFailed.pick());
     return -1;
   }
+  if (bigEndian) showWarning(ui, kBigEndian.pick());
   return 0;
 }
 

@@ -137,6 +137,22 @@ TEST_F(CliTest, FailedFilesMakeTheRunFailButOthersAreStillPacked) {
   EXPECT_NE(run.err.find("Lexora cannot handle file with this extend name"), std::string::npos);
 }
 
+TEST_F(CliTest, NoImageIsLostOrFakedInAnOutputFolder) {
+  // Two files named alike in different folders map to one image; an empty file to none.
+  test::writeFile(dir_ / "a" / "x.txt", "first\tone\n");
+  test::writeFile(dir_ / "b" / "x.txt", "second\ttwo\n");
+  test::writeFile(dir_ / "empty.txt", "");
+  const auto out = dir_ / "out";
+  const auto run = cli({"pack", "--output-dir", out.string(), (dir_ / "a" / "x.txt").string(),
+                        (dir_ / "b" / "x.txt").string(), (dir_ / "empty.txt").string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find((dir_ / "a" / "x.txt").string()), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find((dir_ / "b" / "x.txt").string()), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(out / "empty.lxp"));
+  const auto inspect = cli({"inspect", (out / "x.lxp").string(), "first"});
+  EXPECT_EQ(inspect.exitStatus, 0) << "the first image stays: " << inspect.err;
+}
+
 TEST_F(CliTest, DamagedImageIsAnErrorNamingTheOffset) {
   const std::string image = (dir_ / "en.lxp").string();
   ASSERT_EQ(cli({"pack", kExamples + "english.txt", "-o", image}).exitStatus, 0);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "link/handheld_process.h"
+#include "pack/packed_image.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
 
@@ -78,6 +79,28 @@ TEST_F(CliSendTest, NoOrNoTerminalSendsNothing) {
             std::string::npos);
   EXPECT_TRUE(!std::filesystem::exists(handheld.store()) ||
               std::filesystem::is_empty(handheld.store()));
+}
+
+TEST_F(CliSendTest, YesSendsByThePathBytesButNeverAnEmptyDictionary) {
+  test::HandheldProcess handheld;
+  ASSERT_TRUE(handheld.started());
+  // A Latin-1 byte in a file name, and a file with nothing in it: --yes would replace the
+  // handheld's stored copy with an empty one.
+  const auto named = test::writeFile(dir_ / "caf\xE9.txt", "word\tmeaning\n");
+  const auto empty = test::writeFile(dir_ / "empty.txt", "");
+  const auto run = send(handheld, {"--yes", named.string(), empty.string()});
+  EXPECT_EQ(run.exitStatus, 1) << run.err;
+  size_t stored = 0;
+  for (const auto& file : std::filesystem::directory_iterator(handheld.store())) {
+    std::string error;
+    const auto bytes = readWholeFile(file.path(), error);
+    ASSERT_TRUE(bytes) << error;
+    const auto image = parsePackedImage(*bytes, error);
+    ASSERT_TRUE(image) << error;
+    EXPECT_EQ(image->blocks.size(), 1u) << "only the dictionary that has entries";
+    ++stored;
+  }
+  EXPECT_EQ(stored, 1u) << run.out << run.err;
 }
 
 TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {

@@ -59,7 +59,7 @@ class TransferJobTest : public ::testing::Test {
     return all;
   }
 
-  TransferOutcome run(std::vector<std::u16string> paths, FakeDialog& dialog) {
+  TransferOutcome run(std::vector<std::filesystem::path> paths, FakeDialog& dialog) {
     TransferJobParameters parameters{std::move(paths), fake_.factory(), {200ms, 200ms}};
     TransferOutcome outcome;
     EXPECT_EQ(TransferJobThread(dialog, parameters, stopEvent_, &outcome), 0);

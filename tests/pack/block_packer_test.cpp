@@ -135,6 +135,24 @@ TEST(BlockPacker, OverlongRecordIsCappedAndStandsAlone) {
   EXPECT_EQ(records[1], 0xFD);
 }
 
+TEST(BlockPacker, OverlongRecordsEndOnAWholeCharacterAndAreCountedOnce) {
+  LoadedDictionary d;
+  std::string e2;
+  for (int i = 0; i < 40000; ++i) e2 += "\xC3\xA9";  // é
+  addEntry(d.entries, u"a", "a\t" + e2);             // 80,002 bytes: the cap falls inside an é
+  addEntry(d.entries, u"b", "b\t" + e2);             // also cut by its reader: still one entry
+  addEntry(d.entries, u"c", "c\tshort, but cut by its reader");
+  addSized(d, "d", 65535);  // exactly the cap: nothing is lost
+  d.shortenedKeys = {"b", "c"};
+  const PackResult r = pack(d);
+  EXPECT_EQ(r.shortenedRecords, 3);
+  EXPECT_EQ(d.entries.find(u"a")->length, 65534);
+  const Bytes records = inflateAll(r.dictionary.blocks[0].packedBytes);
+  ASSERT_EQ(records.size(), 2u + 65532u);
+  EXPECT_EQ(records[records.size() - 2], 0xC3);
+  EXPECT_EQ(records[records.size() - 1], 0xA9);
+}
+
 TEST(BlockPacker, SortsByKeyButShowsTheSourceCase) {
   LoadedDictionary d;
   addEntry(d.entries, u"zoo", "Zoo\tanimals");

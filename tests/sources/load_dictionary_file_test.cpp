@@ -55,5 +55,24 @@ TEST(SourceSelection, UpperCaseExtensionsReachTheTextReader) {
   EXPECT_TRUE(ui.messages().empty());
 }
 
+TEST(SourceSelection, FilesWithoutEntriesLoadButSayWhy) {
+  test::LanguageScope scope(kLanguageEnglish);
+  test::TempDir dir;
+  // A file read whole that held nothing still loads (the size question shows 0 bytes),
+  // with one warning; a big-endian file gets a second one telling what is read instead.
+  const std::pair<std::string, size_t> cases[] = {
+      {std::string("\xFF\xFE", 2), 1u},
+      {std::string("\xFE\xFF\0w\0\t\0m\0\n", 10), 2u},
+  };
+  for (const auto& [bytes, warnings] : cases) {
+    test::writeFile(dir / "empty.txt", bytes);
+    test::ScriptedUserInterface ui;
+    LoadedDictionary dictionary;
+    EXPECT_EQ(loadDictionaryFile(dictionary, dir / "empty.txt", ui), 0);
+    EXPECT_TRUE(dictionary.entries.empty());
+    EXPECT_EQ(ui.warnings().size(), warnings);
+  }
+}
+
 }  // namespace
 }  // namespace lexora

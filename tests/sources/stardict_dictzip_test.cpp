@@ -10,6 +10,7 @@ namespace lexora {
 namespace {
 
 using namespace std::string_literals;
+using Result = DictzipReader::Result;
 
 std::string sampleData(size_t size) {
   std::mt19937 random(11);
@@ -44,7 +45,7 @@ TEST(Dictzip, ReadsBlocksAcrossChunksInAnyOrder) {
   for (int i = 0; i < 2000; ++i) {
     const uint64_t offset = random() % 5000;
     const auto size = static_cast<uint32_t>(random() % 700);
-    ASSERT_TRUE(reader->read(offset, size, block));
+    ASSERT_EQ(reader->read(offset, size, block), Result::whole);
     ASSERT_EQ(block, data.substr(offset, size)) << offset << " " << size;
   }
 }
@@ -64,7 +65,7 @@ TEST(Dictzip, FilesMadeByTheDictzipToolAreReadByChunk) {
     for (int i = 0; i < 200; ++i) {
       const uint64_t offset = random() % data.size();
       const auto size = static_cast<uint32_t>(random() % 70000);
-      ASSERT_TRUE(reader->read(offset, size, block));
+      ASSERT_EQ(reader->read(offset, size, block), Result::whole);
       ASSERT_EQ(block, data.substr(offset, size)) << offset << " " << size;
     }
   }
@@ -75,11 +76,11 @@ TEST(Dictzip, BlocksBeyondTheEndGiveOnlyTheBytesThatExist) {
   auto reader = open(test::dictzipBytes(data, 100));
   ASSERT_TRUE(reader);
   std::string block = "stale";
-  ASSERT_TRUE(reader->read(240, 100, block));
+  ASSERT_EQ(reader->read(240, 100, block), Result::whole);
   EXPECT_EQ(block, data.substr(240));
-  ASSERT_TRUE(reader->read(250, 1, block));
+  ASSERT_EQ(reader->read(250, 1, block), Result::whole);
   EXPECT_EQ(block, "");
-  ASSERT_TRUE(reader->read(~uint64_t{0}, ~uint32_t{0}, block));
+  ASSERT_EQ(reader->read(~uint64_t{0}, ~uint32_t{0}, block), Result::whole);
   EXPECT_EQ(block, "");
 }
 
@@ -116,22 +117,32 @@ TEST(Dictzip, UnsoundTablesAreRefused) {
   auto reader = open(withTail(good, "\x03\x00"s));
   ASSERT_TRUE(reader);
   std::string block;
-  EXPECT_FALSE(reader->read(990, 10, block));
+  EXPECT_EQ(reader->read(990, 10, block), Result::falseTable);
 }
 
-TEST(Dictzip, AChunkThatDoesNotInflateFailsTheRead) {
+TEST(Dictzip, ADamagedChunkCostsOnlyTheBlocksInIt) {
   const std::string data = sampleData(1000);
   std::string bytes = test::dictzipBytes(data, 100);
-  const size_t firstChunk = 22 + 2 * 10;
-  bytes[firstChunk + 3] = static_cast<char>(bytes[firstChunk + 3] ^ 0x55);
-  bytes[firstChunk + 4] = static_cast<char>(bytes[firstChunk + 4] ^ 0x55);
+  // Chunk 1 spoiled; every chunk starts at a full flush, so chunks 2 to 9 inflate on their own.
+  const size_t secondChunk =
+      22 + 2 * 10 +
+      (static_cast<unsigned char>(bytes[22]) | static_cast<unsigned char>(bytes[23]) << 8);
+  for (size_t i = 0; i < 6; ++i) bytes[secondChunk + i] = 0;
   auto reader = open(bytes);
   ASSERT_TRUE(reader);
   std::string block;
-  EXPECT_TRUE(reader->read(500, 10, block));
-  EXPECT_EQ(block, data.substr(500, 10));
-  EXPECT_FALSE(reader->read(0, 10, block));
-  EXPECT_EQ(block, "");
+  // Met first, before any chunk was seen whole: still damage, not a false table.
+  EXPECT_EQ(reader->read(50, 100, block), Result::damagedChunk);
+  EXPECT_EQ(block, data.substr(50, 50)) << "the bytes before the damaged chunk stay";
+  EXPECT_EQ(reader->read(0, 100, block), Result::whole);
+  EXPECT_EQ(block, data.substr(0, 100));
+  EXPECT_EQ(reader->read(200, 800, block), Result::whole);
+  EXPECT_EQ(block, data.substr(200));
+  // Asked again with every cache place taken: still damaged, never another chunk's bytes.
+  for (int again = 0; again < 2; ++again) {
+    EXPECT_EQ(reader->read(150, 10, block), Result::damagedChunk);
+    EXPECT_EQ(block, "");
+  }
 }
 
 }  // namespace

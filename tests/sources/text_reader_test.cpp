@@ -135,6 +135,11 @@ TEST_F(TextReaderTest, LongLinesAreReadInPiecesOf131069Characters) {
   ASSERT_NE(tail, nullptr);
   EXPECT_EQ(tail->length, 68931);
   EXPECT_NE(dictionary_.entries.find(u"next"), nullptr);
+  // The entry of the first piece lost the rest of its line; the user is to be told.
+  EXPECT_EQ(dictionary_.shortenedKeys, V{"long"});
+  // A line that only its line break carries past the piece loses nothing.
+  ASSERT_EQ(read("full\t" + std::string(131069 - 5, 'x') + "\r\n"), 0);
+  EXPECT_TRUE(dictionary_.shortenedKeys.empty());
 
   // The same in UTF-16: pieces count 16-bit units.
   std::u16string wide =
@@ -142,6 +147,7 @@ TEST_F(TextReaderTest, LongLinesAreReadInPiecesOf131069Characters) {
   ASSERT_EQ(read(utf16File(wide + u"\n")), 0);
   EXPECT_EQ(dictionary_.entries.find(u"w")->length, 131069);
   EXPECT_EQ(dictionary_.entries.find(u"t")->length, 12);
+  EXPECT_EQ(dictionary_.shortenedKeys, V{"w"});
 }
 
 TEST_F(TextReaderTest, LinesEndedByCrAloneRunTogether) {

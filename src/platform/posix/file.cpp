@@ -8,18 +8,37 @@
 #include <cstring>
 
 namespace lexora {
-namespace {
 
-bool isDirectory(int descriptor) {
-  struct stat info;
-  return fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode);
+std::string openFailureReason(int error) {
+  return error == kNotARegularFile ? "not a regular file" : std::strerror(error);
 }
 
-}  // namespace
+int openDescriptorForReading(const std::filesystem::path& path) {
+  // O_NONBLOCK so that a FIFO is refused instead of waiting for a writer; it changes
+  // nothing for a regular file.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor < 0) return -1;
+  struct stat info;
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(descriptor);
+    errno = kNotARegularFile;
+    return -1;
+  }
+  const int flags = fcntl(descriptor, F_GETFL);
+  if (flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int saved = errno;
+    ::close(descriptor);
+    errno = saved;
+    return -1;
+  }
+  return descriptor;
+}
 
 FilePtr openForReading(const std::filesystem::path& path) {
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file || isDirectory(fileno(file.get()))) return nullptr;
+  const int descriptor = openDescriptorForReading(path);
+  if (descriptor < 0) return nullptr;
+  FilePtr file(fdopen(descriptor, "rb"));
+  if (!file) ::close(descriptor);
   return file;
 }
 
@@ -27,13 +46,18 @@ FilePtr openForWriting(const std::filesystem::path& path) {
   return FilePtr(std::fopen(path.c_str(), "wb"));
 }
 
-int openDescriptorForReading(const std::filesystem::path& path) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor >= 0 && isDirectory(descriptor)) {
-    ::close(descriptor);
-    return -1;
-  }
-  return descriptor;
+FilePtr createNewFile(const std::filesystem::path& path) {
+  const int descriptor =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (descriptor < 0) return nullptr;
+  FilePtr file(fdopen(descriptor, "wb"));
+  if (!file) ::close(descriptor);
+  return file;
+}
+
+bool copyPermissions(std::FILE* file, const std::filesystem::path& model) {
+  struct stat info;
+  return ::stat(model.c_str(), &info) == 0 && fchmod(fileno(file), info.st_mode & 07777) == 0;
 }
 
 void closeDescriptor(int descriptor) {

@@ -10,17 +10,52 @@
 
 namespace lexora {
 
-// _wfopen refuses a directory by itself, so no check is needed here.
+namespace {
+
+// _wopen refuses a folder by itself; a device name such as NUL or CON opens, and is not a
+// file to read a dictionary from.
+bool isRegular(int descriptor) {
+  struct _stat64 info;
+  return _fstat64(descriptor, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+}
+
+}  // namespace
+
+std::string openFailureReason(int error) {
+  return error == kNotARegularFile ? "not a regular file" : std::strerror(error);
+}
+
+int openDescriptorForReading(const std::filesystem::path& path) {
+  const int descriptor = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+  if (descriptor >= 0 && !isRegular(descriptor)) {
+    _close(descriptor);
+    errno = kNotARegularFile;
+    return -1;
+  }
+  return descriptor;
+}
+
 FilePtr openForReading(const std::filesystem::path& path) {
-  return FilePtr(_wfopen(path.c_str(), L"rb"));
+  const int descriptor = openDescriptorForReading(path);
+  if (descriptor < 0) return nullptr;
+  FilePtr file(_fdopen(descriptor, "rb"));
+  if (!file) _close(descriptor);
+  return file;
 }
 
 FilePtr openForWriting(const std::filesystem::path& path) {
   return FilePtr(_wfopen(path.c_str(), L"wb"));
 }
 
-int openDescriptorForReading(const std::filesystem::path& path) {
-  return _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+// "x" creates the file or fails (CREATE_NEW): whatever is already there, a link included,
+// is never opened.
+FilePtr createNewFile(const std::filesystem::path& path) {
+  return FilePtr(_wfopen(path.c_str(), L"wbx"));
+}
+
+// The attributes that matter on Windows come from the folder; there is nothing to copy.
+bool copyPermissions(std::FILE*, const std::filesystem::path&) {
+  return true;
 }
 
 void closeDescriptor(int descriptor) {
