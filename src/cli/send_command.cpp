@@ -1,6 +1,7 @@
 // lexora-cli send: the transfer job from a terminal.
 #include <atomic>
 #include <cstdio>
+#include <memory>
 
 #include "cli/choose_device_address.h"
 #include "cli/commands.h"
@@ -29,6 +30,9 @@ constexpr BilingualText kPasswordCancelledAt{
 constexpr BilingualText kPasswordRefusedAt{
     u"密码错误，手机拒绝打开通道：",
     u"The password was wrong; the handheld refused the channel at "};
+constexpr BilingualText kForeignSocketAt{
+    u"此地址的套接字属于另一用户，未向其发送任何内容：",
+    u"The socket belongs to another user, so nothing was sent to it at "};
 constexpr BilingualText kChannelRefusedAt{u"手机已应答，但拒绝打开通道：",
                                           u"The handheld answered, but refused the channel at "};
 
@@ -113,6 +117,9 @@ int sendCommand(const CommandLine& line) {
   }
   SocketServiceOptions options;
   options.address = address;
+  // Set on the job's thread, read once the job has ended.
+  auto foreign = std::make_shared<std::atomic<bool>>(false);
+  options.foreignPeer = [foreign](const std::string&) { foreign->store(true); };
 
   TransferJobParameters parameters;
   // Operands are the system's own path bytes, opened whatever their encoding.
@@ -142,8 +149,10 @@ int sendCommand(const CommandLine& line) {
   ui.finishStatus();
 
   if (!outcome.linkOpened) {
-    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(openFailureText(outcome.openFailure).pick()).c_str(),
-                 address.c_str());
+    const BilingualText& text = foreign->load() && outcome.openFailure == OpenFailure::NoHandheld
+                                    ? kForeignSocketAt
+                                    : openFailureText(outcome.openFailure);
+    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(text.pick()).c_str(), address.c_str());
     return kExitNoChannel;
   }
   return outcome.filesSent == outcome.filesSelected ? kExitOk : kExitFailed;

@@ -1,5 +1,7 @@
 #include "handheld/conversation.h"
 
+#include <utility>
+
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {
@@ -11,8 +13,13 @@ std::string bytesText(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-Conversation::Conversation(DictionaryStore& store, Log log, uint64_t maxDictionaryBytes)
-    : store_(store), log_(std::move(log)), maxBytes_(maxDictionaryBytes) {}
+Conversation::Conversation(DictionaryStore& store, Log log, uint64_t maxDictionaryBytes,
+                           MemoryBudget* budget)
+    : store_(store), log_(std::move(log)), maxBytes_(maxDictionaryBytes), budget_(budget) {}
+
+Conversation::~Conversation() {
+  clear();
+}
 
 Acknowledgement Conversation::refuse(std::string reason) {
   log_("refused: " + reason);
@@ -34,6 +41,8 @@ void Conversation::clear() {
   checker_ = PackedImageChecker{};
   pendingKey_.reset();
   bytes_ = 0;
+  if (budget_) budget_->release(reserved_);
+  reserved_ = 0;
   damage_.clear();
   damageReported_ = false;
 }
@@ -75,7 +84,13 @@ std::optional<Acknowledgement> Conversation::handle(const TransferMessage& messa
       std::string error;
       if (!checker_.checkBlock(block, error)) return refuse(error);
       // A block after a refused one is still checked, but the dictionary stays dropped.
-      if (damage_.empty()) dictionary_->blocks.push_back(std::move(block));
+      if (!damage_.empty()) return Acknowledgement{};
+      const uint64_t size = block.keyBytes.size() + block.packedBytes.size();
+      if (budget_ && !budget_->reserve(size)) {
+        return refuse("the handheld has no memory left for the dictionary");
+      }
+      reserved_ += size;
+      dictionary_->blocks.push_back(std::move(block));
       return Acknowledgement{};
     }
     case MessageType::End:
@@ -103,9 +118,13 @@ Acknowledgement Conversation::finish(const TransferMessage& message) {
   }
   std::filesystem::path path;
   std::string error;
+  // Its memory stays reserved until it is stored: storing copies it once more.
   const PackedDictionary dictionary = std::move(*dictionary_);
+  const uint64_t reserved = std::exchange(reserved_, 0);
   clear();
-  if (!store_.store(dictionary, path, error)) {
+  const bool stored = store_.store(dictionary, path, error);
+  if (budget_) budget_->release(reserved);
+  if (!stored) {
     log_("cannot store \"" + utf16ToUtf8(dictionary.name) + "\": " + error);
     return {MessageType::Refusal, "cannot store the dictionary: " + error};
   }

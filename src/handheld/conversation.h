@@ -10,6 +10,7 @@
 #include <string>
 
 #include "handheld/dictionary_store.h"
+#include "handheld/memory_budget.h"
 #include "pack/packed_dictionary.h"
 #include "pack/packed_image_check.h"
 #include "pack/transfer_message.h"
@@ -26,8 +27,13 @@ struct Acknowledgement {
 class Conversation {
  public:
   using Log = std::function<void(const std::string&)>;
-  // `maxDictionaryBytes` bounds what one dictionary may hold in memory.
-  Conversation(DictionaryStore& store, Log log, uint64_t maxDictionaryBytes = 1ull << 30);
+  // `maxDictionaryBytes` bounds what one dictionary may hold in memory; `budget` (when
+  // given) what all conversations together may hold. Beyond either, blocks are refused.
+  Conversation(DictionaryStore& store, Log log, uint64_t maxDictionaryBytes = 1ull << 30,
+               MemoryBudget* budget = nullptr);
+  ~Conversation();
+  Conversation(const Conversation&) = delete;
+  Conversation& operator=(const Conversation&) = delete;
 
   // The acknowledgement `message` calls for; nullopt for a key message (the record's
   // acknowledgement covers it) and for message types the conversation does not know.
@@ -49,6 +55,8 @@ class Conversation {
   PackedImageChecker checker_;  // of the open dictionary, block by block as they arrive
   std::optional<std::vector<uint8_t>> pendingKey_;
   uint64_t bytes_ = 0;
+  MemoryBudget* budget_;
+  uint64_t reserved_ = 0;        // taken from budget_ for the blocks held
   std::string damage_;           // why the open dictionary will not be stored
   bool damageReported_ = false;  // the PC was told through a refusal
 };

@@ -1,9 +1,13 @@
 #include "handheld/dictionary_store.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "pack/image_file_name.h"
 #include "pack/packed_image.h"
@@ -13,6 +17,53 @@ namespace lexora::handheld {
 namespace {
 
 constexpr char kExtension[] = ".lxp";
+
+std::string systemError(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
+
+bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Several connections may store the same name at once, so each writes a temporary file of
+// its own, made exclusively (mkostemp: O_CREAT|O_EXCL, never through a link) in the store,
+// and the last rename wins with one whole image. The shared AtomicFile writes "<path>.part",
+// one name per target, which is exactly what concurrent writers must not share.
+bool replaceWith(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
+                 std::string& error) {
+  // Hidden and without the .lxp extension, so that `list` never shows a half-written one.
+  std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error = systemError("cannot create a temporary file in " + path.parent_path().string());
+    return false;
+  }
+  bool ok = writeAll(fd, bytes);
+  if (!ok) error = systemError("cannot write " + temp);
+  if (ok && fsync(fd) != 0) {
+    error = systemError("cannot flush " + temp);
+    ok = false;
+  }
+  if (::close(fd) != 0 && ok) {
+    error = systemError("cannot close " + temp);
+    ok = false;
+  }
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+    error = systemError("cannot rename " + temp + " to " + path.string());
+    ok = false;
+  }
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
 }  // namespace
 
 DictionaryStore::DictionaryStore(std::filesystem::path directory)
@@ -34,7 +85,12 @@ bool DictionaryStore::store(const PackedDictionary& dictionary, std::filesystem:
     return false;
   }
   path = directory_ / packedImageFileName(utf16ToUtf8(dictionary.name));
-  return writePackedImage(path.string(), dictionary, error);
+  const std::vector<uint8_t> bytes = serializePackedImage(dictionary);
+  if (bytes.empty()) {
+    error = "the dictionary does not fit the packed image format";
+    return false;
+  }
+  return replaceWith(path, bytes, error);
 }
 
 std::optional<PackedDictionary> DictionaryStore::load(std::string_view utf8Name,
@@ -47,19 +103,26 @@ std::optional<PackedDictionary> DictionaryStore::load(std::string_view utf8Name,
   return dictionary;
 }
 
-std::vector<DictionaryStore::Entry> DictionaryStore::list() const {
+std::optional<std::vector<DictionaryStore::Entry>> DictionaryStore::list(std::string& error) const {
   std::vector<Entry> entries;
   std::error_code ec;
-  for (const auto& item : std::filesystem::directory_iterator(directory_, ec)) {
-    if (!item.is_regular_file() || item.path().extension() != kExtension) continue;
-    Entry entry{item.path(), std::nullopt, {}};
-    if (auto bytes = readWholeFile(item.path().string(), entry.error)) {
+  std::filesystem::directory_iterator item(directory_, ec);
+  // A store nothing was ever sent to does not exist yet: it holds no dictionaries.
+  if (ec == std::errc::no_such_file_or_directory) return entries;
+  for (; !ec && item != std::filesystem::directory_iterator(); item.increment(ec)) {
+    if (!item->is_regular_file() || item->path().extension() != kExtension) continue;
+    Entry entry{item->path(), std::nullopt, {}};
+    if (auto bytes = readWholeFile(item->path().string(), entry.error)) {
       entry.dictionary = parsePackedImage(*bytes, entry.error);
     }
     entries.push_back(std::move(entry));
   }
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.path < b.path; });
+  if (ec) {
+    error = "cannot read the store " + directory_.string() + ": " + ec.message();
+    return std::nullopt;
+  }
   return entries;
 }
 

@@ -31,7 +31,9 @@ class DictionaryStore {
     std::optional<PackedDictionary> dictionary;  // nullopt when the file is damaged
     std::string error;
   };
-  std::vector<Entry> list() const;
+  // The .lxp files of the store, by path; nullopt with `error` when the store cannot be
+  // read (missing, not a folder, not readable).
+  std::optional<std::vector<Entry>> list(std::string& error) const;
 
  private:
   std::filesystem::path directory_;

@@ -6,17 +6,23 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "handheld/conversation.h"
+#include "handheld/log_text.h"
+#include "handheld/memory_budget.h"
 #include "link/connectivity_service.h"
 #include "link/password_answer.h"
 #include "link/socket/device_protocol.h"
@@ -40,43 +46,83 @@ void onSignal(int) {
 }
 
 std::mutex gLogMutex;
+// Every line is made printable here, whatever names from the PC it quotes.
 void log(const std::string& text) {
+  const std::string line = printableText(text, 2000);
   std::lock_guard lock(gLogMutex);
-  std::cerr << "lexora-handheld: " << text << std::endl;
+  std::cerr << "lexora-handheld: " << line << std::endl;
+}
+
+// A reason for the PC, printable and well inside the 4,096 bytes a reason frame may hold.
+std::string wireReason(const std::string& reason) {
+  return printableText(reason, 1000);
 }
 
 std::span<const uint8_t> textBytes(const std::string& text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
+// Set once the emulator is asked to stop; waits that a session makes on purpose (the
+// acknowledgement delay) end at once then, so that stopping is prompt.
+class StopFlag {
+ public:
+  void set() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+  }
+  // Waits `duration`; false when the emulator was asked to stop meanwhile.
+  bool sleep(std::chrono::milliseconds duration) {
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_for(lock, duration, [this] { return stopped_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool stopped_ = false;
+};
+
+// What every session shares with the others and with the listening loop.
+struct Shared {
+  const ServeOptions& options;
+  const FaultPlan& faults;
+  std::atomic<int32_t> attempts;
+  MemoryBudget memory;
+  StopFlag stop;
+};
+
 class Session {
  public:
-  Session(const ServeOptions& options, const FaultPlan& faults, std::atomic<int32_t>& attempts,
-          std::shared_ptr<dp::FrameSocket> socket, int number)
-      : options_(options),
-        faults_(faults),
-        attempts_(attempts),
+  Session(Shared& shared, std::shared_ptr<dp::FrameSocket> socket, int number)
+      : shared_(shared),
+        options_(shared.options),
+        faults_(shared.faults),
+        attempts_(shared.attempts),
         socket_(std::move(socket)),
         prefix_("connection " + std::to_string(number) + ": "),
-        store_(options.store),
-        conversation_(store_, [this](const std::string& text) { log(prefix_ + text); }) {}
+        store_(options_.store),
+        conversation_(
+            store_, [this](const std::string& text) { note(text); }, 1ull << 30, &shared.memory) {}
 
   void run() {
     if (!greet()) return;
     dp::FrameError error;
     for (;;) {
       dp::Frame frame;
-      if (!socket_->read(frame, error)) {
+      if (!socket_->read(frame, error, options_.idleTimeout)) {
         if (error.kind == dp::FrameError::Kind::Malformed) {
           fail(error.detail);
+        } else if (error.kind == dp::FrameError::Kind::TimedOut) {
+          note("closed: nothing came within the idle time-out");
         } else if (error.kind != dp::FrameError::Kind::Closed) {
-          log(prefix_ + error.detail);
+          note(error.detail);
         }
         break;
       }
       if (frame.type == dp::kClose) break;
       if (frame.type == dp::kError) {
-        log(prefix_ + "the PC reported: " + dp::payloadText(frame.payload));
+        note("the PC reported: " + dp::payloadText(frame.payload));
         break;
       }
       if (frame.type == dp::kOpenChannel && !open_) {
@@ -91,9 +137,32 @@ class Session {
       break;
     }
     conversation_.abandon();
+    reportUnlogged();
   }
 
  private:
+  // A connection can make the emulator log as fast as it sends (unknown messages, refused
+  // blocks): beyond a burst, it gets a few lines a second, and what was left out is counted.
+  void note(const std::string& text) {
+    using namespace std::chrono;
+    const steady_clock::time_point now = steady_clock::now();
+    logTokens_ =
+        std::min(kLogBurst, logTokens_ + duration<double>(now - lastNote_).count() * kLogPerSecond);
+    lastNote_ = now;
+    if (logTokens_ < 1) {
+      ++unlogged_;
+      return;
+    }
+    logTokens_ -= 1;
+    reportUnlogged();
+    log(prefix_ + text);
+  }
+  void reportUnlogged() {
+    if (unlogged_ == 0) return;
+    log(prefix_ + std::to_string(unlogged_) + " lines were not logged");
+    unlogged_ = 0;
+  }
+
   bool greet() {
     dp::Frame frame;
     dp::FrameError error;
@@ -101,7 +170,7 @@ class Session {
       if (error.kind == dp::FrameError::Kind::Malformed) {
         fail(error.detail);
       } else {
-        log(prefix_ + error.detail);
+        note(error.detail);
       }
       return false;
     }
@@ -140,7 +209,7 @@ class Session {
     if (name != utf16ToUtf8(kChannelName))
       return refuse("nothing listens on channel \"" + name + "\"");
     if (options_.password && !checkPassword()) return false;
-    log(prefix_ + "channel \"" + name + "\" open");
+    note("channel \"" + name + "\" open");
     open_ = true;
     return send(dp::kChannelOpened, {}) && send(dp::kQuery, {});
   }
@@ -156,8 +225,8 @@ class Session {
       if (!send(dp::kPasswordChallenge, challenge)) return false;
       dp::Frame frame;
       dp::FrameError error;
-      if (!socket_->read(frame, error)) {
-        log(prefix_ + "waiting for the password: " + error.detail);
+      if (!socket_->read(frame, error, options_.idleTimeout)) {
+        note("waiting for the password: " + error.detail);
         return false;
       }
       if (frame.type != dp::kPasswordAnswer || frame.payload.size() != 21) {
@@ -169,7 +238,7 @@ class Session {
         return true;
       }
       const int32_t left = --attempts_;
-      log(prefix_ + "wrong password, " + std::to_string(left) + " attempts left");
+      note("wrong password, " + std::to_string(left) + " attempts left");
       if (left <= 0) return refuse("wrong password; no attempts left");
     }
   }
@@ -185,7 +254,7 @@ class Session {
     for (const TransferMessage& message : messages) {
       ++messages_;
       if (faults_.closeAfter > 0 && messages_ >= faults_.closeAfter) {
-        log(prefix_ + "closing the channel after " + std::to_string(messages_) + " messages");
+        note("closing the channel after " + std::to_string(messages_) + " messages");
         conversation_.abandon();
         send(dp::kClose, {});
         return false;
@@ -204,31 +273,33 @@ class Session {
     appendMessage(bytes, ack.type,
                   textBytes(ack.text).first(std::min(ack.text.size(), kMaxMessagePayload)));
     if (!faults_.spoilAcknowledgement(acks_, bytes)) return true;
-    if (faults_.ackDelayMs > 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(faults_.ackDelayMs));
+    if (faults_.ackDelayMs > 0 &&
+        !shared_.stop.sleep(std::chrono::milliseconds(faults_.ackDelayMs))) {
+      return false;
     }
     return send(dp::kMessage, bytes);
   }
 
   bool refuse(const std::string& reason) {
-    log(prefix_ + "refused the channel: " + reason);
-    send(dp::kChannelRefused, textBytes(reason));
+    note("refused the channel: " + reason);
+    send(dp::kChannelRefused, textBytes(wireReason(reason)));
     return false;
   }
 
   void fail(const std::string& reason) {
-    log(prefix_ + reason);
+    note(reason);
     dp::FrameError ignored;
-    socket_->write(dp::kError, textBytes(reason), ignored);
+    socket_->write(dp::kError, textBytes(wireReason(reason)), ignored);
   }
 
   bool send(uint8_t type, std::span<const uint8_t> payload) {
     dp::FrameError error;
     if (socket_->write(type, payload, error)) return true;
-    log(prefix_ + error.detail);
+    note(error.detail);
     return false;
   }
 
+  Shared& shared_;
   const ServeOptions& options_;
   const FaultPlan& faults_;
   std::atomic<int32_t>& attempts_;
@@ -241,12 +312,41 @@ class Session {
   int64_t writes_ = 0;
   int64_t messages_ = 0;
   int64_t acks_ = 0;
+  static constexpr double kLogBurst = 50;
+  static constexpr double kLogPerSecond = 5;
+  double logTokens_ = kLogBurst;
+  std::chrono::steady_clock::time_point lastNote_ = std::chrono::steady_clock::now();
+  int64_t unlogged_ = 0;
 };
 
 struct Worker {
   std::shared_ptr<dp::FrameSocket> socket;
   std::shared_ptr<std::atomic<bool>> finished;
   std::thread thread;
+};
+
+// Refuses a connection the emulator cannot serve: an Error frame saying why, then the end.
+// Never waits: a client that does not read simply misses the reason.
+void turnAway(int client, const std::string& reason) {
+  std::vector<uint8_t> frame{dp::kError};
+  appendBigEndian32(frame, static_cast<uint32_t>(reason.size()));
+  frame.insert(frame.end(), reason.begin(), reason.end());
+  [[maybe_unused]] ssize_t n =
+      send(client, frame.data(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+  ::shutdown(client, SHUT_WR);
+}
+
+// Out of descriptors or memory: accepting again at once would only fail again.
+bool isExhaustion(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+// Removes the socket file however serving ends.
+struct SocketFileGuard {
+  std::string path;
+  ~SocketFileGuard() {
+    if (!path.empty()) unlink(path.c_str());
+  }
 };
 
 }  // namespace
@@ -259,6 +359,7 @@ int serve(const ServeOptions& options, const FaultPlan& faults) {
     log(error);
     return 1;
   }
+  SocketFileGuard socketFile{bound.kind == DeviceAddress::Kind::Unix ? bound.path : ""};
   if (pipe(gSignalPipe) != 0) {
     log(std::string("pipe: ") + std::strerror(errno));
     return 1;
@@ -272,39 +373,82 @@ int serve(const ServeOptions& options, const FaultPlan& faults) {
   std::cout << "listening on " << bound.text() << std::endl;
   log("store " + options.store.string());
 
-  std::atomic<int32_t> attempts{options.attempts};
+  Shared shared{options, faults, {options.attempts}, MemoryBudget(options.maxMemoryBytes), {}};
   std::list<Worker> workers;
-  int connections = 0;
-  for (;;) {
-    pollfd fds[2] = {{listener.get(), POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      log(std::string("poll: ") + std::strerror(errno));
-      break;
-    }
-    if (fds[1].revents) break;
-    if (!(fds[0].revents & POLLIN)) continue;
-    UniqueFd client(accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (!client) continue;
+  auto reap = [&workers] {
     workers.remove_if([](Worker& w) {
       if (!w.finished->load()) return false;
       w.thread.join();
       return true;
     });
+  };
+  using Clock = std::chrono::steady_clock;
+  // Finished sessions give their descriptors back within this time, whether or not
+  // anyone connects meanwhile.
+  constexpr std::chrono::milliseconds kReapEvery{200};
+  std::chrono::milliseconds backOff{0};
+  Clock::time_point resumeAt{};
+  int connections = 0;
+  for (;;) {
+    reap();
+    const Clock::time_point now = Clock::now();
+    const bool resting = now < resumeAt;
+    std::chrono::milliseconds wait{-1};
+    if (resting) {
+      wait = std::chrono::ceil<std::chrono::milliseconds>(resumeAt - now);
+    }
+    if (!workers.empty()) wait = wait.count() < 0 ? kReapEvery : std::min(wait, kReapEvery);
+    pollfd fds[2] = {{listener.get(), static_cast<short>(resting ? 0 : POLLIN), 0},
+                     {gSignalPipe[0], POLLIN, 0}};
+    if (poll(fds, 2, static_cast<int>(wait.count())) < 0) {
+      if (errno == EINTR) continue;
+      log(std::string("poll: ") + std::strerror(errno));
+      break;
+    }
+    if (fds[1].revents) break;
+    if (resting || !(fds[0].revents & POLLIN)) continue;
+    UniqueFd client(accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!client) {
+      if (isExhaustion(errno)) {
+        // Back off (up to a second) until finished sessions have given resources back.
+        if (backOff.count() == 0) log(std::string("accept: ") + std::strerror(errno));
+        backOff =
+            std::clamp(backOff * 2, std::chrono::milliseconds(25), std::chrono::milliseconds(1000));
+        resumeAt = Clock::now() + backOff;
+      }
+      continue;
+    }
+    backOff = std::chrono::milliseconds(0);
+    const int number = ++connections;
+    reap();
+    if (workers.size() >= options.maxConnections) {
+      log("connection " + std::to_string(number) + ": refused, " + std::to_string(workers.size()) +
+          " connections are being served");
+      turnAway(client.get(), "the handheld serves at most " +
+                                 std::to_string(options.maxConnections) +
+                                 " connections at once; try again later");
+      continue;
+    }
+    const int fd = client.get();
     auto socket = std::make_shared<dp::FrameSocket>(std::move(client), dp::Side::Pc);
     auto finished = std::make_shared<std::atomic<bool>>(false);
-    const int number = ++connections;
-    std::thread thread([&options, &faults, &attempts, socket, finished, number] {
-      Session(options, faults, attempts, socket, number).run();
-      socket->shutdown();
-      finished->store(true);
-    });
-    workers.push_back({socket, finished, std::move(thread)});
+    try {
+      std::thread thread([&shared, socket, finished, number] {
+        Session(shared, socket, number).run();
+        socket->shutdown();
+        finished->store(true);
+      });
+      workers.push_back({socket, finished, std::move(thread)});
+    } catch (const std::system_error& e) {
+      // No thread to serve it: tell the PC and go on serving the others.
+      log("connection " + std::to_string(number) + ": cannot start its thread: " + e.what());
+      turnAway(fd, "the handheld cannot serve another connection now");
+    }
   }
 
+  shared.stop.set();
   for (Worker& w : workers) w.socket->shutdown();
   for (Worker& w : workers) w.thread.join();
-  if (bound.kind == DeviceAddress::Kind::Unix) unlink(bound.path.c_str());
   log("stopped");
   return 0;
 }

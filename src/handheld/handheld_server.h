@@ -2,6 +2,8 @@
 // connection is served on a thread of its own; faults can be injected for tests.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -19,6 +21,13 @@ struct ServeOptions {
   std::optional<std::string> password;  // UTF-8, as given on the command line
   int32_t attempts = 10;
   Variant pin = Variant::fromInt32(0x2A3B4C5D);
+  // Limits that keep the emulator serving under hostile use: connections beyond
+  // maxConnections are turned away with a reason, a connection silent for idleTimeout
+  // (after its greeting too) is closed, and blocks beyond maxMemoryBytes held across all
+  // connections are refused.
+  size_t maxConnections = 32;
+  std::chrono::milliseconds idleTimeout{10 * 60 * 1000};
+  uint64_t maxMemoryBytes = 1ull << 30;
 };
 
 // Listens and serves until SIGINT or SIGTERM, making the faults of `faults` (none by

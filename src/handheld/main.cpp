@@ -1,5 +1,8 @@
 // lexora-handheld: the handheld's companion application, emulated. It serves the device end
 // of the socket connectivity service, stores what it receives, and looks words up.
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
@@ -23,13 +26,22 @@ using lexora::handheld::ServeOptions;
 constexpr char kUsage[] =
     "usage:\n"
     "  lexora-handheld serve [--listen ADDR] [--store DIR] [--password P] [--attempts N]\n"
-    "                        [--pin VALUE] [fault options]\n"
+    "                        [--pin VALUE] [--max-connections N] [--idle-timeout S]\n"
+    "                        [--max-memory MB] [fault options]\n"
     "  lexora-handheld list [--store DIR]\n"
     "  lexora-handheld lookup NAME WORD... [--store DIR]\n"
     "\n"
     "ADDR is unix:PATH or HOST:PORT (port 0 picks a free one); the default is\n"
-    "unix:$XDG_RUNTIME_DIR/lexora-handheld.sock. DIR defaults to\n"
+    "unix:$XDG_RUNTIME_DIR/lexora-handheld.sock (unix:/tmp/lexora-UID/handheld.sock, in a\n"
+    "private folder, without XDG_RUNTIME_DIR). DIR defaults to\n"
     "$XDG_DATA_HOME/lexora-handheld. A --pin that is not a number is announced as text.\n"
+    "\n"
+    "limits:\n"
+    "  --max-connections N    serve at most N connections at once; more are turned away\n"
+    "                         with a reason (default 32)\n"
+    "  --idle-timeout S       close a connection silent for S seconds (default 600)\n"
+    "  --max-memory MB        refuse blocks beyond MB megabytes held across all\n"
+    "                         connections (default 1024)\n"
     "\n"
     "fault options (for tests):\n"
     "  --no-device            announce no device\n"
@@ -94,6 +106,12 @@ int serveCommand(const std::vector<std::string>& args) {
       options.attempts = static_cast<int32_t>(*n);
     } else if (a == "--pin" && (v = value())) {
       options.pin = pinValue(*v);
+    } else if (a == "--max-connections" && (n = count()) && *n > 0 && *n <= 100000) {
+      options.maxConnections = static_cast<size_t>(*n);
+    } else if (a == "--idle-timeout" && (n = count()) && *n > 0 && *n <= 86400) {
+      options.idleTimeout = std::chrono::seconds(*n);
+    } else if (a == "--max-memory" && (n = count()) && *n > 0 && *n <= (1 << 24)) {
+      options.maxMemoryBytes = static_cast<uint64_t>(*n) << 20;
     } else if (a == "--no-device") {
       faults.noDevice = true;
     } else if (a == "--two-devices") {
@@ -132,6 +150,15 @@ int serveCommand(const std::vector<std::string>& args) {
     return 2;
   }
   options.listen = *address;
+  // The default address in /tmp lies in a folder of this user's own, so that nobody else
+  // can listen there first; one that exists but is not private is not used.
+  const auto tmpFolder = lexora::sharedTmpSocketFolder();
+  if (options.listen.kind == lexora::DeviceAddress::Kind::Unix && tmpFolder &&
+      std::filesystem::path(options.listen.path).parent_path() == *tmpFolder &&
+      !lexora::preparePrivateFolder(*tmpFolder, error)) {
+    std::cerr << "lexora-handheld: " << error << "\n";
+    return 1;
+  }
   return lexora::handheld::serve(options, faults);
 }
 
@@ -149,11 +176,29 @@ bool takeStore(std::vector<std::string>& args, std::filesystem::path& store) {
   return true;
 }
 
+// Output that did not reach its destination (a full disk, say) fails the command, even
+// when only the final flush or close finds out.
+int finishOutput(int status) {
+  std::cout.flush();
+  const bool written = std::cout && std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!written || close(STDOUT_FILENO) != 0) {
+    std::cerr << "lexora-handheld: cannot write the standard output\n";
+    return 1;
+  }
+  return status;
+}
+
 int listCommand(std::vector<std::string> args) {
   std::filesystem::path store;
   if (!takeStore(args, store) || !args.empty()) return usage();
+  std::string error;
+  const auto entries = DictionaryStore(store).list(error);
+  if (!entries) {
+    std::cerr << "lexora-handheld: " << error << "\n";
+    return 1;
+  }
   int status = 0;
-  for (const auto& entry : DictionaryStore(store).list()) {
+  for (const auto& entry : *entries) {
     if (!entry.dictionary) {
       std::cerr << "lexora-handheld: " << entry.path.string() << ": " << entry.error << "\n";
       status = 1;
@@ -163,7 +208,7 @@ int listCommand(std::vector<std::string> args) {
               << entry.dictionary->blocks.size() << " blocks\t"
               << lexora::packedSize(*entry.dictionary) << " bytes\n";
   }
-  return status;
+  return finishOutput(status);
 }
 
 int lookupCommand(std::vector<std::string> args) {
@@ -186,7 +231,7 @@ int lookupCommand(std::vector<std::string> args) {
       status = 1;
     }
   }
-  return status;
+  return finishOutput(status);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include "handheld/conversation.h"
 #include "handheld/dictionary_store.h"
+#include "handheld/log_text.h"
+#include "handheld/memory_budget.h"
 #include "link/link_test_data.h"
 #include "pack/packed_image.h"
 #include "pack/transfer_message.h"
@@ -134,6 +136,41 @@ TEST_F(ConversationTest, ADictionaryCutOffBeforeItsEndFlagIsDropped) {
   play({messages[0]});
   play(messages);
   EXPECT_EQ(storedFiles(), 1u);
+}
+
+// The budget is shared: what one conversation holds is refused to another, and a
+// dictionary stored, dropped or abandoned gives its share back.
+TEST(SharedMemoryBudget, RefusesBeyondItAndIsGivenBackWhateverTheEnd) {
+  test::TempDir dir;
+  DictionaryStore store{dir.path()};
+  const auto messages = messagesOf(serializePackedImage(test::packedTestDictionary(u"m", 400)));
+  uint64_t blockBytes = 0;
+  for (const auto& m : messages) {
+    if (m.type == kKey || m.type == kRecord) blockBytes += m.payload.size();
+  }
+  MemoryBudget budget(blockBytes + 10);
+  const auto silent = [](const std::string&) {};
+  Conversation first{store, silent, 1ull << 30, &budget};
+  Conversation second{store, silent, 1ull << 30, &budget};
+  for (size_t i = 0; i + 1 < messages.size(); ++i) first.handle(messages[i]);
+  EXPECT_EQ(budget.used(), blockBytes);
+  second.handle(messages[0]);
+  second.handle(messages[1]);
+  EXPECT_EQ(second.handle(messages[2])->type, MessageType::Refusal);
+  second.abandon();
+  first.abandon();
+  EXPECT_EQ(budget.used(), 0u);
+  for (const auto& m : messages) second.handle(m);
+  EXPECT_TRUE(std::filesystem::exists(dir / "m.lxp"));
+  EXPECT_EQ(budget.used(), 0u);
+}
+
+TEST(PrintableText, EscapesWhatATerminalWouldActOnAndKeepsTheRest) {
+  EXPECT_EQ(printableText("a\x1b[2J\nb\x7f\\", 100), "a\\x1B[2J\\x0Ab\\x7F\\\\");
+  // Valid UTF-8 stays; a C1 control, a lone continuation byte and a cut sequence do not.
+  EXPECT_EQ(printableText("\xe8\xaf\x8d\xc2\x9b\x80\xe8\xaf", 100),
+            "\xe8\xaf\x8d\\xC2\\x9B\\x80\\xE8\\xAF");
+  EXPECT_LE(printableText(std::string(100000, '\n'), 1000).size(), 1010u);
 }
 
 TEST(DictionaryStore, LookupMatchesAsciiLettersWithoutRegardToCase) {

@@ -2,12 +2,22 @@
 // otherwise: both programs must agree on it, so it lives beside the wire they share.
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace lexora {
 
-// unix:$XDG_RUNTIME_DIR/lexora-handheld.sock, or unix:/tmp/lexora-handheld-UID.sock when
+// unix:$XDG_RUNTIME_DIR/lexora-handheld.sock, or unix:/tmp/lexora-UID/handheld.sock when
 // XDG_RUNTIME_DIR is unset.
 std::string defaultDeviceAddress();
+
+// The folder in /tmp that holds the default socket when XDG_RUNTIME_DIR is unset (where
+// anyone could otherwise create it first); nullopt when the runtime folder is used.
+std::optional<std::filesystem::path> sharedTmpSocketFolder();
+
+// Makes `folder` (mode 0700) or accepts it when it already is a folder (not a link) owned
+// by this user that nobody else may enter or write; false with `error` otherwise.
+bool preparePrivateFolder(const std::filesystem::path& folder, std::string& error);
 
 }  // namespace lexora

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace lexora {
 namespace {
@@ -59,7 +60,19 @@ bool connectWithTimeout(int fd, const sockaddr* address, socklen_t length,
                         std::chrono::milliseconds timeout, std::string& error) {
   const int flags = fcntl(fd, F_GETFL);
   fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-  if (connect(fd, address, length) != 0) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  int rc = connect(fd, address, length);
+  // A Unix socket whose backlog is full answers EAGAIN without connecting: the handheld is
+  // busy, not gone, so ask again until the time is up.
+  while (rc != 0 && errno == EAGAIN && address->sa_family == AF_UNIX) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      error = "connect: the handheld stayed busy";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    rc = connect(fd, address, length);
+  }
+  if (rc != 0) {
     if (errno != EINPROGRESS && errno != EAGAIN) {
       error = osError("connect");
       return false;
@@ -80,6 +93,17 @@ bool connectWithTimeout(int fd, const sockaddr* address, socklen_t length,
   }
   fcntl(fd, F_SETFL, flags);
   return true;
+}
+
+// Whether a process listens on the Unix socket: only a refused connection (or a vanished
+// file) means nobody does; a full backlog (EAGAIN) is a busy listener, not a stale file.
+bool someoneListens(const sockaddr_un& address) {
+  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd) return false;
+  if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    return true;
+  }
+  return errno != ECONNREFUSED && errno != ENOENT;
 }
 
 }  // namespace
@@ -118,6 +142,21 @@ UniqueFd connectToDevice(const DeviceAddress& address, std::chrono::milliseconds
   return {};
 }
 
+bool peerRunsAs(int fd, uid_t uid, std::string& error) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+    error = osError("cannot tell who serves the socket");
+    return false;
+  }
+  if (peer.uid != uid) {
+    error = "the socket is served by another user (uid " + std::to_string(peer.uid) +
+            "), not by you; it was not used";
+    return false;
+  }
+  return true;
+}
+
 UniqueFd listenForService(const DeviceAddress& address, DeviceAddress& bound, std::string& error) {
   bound = address;
   if (address.kind == DeviceAddress::Kind::Unix) {
@@ -131,8 +170,7 @@ UniqueFd listenForService(const DeviceAddress& address, DeviceAddress& bound, st
         error = address.path + " exists and is not a socket";
         return {};
       }
-      std::string ignored;
-      if (connectToDevice(address, std::chrono::milliseconds(500), ignored)) {
+      if (someoneListens(unixAddress)) {
         error = address.path + ": another handheld is listening there";
         return {};
       }

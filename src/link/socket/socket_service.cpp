@@ -1,5 +1,7 @@
 #include "link/socket/socket_service.h"
 
+#include <unistd.h>
+
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -435,6 +437,11 @@ class SocketDeviceManager final : public RefCounted<IDeviceManager> {
     std::shared_ptr<Connection> connection;
     if (!fd) {
       if (options_->diagnostics) options_->diagnostics("no handheld: " + error);
+    } else if (address_.kind == DeviceAddress::Kind::Unix &&
+               !peerRunsAs(fd.get(), geteuid(), error)) {
+      // Nothing is sent to it, not even the greeting.
+      if (options_->diagnostics) options_->diagnostics(address_.text() + ": " + error);
+      if (options_->foreignPeer) options_->foreignPeer(error);
     } else {
       auto made = std::make_shared<Connection>(std::move(fd), options_);
       if (made->greet()) connection = std::move(made);

@@ -24,6 +24,9 @@ struct SocketServiceOptions {
   // Told (in English) why a connection could not be made or ended abnormally. Called on
   // the caller's or the reader thread; may be empty.
   std::function<void(const std::string&)> diagnostics;
+  // Told (in English) when a Unix socket at the address is served by another user, which
+  // is then not used (it shows as no device). May be empty.
+  std::function<void(const std::string&)> foreignPeer;
 };
 
 // A factory for USBLink. Creating the manager fails only for an address that cannot be
