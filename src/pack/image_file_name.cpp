@@ -16,7 +16,7 @@ std::string packedImageFileName(std::string_view utf8Name) {
   constexpr char kExtension[] = ".lxp";
   // "%" alone cannot come out of the escaping below, so the empty name gets it.
   if (utf8Name.empty()) return std::string("%") + kExtension;
-  const bool validUtf8 = utf16ToUtf8(utf8ToUtf16(utf8Name)) == utf8Name;
+  const bool validUtf8 = firstInvalidUtf8(utf8Name) == std::string_view::npos;
   static const char digits[] = "0123456789ABCDEF";
   std::string out;
   for (size_t i = 0; i < utf8Name.size(); ++i) {

@@ -22,43 +22,6 @@ bool mayFollow(std::string_view previous, std::string_view key) {
   return n == cut || (previous.size() == n && key.size() > n);
 }
 
-// The offset of the first byte that is not part of valid UTF-8, or npos. Strict as the
-// text codec is (no overlong forms, surrogates or code points past U+10FFFF), so that a
-// name passes here exactly when it survives a round trip through UTF-16 unchanged.
-size_t firstInvalidUtf8(std::string_view text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  for (size_t i = 0; i < n;) {
-    const unsigned char b = s[i];
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t need = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2;
-      if (b == 0xE0) lo = 0xA0;
-      if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;
-    } else {
-      return i;
-    }
-    if (n - i - 1 < need) return i;
-    for (size_t j = 1; j <= need; ++j) {
-      const unsigned char t = s[i + j];
-      if (j == 1 ? (t < lo || t > hi) : (t & 0xC0) != 0x80) return i;
-    }
-    i += 1 + need;
-  }
-  return std::string_view::npos;
-}
-
 }  // namespace
 
 bool PackedImageChecker::checkName(std::string_view utf8Name, std::string& error) {

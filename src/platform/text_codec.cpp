@@ -105,6 +105,21 @@ void appendUtf16(std::u16string& out, std::string_view in) {
   }
 }
 
+size_t firstInvalidUtf8(std::string_view bytes) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  for (size_t i = 0; i < n;) {
+    if (s[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const Sequence sequence = sequenceAt(s, n, i);
+    if (!sequence.valid) return i;
+    i += sequence.length;
+  }
+  return std::string_view::npos;
+}
+
 void appendValidUtf8(std::string& out, std::string_view bytes) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
   const size_t n = bytes.size();

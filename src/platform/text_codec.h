@@ -20,6 +20,11 @@ void appendUtf16(std::u16string& out, std::string_view utf8);
 // round trip through UTF-16.
 void appendValidUtf8(std::string& out, std::string_view bytes);
 
+// The offset of the first byte that is not part of well-formed UTF-8 (no overlong forms,
+// surrogates or values past U+10FFFF), or npos: bytes pass exactly when they survive a round
+// trip through UTF-16 unchanged.
+size_t firstInvalidUtf8(std::string_view bytes);
+
 // ASCII-only lower-casing: 'A'..'Z' become 'a'..'z', everything else stays.
 // This is the one rule for headword keys, file extensions and look-ups.
 std::u16string asciiLower(std::u16string_view text);

@@ -215,15 +215,15 @@ EOF
 case_another_users_socket_is_not_used() {
   command -v setpriv >/dev/null && [ "$(id -u)" = 0 ] || { echo "needs root and setpriv; skipped"; return 0; }
   chmod 755 "$CASE_DIR"
-  mkdir -m 1777 shared
+  mkdir -m 1777 common
   setpriv --reuid=65534 --regid=65534 --clear-groups \
-    "$HANDHELD" serve --listen "unix:$CASE_DIR/shared/h.sock" --store "$CASE_DIR/shared/store" \
+    "$HANDHELD" serve --listen "unix:$CASE_DIR/common/h.sock" --store "$CASE_DIR/common/store" \
     2>handheld.log &
   local pid=$!
-  for _ in $(seq 200); do [ -S shared/h.sock ] && break; sleep 0.05; done
-  chmod 777 shared/h.sock 2>/dev/null
+  for _ in $(seq 200); do [ -S common/h.sock ] && break; sleep 0.05; done
+  chmod 777 common/h.sock 2>/dev/null
   stress_make_text d.txt 100 secret
-  "$CLI" --lang en send --yes --device "unix:$CASE_DIR/shared/h.sock" d.txt >out 2>&1
+  "$CLI" --lang en send --yes --device "unix:$CASE_DIR/common/h.sock" d.txt >out 2>&1
   local status=$?
   kill "$pid"; wait "$pid" 2>/dev/null
   [ "$status" = 3 ] || { cat out; return 1; }
