@@ -5,7 +5,6 @@
 
 #include "cli/choose_device_address.h"
 #include "cli/commands.h"
-#include "job/packing_texts.h"
 #include "job/transfer_job.h"
 #include "link/socket/device_address.h"
 #include "link/socket/socket_service.h"
@@ -60,44 +59,28 @@ constexpr BilingualText kEmptyNotSent{
     u"词典是空的（0字节），--yes 不会发送它，未发送。",
     u"The dictionary is empty (0 bytes); --yes does not send it, so it was not sent."};
 
-// The console, except that the automatic Yes of --yes does not cover an empty dictionary:
-// sending one would replace the handheld's stored copy with nothing, and nobody saw the
-// question. Decided here on the question itself, so the job asks as it always does (a
-// person at the terminal, or the dialog, may still answer Yes).
-class SendUserInterface : public UserInterface {
- public:
-  SendUserInterface(ConsoleUserInterface& console, ConsoleUserInterface::Answers answers)
-      : console_(console), automaticYes_(answers == ConsoleUserInterface::Answers::AlwaysYes) {}
-
-  MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
-                            MessageButtons buttons) override {
-    if (automaticYes_ && buttons == MessageButtons::YesNo && text == sizeQuestion(0)) {
-      console_.showMessage(kEmptyNotSent.pick(), MessageIcon::Warning, MessageButtons::Ok);
-      return MessageAnswer::No;
-    }
-    return console_.showMessage(text, icon, buttons);
-  }
-  void setStatus(std::u16string_view text) override { console_.setStatus(text); }
-  void setProgress(int percent) override { console_.setProgress(percent); }
-  std::optional<std::u16string> askPassword(std::u16string_view prompt) override {
-    return console_.askPassword(prompt);
-  }
-
- private:
-  ConsoleUserInterface& console_;
-  const bool automaticYes_;
-};
-
-// The command line has no buttons; the job's button changes have nothing to show.
+// The command line has no buttons; the job's button changes have nothing to show. The
+// automatic Yes of --yes does not cover an empty dictionary: sending one would replace the
+// handheld's stored copy with nothing, and nobody saw the question. A person answering at
+// the terminal (or the desktop dialog) is still asked and may say Yes.
 class ConsoleDialog : public TransferDialog {
  public:
-  explicit ConsoleDialog(UserInterface& ui) : ui_(ui) {}
+  ConsoleDialog(ConsoleUserInterface& ui, ConsoleUserInterface::Answers answers)
+      : ui_(ui), automaticYes_(answers == ConsoleUserInterface::Answers::AlwaysYes) {}
   UserInterface& ui() override { return ui_; }
   void enableSendButton(bool) override {}
   void enableStopButton(bool) override {}
+  bool confirmSend(int32_t packedSize) override {
+    if (automaticYes_ && packedSize == 0) {
+      showWarning(ui_, kEmptyNotSent.pick());
+      return false;
+    }
+    return TransferDialog::confirmSend(packedSize);
+  }
 
  private:
-  UserInterface& ui_;
+  ConsoleUserInterface& ui_;
+  const bool automaticYes_;
 };
 
 }  // namespace
@@ -106,8 +89,7 @@ int sendCommand(const CommandLine& line) {
   ConsoleUserInterface ui(line.answers, line.passwordFromStdin
                                             ? ConsoleUserInterface::PasswordSource::StandardInput
                                             : ConsoleUserInterface::PasswordSource::Terminal);
-  SendUserInterface sendUi(ui, line.answers);
-  ConsoleDialog dialog(sendUi);
+  ConsoleDialog dialog(ui, line.answers);
 
   const std::string address = chooseDeviceAddress(line.device);
   std::string error;

@@ -38,6 +38,10 @@ std::u16string cutOffMessage(std::u16string_view name, size_t sent, size_t total
 
 }  // namespace
 
+bool TransferDialog::confirmSend(int32_t packedSize) {
+  return askYesNo(ui(), sizeQuestion(packedSize));
+}
+
 int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
                       Event& stopEvent, TransferOutcome* outcome) {
   [[maybe_unused]] ComApartment apartment;
@@ -60,7 +64,7 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
       std::optional<LoadedAndPacked> file = loadAndPackFile(path, ui);
       if (!file) continue;
       const PackedDictionary& packed = file->packed.dictionary;
-      if (!askYesNo(ui, sizeQuestion(packedSize(packed)))) continue;
+      if (!dialog.confirmSend(packedSize(packed))) continue;
       // A stop pressed while this file loaded, packed or was asked about ends the job
       // here, after a Yes; after a No it stays pending until the next file's Yes.
       if (stopEvent.wait(std::chrono::milliseconds(0))) {

@@ -27,6 +27,9 @@ class TransferDialog {
   virtual void enableStopButton(bool enabled) = 0;
   // The job's link while it runs, null before and after.
   virtual void setLink(USBLink* /*link*/) {}
+  // Whether to send a dictionary of `packedSize` bytes. By default the size question,
+  // answered by whoever sits at ui(); a dialog may decide some answers itself.
+  virtual bool confirmSend(int32_t packedSize);
 };
 
 struct TransferJobParameters {
