@@ -1,0 +1,59 @@
+// What the dialog controller needs of a toolkit: the Qt widgets, the Win32 dialogs and the
+// tests' recording view each implement it. Every call but postToDialogThread is made on the
+// dialog's thread.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/dialog_templates.h"
+#include "platform/user_interface.h"
+
+namespace lexora {
+
+struct FileDialogFilter {
+  std::u16string_view description;
+  std::u16string_view pattern;
+};
+
+struct OpenFileRequest {
+  std::u16string_view title;
+  std::vector<FileDialogFilter> filters;  // the first one is selected
+};
+
+class DialogView {
+ public:
+  virtual ~DialogView() = default;
+
+  // The main dialog's controls, by id.
+  virtual void setControlText(int id, std::u16string_view text) = 0;
+  virtual std::u16string controlText(int id) const = 0;
+  virtual void enableControl(int id, bool enabled) = 0;
+  virtual void setTitle(std::u16string_view title) = 0;
+  // The ids of the main dialog's child windows, first to last.
+  virtual std::vector<int> controlIds() const = 0;
+
+  // A modal message box captioned with the application's name.
+  virtual MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
+                                    MessageButtons buttons) = 0;
+  // The open-file dialog, multiple selection; the chosen full paths in the dialog's order,
+  // or nullopt when cancelled or failed.
+  virtual std::optional<std::vector<std::u16string>> openFiles(const OpenFileRequest& request) = 0;
+  // The About box from `dialog`, modal.
+  virtual void showAbout(const DialogTemplate& dialog) = 0;
+  // The password dialog from `dialog`, showing `prompt`; nullopt on Cancel. Like every box
+  // shown for the job, modal to the main dialog.
+  virtual std::optional<std::u16string> askPassword(const DialogTemplate& dialog,
+                                                    std::u16string_view prompt) = 0;
+  // Ends the modal main dialog.
+  virtual void endDialog() = 0;
+
+  // Any thread, never blocks: runs `call` later on the dialog's thread (from its message
+  // loop). A call posted after the dialog ended may be dropped.
+  virtual void postToDialogThread(std::function<void()> call) = 0;
+};
+
+}  // namespace lexora

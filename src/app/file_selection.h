@@ -1,0 +1,30 @@
+// What Browse makes of the files the open-file dialog returns: the selected paths in the
+// dialog's order, and the file box's text, those paths joined by ";".
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lexora {
+
+struct FileSelection {
+  std::vector<std::u16string> paths;
+  std::u16string text;  // the file box: the paths joined by ";"
+};
+
+// The selection of `paths`, order kept.
+FileSelection makeFileSelection(std::vector<std::u16string> paths);
+
+// A file dialog's result applied to `current`: nullopt (cancelled or failed) keeps it.
+FileSelection applyFileDialogResult(const FileSelection& current,
+                                    std::optional<std::vector<std::u16string>> chosen);
+
+// The Windows open-file buffer (multiple selection, Explorer style) with `fileOffset`, the
+// dialog's offset of the first name: one full path, or a folder, NUL, names each ended by
+// NUL and a final NUL. Returns the full paths in order; a folder's final "\" (a drive
+// root) is not doubled. Reading stops at the buffer's end if the final NUL is missing.
+std::vector<std::u16string> parseOpenFileBuffer(std::u16string_view buffer, size_t fileOffset);
+
+}  // namespace lexora

@@ -1,0 +1,235 @@
+#include "app/lexora_dialog.h"
+
+#include "job/packing_texts.h"
+#include "platform/path_text.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kReady{u"准备就绪", u"Ready"};
+constexpr BilingualText kBeingSent{u"已经启动发送词典文件！", u"Dictionary file is being sent!"};
+constexpr BilingualText kNotBeingSent{u"没有启动发送词典文件！",
+                                      u"Dictionary file isn't being sent!"};
+constexpr BilingualText kExitQuestion{u"你真的想退出莱克索拉吗？",
+                                      u"Do you realy want to exit Lexora？"};
+constexpr BilingualText kOpenTitle{u"打开词典文件", u"Open Dictionary File"};
+
+struct BilingualFilter {
+  BilingualText description;
+  std::u16string_view pattern;
+};
+constexpr BilingualFilter kFilters[] = {
+    {{u"所有支持的词典文件(*.txt;*.tab;*.ifo)", u"All Support Dictionary Files(*.txt;*.tab;*.ifo)"},
+     u"*.txt;*.tab;*.ifo"},
+    {{u"Lexora词典文件(*.txt;*.tab)", u"Lexora Dictionary Files(*.txt;*.tab)"}, u"*.txt;*.tab"},
+    {{u"StarDict词典文件(*.ifo)", u"StarDict Dictionary Files(*.ifo)"}, u"*.ifo"},
+};
+
+}  // namespace
+
+// The job's UserInterface: every call is carried out on the dialog's thread and completes
+// before the job goes on. Once the dialog is closing, nothing reaches the view: status
+// texts are dropped, boxes answer OK or No, the password prompt is cancelled.
+class CLexoraDlg::JobInterface : public UserInterface {
+ public:
+  JobInterface(DialogView& view, DialogThreadCalls& calls) : view_(view), calls_(calls) {}
+
+  MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
+                            MessageButtons buttons) override {
+    MessageAnswer answer = buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    calls_.run([&](bool closing) {
+      if (!closing) answer = view_.showMessage(text, icon, buttons);
+    });
+    return answer;
+  }
+  void setStatus(std::u16string_view text) override {
+    calls_.run([&](bool closing) {
+      if (!closing) view_.setControlText(kIdStatusLine, text);
+    });
+  }
+  std::optional<std::u16string> askPassword(std::u16string_view prompt) override {
+    std::optional<std::u16string> password;
+    calls_.run([&](bool closing) {
+      if (!closing) password = view_.askPassword(passwordDialogTemplate(GetUiLanguage()), prompt);
+    });
+    return password;
+  }
+
+ private:
+  DialogView& view_;
+  DialogThreadCalls& calls_;
+};
+
+CLexoraDlg::CLexoraDlg(DialogView& view, ServiceFactory service, LinkWaits waits)
+    : view_(view),
+      service_(std::move(service)),
+      waits_(waits),
+      calls_(std::make_shared<DialogThreadCalls>(view)),
+      jobInterface_(std::make_unique<JobInterface>(view, *calls_)) {}
+
+CLexoraDlg::~CLexoraDlg() {
+  shutDown();
+}
+
+void CLexoraDlg::initDialog() {
+  view_.setControlText(kIdStatusLine, kReady.pick());
+}
+
+std::u16string_view CLexoraDlg::systemMenuAboutText() {
+  return loadString(aboutMenuStringId(GetUiLanguage()));
+}
+
+void CLexoraDlg::command(int id) {
+  // Views show the job's boxes and the password dialog modal to the main dialog; should a
+  // command still arrive meanwhile, it is dropped: Exit could not wait for a job that waits
+  // for the box this very thread has open.
+  if (calls_->busy()) return;
+  switch (id) {
+    case kIdAbout:
+      about();
+      break;
+    case kIdStop:
+      stop();
+      break;
+    case kIdSend:
+      send();
+      break;
+    case kIdBrowse:
+      browse();
+      break;
+    case kIdExit:
+      exit();
+      break;
+    case kIdLanguage:
+      SwitchUiLanguage();
+      break;
+    default:
+      break;
+  }
+}
+
+bool CLexoraDlg::systemCommand(int id) {
+  if ((id & ~0xF) != kSystemMenuAboutCommand) return false;
+  about();
+  return true;
+}
+
+void CLexoraDlg::browse() {
+  OpenFileRequest request{kOpenTitle.pick(), {}};
+  for (const BilingualFilter& filter : kFilters) {
+    request.filters.push_back({filter.description.pick(), filter.pattern});
+  }
+  selection_ = applyFileDialogResult(selection_, view_.openFiles(request));
+  view_.setControlText(kIdFileBox, selection_.text);
+}
+
+void CLexoraDlg::send() {
+  if (jobRunning()) {
+    view_.showMessage(kBeingSent.pick(), MessageIcon::Warning, MessageButtons::Ok);
+    return;
+  }
+  forgetFinishedJobs();
+  job_.reset();  // ended: joins at once
+  // The job works on its own copy of the paths: Browse stays available while it runs.
+  TransferJobParameters parameters{{}, service_, waits_};
+  for (const std::u16string& path : selection_.paths) {
+    parameters.selectedPaths.push_back(pathFromText(path));
+  }
+  job_ = std::make_unique<TransferJob>(*this, std::move(parameters));
+}
+
+void CLexoraDlg::stop() {
+  forgetFinishedJobs();
+  if (!jobRunning()) {
+    view_.showMessage(kNotBeingSent.pick(), MessageIcon::Warning, MessageButtons::Ok);
+    return;
+  }
+  // Stop does not wait: the job finishes on its own (the end flag, closing the link).
+  job_->stop();
+  stoppedJobs_.push_back(std::move(job_));
+}
+
+void CLexoraDlg::exit() {
+  if (view_.showMessage(kExitQuestion.pick(), MessageIcon::Question, MessageButtons::YesNo) !=
+      MessageAnswer::Yes) {
+    return;
+  }
+  shutDown();
+  view_.endDialog();
+}
+
+void CLexoraDlg::about() {
+  view_.showAbout(aboutBoxTemplate(GetUiLanguage()));
+}
+
+void CLexoraDlg::SwitchUiLanguage() {
+  const int language = GetUiLanguage();
+  const DialogTemplate& current = mainDialogTemplate(language);
+  const DialogTemplate& other =
+      mainDialogTemplate(language == kLanguageChinese ? kLanguageEnglish : kLanguageChinese);
+  view_.setTitle(other.caption);
+  // Only texts that differ between the templates change: the file box and the status line,
+  // empty in both, keep what they show.
+  for (int id : view_.controlIds()) {
+    if (id == 0 || id == kNoControlId) continue;
+    const ControlTemplate* from = findControl(current, id);
+    const ControlTemplate* to = findControl(other, id);
+    const std::u16string_view fromText = from ? from->text : std::u16string_view();
+    const std::u16string_view toText = to ? to->text : std::u16string_view();
+    if (fromText != toText) view_.setControlText(id, toText);
+  }
+  toggleUiLanguage();
+}
+
+UserInterface& CLexoraDlg::ui() {
+  return *jobInterface_;
+}
+
+void CLexoraDlg::enableSendButton(bool enabled) {
+  calls_->run([&](bool closing) {
+    if (!closing) view_.enableControl(kIdSend, enabled);
+  });
+}
+
+void CLexoraDlg::enableStopButton(bool enabled) {
+  calls_->run([&](bool closing) {
+    if (!closing) view_.enableControl(kIdStop, enabled);
+  });
+}
+
+bool CLexoraDlg::confirmSend(int32_t packedSize) {
+  // Closing, the answer is Yes: the job then tests the stop request shutDown() has already
+  // set and ends at once, without sending this file and without loading the next one.
+  bool yes = true;
+  calls_->run([&](bool closing) {
+    if (!closing) {
+      yes = view_.showMessage(sizeQuestion(packedSize), MessageIcon::Question,
+                              MessageButtons::YesNo) == MessageAnswer::Yes;
+    }
+  });
+  return yes;
+}
+
+void CLexoraDlg::forgetFinishedJobs() {
+  std::erase_if(stoppedJobs_, [](const auto& job) { return job->finished(); });
+}
+
+// Exit while a job runs, and the dialog's destruction: the dialog ends only once every job
+// has ended, so no job outlives the state it uses. Each job is asked to stop first; then no
+// call of a job reaches the dialog any more (each gets its closing answer on the job's own
+// thread), so the waits below cannot deadlock on a question only this thread could answer.
+// A job that was sending finishes its current block and sends the end flag before it ends
+// (the stop is tested after each acknowledgement), so the handheld never keeps a dictionary
+// without its end flag; the wait is bounded by the link's time-outs.
+void CLexoraDlg::shutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (job_) job_->stop();
+  for (auto& job : stoppedJobs_) job->stop();
+  calls_->close();
+  job_.reset();
+  stoppedJobs_.clear();
+}
+
+}  // namespace lexora

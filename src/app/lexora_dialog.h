@@ -1,0 +1,72 @@
+// The main dialog's logic, toolkit-neutral: Browse, Send, Stop, Exit, About, the language
+// switch, and the transfer job's dialog. A view (Qt, Win32, the tests') builds the windows
+// from mainDialogTemplate(GetUiLanguage()), forwards each command here and carries out
+// what the controller asks of it.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "app/dialog_thread_calls.h"
+#include "app/dialog_view.h"
+#include "app/file_selection.h"
+#include "job/transfer_job.h"
+
+namespace lexora {
+
+class CLexoraDlg : public TransferDialog {
+ public:
+  // `view` must outlive this object. Jobs reach the handheld through `service`.
+  CLexoraDlg(DialogView& view, ServiceFactory service, LinkWaits waits = LinkWaits());
+  // Stops every job and waits for it (see shutDown in the source).
+  ~CLexoraDlg() override;
+  CLexoraDlg(const CLexoraDlg&) = delete;
+  CLexoraDlg& operator=(const CLexoraDlg&) = delete;
+
+  // Dialog initialisation, once the view has created the controls: the status line.
+  void initDialog();
+  // The text of the system menu's About item (empty: no item). Views with a system menu.
+  static std::u16string_view systemMenuAboutText();
+
+  // A command from control `id`; Escape and the close box arrive as kIdExit.
+  void command(int id);
+  // A system-menu command: the About item opens the About box; false for the others,
+  // which the view handles by default.
+  bool systemCommand(int id);
+
+  void browse();
+  void send();
+  void stop();
+  void exit();
+  void about();
+  void SwitchUiLanguage();
+
+  const FileSelection& selection() const { return selection_; }
+  // Whether the job started by the last Send runs and has not been stopped.
+  bool jobRunning() const { return job_ && !job_->finished(); }
+
+  // The transfer job's dialog; called from the job's worker thread.
+  UserInterface& ui() override;
+  void enableSendButton(bool enabled) override;
+  void enableStopButton(bool enabled) override;
+  bool confirmSend(int32_t packedSize) override;
+
+ private:
+  class JobInterface;
+
+  void shutDown();
+  void forgetFinishedJobs();
+
+  DialogView& view_;
+  const ServiceFactory service_;
+  const LinkWaits waits_;
+  const std::shared_ptr<DialogThreadCalls> calls_;
+  std::unique_ptr<JobInterface> jobInterface_;
+  FileSelection selection_;
+  std::unique_ptr<TransferJob> job_;  // the worker handle: null at start and after Stop
+  // Jobs let go by Stop that may still be finishing (sending the end flag, closing).
+  std::vector<std::unique_ptr<TransferJob>> stoppedJobs_;
+  bool shutDown_ = false;
+};
+
+}  // namespace lexora

@@ -1,0 +1,188 @@
+#include "app/lexora_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "job/load_and_pack.h"
+#include "link/fake/fake_service.h"
+#include "pack/packed_image.h"
+#include "platform/application.h"
+#include "platform/settings.h"
+#include "platform/ui_language.h"
+#include "support/test_support.h"
+#include "test_view.h"
+
+namespace lexora {
+namespace {
+
+using namespace std::chrono_literals;
+using Paths = std::vector<std::u16string>;
+
+class LexoraDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    USBLink::resetSendChunkSizeForTesting();
+    dialog_.initDialog();
+  }
+
+  std::u16string dictionary(const std::string& name, int entries) {
+    std::string text;
+    for (int i = 0; i < entries; ++i) {
+      text += name + std::to_string(i) + "\t" + std::string(200, static_cast<char>('a' + i % 26)) +
+              "\n";
+    }
+    return test::u16path(test::writeFile(dir_ / (name + ".txt"), text));
+  }
+  void select(Paths paths) {
+    view_.files.push_back(std::move(paths));
+    dialog_.command(kIdBrowse);
+  }
+  // Pumps the dialog's thread until the job has restored the dialog.
+  bool pumpUntilJobEnded() {
+    const size_t before = view_.statuses.size();
+    return view_.pumpUntil([this, before] {
+      return view_.statuses.size() > before && view_.statuses.back() == u"Ready" &&
+             view_.enabled(kIdSend) && !view_.enabled(kIdStop);
+    });
+  }
+  size_t warnings() const {
+    return std::count_if(view_.messages.begin(), view_.messages.end(),
+                         [](const auto& m) { return m.icon == MessageIcon::Warning; });
+  }
+
+  test::LanguageScope language_{kLanguageEnglish};
+  test::TempDir dir_;
+  FakeService fake_;
+  test::TestView view_{mainDialogTemplate(GetUiLanguage())};
+  CLexoraDlg dialog_{view_, fake_.factory(), {200ms, 200ms}};
+};
+
+TEST_F(LexoraDialogTest, StartsReadyWithSendEnabledAndStopDisabled) {
+  EXPECT_EQ(view_.controlText(kIdStatusLine), u"Ready");
+  EXPECT_TRUE(view_.enabled(kIdSend));
+  EXPECT_FALSE(view_.enabled(kIdStop));
+  EXPECT_TRUE(view_.controlText(kIdFileBox).empty());
+}
+
+TEST_F(LexoraDialogTest, BrowseKeepsTheOrderAndACancelKeepsTheSelection) {
+  select({u"/d/b.ifo", u"/d/a.txt"});
+  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/b.ifo;/d/a.txt");
+  view_.files.push_back(std::nullopt);
+  dialog_.command(kIdBrowse);
+  EXPECT_EQ(dialog_.selection().paths, (Paths{u"/d/b.ifo", u"/d/a.txt"}));
+  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/b.ifo;/d/a.txt");
+  ASSERT_EQ(view_.fileRequests.size(), 2u);
+  ASSERT_EQ(view_.fileRequests[0].filters.size(), 3u);
+  EXPECT_EQ(view_.fileRequests[0].filters[0].pattern, u"*.txt;*.tab;*.ifo");
+}
+
+TEST_F(LexoraDialogTest, SendWhileRunningIsRefusedAndASecondStopFindsNoJob) {
+  select({dictionary("one", 3)});
+  dialog_.command(kIdSend);
+  // The job now waits for the dialog's thread, which this test does not pump yet.
+  ASSERT_TRUE(view_.waitForPosted());
+  EXPECT_TRUE(dialog_.jobRunning());
+  dialog_.command(kIdSend);
+  EXPECT_EQ(warnings(), 1u) << "a second job is refused";
+  dialog_.command(kIdStop);
+  EXPECT_EQ(warnings(), 1u) << "the first Stop reaches the job";
+  EXPECT_FALSE(dialog_.jobRunning());
+  dialog_.command(kIdStop);
+  EXPECT_EQ(warnings(), 2u) << "the second Stop finds no job";
+  // The stop pressed while loading ends the job at the Yes, without sending.
+  ASSERT_TRUE(pumpUntilJobEnded());
+  fake_.settle();
+  EXPECT_TRUE(fake_.acceptedBytes().empty());
+  // And a new Send is accepted once it ended.
+  dialog_.command(kIdSend);
+  ASSERT_TRUE(pumpUntilJobEnded());
+  EXPECT_EQ(warnings(), 2u);
+  EXPECT_FALSE(fake_.acceptedBytes().empty());
+}
+
+TEST_F(LexoraDialogTest, ExitAsksFirstAndEndsOnlyOnYes) {
+  view_.answers = {false, true};
+  dialog_.command(kIdExit);  // the Exit button, the Escape key and the close box alike
+  EXPECT_FALSE(view_.ended);
+  dialog_.command(kIdExit);
+  EXPECT_TRUE(view_.ended);
+  ASSERT_EQ(view_.messages.size(), 2u);
+  EXPECT_EQ(view_.messages[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(view_.messages[0].text, view_.messages[1].text);
+}
+
+TEST_F(LexoraDialogTest, LanguageSwitchTwiceRestoresLabelsAndKeepsBoxAndStatus) {
+  select({u"/d/a.txt"});
+  const auto labels = [this](int templateId) {
+    for (const ControlTemplate& control : findDialogTemplate(templateId)->controls) {
+      if (control.id == kIdFileBox || control.id == kIdStatusLine) continue;
+      if (view_.controlText(control.id) != control.text) return false;
+    }
+    return view_.title() == findDialogTemplate(templateId)->caption;
+  };
+  dialog_.command(kIdLanguage);
+  EXPECT_TRUE(labels(102));
+  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(applicationSettings().read(u"UI", u"language"), u"chinese");
+  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/a.txt");
+  EXPECT_EQ(view_.controlText(kIdStatusLine), u"Ready");
+  dialog_.command(kIdAbout);  // in the language of that moment
+  dialog_.command(kIdLanguage);
+  EXPECT_TRUE(labels(103));
+  EXPECT_EQ(applicationSettings().read(u"UI", u"language"), u"english");
+  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/a.txt");
+  dialog_.command(kIdAbout);
+  EXPECT_EQ(view_.abouts, (std::vector<int>{100, 104}));
+}
+
+TEST_F(LexoraDialogTest, AWholeTransferShowsEachStepOnTheStatusLine) {
+  const auto path = dictionary("whole", 40);
+  select({path});
+  dialog_.command(kIdSend);
+  ASSERT_TRUE(pumpUntilJobEnded());
+  fake_.settle();
+  test::ScriptedUserInterface quiet;
+  EXPECT_EQ(fake_.acceptedBytes(),
+            serializePackedImage(loadAndPackFile(path, quiet)->packed.dictionary));
+  const auto& statuses = view_.statuses;
+  const auto shows = [&statuses](std::u16string_view text) {
+    return std::find(statuses.begin(), statuses.end(), text) != statuses.end();
+  };
+  EXPECT_TRUE(shows(u"Load dictionary file " + path + u"...Success"));
+  EXPECT_TRUE(shows(u"Compress dictionary file " + path + u"...Success"));
+  EXPECT_GT(statuses.size(), 6u) << "the sending steps are shown too";
+  EXPECT_EQ(view_.messages.size(), 1u) << "only the size question";
+  EXPECT_EQ(warnings(), 0u);
+}
+
+TEST_F(LexoraDialogTest, ExitWhileTheJobWaitsForTheDialogEndsWithoutSending) {
+  select({dictionary("first", 3), dictionary("second", 3)});
+  dialog_.command(kIdSend);
+  ASSERT_TRUE(view_.waitForPosted());  // the job waits for this thread
+  dialog_.command(kIdExit);            // answered Yes; must neither hang nor send
+  EXPECT_TRUE(view_.ended);
+  fake_.settle();
+  EXPECT_TRUE(fake_.acceptedBytes().empty());
+  EXPECT_FALSE(fake_.channelOpen());
+}
+
+TEST_F(LexoraDialogTest, ExitWhileBlocksAreSentStillSendsTheEndFlag) {
+  select({dictionary("big", 200), dictionary("later", 3)});
+  dialog_.command(kIdSend);
+  ASSERT_TRUE(view_.pumpUntil([this] {
+    return !view_.statuses.empty() && view_.statuses.back().find(u'%') != std::u16string::npos;
+  }));
+  dialog_.command(kIdExit);
+  EXPECT_TRUE(view_.ended);
+  fake_.settle();
+  const auto bytes = fake_.acceptedBytes();
+  ASSERT_GE(bytes.size(), 3u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 3, bytes.end()), (std::vector<uint8_t>{4, 0, 0}));
+  EXPECT_FALSE(fake_.channelOpen());
+  EXPECT_EQ(std::count_if(view_.messages.begin(), view_.messages.end(),
+                          [](const auto& m) { return m.buttons == MessageButtons::YesNo; }),
+            2)
+      << "the size question and the exit question; the later file is never asked about";
+}
+
+}  // namespace
+}  // namespace lexora
