@@ -58,8 +58,8 @@ inline constexpr int kIconApplication = 128;
 struct ControlTemplate {
   int id;
   ControlKind kind;
-  std::u16string_view text;
-  DialogRect place;  // dialog units
+  std::u16string_view text;  // an Icon control shows icon kIconApplication instead
+  DialogRect place;          // dialog units
   uint32_t styles;
 };
 

@@ -21,6 +21,9 @@ FileSelection makeFileSelection(std::vector<std::u16string> paths);
 FileSelection applyFileDialogResult(const FileSelection& current,
                                     std::optional<std::vector<std::u16string>> chosen);
 
+// The capacity, in UTF-16 characters, of the buffer the Windows open-file dialog fills.
+inline constexpr size_t kOpenFileBufferCharacters = 52000;
+
 // The Windows open-file buffer (multiple selection, Explorer style) with `fileOffset`, the
 // dialog's offset of the first name: one full path, or a folder, NUL, names each ended by
 // NUL and a final NUL. Returns the full paths in order; a folder's final "\" (a drive
