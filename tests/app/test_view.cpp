@@ -39,9 +39,11 @@ MessageAnswer TestView::showMessage(std::u16string_view text, MessageIcon icon,
 std::optional<std::vector<std::u16string>> TestView::openFiles(const OpenFileRequest& request) {
   fileRequests.push_back(request);
   if (files.empty()) return std::nullopt;
-  auto result = files.front();
+  const bool cancelled = !files.front();
+  std::vector<std::u16string> paths = cancelled ? std::vector<std::u16string>() : *files.front();
   files.pop_front();
-  return result;
+  if (cancelled) return std::nullopt;
+  return paths;
 }
 
 std::optional<std::u16string> TestView::askPassword(const DialogTemplate& dialog,
