@@ -137,8 +137,11 @@ TEST_F(LexoraDialogTest, LanguageSwitchTwiceRestoresLabelsAndKeepsBoxAndStatus) 
 TEST_F(LexoraDialogTest, AWholeTransferShowsEachStepOnTheStatusLine) {
   const auto path = dictionary("whole", 40);
   select({path});
+  fake_.setPassword(u"secret", 3);  // the prompt comes from the service's own thread
+  view_.passwords.push_back(u"secret");
   dialog_.command(kIdSend);
   ASSERT_TRUE(pumpUntilJobEnded());
+  EXPECT_EQ(view_.passwordDialogs, std::vector<int>{132});
   fake_.settle();
   test::ScriptedUserInterface quiet;
   EXPECT_EQ(fake_.acceptedBytes(),
