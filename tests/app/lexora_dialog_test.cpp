@@ -25,12 +25,7 @@ class LexoraDialogTest : public ::testing::Test {
   }
 
   std::u16string dictionary(const std::string& name, int entries) {
-    std::string text;
-    for (int i = 0; i < entries; ++i) {
-      text += name + std::to_string(i) + "\t" + std::string(200, static_cast<char>('a' + i % 26)) +
-              "\n";
-    }
-    return test::u16path(test::writeFile(dir_ / (name + ".txt"), text));
+    return test::writeNumberedDictionary(dir_.path(), name, entries);
   }
   void select(Paths paths) {
     view_.files.push_back(std::move(paths));

@@ -38,12 +38,7 @@ class TransferJobTest : public ::testing::Test {
   void SetUp() override { USBLink::resetSendChunkSizeForTesting(); }
 
   std::u16string dictionary(const std::string& name, int entries) {
-    std::string text;
-    for (int i = 0; i < entries; ++i) {
-      text += name + std::to_string(i) + "\t" + std::string(200, static_cast<char>('a' + i % 26)) +
-              "\n";
-    }
-    return test::u16path(test::writeFile(dir_ / (name + ".txt"), text));
+    return test::writeNumberedDictionary(dir_.path(), name, entries);
   }
 
   // What the handheld should have received for these files: their images back to back.

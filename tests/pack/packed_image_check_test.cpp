@@ -1,7 +1,8 @@
 #include "pack/packed_image_check.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
+
+#include "support/test_support.h"
 
 namespace lexora {
 namespace {
@@ -17,11 +18,7 @@ PackedBlock block(std::initializer_list<std::string_view> headwords) {
     b.keyBytes.insert(b.keyBytes.end(), h.begin(), h.end());
     records.append(2, '\0');
   }
-  Bytes out(compressBound(records.size()));
-  uLongf size = out.size();
-  compress2(out.data(), &size, reinterpret_cast<const Bytef*>(records.data()), records.size(), 9);
-  out.resize(size);
-  b.packedBytes = out;
+  b.packedBytes = test::zlibCompress(records);
   return b;
 }
 

@@ -1,7 +1,6 @@
 #include "pack/packed_image.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "support/test_support.h"
 
@@ -13,11 +12,7 @@ using Bytes = std::vector<uint8_t>;
 PackedBlock block(std::string_view keys, std::string_view records) {
   PackedBlock b;
   b.keyBytes.assign(keys.begin(), keys.end());
-  Bytes out(compressBound(records.size()));
-  uLongf size = out.size();
-  compress2(out.data(), &size, reinterpret_cast<const Bytef*>(records.data()), records.size(), 9);
-  out.resize(size);
-  b.packedBytes = out;
+  b.packedBytes = test::zlibCompress(records);
   return b;
 }
 

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -107,6 +108,24 @@ std::string readFile(const std::filesystem::path& path) {
 
 std::u16string u16path(const std::filesystem::path& path) {
   return utf8ToUtf16(path.string());
+}
+
+std::vector<uint8_t> zlibCompress(std::string_view bytes) {
+  std::vector<uint8_t> out(compressBound(bytes.size()));
+  uLongf size = out.size();
+  compress2(out.data(), &size, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), 9);
+  out.resize(size);
+  return out;
+}
+
+std::u16string writeNumberedDictionary(const std::filesystem::path& folder, const std::string& name,
+                                       int entries) {
+  std::string text;
+  for (int i = 0; i < entries; ++i) {
+    text +=
+        name + std::to_string(i) + "\t" + std::string(200, static_cast<char>('a' + i % 26)) + "\n";
+  }
+  return u16path(writeFile(folder / (name + ".txt"), text));
 }
 
 LanguageScope::LanguageScope(int language) {

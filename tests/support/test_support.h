@@ -71,6 +71,14 @@ std::string readFile(const std::filesystem::path& path);
 // UTF-16 path of a std::filesystem path, as the readers take it.
 std::u16string u16path(const std::filesystem::path& path);
 
+// `bytes` as one zlib stream at level 9, as a block's record buffer is made.
+std::vector<uint8_t> zlibCompress(std::string_view bytes);
+
+// A text dictionary `folder/NAME.txt` of `entries` lines "NAMEi<TAB>" + 200 letters, large
+// enough to fill several blocks; returns its UTF-16 path.
+std::u16string writeNumberedDictionary(const std::filesystem::path& folder, const std::string& name,
+                                       int entries);
+
 // Fixes the interface language for one test and points the settings at a private
 // folder; restores both afterwards.
 class LanguageScope {
