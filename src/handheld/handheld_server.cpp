@@ -298,16 +298,26 @@ class Session {
   // the PC's reader wakes once for them.
   bool send(uint8_t type, std::span<const uint8_t> payload) {
     socket_->queue(type, payload);
+    queued_ = true;
+    // The PC goes on writing without waiting for acceptances; anything else it may be
+    // waiting for.
+    urgent_ = urgent_ || type != dp::kWriteResult || payload.empty() || payload[0] != 0;
     return true;
   }
   bool flush() {
+    queued_ = urgent_ = false;
     dp::FrameError error;
     if (socket_->flush(error)) return true;
     note(error.detail);
     return false;
   }
   bool readFrame(dp::Frame& frame, dp::FrameError& error, std::chrono::milliseconds timeout) {
-    if (socket_->readWouldWait() && !flush()) {
+    // Only a PC that confirms each write (its first, and all after a refusal) waits for an
+    // acceptance: it gets it after this pause, while a PC that goes on writing has its next
+    // write here first and wakes for the acknowledgement alone.
+    constexpr std::chrono::milliseconds kAcceptancePause{1};
+    if (queued_ && socket_->readWouldWait() &&
+        (urgent_ || !socket_->awaitReadable(kAcceptancePause)) && !flush()) {
       error = {dp::FrameError::Kind::Closed, ""};
       return false;
     }
@@ -324,6 +334,8 @@ class Session {
   Conversation conversation_;
   MessageReader reader_;
   bool open_ = false;
+  bool queued_ = false;  // frames wait in the socket's queue
+  bool urgent_ = false;  // ... and one of them is more than an acceptance
   int64_t writes_ = 0;
   int64_t messages_ = 0;
   int64_t acks_ = 0;

@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <algorithm>
 #include <array>
@@ -43,28 +44,34 @@ FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), peer_(pee
 bool FrameSocket::receive(size_t& received, FrameError& error,
                           std::optional<std::chrono::milliseconds> timeout) {
   if (readBuffer_.empty()) readBuffer_.resize(kReadBufferSize);
-  // With a time-out, look first: when the peer has already sent, one call is enough and
-  // poll is needed only to wait.
-  int flags = timeout ? MSG_DONTWAIT : 0;
+  // A zero time-out only looks.
+  const bool look = timeout && timeout->count() <= 0;
+  // The socket keeps the time-out, so a receive that has to wait is still one call; it is
+  // set again only when a read asks for another.
+  if (!look && timeout != receiveTimeout_) {
+    timeval limit{};
+    if (timeout) {
+      limit.tv_sec = static_cast<time_t>(timeout->count() / 1000);
+      limit.tv_usec = static_cast<suseconds_t>(timeout->count() % 1000 * 1000);
+    }
+    if (setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+      return failWith(error, Kind::Io, std::string("setsockopt: ") + std::strerror(errno));
+    }
+    receiveTimeout_ = timeout;
+  }
   for (;;) {
-    const ssize_t n =
-        recv(fd_.get(), readBuffer_.data() + readEnd_, readBuffer_.size() - readEnd_, flags);
+    const ssize_t n = recv(fd_.get(), readBuffer_.data() + readEnd_, readBuffer_.size() - readEnd_,
+                           look ? MSG_DONTWAIT : 0);
     if (n >= 0) {
       received = static_cast<size_t>(n);
       readEnd_ += received;
       return true;
     }
     if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      return failWith(error, Kind::Io, std::string("read: ") + std::strerror(errno));
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      return failWith(error, Kind::TimedOut, "no answer in time");
     }
-    pollfd p{fd_.get(), POLLIN, 0};
-    const int ready = poll(&p, 1, timeout ? static_cast<int>(timeout->count()) : -1);
-    if (ready == 0) return failWith(error, Kind::TimedOut, "no answer in time");
-    if (ready < 0 && errno != EINTR) {
-      return failWith(error, Kind::Io, std::string("poll: ") + std::strerror(errno));
-    }
-    flags = MSG_DONTWAIT;
+    return failWith(error, Kind::Io, std::string("read: ") + std::strerror(errno));
   }
 }
 
@@ -97,6 +104,12 @@ bool FrameSocket::readWouldWait() const {
   const size_t buffered = readEnd_ - readBegin_;
   if (buffered < kHeaderSize) return true;
   return buffered - kHeaderSize < readBigEndian32(readBuffer_.data() + readBegin_ + 1);
+}
+
+bool FrameSocket::awaitReadable(std::chrono::milliseconds timeout) {
+  if (readBegin_ < readEnd_) return true;
+  pollfd p{fd_.get(), POLLIN, 0};
+  return poll(&p, 1, static_cast<int>(timeout.count())) > 0;
 }
 
 bool FrameSocket::sendLocked(std::span<const uint8_t> head, std::span<const uint8_t> payload,

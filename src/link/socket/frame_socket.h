@@ -33,6 +33,8 @@ class FrameSocket {
             std::optional<std::chrono::milliseconds> timeout = std::nullopt);
   // Whether the next read has to wait for the peer: no whole frame is buffered.
   bool readWouldWait() const;
+  // Waits at most `timeout` for bytes to read (true when some are buffered or have come).
+  bool awaitReadable(std::chrono::milliseconds timeout);
 
   // Sends what was queued, then this frame whole. False with `error` (Io) when the
   // connection failed.
@@ -59,6 +61,8 @@ class FrameSocket {
   std::mutex writeMutex_;
   std::vector<uint8_t> queued_;  // under writeMutex_
   std::vector<uint8_t> readBuffer_;
+  // The receive time-out the socket holds (SO_RCVTIMEO); none at first.
+  std::optional<std::chrono::milliseconds> receiveTimeout_;
   size_t readBegin_ = 0;  // buffered bytes not yet taken: [readBegin_, readEnd_)
   size_t readEnd_ = 0;
 };
