@@ -318,7 +318,7 @@ class Session {
     constexpr std::chrono::milliseconds kAcceptancePause{1};
     if (queued_ && socket_->readWouldWait() &&
         (urgent_ || !socket_->awaitReadable(kAcceptancePause)) && !flush()) {
-      error = {dp::FrameError::Kind::Closed, ""};
+      error = {dp::FrameError::Kind::Closed, "sending failed"};
       return false;
     }
     return socket_->read(frame, error, timeout);
