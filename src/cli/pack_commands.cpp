@@ -115,7 +115,8 @@ int packCommand(const CommandLine& line) {
       continue;
     }
     // Only an existing regular file is an image to keep: a FIFO or a device (-o /dev/null)
-    // is written into, and a dangling link gets its target made.
+    // is written into, and a dangling link gets its target made. Asked before loading, not
+    // at the rename: an image another program makes meanwhile is replaced, as with gzip.
     std::error_code unknown;
     if (!toStandardOutput && !line.force &&
         std::filesystem::is_regular_file(std::filesystem::status(out, unknown))) {
