@@ -115,6 +115,11 @@ bool CLexoraDlg::systemCommand(int id) {
   return true;
 }
 
+void CLexoraDlg::select(std::vector<std::u16string> paths) {
+  selection_ = makeFileSelection(std::move(paths));
+  view_.setControlText(kIdFileBox, selection_.text);
+}
+
 void CLexoraDlg::browse() {
   OpenFileRequest request{kOpenTitle.pick(), {}};
   for (const BilingualFilter& filter : kFilters) {
