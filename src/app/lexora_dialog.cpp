@@ -160,8 +160,10 @@ void CLexoraDlg::exit() {
       MessageAnswer::Yes) {
     return;
   }
-  shutDown();
+  // The window goes first: the wait for a job finishing its block and end flag (bounded
+  // by the link's time-outs) happens with the dialog already gone from the screen.
   view_.endDialog();
+  shutDown();
 }
 
 void CLexoraDlg::about() {

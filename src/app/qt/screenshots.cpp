@@ -79,6 +79,9 @@ int main(int argc, char** argv) {
       CLexoraDlg dialog(view, socketServiceFactory({}));
       view.attach(dialog);
       dialog.initDialog();
+      // Chosen once the dialog is open, as with Browse: the file box shows the beginning.
+      view.show();
+      QApplication::processEvents();
       dialog.select(
           {u"/home/user/dictionaries/oxford.txt", u"/home/user/dictionaries/wordnet.ifo"});
       ok &= save(framed(view), folder, QStringLiteral("qt-main") + tail);

@@ -126,7 +126,7 @@ void TemplateDialog::showEvent(QShowEvent* event) {
     shown_ = true;
     for (const Control& control : controls_) {
       if ((control.styles & kStyleTabStop) && control.widget->isEnabled()) {
-        // Not as a Tab would: an edit keeps its text unselected and shows its beginning.
+        // Not as a Tab would, which selects an edit's whole text.
         control.widget->setFocus(Qt::OtherFocusReason);
         break;
       }
