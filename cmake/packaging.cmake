@@ -2,8 +2,8 @@
 # from it: a .deb and a source archive. scripts/package.sh runs both and checks the .deb.
 #
 # Components: `cli` (lexora-cli), `handheld` (lexora-handheld), `doc` (README, LICENSE). The
-# desktop program `lexora` installs its own files under the component `desktop` from its own
-# folder; the .deb is one package holding every component.
+# desktop program `lexora`, when built, installs itself, its desktop entry and its icons from
+# its own folder (src/app/qt); the .deb is one package holding everything installed.
 
 if(WIN32)
   # The Windows programs ship in their own installer; nothing here applies to them.

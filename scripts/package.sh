@@ -35,6 +35,13 @@ for path in ./usr/bin/lexora-cli ./usr/bin/lexora-handheld \
   ./usr/share/doc/lexora/LICENSE ./usr/share/doc/lexora/README.md; do
   grep -qxF "$path" <<<"$contents" || fail "$deb lacks $path"
 done
+# The desktop program goes in too when this build made it (Qt 6 was found).
+if [ -x "$build/src/app/qt/lexora" ]; then
+  for path in ./usr/bin/lexora ./usr/share/applications/lexora.desktop \
+    ./usr/share/icons/hicolor/48x48/apps/lexora.png; do
+    grep -qxF "$path" <<<"$contents" || fail "$deb lacks $path"
+  done
+fi
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libc6' <<<"$depends" && grep -q 'zlib1g' <<<"$depends" ||
   fail "Depends lacks what shlibdeps should find: $depends"
