@@ -104,6 +104,15 @@ TEST_F(CliSendTest, YesSendsByThePathBytesButNeverAnEmptyDictionary) {
   EXPECT_EQ(stored, 1u) << run.out << run.err;
 }
 
+TEST_F(CliSendTest, NameReplacesTheDictionarysOwnOnTheHandheld) {
+  test::HandheldProcess handheld;
+  ASSERT_TRUE(handheld.started());
+  const auto run = send(handheld, {"--yes", "--name", "Renamed", kEnglish});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::exists(handheld.store() / "Renamed.lxp"));
+  EXPECT_FALSE(std::filesystem::exists(handheld.store() / "english.lxp"));
+}
+
 TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {
   const auto run = test::runProgram(kCli, {"--lang", "en", "send", "--yes", "--device",
                                            "unix:" + (dir_ / "nobody.sock").string(), kEnglish});
