@@ -79,6 +79,10 @@ std::vector<uint8_t> zlibCompress(std::string_view bytes);
 std::u16string writeNumberedDictionary(const std::filesystem::path& folder, const std::string& name,
                                        int entries);
 
+// True in the Windows build (for the few tests of what only one system has, such as file
+// names that are bytes rather than UTF-16).
+bool runningOnWindows();
+
 // True when a Windows build runs under Wine rather than on Windows (for the few places
 // where Wine's components differ from Windows' and a test says so).
 bool runningUnderWine();

@@ -2,6 +2,8 @@
 // interrupt key, UTF-8 code pages and escape sequences for output.
 #include "platform/console.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
@@ -184,6 +186,10 @@ ReadEnd readBytesLineFrom(HANDLE input, std::string& line) {
 }  // namespace
 
 void prepareConsole() {
+  // Lines end in LF alone, as on every other system: the C runtime's text mode would make
+  // them CR LF in files and pipes (a console shows both alike).
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   Shared& s = shared();
   {
     std::lock_guard lock(s.mutex);

@@ -4,6 +4,10 @@
 
 namespace lexora::test {
 
+bool runningOnWindows() {
+  return true;
+}
+
 // Wine's ntdll exports its version; Windows' does not.
 bool runningUnderWine() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");

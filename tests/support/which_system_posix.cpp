@@ -2,6 +2,10 @@
 
 namespace lexora::test {
 
+bool runningOnWindows() {
+  return false;
+}
+
 bool runningUnderWine() {
   return false;
 }
