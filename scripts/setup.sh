@@ -13,7 +13,13 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
   gzip dictzip time python3
+  # scripts/package.sh: dpkg-shlibdeps and dpkg-deb make and read the .deb, groff checks
+  # the man pages
+  dpkg-dev groff-base
 )
+# The desktop dialog `lexora` (Qt 6 Widgets, which brings the GL headers CMake looks for)
+# and a Chinese-capable font for it and its screenshots (fc-list comes with fontconfig).
+packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)
 
 # `scripts/setup.sh windows`: also the cross compiler (the -posix variant carries
 # std::thread), zlib for it, and Wine to run the tests; no display is needed.
