@@ -8,15 +8,10 @@ scripts/setup.sh windows
 scripts/build.sh default
 scripts/build.sh windows
 
-export WINEPREFIX="$PWD/build/windows/wineprefix"
-export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-unset DISPLAY WAYLAND_DISPLAY
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
-fi
-# One wineserver stays up for the whole run instead of one starting per test program.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# The runner CTest uses makes the private prefix on first use and starts Wine's server and
+# services detached from CTest's output; started once here, they stay warm for the run.
+scripts/run_under_wine.sh "$PWD/build/windows/wineprefix" cmd /c exit
+trap 'WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k 2>/dev/null || true' EXIT
 
 ctest --preset windows
 tests/cross/compare_images.sh build/default build/windows
