@@ -9,6 +9,7 @@
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
 #include "pack/word_lookup.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -29,7 +30,7 @@ struct Image {
 // cannot be read or is damaged (told to the user).
 std::optional<Image> readImage(UserInterface& ui, const std::string& path) {
   std::string error;
-  const auto bytes = readWholeFile(std::filesystem::path(path), error);
+  const auto bytes = readWholeFile(pathFromArgument(path), error);
   if (!bytes) {
     showFileFailure(ui, kUnreadable, error);
     return std::nullopt;

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "platform/application.h"
+#include "platform/console.h"
 #include "platform/program_version.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
@@ -29,7 +31,7 @@ int finishOutput(int status) {
   return status;
 }
 
-int runCommand(int argc, char** argv) {
+int runCommand(int argc, const char* const* argv) {
   setApplicationName("Lexora");  // shares the stored language choice with the desktop program
   const ParsedCommandLine parsed = parseCommandLine(argc, argv);
   const CommandLine& line = parsed.line;
@@ -63,5 +65,10 @@ int runCommand(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return finishOutput(runCommand(argc, argv));
+  prepareConsole();
+  // UTF-8 on every system: on Windows argv holds the ANSI code page's form instead.
+  const std::vector<std::string> arguments = commandLineArguments(argc, argv);
+  std::vector<const char*> pointers{argc > 0 ? argv[0] : "lexora-cli"};
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  return finishOutput(runCommand(static_cast<int>(pointers.size()), pointers.data()));
 }

@@ -51,9 +51,9 @@ ConsoleUserInterface commandInterface(const CommandLine& line) {
 // any letters) where a name made from the dictionary would need escaping.
 std::filesystem::path defaultImagePath(const std::string& file,
                                        const std::optional<std::string>& outputDir) {
-  std::filesystem::path name = std::filesystem::path(file).filename();
+  std::filesystem::path name = pathFromArgument(file).filename();
   name.replace_extension(".lxp");
-  return outputDir ? std::filesystem::path(*outputDir) / name : name;
+  return outputDir ? pathFromArgument(*outputDir) / name : name;
 }
 
 // The image file compared across one run: two spellings of one path are one file.
@@ -80,7 +80,7 @@ int forEachPackedFile(const CommandLine& line, Use use) {
   int status = kExitOk;
   for (const std::string& file : line.operands) {
     // Operands are the system's own path bytes, opened whatever their encoding.
-    auto result = loadAndPackFile(std::filesystem::path(file), ui);
+    auto result = loadAndPackFile(pathFromArgument(file), ui);
     if (result) ui.finishStatus();
     if (!result || !use(file, *result, ui)) status = kExitFailed;
     // A dictionary with nothing in it is no success, though it is still described (info).
@@ -99,13 +99,13 @@ int packCommand(const CommandLine& line) {
   int status = kExitOk;
   for (const std::string& file : line.operands) {
     const std::filesystem::path out =
-        line.output ? std::filesystem::path(*line.output) : defaultImagePath(file, line.outputDir);
+        line.output ? pathFromArgument(*line.output) : defaultImagePath(file, line.outputDir);
     const bool toStandardOutput = line.output == "-";
     const std::filesystem::path key = comparedPath(out);
     // Everything that refuses the output is decided before a big dictionary is loaded.
     if (const auto earlier = written.find(key); !toStandardOutput && earlier != written.end()) {
       showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
-                          pathText(std::filesystem::path(file)) + u" -> " + pathText(out));
+                          pathText(pathFromArgument(file)) + u" -> " + pathText(out));
       status = kExitFailed;
       continue;
     }
@@ -126,7 +126,7 @@ int packCommand(const CommandLine& line) {
     }
 
     // Operands are the system's own path bytes, opened whatever their encoding.
-    auto result = loadAndPackFile(std::filesystem::path(file), ui);
+    auto result = loadAndPackFile(pathFromArgument(file), ui);
     if (!result) {
       status = kExitFailed;
       continue;
@@ -157,7 +157,7 @@ int packCommand(const CommandLine& line) {
       status = kExitFailed;
       continue;
     }
-    written.emplace(key, pathText(std::filesystem::path(file)));
+    written.emplace(key, pathText(pathFromArgument(file)));
     ui.note(utf16ToUtf8(pathText(out)));
   }
   return status;

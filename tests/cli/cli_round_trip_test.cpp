@@ -5,6 +5,7 @@
 
 #include "pack/packed_image.h"
 #include "platform/ansi_code_page.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/load_dictionary_file.h"
@@ -114,6 +115,7 @@ TEST_F(CliTest, ImagesWithLoneSurrogateHeadwordsPassInspect) {
 
 TEST_F(CliTest, FileNamesThatAreNotUtf8AreLoadedAndPacked) {
   // A Latin-1 byte in a file name: the system takes any bytes, so the readers must too.
+  if (test::runningOnWindows()) GTEST_SKIP() << "file names are UTF-16 on Windows, not bytes";
   const auto text = test::writeFile(dir_ / "caf\xE9.txt", "word\tmeaning\n");
   test::StarDictFixture fixture;
   fixture.entries = {{"apple", "fruit"}};
@@ -135,6 +137,25 @@ TEST_F(CliTest, FileNamesThatAreNotUtf8AreLoadedAndPacked) {
   std::sort(names.begin(), names.end());
   // The text dictionary's name comes from its file name, the undecodable byte as U+FFFD.
   EXPECT_EQ(names, (std::vector<std::u16string>{u"Test Dictionary", u"caf\uFFFD"}));
+}
+
+TEST_F(CliTest, ChineseFileNamesAreOpenedWhateverTheAnsiCodePage) {
+  // Windows would hand main() this name in the ANSI code page (CP1252 here), as "??".
+  const auto folder = dir_.path() / pathFromText(u"词典");
+  std::filesystem::create_directories(folder);
+  test::writeFile(folder / pathFromText(u"牛津.txt"), "word\tmeaning\n");
+  const std::string source = utf16ToUtf8(pathText(folder / pathFromText(u"牛津.txt")));
+  const std::string image = utf16ToUtf8(pathText(dir_ / "out.lxp"));
+  const auto run = cli({"pack", source, "-o", image});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_NE(run.err.find("Load dictionary file " + source + "...Success"), std::string::npos)
+      << run.err;
+  std::string error;
+  const auto bytes = readWholeFile(dir_ / "out.lxp", error);
+  ASSERT_TRUE(bytes) << error;
+  const auto packed = parsePackedImage(*bytes, error);
+  ASSERT_TRUE(packed) << error;
+  EXPECT_EQ(packed->name, u"牛津");
 }
 
 TEST_F(CliTest, FailedFilesMakeTheRunFailButOthersAreStillPacked) {

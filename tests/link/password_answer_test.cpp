@@ -3,13 +3,13 @@
 #include "link/password_answer.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <chrono>
 
 #include "link/fake/fake_service.h"
 #include "link/usb_link.h"
 #include "platform/ansi_code_page.h"
+#include "platform/sha1.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 
@@ -34,10 +34,8 @@ std::string digestHex(std::u16string_view password) {
 }
 
 std::string sha1Hex(std::string_view bytes) {
-  uint8_t md[20];
-  unsigned int size = 0;
-  EVP_Digest(bytes.data(), bytes.size(), md, &size, EVP_sha1(), nullptr);
-  return hex(md, size);
+  auto digest = sha1Digest(bytes.data(), bytes.size());
+  return digest ? hex(digest->data(), digest->size()) : "none";
 }
 
 TEST(PasswordPrompt, NamesTheAttemptsInTheInterfaceLanguage) {
