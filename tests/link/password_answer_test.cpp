@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "link/fake/fake_service.h"
+#include "link/service_route.h"
 #include "link/usb_link.h"
 #include "platform/ansi_code_page.h"
 #include "platform/ui_language.h"
@@ -81,10 +82,10 @@ TEST(PasswordAnswer, CancelAndOverlongAnswersLeaveTheBufferUntouched) {
   EXPECT_EQ(ui.passwordPrompts()[0], u"You have 5 attemptes remaining");
 }
 
-class PasswordChallengeTest : public ::testing::Test {
+class PasswordChallengeTest : public ::testing::TestWithParam<test::ServiceRoute> {
  protected:
   int open() {
-    Ref<USBLink> link = USBLink::create(kChannelName, ui, fake.factory(), {100ms, 100ms});
+    Ref<USBLink> link = USBLink::create(kChannelName, ui, route.factory(), {100ms, 100ms});
     const int result = link->Open();
     if (result == 0) link->Close();
     return result;
@@ -92,16 +93,17 @@ class PasswordChallengeTest : public ::testing::Test {
   test::LanguageScope english{kLanguageEnglish};
   test::ScriptedUserInterface ui;
   FakeService fake;
+  test::RoutedService route{GetParam(), fake.factory()};
 };
 
-TEST_F(PasswordChallengeTest, TheRightPasswordOpensTheChannel) {
+TEST_P(PasswordChallengeTest, TheRightPasswordOpensTheChannel) {
   fake.setPassword(u"secret", 3);
   ui.queuePassword(u"secret");
   EXPECT_EQ(open(), 0);
   EXPECT_EQ(ui.passwordPrompts(), std::vector<std::u16string>{u"You have 3 attemptes remaining"});
 }
 
-TEST_F(PasswordChallengeTest, AWrongPasswordIsAskedAgainWithOneAttemptLess) {
+TEST_P(PasswordChallengeTest, AWrongPasswordIsAskedAgainWithOneAttemptLess) {
   fake.setPassword(u"secret", 3);
   ui.queuePassword(u"guess");
   ui.queuePassword(u"secret");
@@ -110,7 +112,7 @@ TEST_F(PasswordChallengeTest, AWrongPasswordIsAskedAgainWithOneAttemptLess) {
   EXPECT_EQ(ui.passwordPrompts().back(), u"You have 2 attemptes remaining");
 }
 
-TEST_F(PasswordChallengeTest, CancelOrTheLastWrongAttemptRefusesTheChannel) {
+TEST_P(PasswordChallengeTest, CancelOrTheLastWrongAttemptRefusesTheChannel) {
   fake.setPassword(u"secret", 2);
   ui.queuePassword(std::nullopt);
   EXPECT_EQ(open(), -1);
@@ -122,6 +124,9 @@ TEST_F(PasswordChallengeTest, CancelOrTheLastWrongAttemptRefusesTheChannel) {
   EXPECT_EQ(fake.liveObjects(), 0);
   EXPECT_FALSE(fake.holdsSink());
 }
+
+INSTANTIATE_TEST_SUITE_P(Services, PasswordChallengeTest,
+                         ::testing::ValuesIn(test::serviceRoutes()), test::routeName);
 
 }  // namespace
 }  // namespace lexora
