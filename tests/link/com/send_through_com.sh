@@ -2,7 +2,9 @@
 # lexora-cli.exe send under Wine, through COM and the test connectivity server (registered
 # in the prefix), to a native lexora-handheld: every stored image must be byte-identical to
 # what the Linux lexora-cli pack writes. Before the class is registered, and against a
-# handheld that refuses writes, the send fails clearly and nothing is stored.
+# handheld that refuses writes or closes the channel, the send fails clearly and nothing is
+# stored; a password
+# challenge is answered through it.
 #
 # usage: send_through_com.sh LINUX_BUILD WINDOWS_BUILD DICTIONARY_FOLDER
 # Uses $WINEPREFIX when set (scripts/test.sh windows keeps one), else a private one.
@@ -53,13 +55,15 @@ start_handheld() {
   fail "lexora-handheld did not start: $(cat "$work/handheld.err")"
 }
 
-# lexora-cli.exe send --yes of the given files; sets `status`.
+# lexora-cli.exe send --yes of the given files, standard input from $password_input;
+# sets `status`.
+password_input=/dev/null
 send_with_windows_cli() {
   local files=()
   for f in "$@"; do files+=("$(winepath -w "$f")"); done
   status=0
-  wine "$cli_exe" --lang en send --yes "${files[@]}" >"$work/send.out" 2>"$work/send.err" ||
-    status=$?
+  wine "$cli_exe" --lang en send --yes --password-stdin "${files[@]}" <"$password_input" \
+    >"$work/send.out" 2>"$work/send.err" || status=$?
 }
 
 stored_count() {
@@ -80,14 +84,29 @@ stop_handheld
 
 wine regsvr32 /s "$(winepath -w "$server_dll")" || fail "regsvr32 could not register the test server"
 
-# 2. A handheld that refuses every write: the send fails, nothing is stored.
-start_handheld "$work/refusing" --refuse-writes
+# 2. A handheld that refuses every write, or closes the channel after the name: the send
+# fails, nothing is stored.
+for fault in --refuse-writes "--close-after 2"; do
+  # shellcheck disable=SC2086 # the fault is an option and its value
+  start_handheld "$work/faulty" $fault
+  send_with_windows_cli "${sources[0]}"
+  [ "$status" -ne 0 ] || fail "$fault: the send reported success"
+  [ "$(stored_count "$work/faulty")" -eq 0 ] || fail "$fault: something was stored"
+  stop_handheld
+done
+
+# 3. A handheld with a password: the challenge comes back through COM on the service's
+# own thread and is answered from standard input.
+start_handheld "$work/protected" --password secret --attempts 3
+echo secret >"$work/password"
+password_input=$work/password
 send_with_windows_cli "${sources[0]}"
-[ "$status" -ne 0 ] || fail "refused writes: the send reported success"
-[ "$(stored_count "$work/refusing")" -eq 0 ] || fail "refused writes: something was stored"
+password_input=/dev/null
+[ "$status" -eq 0 ] || fail "password: exit status $status; $(cat "$work/send.err")"
+[ "$(stored_count "$work/protected")" -eq 1 ] || fail "password: nothing was stored"
 stop_handheld
 
-# 3. The real thing: every dictionary arrives exactly as the Linux build packs it.
+# 4. The real thing: every dictionary arrives exactly as the Linux build packs it.
 start_handheld "$work/store"
 send_with_windows_cli "${sources[@]}"
 [ "$status" -eq 0 ] || fail "send: exit status $status; $(cat "$work/send.err")"
