@@ -70,6 +70,9 @@ stored_count() {
   find "$1" -name '*.lxp' 2>/dev/null | wc -l
 }
 
+for program in "$linux/src/handheld/lexora-handheld" "$linux/src/cli/lexora-cli"; do
+  [ -x "$program" ] || fail "$program is missing: build the Linux preset (default) first"
+done
 mapfile -t sources < <(find "$dictionaries" -maxdepth 1 -name '*.txt' | sort)
 [ ${#sources[@]} -gt 0 ] || fail "no dictionaries in $dictionaries"
 wineboot -i >/dev/null 2>&1 || true
