@@ -12,7 +12,11 @@ set -euo pipefail
 linux=$1 windows=$2 dictionaries=$3
 work=$(mktemp -d)
 export WINEDEBUG=-all
-export WINEPREFIX=${WINEPREFIX:-$work/prefix}
+private_prefix=
+if [ -z "${WINEPREFIX:-}" ]; then
+  private_prefix=$work/prefix
+  export WINEPREFIX=$private_prefix
+fi
 cli_exe=$windows/src/cli/lexora-cli.exe
 server_dll=$windows/tests/link/lexora_test_server.dll
 handheld_pid=
@@ -27,6 +31,8 @@ stop_handheld() {
 cleanup() {
   stop_handheld
   wine regsvr32 /u /s "$(winepath -w "$server_dll")" >/dev/null 2>&1 || true
+  # Only the wineserver of a prefix of our own is ours to end.
+  if [ -n "$private_prefix" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
