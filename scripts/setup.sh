@@ -13,6 +13,9 @@ packages=(
   clang libclang-rt-14-dev clang-format
   gzip dictzip time python3
 )
+# The desktop dialog `lexora` (Qt 6 Widgets, which brings the GL headers CMake looks for)
+# and a Chinese-capable font for it and its screenshots (fc-list comes with fontconfig).
+packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)
 
 missing=()
 for p in "${packages[@]}"; do
