@@ -4,6 +4,7 @@
 # benchmark's dictzip files and remakes the test fixtures in tests/data/dictzip).
 # Idempotent: packages already present are left alone, and apt is not touched at all
 # when nothing is missing. Run as root (CI does) or with sudo.
+# `scripts/setup.sh windows` adds what the Windows cross build and its tests need.
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,13 @@ packages=(
 # The desktop dialog `lexora` (Qt 6 Widgets, which brings the GL headers CMake looks for)
 # and a Chinese-capable font for it and its screenshots (fc-list comes with fontconfig).
 packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)
+
+# `scripts/setup.sh windows`: also the cross compiler (the -posix variant carries
+# std::thread), zlib for it, and Wine to run the tests; no display is needed.
+if [ "${1:-}" = windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
+             wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

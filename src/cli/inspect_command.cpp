@@ -6,6 +6,7 @@
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
 #include "pack/word_lookup.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -28,7 +29,7 @@ int inspectCommand(const CommandLine& line) {
   ConsoleUserInterface ui;
   const std::string& path = line.operands.front();
   std::string error;
-  const auto bytes = readWholeFile(std::filesystem::path(path), error);
+  const auto bytes = readWholeFile(pathFromArgument(path), error);
   if (!bytes) return fail(ui, kUnreadable, error);
   // The same checks the handheld makes before it stores a dictionary.
   const auto image = checkPackedImage(*bytes, error);

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "platform/ansi_code_page.h"
 #include "platform/application.h"
+#include "platform/console.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -65,15 +67,15 @@ int finishOutput(int status) {
   return status;
 }
 
-int runCommand(int argc, char** argv) {
+int runCommand(const std::vector<std::string>& arguments) {
   setApplicationName("Lexora");  // shares the stored language choice with the desktop program
   std::string command;
   CommandLine line;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
     auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 >= argc) return std::nullopt;
-      return std::string(argv[++i]);
+      if (i + 1 >= arguments.size()) return std::nullopt;
+      return arguments[++i];
     };
     if (arg == "--help" || arg == "-h") {
       std::fputs(utf16ToUtf8(kUsage.pick()).c_str(), stdout);
@@ -137,5 +139,6 @@ int runCommand(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return finishOutput(runCommand(argc, argv));
+  prepareConsole();
+  return finishOutput(runCommand(commandLineArguments(argc, argv)));
 }

@@ -39,7 +39,7 @@ int forEachPackedFile(const CommandLine& line, Use use) {
   int status = kExitOk;
   for (const std::string& file : line.operands) {
     // Operands are the system's own path bytes, opened whatever their encoding.
-    auto result = loadAndPackFile(std::filesystem::path(file), ui);
+    auto result = loadAndPackFile(pathFromArgument(file), ui);
     if (result) ui.finishStatus();
     if (!result || !use(file, *result, ui)) status = kExitFailed;
     // A dictionary with nothing in it is no success, though it is still described (info).
@@ -65,10 +65,10 @@ int packCommand(const CommandLine& line) {
 
         std::filesystem::path out;
         if (line.output) {
-          out = *line.output;
+          out = pathFromArgument(*line.output);
         } else {
-          out = std::filesystem::path(line.outputDir.value_or(".")) /
-                packedImageFileName(utf16ToUtf8(packed.name));
+          out = pathFromArgument(line.outputDir.value_or(".")) /
+                pathFromArgument(packedImageFileName(utf16ToUtf8(packed.name)));
           std::error_code ignored;  // a folder that cannot be made shows up as a write failure
           std::filesystem::create_directories(out.parent_path(), ignored);
         }
@@ -77,7 +77,7 @@ int packCommand(const CommandLine& line) {
         key = (noWorkingFolder ? out : key).lexically_normal();
         if (const auto earlier = written.find(key); earlier != written.end()) {
           showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
-                              pathText(std::filesystem::path(file)) + u" -> " + pathText(out));
+                              pathText(pathFromArgument(file)) + u" -> " + pathText(out));
           return false;
         }
         std::string error;
@@ -85,8 +85,8 @@ int packCommand(const CommandLine& line) {
           showWarning(ui, std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error));
           return false;
         }
-        written.emplace(key, pathText(std::filesystem::path(file)));
-        std::printf("%s\n", out.string().c_str());
+        written.emplace(key, pathText(pathFromArgument(file)));
+        std::printf("%s\n", pathAsArgument(out).c_str());
         return true;
       });
 }

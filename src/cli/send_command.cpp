@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/choose_device_address.h"
 #include "cli/commands.h"
+#include "cli/send_service.h"
 #include "job/transfer_job.h"
-#include "link/socket/device_address.h"
-#include "link/socket/socket_service.h"
 #include "platform/console.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -91,22 +90,19 @@ int sendCommand(const CommandLine& line) {
                                             : ConsoleUserInterface::PasswordSource::Terminal);
   ConsoleDialog dialog(ui, line.answers);
 
-  const std::string address = chooseDeviceAddress(line.device);
   std::string error;
-  if (!parseDeviceAddress(address, error)) {
+  std::optional<SendService> service = chooseSendService(line.device, error);
+  if (!service) {
     std::fprintf(stderr, "lexora-cli: %s\n", error.c_str());
     return kExitUsage;
   }
-  SocketServiceOptions options;
-  options.address = address;
-  // Set on the job's thread, read once the job has ended.
-  auto foreign = std::make_shared<std::atomic<bool>>(false);
-  options.foreignPeer = [foreign](const std::string&) { foreign->store(true); };
 
   TransferJobParameters parameters;
   // Operands are the system's own path bytes, opened whatever their encoding.
-  for (const std::string& file : line.operands) parameters.selectedPaths.emplace_back(file);
-  parameters.service = socketServiceFactory(options);
+  for (const std::string& file : line.operands) {
+    parameters.selectedPaths.push_back(pathFromArgument(file));
+  }
+  parameters.service = std::move(service->factory);
 
   TransferOutcome outcome;
   {
@@ -131,10 +127,11 @@ int sendCommand(const CommandLine& line) {
   ui.finishStatus();
 
   if (!outcome.linkOpened) {
-    const BilingualText& text = foreign->load() && outcome.openFailure == OpenFailure::NoHandheld
-                                    ? kForeignSocketAt
-                                    : openFailureText(outcome.openFailure);
-    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(text.pick()).c_str(), address.c_str());
+    const BilingualText& text =
+        service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
+            ? kForeignSocketAt
+            : openFailureText(outcome.openFailure);
+    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(text.pick()).c_str(), service->where.c_str());
     return kExitNoChannel;
   }
   return outcome.filesSent == outcome.filesSelected ? kExitOk : kExitFailed;

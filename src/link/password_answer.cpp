@@ -1,12 +1,10 @@
 #include "link/password_answer.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "platform/ansi_code_page.h"
+#include "platform/sha1.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -19,7 +17,7 @@ constexpr BilingualText kPromptFormat{u"您还可以尝试%d次", u"You have %d 
 class WipedString {
  public:
   explicit WipedString(std::string bytes) : bytes_(std::move(bytes)) {}
-  ~WipedString() { OPENSSL_cleanse(bytes_.data(), bytes_.size()); }
+  ~WipedString() { wipeSecret(bytes_.data(), bytes_.size()); }
   WipedString(const WipedString&) = delete;
   WipedString& operator=(const WipedString&) = delete;
   const std::string& bytes() const { return bytes_; }
@@ -48,13 +46,7 @@ std::optional<std::array<uint8_t, 20>> passwordDigest(std::u16string_view passwo
   // the middle of a character: the digest must be that of the password the user typed.
   const std::string& bytes = ansi.bytes();
   const size_t length = std::find(bytes.begin(), bytes.end(), '\0') - bytes.begin();
-  std::array<uint8_t, 20> digest{};
-  unsigned int digestLength = 0;
-  if (EVP_Digest(bytes.data(), length, digest.data(), &digestLength, EVP_sha1(), nullptr) != 1 ||
-      digestLength != digest.size()) {
-    return std::nullopt;
-  }
-  return digest;
+  return sha1Digest(bytes.data(), length);
 }
 
 HResult answerPasswordChallenge(UserInterface& ui, int32_t attemptsRemaining, uint8_t* answer) {
@@ -62,7 +54,7 @@ HResult answerPasswordChallenge(UserInterface& ui, int32_t attemptsRemaining, ui
   std::optional<std::u16string> password = ui.askPassword(passwordPrompt(attemptsRemaining));
   if (!password) return kEFail;
   const std::optional<std::array<uint8_t, 20>> digest = passwordDigest(*password);
-  OPENSSL_cleanse(password->data(), password->size() * sizeof(char16_t));
+  wipeSecret(password->data(), password->size() * sizeof(char16_t));
   if (!digest) return kEFail;
   std::memcpy(answer, digest->data(), digest->size());
   return kSOk;

@@ -1,6 +1,5 @@
 #include "platform/ansi_code_page.h"
 
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 
@@ -17,26 +16,6 @@ std::deque<AnsiCodePage> gPages;
 const AnsiCodePage* gChosen = nullptr;
 
 }  // namespace
-
-std::string codePageForLocale() {
-  const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
-  std::string locale;
-  for (const char* n : names) {
-    const char* v = std::getenv(n);
-    if (v && *v) {
-      locale = v;
-      break;
-    }
-  }
-  auto starts = [&](std::string_view p) { return locale.rfind(p, 0) == 0; };
-  if (starts("zh_CN") || starts("zh_SG")) return "CP936";
-  if (starts("zh_TW") || starts("zh_HK")) return "CP950";
-  if (starts("zh")) return "CP936";
-  if (starts("ja")) return "CP932";
-  if (starts("ko")) return "CP949";
-  if (starts("ru") || starts("uk") || starts("bg")) return "CP1251";
-  return "CP1252";
-}
 
 bool chooseAnsiCodePage(const std::string& name) {
   auto page = AnsiCodePage::open(name);

@@ -8,12 +8,25 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lexora {
 
 enum class ConsoleStream { Input, Output, Error };
 
-// True when `stream` is an interactive terminal (not a file or a pipe).
+// Readies the console for what Lexora writes, UTF-8, once at start-up. Windows: the
+// console's code pages become UTF-8 for the program's life (put back at its end) and the
+// escape sequences of the status line are switched on; elsewhere there is nothing to do.
+void prepareConsole();
+
+// The program's arguments after the program's name, as UTF-8. Windows: taken from the
+// UTF-16 command line (argv holds the ANSI code page's form, which cannot name every file);
+// elsewhere argv's bytes as they are.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+// True when `stream` is an interactive terminal (not a file or a pipe). On Windows an
+// output console counts only when it takes the escape sequences that rewrite the status
+// line (Windows 10 and later): an older one gets plain lines, as a file does.
 bool isConsoleTerminal(ConsoleStream stream);
 
 enum class LineSource {

@@ -14,6 +14,11 @@ std::u16string pathText(const std::filesystem::path& path);
 // The path a text names (a file chosen in a dialog or typed by the user).
 std::filesystem::path pathFromText(std::u16string_view text);
 
+// The path a command-line argument names, and the other way round: the argument's bytes
+// on POSIX, whatever their encoding; UTF-8 (see commandLineArguments) on Windows.
+std::filesystem::path pathFromArgument(const std::string& argument);
+std::string pathAsArgument(const std::filesystem::path& path);
+
 // True for the characters that separate folders in a path's text: '\' on Windows;
 // elsewhere '/' and also '\', for paths written the Windows way.
 bool isPathSeparator(char16_t c);

@@ -1,7 +1,6 @@
 #include "platform/ui_language.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <string>
 
 #include "platform/application.h"
@@ -11,15 +10,6 @@ namespace {
 // Written only by the thread that decides or flips it; a single aligned integer.
 std::atomic<int> gLanguage{kLanguageUndecided};
 }  // namespace
-
-int systemUiLanguage() {
-  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* v = std::getenv(name);
-    if (v && *v)
-      return std::string_view(v).substr(0, 2) == "zh" ? kLanguageChinese : kLanguageEnglish;
-  }
-  return kLanguageEnglish;
-}
 
 int GetUiLanguage() {
   const int current = gLanguage.load(std::memory_order_relaxed);

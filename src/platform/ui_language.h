@@ -21,7 +21,8 @@ void setUiLanguageForRun(int language);
 // language; a failed write is not reported, the new language applies all the same.
 int toggleUiLanguage();
 
-// The system's interface language as 4 or 9: the first non-empty of LANGUAGE, LC_ALL,
+// The system's interface language as 4 or 9. Windows: GetUserDefaultUILanguage, whose
+// primary language 4 is any Chinese. Elsewhere the first non-empty of LANGUAGE, LC_ALL,
 // LC_MESSAGES, LANG; a value starting with "zh" means Chinese.
 int systemUiLanguage();
 

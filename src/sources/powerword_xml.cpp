@@ -1,18 +1,13 @@
 #include "sources/powerword_xml.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <limits>
-#include <memory>
-#include <mutex>
 #include <vector>
 
 #include "platform/text_codec.h"
+#include "platform/xml_document.h"
 
 namespace lexora {
 namespace {
@@ -71,82 +66,10 @@ std::u16string replaceAll(std::u16string_view text, std::u16string_view from,
   return out;
 }
 
-// An XML node name as the DOM shows it: the qualified name of an element, the target of
-// a processing instruction, "#text" and the like for the other kinds.
-std::u16string nodeName(const xmlNode* node) {
-  switch (node->type) {
-    case XML_ELEMENT_NODE: {
-      std::string name;
-      if (node->ns != nullptr && node->ns->prefix != nullptr) {
-        name = reinterpret_cast<const char*>(node->ns->prefix);
-        name += ':';
-      }
-      name += reinterpret_cast<const char*>(node->name);
-      return utf8ToUtf16(name);
-    }
-    case XML_PI_NODE:
-      return utf8ToUtf16(reinterpret_cast<const char*>(node->name));
-    case XML_TEXT_NODE:
-      return u"#text";
-    case XML_CDATA_SECTION_NODE:
-      return u"#cdata-section";
-    case XML_COMMENT_NODE:
-      return u"#comment";
-    case XML_DOCUMENT_NODE:
-      return u"#document";
-    default:
-      return u"#other";
-  }
-}
-
-bool hasValue(const xmlNode* node) {
-  return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE ||
-         node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE;
-}
-
-bool isBlank(const xmlChar* text) {
-  if (text == nullptr) return true;
-  for (; *text != 0; ++text) {
-    if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') return false;
-  }
-  return true;
-}
-
-// White space between elements is not a node of the document: a text node made only of
-// it is removed, as a DOM that does not preserve white space would never create it.
-void removeBlankText(xmlNode* parent) {
-  xmlNode* child = parent->children;
-  while (child != nullptr) {
-    xmlNode* next = child->next;
-    if (child->type == XML_TEXT_NODE && isBlank(child->content)) {
-      xmlUnlinkNode(child);
-      xmlFreeNode(child);
-    } else if (child->type == XML_ELEMENT_NODE) {
-      removeBlankText(child);
-    }
-    child = next;
-  }
-}
-
-// Each CDATA section is a node of its own; libxml2 would merge adjacent ones.
-void addCdataSection(void* context, const xmlChar* value, int length) {
-  auto* parser = static_cast<xmlParserCtxt*>(context);
-  if (parser->node == nullptr) return;
-  xmlNode* node = xmlNewCDataBlock(parser->myDoc, value, length);
-  if (node != nullptr && xmlAddChild(parser->node, node) == nullptr) xmlFreeNode(node);
-}
-
-struct DocumentFreer {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-struct ParserFreer {
-  void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
-};
-
-void walkPowerWordNode(PowerWordWalkState& state, const xmlNode* node, std::u16string& out) {
-  if (node->children != nullptr) {
-    const std::u16string name = nodeName(node);
-    const std::u16string parentName = node->parent != nullptr ? nodeName(node->parent) : u"";
+void walkPowerWordNode(PowerWordWalkState& state, const XmlNode& node,
+                       std::u16string_view parentName, std::u16string& out) {
+  if (!node.children.empty()) {
+    const std::u16string& name = node.name;
     if (parentName == kExplanationBlock && (name != kBasicMeaning || !state.basicMeaningPending)) {
       out += u"<";
       out += name;
@@ -154,25 +77,20 @@ void walkPowerWordNode(PowerWordWalkState& state, const xmlNode* node, std::u16s
     }
     if (name == kBasicMeaning && state.basicMeaningPending) state.basicMeaningPending = false;
     if (name == kWordItem) {
-      int items = 0;
-      for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE && nodeName(child) == kExplanationItem) ++items;
-      }
+      const auto items = std::count_if(node.children.begin(), node.children.end(), [](auto& c) {
+        return c.kind == XmlNode::Kind::Element && c.name == kExplanationItem;
+      });
       state.itemCounter = 1;
       state.numberingOn = items >= 2;
     }
-    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
-      walkPowerWordNode(state, child, out);
-    }
+    for (const XmlNode& child : node.children) walkPowerWordNode(state, child, name, out);
     return;
   }
-  if (!hasValue(node) || node->content == nullptr || node->content[0] == 0) return;
+  if (node.value.empty()) return;
   // Only CDATA text takes its parent's name, so only it is read as phonetic notation or
   // as an explanation item.
-  const std::u16string name = node->type == XML_CDATA_SECTION_NODE && node->parent != nullptr
-                                  ? nodeName(node->parent)
-                                  : nodeName(node);
-  std::u16string text = utf8ToUtf16(reinterpret_cast<const char*>(node->content));
+  const std::u16string_view name = node.kind == XmlNode::Kind::CData ? parentName : node.name;
+  std::u16string text = node.value;
   if (name == kPhonetic) text = u"[" + applyPhoneticFontMap(text) + u"]";
   text = applySpanMarkers(text);
   if (name == kExplanationItem && state.numberingOn) {
@@ -238,35 +156,21 @@ std::u16string applySpanMarkers(std::u16string_view input) {
 int convertPowerWordXml(PowerWordWalkState& state, std::u16string_view field,
                         std::u16string& output) {
   output.clear();
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { xmlInitParser(); });
-
-  std::string document = utf16ToUtf8(kWrapper);
-  document.insert(0, "<");
-  document += '>';
-  appendUtf8(document, field);
-  document += "</";
-  appendUtf8(document, kWrapper);
-  document += '>';
-  if (document.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return -1;
-
-  std::unique_ptr<xmlParserCtxt, ParserFreer> parser(xmlNewParserCtxt());
-  if (!parser || parser->sax == nullptr) return -1;
-  parser->sax->cdataBlock = addCdataSection;
-  // Strict and offline: no recovery, no network, no DTD loading, no entity substitution
-  // beyond the predefined entities; errors are not printed.
-  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  std::unique_ptr<xmlDoc, DocumentFreer> doc(xmlCtxtReadMemory(
-      parser.get(), document.data(), static_cast<int>(document.size()), nullptr, "UTF-8", options));
-  // A name with an undeclared namespace prefix does not parse either.
-  if (!doc || !parser->wellFormed || !parser->nsWellFormed) return -1;
-
+  std::u16string document;
+  document.reserve(field.size() + 2 * kWrapper.size() + 5);
+  document += u"<";
+  document += kWrapper;
+  document += u">";
+  document += field;
+  document += u"</";
+  document += kWrapper;
+  document += u">";
+  // Decision: the tree is read whole before the walk, so a component that fails on a node
+  // fails the parse, and such a field is treated like one that did not parse.
+  const std::optional<XmlNode> root = parseXmlDocument(document);
+  if (!root) return -1;
   state.basicMeaningPending = true;
-  xmlNode* root = reinterpret_cast<xmlNode*>(doc.get());
-  removeBlankText(root);
-  // Decision: libxml2's tree operations cannot fail once the document is parsed, so the
-  // walk has no failure of its own to handle.
-  walkPowerWordNode(state, root, output);
+  walkPowerWordNode(state, *root, u"", output);
   while (!output.empty() && output.back() == u'\n') output.pop_back();
   return 0;
 }

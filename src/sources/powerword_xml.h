@@ -22,9 +22,10 @@ struct PowerWordWalkState {
 // empty `output` when the field is not well-formed XML (wrapped in one element). `state`
 // carries the numbering from field to field for one dictionary load.
 //
-// The XML is parsed strictly and offline: no network, no DTD or external entity is loaded
-// (a DTD cannot occur inside the wrapper element), so only the predefined entities and
-// character references are expanded, and nesting is bounded by the parser's depth limit.
+// The XML is parsed by the system's component (platform/xml_document.h) strictly and
+// offline: no network, no DTD or external entity is loaded (a DTD cannot occur inside the
+// wrapper element), so only the predefined entities and character references are expanded,
+// and nesting is bounded by the parser's depth limit.
 int convertPowerWordXml(PowerWordWalkState& state, std::u16string_view field,
                         std::u16string& output);
 

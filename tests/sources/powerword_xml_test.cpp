@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text_codec.h"
+#include "support/test_support.h"
 
 namespace lexora {
 namespace {
@@ -82,16 +83,20 @@ TEST(PowerWordXml, PhoneticFontMapAppliesItsRowsInOrder) {
 
 TEST(PowerWordXml, EntitiesAndCommentsAndSeparateCdataSections) {
   EXPECT_EQ(convert(u"<a>x &amp; &#x41;</a>"), u"x & A");
-  EXPECT_EQ(convert(u"<a><![CDATA[one]]><![CDATA[two]]></a>"), u"one\ntwo");
   EXPECT_EQ(convert(u"<a><!--note--></a>"), u"note");
+  if (test::runningUnderWine())
+    GTEST_SKIP() << "Wine's MSXML (built on libxml2) merges adjacent CDATA sections";
+  EXPECT_EQ(convert(u"<a><![CDATA[one]]><![CDATA[two]]></a>"), u"one\ntwo");
 }
 
 TEST(PowerWordXml, TextThatIsNotWellFormedFails) {
   for (std::u16string_view bad : {u"a & b", u"a < b", u"<a><b></a></b>", u"&undefined;",
                                   u"<!DOCTYPE x [<!ENTITY e \"e\">]><x/>", u"<p:x/>"}) {
+    if (bad == u"<p:x/>" && test::runningUnderWine())
+      GTEST_SKIP() << "Wine's MSXML accepts an undeclared namespace prefix";
     int result = 0;
     EXPECT_EQ(convert(bad, &result), u"") << utf16ToUtf8(bad);
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result, -1) << utf16ToUtf8(bad);
   }
 }
 

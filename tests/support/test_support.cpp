@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -107,13 +108,15 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 std::u16string u16path(const std::filesystem::path& path) {
-  return utf8ToUtf16(path.string());
+  return pathText(path);
 }
 
 std::vector<uint8_t> zlibCompress(std::string_view bytes) {
-  std::vector<uint8_t> out(compressBound(bytes.size()));
-  uLongf size = out.size();
-  compress2(out.data(), &size, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), 9);
+  // zlib counts in uLong, 32 bits on Windows; test data is far smaller.
+  std::vector<uint8_t> out(compressBound(static_cast<uLong>(bytes.size())));
+  auto size = static_cast<uLongf>(out.size());
+  compress2(out.data(), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+            static_cast<uLong>(bytes.size()), 9);
   out.resize(size);
   return out;
 }
@@ -129,18 +132,11 @@ std::u16string writeNumberedDictionary(const std::filesystem::path& folder, cons
 }
 
 LanguageScope::LanguageScope(int language) {
-  if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldXdg_ = old;
-  ::setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
   resetUiLanguageForTesting();
   setUiLanguageForRun(language);
 }
 
 LanguageScope::~LanguageScope() {
-  if (oldXdg_) {
-    ::setenv("XDG_CONFIG_HOME", oldXdg_->c_str(), 1);
-  } else {
-    ::unsetenv("XDG_CONFIG_HOME");
-  }
   resetUiLanguageForTesting();
 }
 

@@ -79,16 +79,34 @@ std::vector<uint8_t> zlibCompress(std::string_view bytes);
 std::u16string writeNumberedDictionary(const std::filesystem::path& folder, const std::string& name,
                                        int entries);
 
+// True when a Windows build runs under Wine rather than on Windows (for the few places
+// where Wine's components differ from Windows' and a test says so).
+bool runningUnderWine();
+
+// Points the settings store at a private, empty place while it lives: a folder for
+// XDG_CONFIG_HOME here, a registry key standing in for HKEY_CURRENT_USER on Windows
+// (settings_redirect_posix.cpp, settings_redirect_win32.cpp).
+class SettingsRedirect {
+ public:
+  SettingsRedirect();
+  ~SettingsRedirect();
+  SettingsRedirect(const SettingsRedirect&) = delete;
+  SettingsRedirect& operator=(const SettingsRedirect&) = delete;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
 // Fixes the interface language for one test and points the settings at a private
-// folder; restores both afterwards.
+// place; restores both afterwards.
 class LanguageScope {
  public:
   explicit LanguageScope(int language);
   ~LanguageScope();
 
  private:
-  TempDir config_;
-  std::optional<std::string> oldXdg_;
+  SettingsRedirect settings_;
 };
 
 }  // namespace lexora::test

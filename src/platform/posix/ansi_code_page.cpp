@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 
 namespace lexora {
@@ -71,6 +72,26 @@ std::optional<std::array<char16_t, 256>> singleByteTable(const std::string& name
 }
 
 }  // namespace
+
+std::string codePageForLocale() {
+  const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+  std::string locale;
+  for (const char* n : names) {
+    const char* v = std::getenv(n);
+    if (v && *v) {
+      locale = v;
+      break;
+    }
+  }
+  auto starts = [&](std::string_view p) { return locale.rfind(p, 0) == 0; };
+  if (starts("zh_CN") || starts("zh_SG")) return "CP936";
+  if (starts("zh_TW") || starts("zh_HK")) return "CP950";
+  if (starts("zh")) return "CP936";
+  if (starts("ja")) return "CP932";
+  if (starts("ko")) return "CP949";
+  if (starts("ru") || starts("uk") || starts("bg")) return "CP1251";
+  return "CP1252";
+}
 
 std::optional<AnsiCodePage> AnsiCodePage::open(const std::string& name) {
   {

@@ -144,6 +144,12 @@ ReadEnd readLineFrom(int fd, std::string& line) {
 
 }  // namespace
 
+void prepareConsole() {}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+
 bool isConsoleTerminal(ConsoleStream stream) {
   const int fd = stream == ConsoleStream::Input    ? STDIN_FILENO
                  : stream == ConsoleStream::Output ? STDOUT_FILENO

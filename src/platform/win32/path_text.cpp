@@ -1,5 +1,7 @@
 #include "platform/path_text.h"
 
+#include "platform/text_codec.h"
+
 namespace lexora {
 
 std::u16string pathText(const std::filesystem::path& path) {
@@ -11,8 +13,18 @@ std::filesystem::path pathFromText(std::u16string_view text) {
   return std::filesystem::path(std::wstring(text.begin(), text.end()));
 }
 
+std::filesystem::path pathFromArgument(const std::string& argument) {
+  return pathFromText(utf8ToUtf16(argument));
+}
+
+std::string pathAsArgument(const std::filesystem::path& path) {
+  return utf16ToUtf8(pathText(path));
+}
+
 bool isPathSeparator(char16_t c) {
-  return c == u'\\';
+  // Windows takes '/' as well, and no file name can hold one: a path typed on the command
+  // line as C:/dicts/oxford.txt still names the dictionary "oxford".
+  return c == u'\\' || c == u'/';
 }
 
 }  // namespace lexora

@@ -1,0 +1,288 @@
+// The console on Windows: console modes for hidden input, SetConsoleCtrlHandler for the
+// interrupt key, UTF-8 code pages and escape sequences for output.
+#include "platform/console.h"
+
+#include <windows.h>
+// windows.h first: shellapi.h needs its types.
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include "platform/text_codec.h"
+
+namespace lexora {
+namespace {
+
+// What the reading thread, the control handler and the exit paths share.
+struct Shared {
+  std::mutex mutex;
+  // The thread waiting in a read, so that the interrupt key can cancel it; null otherwise.
+  HANDLE readingThread = nullptr;
+  bool readInterrupted = false;
+  // The console whose echo is off, and its mode before.
+  HANDLE hiddenConsole = nullptr;
+  DWORD savedMode = 0;
+  // The console's code pages before prepareConsole, 0 when unchanged.
+  UINT savedOutputPage = 0;
+  UINT savedInputPage = 0;
+  std::function<void()> onInterrupt;
+};
+
+Shared& shared() {
+  static Shared* state = new Shared;  // never destroyed: the exit paths may still need it
+  return *state;
+}
+
+void restoreConsoleLocked(Shared& s) {
+  if (s.hiddenConsole) SetConsoleMode(s.hiddenConsole, s.savedMode);
+  s.hiddenConsole = nullptr;
+  // The code pages belong to the console, not to this process: a command prompt would keep
+  // UTF-8 after the program ended.
+  if (s.savedOutputPage) SetConsoleOutputCP(s.savedOutputPage);
+  if (s.savedInputPage) SetConsoleCP(s.savedInputPage);
+  s.savedOutputPage = s.savedInputPage = 0;
+}
+
+void restoreConsoleAtExit() {
+  Shared& s = shared();
+  std::lock_guard lock(s.mutex);
+  restoreConsoleLocked(s);
+}
+
+// Answers a read in progress, if any; true when there was one.
+bool cancelRead() {
+  Shared& s = shared();
+  std::lock_guard lock(s.mutex);
+  if (!s.readingThread) return false;
+  s.readInterrupted = true;
+  // A console read returns by itself on Ctrl-C; a read from a pipe or a file needs this.
+  CancelSynchronousIo(s.readingThread);
+  return true;
+}
+
+BOOL WINAPI onControlKey(DWORD type) {
+  if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
+    if (cancelRead()) return TRUE;
+    std::function<void()> handler;
+    {
+      Shared& s = shared();
+      std::lock_guard lock(s.mutex);
+      handler = s.onInterrupt;
+    }
+    // The system calls this on a thread of its own, so the work may happen right here.
+    if (handler) handler();
+    return TRUE;
+  }
+  // The window closes or the user logs off: the console is put back, then the default
+  // handling ends the program.
+  restoreConsoleAtExit();
+  return FALSE;
+}
+
+bool isConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+         GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode);
+}
+
+HANDLE standardHandle(ConsoleStream stream) {
+  return GetStdHandle(stream == ConsoleStream::Input    ? STD_INPUT_HANDLE
+                      : stream == ConsoleStream::Output ? STD_OUTPUT_HANDLE
+                                                        : STD_ERROR_HANDLE);
+}
+
+// Turns echo off on `console` while it lives.
+class HiddenEcho {
+ public:
+  HiddenEcho(HANDLE console, bool hide) {
+    if (!hide) return;
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    DWORD mode = 0;
+    if (!GetConsoleMode(console, &mode)) return;
+    if (!SetConsoleMode(console, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT))) return;
+    s.hiddenConsole = console;
+    s.savedMode = mode;
+    hidden_ = true;
+  }
+  ~HiddenEcho() {
+    if (!hidden_) return;
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    if (s.hiddenConsole) SetConsoleMode(s.hiddenConsole, s.savedMode);
+    s.hiddenConsole = nullptr;
+  }
+  bool hidden() const { return hidden_; }
+  HiddenEcho(const HiddenEcho&) = delete;
+  HiddenEcho& operator=(const HiddenEcho&) = delete;
+
+ private:
+  bool hidden_ = false;
+};
+
+// Marks the calling thread as waiting in a read, so that the interrupt key answers it.
+class WaitingRead {
+ public:
+  WaitingRead() {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &s.readingThread,
+                    0, FALSE, DUPLICATE_SAME_ACCESS);
+    s.readInterrupted = false;
+  }
+  ~WaitingRead() {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    if (s.readingThread) CloseHandle(s.readingThread);
+    s.readingThread = nullptr;
+  }
+  bool interrupted() const {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    return s.readInterrupted;
+  }
+  WaitingRead(const WaitingRead&) = delete;
+  WaitingRead& operator=(const WaitingRead&) = delete;
+};
+
+enum class ReadEnd { Line, EndOfInput };
+
+// A console gives UTF-16 whatever its code page; one character at a time, so that nothing
+// beyond this line is taken (standard input may hold more lines for later challenges).
+ReadEnd readConsoleLineFrom(HANDLE console, std::string& line) {
+  std::u16string wide;
+  for (;;) {
+    wchar_t c = 0;
+    DWORD read = 0;
+    if (!ReadConsoleW(console, &c, 1, &read, nullptr) || read == 0) {
+      appendUtf8(line, wide);
+      return ReadEnd::EndOfInput;
+    }
+    if (c == L'\n') break;
+    wide.push_back(static_cast<char16_t>(c));
+  }
+  appendUtf8(line, wide);
+  std::fill(wide.begin(), wide.end(), u'\0');
+  return ReadEnd::Line;
+}
+
+// A pipe or a file gives bytes, UTF-8 like everything Lexora reads from a script.
+ReadEnd readBytesLineFrom(HANDLE input, std::string& line) {
+  for (;;) {
+    char c = 0;
+    DWORD read = 0;
+    if (!ReadFile(input, &c, 1, &read, nullptr) || read == 0) return ReadEnd::EndOfInput;
+    if (c == '\n') return ReadEnd::Line;
+    line.push_back(c);
+  }
+}
+
+}  // namespace
+
+void prepareConsole() {
+  Shared& s = shared();
+  {
+    std::lock_guard lock(s.mutex);
+    if (isConsole(GetStdHandle(STD_OUTPUT_HANDLE)) || isConsole(GetStdHandle(STD_ERROR_HANDLE))) {
+      const UINT output = GetConsoleOutputCP();
+      if (output != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) s.savedOutputPage = output;
+    }
+    if (isConsole(GetStdHandle(STD_INPUT_HANDLE))) {
+      const UINT input = GetConsoleCP();
+      if (input != CP_UTF8 && SetConsoleCP(CP_UTF8)) s.savedInputPage = input;
+    }
+  }
+  for (DWORD which : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    const HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    if (isConsole(handle) && GetConsoleMode(handle, &mode))
+      SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  }
+  std::atexit(restoreConsoleAtExit);
+}
+
+std::vector<std::string> commandLineArguments(int, char**) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return arguments;
+  for (int i = 1; i < count; ++i) {
+    const std::wstring_view argument(wide[i]);
+    arguments.push_back(utf16ToUtf8(std::u16string(argument.begin(), argument.end())));
+  }
+  LocalFree(wide);
+  return arguments;
+}
+
+bool isConsoleTerminal(ConsoleStream stream) {
+  const HANDLE handle = standardHandle(stream);
+  if (!isConsole(handle)) return false;
+  if (stream == ConsoleStream::Input) return true;
+  DWORD mode = 0;
+  return GetConsoleMode(handle, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+std::optional<std::string> readConsoleLine(LineSource source, Echo echo) {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE opened = nullptr;
+  if (source == LineSource::Terminal) {
+    opened = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;  // no console: nobody to ask
+    input = opened;
+  }
+  std::string line;
+  ReadEnd end;
+  bool wasHidden;
+  bool interrupted;
+  {
+    const bool console = isConsole(input);
+    HiddenEcho hidden(input, console && echo == Echo::Hidden);
+    wasHidden = hidden.hidden();
+    WaitingRead waiting;
+    end = console ? readConsoleLineFrom(input, line) : readBytesLineFrom(input, line);
+    interrupted = waiting.interrupted();
+  }
+  if (opened) CloseHandle(opened);
+  // The Enter that ended a hidden line was not echoed either.
+  if (wasHidden) std::fputc('\n', stderr);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (interrupted || (end == ReadEnd::EndOfInput && line.empty())) {
+    std::fill(line.begin(), line.end(), '\0');
+    return std::nullopt;
+  }
+  return line;
+}
+
+struct ConsoleInterrupts::State {};
+
+ConsoleInterrupts::ConsoleInterrupts(std::function<void()> onInterrupt) : state_(new State) {
+  Shared& s = shared();
+  {
+    std::lock_guard lock(s.mutex);
+    s.onInterrupt = std::move(onInterrupt);
+  }
+  SetConsoleCtrlHandler(onControlKey, TRUE);
+}
+
+ConsoleInterrupts::~ConsoleInterrupts() {
+  SetConsoleCtrlHandler(onControlKey, FALSE);
+  Shared& s = shared();
+  std::lock_guard lock(s.mutex);
+  s.onInterrupt = nullptr;
+}
+
+void quitConsoleProgram(int status) {
+  restoreConsoleAtExit();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // No destructors, no atexit handlers: the job's threads may still hold what they'd free.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  std::_Exit(status);  // never reached; tells the compiler so
+}
+
+}  // namespace lexora

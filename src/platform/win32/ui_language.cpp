@@ -1,0 +1,13 @@
+#include "platform/ui_language.h"
+
+#include <windows.h>
+
+namespace lexora {
+
+int systemUiLanguage() {
+  // The primary language is the low 10 bits; LANG_CHINESE covers every Chinese variant.
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? kLanguageChinese
+                                                                   : kLanguageEnglish;
+}
+
+}  // namespace lexora
