@@ -7,18 +7,21 @@
 # challenge is answered through it.
 #
 # usage: send_through_com.sh LINUX_BUILD WINDOWS_BUILD DICTIONARY_FOLDER
-# Uses $WINEPREFIX when set (scripts/test.sh windows keeps one), else a private one.
+# Wine runs in the Windows build's prefix (WINEPREFIX in the environment wins), started the
+# way every other test starts it.
 set -euo pipefail
 linux=$1 windows=$2 dictionaries=$3
+here=$(cd "$(dirname "$0")" && pwd)
+under_wine() {
+  "$here/../../../scripts/run_under_wine.sh" "$windows/wineprefix" "$@"
+}
+# The Windows name of a Linux path, on Wine's Z: drive.
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
+}
 work=$(mktemp -d)
-export WINEDEBUG=-all
-private_prefix=
-if [ -z "${WINEPREFIX:-}" ]; then
-  private_prefix=$work/prefix
-  export WINEPREFIX=$private_prefix
-fi
 cli_exe=$windows/src/cli/lexora-cli.exe
-server_dll=$windows/tests/link/lexora_test_server.dll
+server_dll=$(windows_path "$windows/tests/link/lexora_test_server.dll")
 handheld_pid=
 
 stop_handheld() {
@@ -30,9 +33,7 @@ stop_handheld() {
 }
 cleanup() {
   stop_handheld
-  wine regsvr32 /u /s "$(winepath -w "$server_dll")" >/dev/null 2>&1 || true
-  # Only the wineserver of a prefix of our own is ours to end.
-  if [ -n "$private_prefix" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  under_wine regsvr32 /u /s "$server_dll" </dev/null >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -66,9 +67,9 @@ start_handheld() {
 password_input=/dev/null
 send_with_windows_cli() {
   local files=()
-  for f in "$@"; do files+=("$(winepath -w "$f")"); done
+  for f in "$@"; do files+=("$(windows_path "$f")"); done
   status=0
-  wine "$cli_exe" --lang en send --yes --password-stdin "${files[@]}" <"$password_input" \
+  under_wine "$cli_exe" --lang en send --yes --password-stdin "${files[@]}" <"$password_input" \
     >"$work/send.out" 2>"$work/send.err" || status=$?
 }
 
@@ -81,17 +82,16 @@ for program in "$linux/src/handheld/lexora-handheld" "$linux/src/cli/lexora-cli"
 done
 mapfile -t sources < <(find "$dictionaries" -maxdepth 1 -name '*.txt' | sort)
 [ ${#sources[@]} -gt 0 ] || fail "no dictionaries in $dictionaries"
-wineboot -i >/dev/null 2>&1 || true
 
 # 1. Nobody registered the class: no channel, nothing sent.
 start_handheld "$work/unregistered"
-wine regsvr32 /u /s "$(winepath -w "$server_dll")" >/dev/null 2>&1 || true
+under_wine regsvr32 /u /s "$server_dll" </dev/null >/dev/null 2>&1 || true
 send_with_windows_cli "${sources[0]}"
 [ "$status" -eq 3 ] || fail "unregistered class: exit status $status, expected 3; $(cat "$work/send.err")"
 [ "$(stored_count "$work/unregistered")" -eq 0 ] || fail "unregistered class: something was stored"
 stop_handheld
 
-wine regsvr32 /s "$(winepath -w "$server_dll")" || fail "regsvr32 could not register the test server"
+under_wine regsvr32 /s "$server_dll" </dev/null || fail "regsvr32 could not register the test server"
 
 # 2. A handheld that refuses every write, or closes the channel after the name: the send
 # fails, nothing is stored.
