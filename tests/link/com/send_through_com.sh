@@ -106,8 +106,13 @@ done
 
 # 3. A handheld with a password: the challenge comes back through COM on the service's
 # own thread and is answered from standard input.
-start_handheld "$work/protected" --password secret --attempts 3
 echo secret >"$work/password"
+# Newer handhelds take the password from a file only (never the command line).
+if "$linux/src/handheld/lexora-handheld" --help 2>&1 | grep -q -- --password-file; then
+  start_handheld "$work/protected" --password-file "$work/password" --attempts 3
+else
+  start_handheld "$work/protected" --password secret --attempts 3
+fi
 password_input=$work/password
 send_with_windows_cli "${sources[0]}"
 password_input=/dev/null
