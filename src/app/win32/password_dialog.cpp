@@ -19,7 +19,8 @@ INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         wchar_t typed[kPasswordMaxCharacters + 2] = {};
-        const int length = GetDlgItemTextW(dialog, kIdPassword, typed, std::size(typed));
+        const auto length =
+            static_cast<size_t>(GetDlgItemTextW(dialog, kIdPassword, typed, std::size(typed)));
         // The limit is tested again on OK: text set by other means than typing.
         if (length > kPasswordMaxCharacters) return TRUE;
         state->answer = std::u16string(typed, typed + length);

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "app/win32/modal_dialog.h"
+#include "link/password_answer.h"
 
 namespace lexora {
-
-inline constexpr int kPasswordMaxCharacters = 14;
 
 struct PasswordDialogState : ModalDialogState {
   std::u16string prompt;                 // in: the attempts text
