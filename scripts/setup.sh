@@ -13,6 +13,9 @@ packages=(
   clang libclang-rt-14-dev clang-format
   gzip dictzip time python3
 )
+# The native Windows dialog: its tests and screenshots run under Wine on a virtual display
+# with a Chinese-capable font; its installer is made by NSIS.
+packages+=(wine wine64 xvfb xauth fonts-wqy-microhei nsis)
 
 missing=()
 for p in "${packages[@]}"; do
