@@ -3,11 +3,11 @@
 #include "link/password_answer.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <chrono>
 
 #include "link/fake/fake_service.h"
+#include "link/service_route.h"
 #include "link/usb_link.h"
 #include "platform/ansi_code_page.h"
 #include "platform/ui_language.h"
@@ -33,13 +33,6 @@ std::string digestHex(std::u16string_view password) {
   return digest ? hex(digest->data(), digest->size()) : "none";
 }
 
-std::string sha1Hex(std::string_view bytes) {
-  uint8_t md[20];
-  unsigned int size = 0;
-  EVP_Digest(bytes.data(), bytes.size(), md, &size, EVP_sha1(), nullptr);
-  return hex(md, size);
-}
-
 TEST(PasswordPrompt, NamesTheAttemptsInTheInterfaceLanguage) {
   {
     test::LanguageScope english(kLanguageEnglish);
@@ -55,11 +48,13 @@ TEST(PasswordDigest, IsSha1OfTheAnsiBytesBeforeTheFirstZero) {
   EXPECT_EQ(digestHex(u""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
   EXPECT_EQ(digestHex(u"abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
   EXPECT_EQ(digestHex(std::u16string(u"ab\0cd", 5)), digestHex(u"ab"));
-  EXPECT_EQ(digestHex(u"abcdefghijklmn"), sha1Hex("abcdefghijklmn"));
+  // SHA-1 of the 14 bytes "abcdefghijklmn".
+  EXPECT_EQ(digestHex(u"abcdefghijklmn"), "85d7c5ff403abe72df5b8a2708821ee33cd0bcce");
   EXPECT_EQ(digestHex(u"abcdefghijklmno"), "none");
   if (ansiCodePage().name() == "CP1252") {
     // Not UTF-8, not UTF-16: the code page's single byte.
-    EXPECT_EQ(digestHex(u"caf\u00e9"), sha1Hex("caf\xe9"));
+    // SHA-1 of the four bytes 63 61 66 E9.
+    EXPECT_EQ(digestHex(u"caf\u00e9"), "d2f52bc4406898fc722c0b4e314f9b46fc85cde4");
   }
 }
 
@@ -81,10 +76,10 @@ TEST(PasswordAnswer, CancelAndOverlongAnswersLeaveTheBufferUntouched) {
   EXPECT_EQ(ui.passwordPrompts()[0], u"You have 5 attemptes remaining");
 }
 
-class PasswordChallengeTest : public ::testing::Test {
+class PasswordChallengeTest : public ::testing::TestWithParam<test::ServiceRoute> {
  protected:
   int open() {
-    Ref<USBLink> link = USBLink::create(kChannelName, ui, fake.factory(), {100ms, 100ms});
+    Ref<USBLink> link = USBLink::create(kChannelName, ui, route.factory(), {100ms, 100ms});
     const int result = link->Open();
     if (result == 0) link->Close();
     return result;
@@ -92,16 +87,17 @@ class PasswordChallengeTest : public ::testing::Test {
   test::LanguageScope english{kLanguageEnglish};
   test::ScriptedUserInterface ui;
   FakeService fake;
+  test::RoutedService route{GetParam(), fake.factory()};
 };
 
-TEST_F(PasswordChallengeTest, TheRightPasswordOpensTheChannel) {
+TEST_P(PasswordChallengeTest, TheRightPasswordOpensTheChannel) {
   fake.setPassword(u"secret", 3);
   ui.queuePassword(u"secret");
   EXPECT_EQ(open(), 0);
   EXPECT_EQ(ui.passwordPrompts(), std::vector<std::u16string>{u"You have 3 attemptes remaining"});
 }
 
-TEST_F(PasswordChallengeTest, AWrongPasswordIsAskedAgainWithOneAttemptLess) {
+TEST_P(PasswordChallengeTest, AWrongPasswordIsAskedAgainWithOneAttemptLess) {
   fake.setPassword(u"secret", 3);
   ui.queuePassword(u"guess");
   ui.queuePassword(u"secret");
@@ -110,7 +106,7 @@ TEST_F(PasswordChallengeTest, AWrongPasswordIsAskedAgainWithOneAttemptLess) {
   EXPECT_EQ(ui.passwordPrompts().back(), u"You have 2 attemptes remaining");
 }
 
-TEST_F(PasswordChallengeTest, CancelOrTheLastWrongAttemptRefusesTheChannel) {
+TEST_P(PasswordChallengeTest, CancelOrTheLastWrongAttemptRefusesTheChannel) {
   fake.setPassword(u"secret", 2);
   ui.queuePassword(std::nullopt);
   EXPECT_EQ(open(), -1);
@@ -122,6 +118,9 @@ TEST_F(PasswordChallengeTest, CancelOrTheLastWrongAttemptRefusesTheChannel) {
   EXPECT_EQ(fake.liveObjects(), 0);
   EXPECT_FALSE(fake.holdsSink());
 }
+
+INSTANTIATE_TEST_SUITE_P(Services, PasswordChallengeTest,
+                         ::testing::ValuesIn(test::serviceRoutes()), test::routeName);
 
 }  // namespace
 }  // namespace lexora

@@ -1,4 +1,5 @@
-// The transfer conversation against the in-process service: the exact writes, the status
+// The transfer conversation against the in-process service, reached directly and (on
+// Windows) through COM: the exact writes, the status
 // texts, every failure message with its consequence, and the stop request.
 #include "link/send_packed_dictionary.h"
 
@@ -7,6 +8,7 @@
 #include <chrono>
 
 #include "link/fake/fake_service.h"
+#include "link/service_route.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 
@@ -28,11 +30,11 @@ PackedDictionary dictionaryOf(std::u16string name, size_t blocks) {
   return d;
 }
 
-class SendTest : public ::testing::Test {
+class SendTest : public ::testing::TestWithParam<test::ServiceRoute> {
  protected:
   void SetUp() override {
     USBLink::resetSendChunkSizeForTesting();
-    link = USBLink::create(kChannelName, ui, fake.factory(), {200ms, 100ms});
+    link = USBLink::create(kChannelName, ui, route.factory(), {200ms, 100ms});
     ASSERT_EQ(link->Open(), 0);
   }
   void TearDown() override {
@@ -62,11 +64,12 @@ class SendTest : public ::testing::Test {
   test::LanguageScope english{kLanguageEnglish};
   test::ScriptedUserInterface ui;
   FakeService fake;
+  test::RoutedService route{GetParam(), fake.factory()};
   Event stop{Event::Reset::Auto};
   Ref<USBLink> link;
 };
 
-TEST_F(SendTest, OneBlockTravelsAsTheDocumentedWrites) {
+TEST_P(SendTest, OneBlockTravelsAsTheDocumentedWrites) {
   PackedDictionary d{u"abc", {block({0x01, 0x61}, {0x78, 0x9C, 0x03, 0x00})}};
   EXPECT_TRUE(send(d));
   EXPECT_EQ(writes(), (std::vector<Bytes>{{1},
@@ -91,7 +94,7 @@ TEST_F(SendTest, OneBlockTravelsAsTheDocumentedWrites) {
   EXPECT_TRUE(ui.warnings().empty());
 }
 
-TEST_F(SendTest, NamesAreSentAsUtf8WithTheirByteCount) {
+TEST_P(SendTest, NamesAreSentAsUtf8WithTheirByteCount) {
   EXPECT_TRUE(send(dictionaryOf(u"", 0)));
   EXPECT_TRUE(send(dictionaryOf(u"词典", 0)));
   EXPECT_EQ(writes(), (std::vector<Bytes>{{1},
@@ -106,7 +109,7 @@ TEST_F(SendTest, NamesAreSentAsUtf8WithTheirByteCount) {
   for (const auto& s : ui.statuses()) EXPECT_EQ(s.find(u"content"), std::u16string::npos);
 }
 
-TEST_F(SendTest, LongBuffersAreCutIntoChunksAfterTheirHeader) {
+TEST_P(SendTest, LongBuffersAreCutIntoChunksAfterTheirHeader) {
   PackedDictionary d{u"x", {block(Bytes(300, 'k'), Bytes(2500, 'p'))}};
   EXPECT_TRUE(send(d));
   const auto all = writes();
@@ -119,7 +122,7 @@ TEST_F(SendTest, LongBuffersAreCutIntoChunksAfterTheirHeader) {
   EXPECT_EQ(all[10].size(), 452u);
 }
 
-TEST_F(SendTest, TheContentStatusShowsTheShareDoneOnceTheBlockIsAcknowledged) {
+TEST_P(SendTest, TheContentStatusShowsTheShareDoneOnceTheBlockIsAcknowledged) {
   EXPECT_TRUE(send(dictionaryOf(u"three", 3)));
   EXPECT_EQ(ui.progress(), (std::vector<int>{33, 66, 100}));
   EXPECT_TRUE(send(dictionaryOf(u"seven", 7)));
@@ -127,12 +130,12 @@ TEST_F(SendTest, TheContentStatusShowsTheShareDoneOnceTheBlockIsAcknowledged) {
   EXPECT_EQ(ui.statuses()[4], u"Send dictionary's content three...100%");
 }
 
-TEST_F(SendTest, AcknowledgementsOfType100WithAPayloadAreSuccesses) {
+TEST_P(SendTest, AcknowledgementsOfType100WithAPayloadAreSuccesses) {
   fake.queueReply(FakeService::ack(100, {'o', 'k'}));
   EXPECT_TRUE(send(dictionaryOf(u"a", 1)));
 }
 
-TEST_F(SendTest, ChineseTextsFollowTheInterfaceLanguage) {
+TEST_P(SendTest, ChineseTextsFollowTheInterfaceLanguage) {
   test::LanguageScope chinese(kLanguageChinese);
   fake.queueReply(FakeService::silence());
   EXPECT_FALSE(send(dictionaryOf(u"abc", 1)));
@@ -143,7 +146,7 @@ TEST_F(SendTest, ChineseTextsFollowTheInterfaceLanguage) {
 }
 
 // The name's failures end the job and send nothing more.
-TEST_F(SendTest, NameFailuresEndTheJobWithoutBlocksOrEndFlag) {
+TEST_P(SendTest, NameFailuresEndTheJobWithoutBlocksOrEndFlag) {
   struct Case {
     FakeService::Reply reply;
     std::u16string message;
@@ -166,7 +169,7 @@ TEST_F(SendTest, NameFailuresEndTheJobWithoutBlocksOrEndFlag) {
   }
 }
 
-TEST_F(SendTest, ANameThatCannotBeWrittenEndsTheJob) {
+TEST_P(SendTest, ANameThatCannotBeWrittenEndsTheJob) {
   fake.setWriteFilter([](size_t, auto) { return false; });
   EXPECT_FALSE(send(dictionaryOf(u"abc", 2)));
   EXPECT_EQ(ui.warnings(), std::vector<std::u16string>{u"Send dictionary's name failed!"});
@@ -177,7 +180,7 @@ TEST_F(SendTest, ANameThatCannotBeWrittenEndsTheJob) {
 }
 
 // A write that fails for good leaves the chunk size at 0, so the end flag fails too.
-TEST_F(SendTest, KeyOrRecordWriteFailuresAreFollowedByAFailedEndFlag) {
+TEST_P(SendTest, KeyOrRecordWriteFailuresAreFollowedByAFailedEndFlag) {
   for (const uint8_t type : {uint8_t{2}, uint8_t{3}}) {
     USBLink::resetSendChunkSizeForTesting();
     FakeService service;
@@ -199,7 +202,7 @@ TEST_F(SendTest, KeyOrRecordWriteFailuresAreFollowedByAFailedEndFlag) {
 
 // A block's acknowledgement failures leave the loop; the end flag still ends the
 // conversation, and when it is acknowledged the job goes on.
-TEST_F(SendTest, RecordAcknowledgementFailuresStillSendTheEndFlag) {
+TEST_P(SendTest, RecordAcknowledgementFailuresStillSendTheEndFlag) {
   struct Case {
     FakeService::Reply reply;
     std::u16string message;
@@ -225,7 +228,7 @@ TEST_F(SendTest, RecordAcknowledgementFailuresStillSendTheEndFlag) {
   }
 }
 
-TEST_F(SendTest, AChannelClosedAfterARecordFailsTheRecordAndTheEndFlag) {
+TEST_P(SendTest, AChannelClosedAfterARecordFailsTheRecordAndTheEndFlag) {
   fake.queueReply(FakeService::ack());
   fake.queueReply(FakeService::closeChannel());
   EXPECT_FALSE(send(dictionaryOf(u"abc", 2)));
@@ -233,7 +236,7 @@ TEST_F(SendTest, AChannelClosedAfterARecordFailsTheRecordAndTheEndFlag) {
                                                         u"Send end flag failed!"}));
 }
 
-TEST_F(SendTest, AnEndFlagNotAcknowledgedWith100EndsTheJob) {
+TEST_P(SendTest, AnEndFlagNotAcknowledgedWith100EndsTheJob) {
   for (auto reply : {FakeService::silence(), FakeService::ack(101)}) {
     test::ScriptedUserInterface caseUi;
     fake.queueReply(FakeService::ack());
@@ -244,7 +247,7 @@ TEST_F(SendTest, AnEndFlagNotAcknowledgedWith100EndsTheJob) {
   }
 }
 
-TEST_F(SendTest, AStopSeenAfterTheNameEndsTheConversationAtOnce) {
+TEST_P(SendTest, AStopSeenAfterTheNameEndsTheConversationAtOnce) {
   stop.set();
   EXPECT_FALSE(send(dictionaryOf(u"abc", 2)));
   EXPECT_EQ(writes().size(), 3u);
@@ -253,7 +256,7 @@ TEST_F(SendTest, AStopSeenAfterTheNameEndsTheConversationAtOnce) {
   EXPECT_FALSE(stop.wait(0ms));  // the test that saw it cleared it
 }
 
-TEST_F(SendTest, AStopDuringABlockFinishesThatBlockThenSendsTheEndFlag) {
+TEST_P(SendTest, AStopDuringABlockFinishesThatBlockThenSendsTheEndFlag) {
   // Stop is pressed while block 2 of 5 is on its way.
   fake.setWriteFilter([&](size_t, std::span<const uint8_t> bytes) {
     if (bytes.size() == 2 && bytes[0] == 1 && bytes[1] == 'b') stop.set();
@@ -267,12 +270,15 @@ TEST_F(SendTest, AStopDuringABlockFinishesThatBlockThenSendsTheEndFlag) {
   EXPECT_TRUE(ui.warnings().empty());
 }
 
-TEST_F(SendTest, ADictionaryThatDoesNotFitTheLengthFieldIsRefusedBeforeSending) {
+TEST_P(SendTest, ADictionaryThatDoesNotFitTheLengthFieldIsRefusedBeforeSending) {
   PackedDictionary d{std::u16string(70000, u'n'), {}};
   EXPECT_TRUE(send(d));
   EXPECT_EQ(ui.warnings().size(), 1u);
   EXPECT_TRUE(fake.writes().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Services, SendTest, ::testing::ValuesIn(test::serviceRoutes()),
+                         test::routeName);
 
 }  // namespace
 }  // namespace lexora

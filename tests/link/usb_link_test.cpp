@@ -1,5 +1,6 @@
-// USBLink against the in-process service: the open sequence and its failures, chunked
-// writes, message reads, close and the object's lifetime.
+// USBLink against the in-process service, reached directly and (on Windows) through COM:
+// the open sequence and its failures, chunked writes, message reads, close and the
+// object's lifetime.
 #include "link/usb_link.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "link/fake/fake_service.h"
+#include "link/service_route.h"
 #include "support/test_support.h"
 
 namespace lexora {
@@ -17,6 +19,8 @@ namespace {
 using namespace std::chrono_literals;
 using Call = FakeService::Call;
 using Fault = FakeService::Fault;
+using test::RoutedService;
+using test::ServiceRoute;
 
 std::vector<size_t> writeSizes(const FakeService& fake) {
   std::vector<size_t> sizes;
@@ -30,13 +34,13 @@ std::vector<uint8_t> counting(size_t n) {
   return bytes;
 }
 
-class LinkTest : public ::testing::Test {
+class LinkTest : public ::testing::TestWithParam<ServiceRoute> {
  protected:
   void SetUp() override { USBLink::resetSendChunkSizeForTesting(); }
   void TearDown() override { USBLink::resetSendChunkSizeForTesting(); }
 
   Ref<USBLink> makeLink(LinkWaits waits = {200ms, 200ms}) {
-    return USBLink::create(kChannelName, ui, fake.factory(), waits);
+    return USBLink::create(kChannelName, ui, route.factory(), waits);
   }
   Ref<USBLink> openLink(LinkWaits waits = {200ms, 200ms}) {
     Ref<USBLink> link = makeLink(waits);
@@ -46,9 +50,12 @@ class LinkTest : public ::testing::Test {
 
   test::ScriptedUserInterface ui;
   FakeService fake;
+  RoutedService route{GetParam(), fake.factory()};
 };
 
-TEST_F(LinkTest, OpenWalksToTheFirstDeviceAndOpensTheNamedChannel) {
+using LinkOpenFailures = ::testing::TestWithParam<ServiceRoute>;
+
+TEST_P(LinkTest, OpenWalksToTheFirstDeviceAndOpensTheNamedChannel) {
   Ref<USBLink> link = openLink();
   EXPECT_EQ(fake.calls(),
             (std::vector<std::string>{
@@ -65,7 +72,7 @@ TEST_F(LinkTest, OpenWalksToTheFirstDeviceAndOpensTheNamedChannel) {
   EXPECT_FALSE(fake.holdsSink());
 }
 
-TEST_F(LinkTest, NoDeviceFailsBeforeAnyPropertyOrChannel) {
+TEST_P(LinkTest, NoDeviceFailsBeforeAnyPropertyOrChannel) {
   fake.setDevices({});
   Ref<USBLink> link = makeLink();
   EXPECT_EQ(link->Open(), -1);
@@ -73,7 +80,7 @@ TEST_F(LinkTest, NoDeviceFailsBeforeAnyPropertyOrChannel) {
   EXPECT_EQ(fake.liveObjects(), 0);
 }
 
-TEST_F(LinkTest, OnlyTheFirstOfTwoDevicesIsUsed) {
+TEST_P(LinkTest, OnlyTheFirstOfTwoDevicesIsUsed) {
   fake.setDevices({{{u"Name", Variant::fromString(u"first")}},
                    {{u"BBPIN", Variant::fromString(u"not a number")}}});
   Ref<USBLink> link = openLink();
@@ -81,7 +88,7 @@ TEST_F(LinkTest, OnlyTheFirstOfTwoDevicesIsUsed) {
   link->Close();
 }
 
-TEST(LinkOpenFailures, EveryFailingCallFailsOpenAndReleasesWhatWasObtained) {
+TEST_P(LinkOpenFailures, EveryFailingCallFailsOpenAndReleasesWhatWasObtained) {
   struct Case {
     Call call;
     Fault fault;
@@ -101,7 +108,8 @@ TEST(LinkOpenFailures, EveryFailingCallFailsOpenAndReleasesWhatWasObtained) {
     test::ScriptedUserInterface ui;
     FakeService fake;
     fake.failCall(c.call, c.fault);
-    Ref<USBLink> link = USBLink::create(kChannelName, ui, fake.factory(), {100ms, 100ms});
+    RoutedService route(GetParam(), fake.factory());
+    Ref<USBLink> link = USBLink::create(kChannelName, ui, route.factory(), {100ms, 100ms});
     EXPECT_EQ(link->Open(), -1);
     EXPECT_EQ(fake.liveObjects(), 0);
     EXPECT_FALSE(fake.holdsSink());
@@ -111,7 +119,7 @@ TEST(LinkOpenFailures, EveryFailingCallFailsOpenAndReleasesWhatWasObtained) {
   }
 }
 
-TEST_F(LinkTest, OnlyAnExactBbpinPropertyMustHoldANumber) {
+TEST_P(LinkTest, OnlyAnExactBbpinPropertyMustHoldANumber) {
   struct Case {
     std::vector<FakeService::Property> properties;
     int expected;
@@ -132,7 +140,8 @@ TEST_F(LinkTest, OnlyAnExactBbpinPropertyMustHoldANumber) {
     SCOPED_TRACE(i);
     FakeService service;
     service.setDevices({cases[i].properties});
-    Ref<USBLink> link = USBLink::create(kChannelName, ui, service.factory(), {100ms, 100ms});
+    RoutedService routed(GetParam(), service.factory());
+    Ref<USBLink> link = USBLink::create(kChannelName, ui, routed.factory(), {100ms, 100ms});
     EXPECT_EQ(link->Open(), cases[i].expected);
     if (cases[i].expected == 0) link->Close();
     link.reset();
@@ -141,7 +150,7 @@ TEST_F(LinkTest, OnlyAnExactBbpinPropertyMustHoldANumber) {
   }
 }
 
-TEST_F(LinkTest, WriteBytesCutsIntoChunksOfTheChunkSize) {
+TEST_P(LinkTest, WriteBytesCutsIntoChunksOfTheChunkSize) {
   Ref<USBLink> link = openLink();
   const auto data = counting(2500);
   EXPECT_TRUE(link->WriteBytes(data.data(), 2500));
@@ -152,7 +161,7 @@ TEST_F(LinkTest, WriteBytesCutsIntoChunksOfTheChunkSize) {
   link->Close();
 }
 
-TEST_F(LinkTest, WriteBlockSendsTheHeaderAndTheDataSeparately) {
+TEST_P(LinkTest, WriteBlockSendsTheHeaderAndTheDataSeparately) {
   Ref<USBLink> link = openLink();
   const auto data = counting(300);
   EXPECT_EQ(link->WriteBlock(nullptr, 0), 0);
@@ -170,7 +179,7 @@ TEST_F(LinkTest, WriteBlockSendsTheHeaderAndTheDataSeparately) {
   link->Close();
 }
 
-TEST_F(LinkTest, AFailedChunkIsRetriedAtHalfSizeAndTheSizeStaysHalvedForLaterLinks) {
+TEST_P(LinkTest, AFailedChunkIsRetriedAtHalfSizeAndTheSizeStaysHalvedForLaterLinks) {
   fake.setWriteFilter([](size_t index, auto) { return index != 0; });
   Ref<USBLink> link = openLink();
   const auto data = counting(2500);
@@ -182,14 +191,15 @@ TEST_F(LinkTest, AFailedChunkIsRetriedAtHalfSizeAndTheSizeStaysHalvedForLaterLin
   link.reset();
 
   FakeService next;
-  Ref<USBLink> later = USBLink::create(kChannelName, ui, next.factory(), {100ms, 100ms});
+  RoutedService nextRoute(GetParam(), next.factory());
+  Ref<USBLink> later = USBLink::create(kChannelName, ui, nextRoute.factory(), {100ms, 100ms});
   ASSERT_EQ(later->Open(), 0);
   EXPECT_TRUE(later->WriteBytes(data.data(), 1024));
   EXPECT_EQ(writeSizes(next), (std::vector<size_t>{512, 512}));
   later->Close();
 }
 
-TEST_F(LinkTest, ElevenFailuresBringTheChunkSizeToZeroForGood) {
+TEST_P(LinkTest, ElevenFailuresBringTheChunkSizeToZeroForGood) {
   fake.setWriteFilter([](size_t, auto) { return false; });
   Ref<USBLink> link = openLink();
   const auto data = counting(2000);
@@ -203,7 +213,7 @@ TEST_F(LinkTest, ElevenFailuresBringTheChunkSizeToZeroForGood) {
   link->Close();
 }
 
-TEST_F(LinkTest, ReadMessageAcceptsOnlyReadsOfExactlyTheAnnouncedSize) {
+TEST_P(LinkTest, ReadMessageAcceptsOnlyReadsOfExactlyTheAnnouncedSize) {
   Ref<USBLink> link = openLink();
   uint8_t type = 0;
   std::vector<uint8_t> payload;
@@ -243,7 +253,7 @@ TEST_F(LinkTest, ReadMessageAcceptsOnlyReadsOfExactlyTheAnnouncedSize) {
   link->Close();
 }
 
-TEST_F(LinkTest, ReadMessageGivesUpAfterTheDataWaitOrAtOnceAfterTheCloseReport) {
+TEST_P(LinkTest, ReadMessageGivesUpAfterTheDataWaitOrAtOnceAfterTheCloseReport) {
   Ref<USBLink> link = openLink({150ms, 100ms});
   uint8_t type = 0;
   std::vector<uint8_t> payload;
@@ -271,7 +281,7 @@ TEST_F(LinkTest, ReadMessageGivesUpAfterTheDataWaitOrAtOnceAfterTheCloseReport) 
   link->Close();
 }
 
-TEST_F(LinkTest, QueryInterfaceAnswersOnlyTheSinkAndTheBaseInterface) {
+TEST_P(LinkTest, QueryInterfaceAnswersOnlyTheSinkAndTheBaseInterface) {
   Ref<USBLink> link = makeLink();
   void* out = nullptr;
   EXPECT_EQ(link->QueryInterface(IChannelEvents::kIid, &out), kSOk);
@@ -286,7 +296,7 @@ TEST_F(LinkTest, QueryInterfaceAnswersOnlyTheSinkAndTheBaseInterface) {
   EXPECT_EQ(link->Release(), 1u);
 }
 
-TEST_F(LinkTest, CloseWaitsOnlyBrieflyForACloseReportThatNeverComes) {
+TEST_P(LinkTest, CloseWaitsOnlyBrieflyForACloseReportThatNeverComes) {
   fake.setCloseReport(false);
   Ref<USBLink> link = openLink({100ms, 150ms});
   const auto start = std::chrono::steady_clock::now();
@@ -299,7 +309,7 @@ TEST_F(LinkTest, CloseWaitsOnlyBrieflyForACloseReportThatNeverComes) {
   EXPECT_EQ(fake.liveObjects(), 0);
 }
 
-TEST_F(LinkTest, TheLinkOutlivesItsOwnerWhileTheServiceMayStillCallIt) {
+TEST_P(LinkTest, TheLinkOutlivesItsOwnerWhileTheServiceMayStillCallIt) {
   fake.setCloseReport(true, 300);
   Ref<USBLink> link = openLink({100ms, 10ms});
   link->Close();  // gives up waiting long before the report comes
@@ -309,7 +319,7 @@ TEST_F(LinkTest, TheLinkOutlivesItsOwnerWhileTheServiceMayStillCallIt) {
   EXPECT_FALSE(fake.holdsSink());
 }
 
-TEST_F(LinkTest, ReferencesFromManyThreadsDestroyTheObjectOnce) {
+TEST_P(LinkTest, ReferencesFromManyThreadsDestroyTheObjectOnce) {
   Ref<USBLink> link = makeLink();
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
@@ -324,6 +334,11 @@ TEST_F(LinkTest, ReferencesFromManyThreadsDestroyTheObjectOnce) {
   EXPECT_EQ(link->AddRef(), 2u);
   EXPECT_EQ(link->Release(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Services, LinkTest, ::testing::ValuesIn(test::serviceRoutes()),
+                         test::routeName);
+INSTANTIATE_TEST_SUITE_P(Services, LinkOpenFailures, ::testing::ValuesIn(test::serviceRoutes()),
+                         test::routeName);
 
 }  // namespace
 }  // namespace lexora

@@ -8,98 +8,31 @@
 
 #include <atomic>
 
+#include "link/com/vendor_interfaces.h"
+
 namespace lexora {
 namespace {
 
-// The vendor's interfaces, slot for slot after IUnknown's three, as far as Lexora calls
-// them. The channel's first three methods are not used; they only hold their slots.
-struct IVendorChannelEvents : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE OnQuery() = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnPasswordChallenge(LONG attemptsRemaining, BYTE* answer) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnDataReady() = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnChannelClosed() = 0;
-};
-struct IVendorChannel : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE Unused1() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Unused2() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Unused3() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Read(BYTE* buffer, ULONG capacity, ULONG* delivered) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Write(const BYTE* data, ULONG count) = 0;
-};
-struct IVendorProperty : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE GetName(BSTR* name) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetValue(VARIANT* value) = 0;
-};
-struct IVendorPropertyCollection : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE GetCount(LONG* count) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetItem(VARIANT index, IVendorProperty** property) = 0;
-};
-struct IVendorDevice : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE GetProperties(IVendorPropertyCollection** properties) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OpenChannel(BSTR name, IVendorChannelEvents* sink,
-                                                IVendorChannel** channel) = 0;
-};
-struct IVendorDeviceCollection : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* count) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetItem(LONG index, IVendorDevice** device) = 0;
-};
-struct IVendorDeviceManager : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE GetDevices(IVendorDeviceCollection** devices) = 0;
-};
-
-constexpr CLSID kDeviceManagerClass = {
-    0xBA3D0120, 0xE617, 0x4F66, {0xAD, 0xCA, 0x58, 0x5C, 0xC2, 0xFB, 0x86, 0xDB}};
-
-GUID toGuid(const Guid& g) {
-  GUID out;
-  out.Data1 = g.data1;
-  out.Data2 = g.data2;
-  out.Data3 = g.data3;
-  for (int i = 0; i < 8; ++i) out.Data4[i] = g.data4[i];
-  return out;
-}
-
-Guid fromGuid(REFIID g) {
-  Guid out{g.Data1, g.Data2, g.Data3, {}};
-  for (int i = 0; i < 8; ++i) out.data4[i] = g.Data4[i];
-  return out;
-}
-
-// One reference to a vendor object.
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() {
-    if (p_) p_->Release();
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T** put() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-    return &p_;
-  }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  T* detach() {
-    T* p = p_;
-    p_ = nullptr;
-    return p;
-  }
-
- private:
-  T* p_ = nullptr;
-};
+using vendor::ComRef;
+using vendor::fromGuid;
+using vendor::toGuid;
+using IVendorChannel = vendor::IChannel;
+using IVendorChannelEvents = vendor::IChannelEvents;
+using IVendorDevice = vendor::IDevice;
+using IVendorDeviceCollection = vendor::IDeviceCollection;
+using IVendorDeviceManager = vendor::IDeviceManager;
+using IVendorProperty = vendor::IProperty;
+using IVendorPropertyCollection = vendor::IPropertyCollection;
 
 // The vendor's service calls this object; it passes every call on to the link's sink.
 class SinkBridge final : public IVendorChannelEvents {
  public:
-  explicit SinkBridge(IChannelEvents* sink) : sink_(Ref<IChannelEvents>::retain(sink)) {}
+  explicit SinkBridge(lexora::IChannelEvents* sink)
+      : sink_(Ref<lexora::IChannelEvents>::retain(sink)) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     const Guid id = fromGuid(iid);
-    if (!(id == IChannelEvents::kIid) && !(id == kIidObject)) return E_NOINTERFACE;
+    if (!(id == IVendorChannelEvents::kIid) && !(id == kIidObject)) return E_NOINTERFACE;
     *out = static_cast<IVendorChannelEvents*>(this);
     AddRef();
     return S_OK;
@@ -120,7 +53,7 @@ class SinkBridge final : public IVendorChannelEvents {
  private:
   ~SinkBridge() = default;
   std::atomic<ULONG> count_{1};
-  Ref<IChannelEvents> sink_;
+  const Ref<lexora::IChannelEvents> sink_;
 };
 
 template <class I, class V>
@@ -274,7 +207,7 @@ ServiceFactory vendorServiceFactory() {
   return [](IDeviceManager** manager) -> HResult {
     if (!manager) return E_POINTER;
     ComRef<IUnknown> unknown;
-    HRESULT hr = CoCreateInstance(kDeviceManagerClass, nullptr, CLSCTX_ALL, IID_IUnknown,
+    HRESULT hr = CoCreateInstance(vendor::kDeviceManagerClass, nullptr, CLSCTX_ALL, IID_IUnknown,
                                   reinterpret_cast<void**>(unknown.put()));
     if (FAILED(hr) || !unknown.get()) return FAILED(hr) ? hr : E_FAIL;
     hr = OleRun(unknown.get());

@@ -1,7 +1,5 @@
 #include "link/socket/device_address.h"
 
-#include <sys/un.h>
-
 namespace lexora {
 
 std::string DeviceAddress::text() const {
@@ -11,7 +9,7 @@ std::string DeviceAddress::text() const {
 }
 
 bool fitsUnixSocketPath(const std::string& path, std::string& error) {
-  constexpr size_t capacity = sizeof(sockaddr_un{}.sun_path);
+  constexpr size_t capacity = kUnixSocketPathCapacity;
   if (!path.empty() && path.size() < capacity) return true;
   error = "socket path is empty or longer than " + std::to_string(capacity - 1) + " bytes: " + path;
   return false;

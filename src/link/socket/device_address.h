@@ -2,6 +2,7 @@
 // socket) or "HOST:PORT" (TCP, meant for the loopback address), as text and parsed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ struct DeviceAddress {
 
   std::string text() const;
 };
+
+// The bytes a Unix socket's path may fill, its terminating zero included (sun_path).
+inline constexpr size_t kUnixSocketPathCapacity = 108;
 
 // nullopt with `error` when `text` is neither form (or its path cannot be a socket's).
 std::optional<DeviceAddress> parseDeviceAddress(std::string_view text, std::string& error);

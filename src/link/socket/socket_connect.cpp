@@ -142,7 +142,9 @@ UniqueFd connectToDevice(const DeviceAddress& address, std::chrono::milliseconds
   return {};
 }
 
-bool peerRunsAs(int fd, uid_t uid, std::string& error) {
+static_assert(sizeof(sockaddr_un{}.sun_path) == kUnixSocketPathCapacity);
+
+bool peerRunsAs(int fd, uint32_t uid, std::string& error) {
   ucred peer{};
   socklen_t size = sizeof peer;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
@@ -155,6 +157,10 @@ bool peerRunsAs(int fd, uid_t uid, std::string& error) {
     return false;
   }
   return true;
+}
+
+bool peerIsThisUser(int fd, std::string& error) {
+  return peerRunsAs(fd, geteuid(), error);
 }
 
 UniqueFd listenForService(const DeviceAddress& address, DeviceAddress& bound, std::string& error) {

@@ -1,7 +1,5 @@
 #include "link/socket/socket_service.h"
 
-#include <unistd.h>
-
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -437,8 +435,7 @@ class SocketDeviceManager final : public RefCounted<IDeviceManager> {
     std::shared_ptr<Connection> connection;
     if (!fd) {
       if (options_->diagnostics) options_->diagnostics("no handheld: " + error);
-    } else if (address_.kind == DeviceAddress::Kind::Unix &&
-               !peerRunsAs(fd.get(), geteuid(), error)) {
+    } else if (address_.kind == DeviceAddress::Kind::Unix && !peerIsThisUser(fd.get(), error)) {
       // Nothing is sent to it, not even the greeting.
       if (options_->diagnostics) options_->diagnostics(address_.text() + ": " + error);
       if (options_->foreignPeer) options_->foreignPeer(error);

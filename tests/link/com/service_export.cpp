@@ -1,0 +1,314 @@
+#include "link/com/service_export.h"
+
+#include <atomic>
+#include <string>
+#include <utility>
+
+namespace lexora::test {
+namespace {
+
+using vendor::ComRef;
+using vendor::fromGuid;
+
+// The reference counting and QueryInterface of one exported object: IUnknown and the
+// vendor interface `V`, plus whatever `extra` adds.
+template <class V>
+class Exported : public V {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    const Guid id = fromGuid(iid);
+    void* found = id == kIidObject || id == V::kIid ? static_cast<V*>(this) : extra(iid);
+    if (!found) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = found;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  virtual ~Exported() = default;
+  virtual void* extra(REFIID) { return nullptr; }
+
+ private:
+  std::atomic<ULONG> count_{1};
+};
+
+// Hands the COM caller a new exported object for a service object, keeping the service's
+// answer: a failure as it is, a success without the object as a null out-parameter.
+template <class E, class S, class V>
+HRESULT hand(HResult status, Ref<S>& object, V** out) {
+  if (failed(status)) return status;
+  *out = object ? new E(std::move(object)) : nullptr;
+  return status;
+}
+
+// The client's sink as the exported service sees it: every call goes to the COM object.
+class ImportedSink final : public RefCounted<lexora::IChannelEvents> {
+ public:
+  explicit ImportedSink(vendor::IChannelEvents* sink) : sink_(sink) { sink_->AddRef(); }
+  HResult OnQuery() override { return sink_->OnQuery(); }
+  HResult OnPasswordChallenge(int32_t attempts, uint8_t* answer) override {
+    return sink_->OnPasswordChallenge(attempts, answer);
+  }
+  HResult OnDataReady() override { return sink_->OnDataReady(); }
+  HResult OnChannelClosed() override { return sink_->OnChannelClosed(); }
+
+ private:
+  ~ImportedSink() override { sink_->Release(); }
+  vendor::IChannelEvents* const sink_;
+};
+
+// Whether the sink the client handed over answers as COM requires: the sink's and
+// IUnknown's ids give the same object with a counted reference, any other id nothing.
+bool sinkAnswersLikeCom(vendor::IChannelEvents* sink) {
+  void* asSink = nullptr;
+  void* asUnknown = nullptr;
+  void* other = reinterpret_cast<void*>(1);
+  const GUID sinkId = vendor::toGuid(vendor::IChannelEvents::kIid);
+  const GUID channelId = vendor::toGuid(vendor::IChannel::kIid);
+  if (FAILED(sink->QueryInterface(sinkId, &asSink)) || asSink != sink) return false;
+  static_cast<IUnknown*>(asSink)->Release();
+  if (FAILED(sink->QueryInterface(IID_IUnknown, &asUnknown)) || !asUnknown) return false;
+  static_cast<IUnknown*>(asUnknown)->Release();
+  return sink->QueryInterface(channelId, &other) == E_NOINTERFACE;
+}
+
+class ExportedChannel final : public Exported<vendor::IChannel> {
+ public:
+  explicit ExportedChannel(Ref<lexora::IChannel> channel) : channel_(std::move(channel)) {}
+  HRESULT STDMETHODCALLTYPE Unused1() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Unused2() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Unused3() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Read(BYTE* buffer, ULONG capacity, ULONG* delivered) override {
+    if (!delivered) return E_POINTER;
+    uint32_t count = 0;
+    const HResult status = channel_->Read(buffer, capacity, &count);
+    if (!failed(status)) *delivered = count;
+    return status;
+  }
+  HRESULT STDMETHODCALLTYPE Write(const BYTE* data, ULONG count) override {
+    return channel_->Write(data, count);
+  }
+
+ private:
+  const Ref<lexora::IChannel> channel_;
+};
+
+class ExportedProperty final : public Exported<vendor::IProperty> {
+ public:
+  explicit ExportedProperty(Ref<lexora::IProperty> property) : property_(std::move(property)) {}
+  HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override {
+    if (!name) return E_POINTER;
+    std::u16string text;
+    const HResult status = property_->GetName(&text);
+    if (failed(status)) return status;
+    *name = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                              static_cast<UINT>(text.size()));
+    return *name ? status : E_OUTOFMEMORY;
+  }
+  HRESULT STDMETHODCALLTYPE GetValue(VARIANT* value) override {
+    if (!value) return E_POINTER;
+    Variant v;
+    const HResult status = property_->GetValue(&v);
+    if (failed(status)) return status;
+    VariantInit(value);
+    switch (v.type) {
+      case Variant::Type::Empty:
+        break;
+      case Variant::Type::Int32:
+        value->vt = VT_I4;
+        value->lVal = v.int32;
+        break;
+      case Variant::Type::String:
+        value->vt = VT_BSTR;
+        value->bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.string.data()),
+                                           static_cast<UINT>(v.string.size()));
+        if (!value->bstrVal) return E_OUTOFMEMORY;
+        break;
+    }
+    return status;
+  }
+
+ private:
+  const Ref<lexora::IProperty> property_;
+};
+
+class ExportedPropertyCollection final : public Exported<vendor::IPropertyCollection> {
+ public:
+  explicit ExportedPropertyCollection(Ref<lexora::IPropertyCollection> properties)
+      : properties_(std::move(properties)) {}
+  HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override {
+    if (!count) return E_POINTER;
+    int32_t n = 0;
+    const HResult status = properties_->GetCount(&n);
+    if (!failed(status)) *count = n;
+    return status;
+  }
+  // As strict as the vendor's: the index comes as a VT_I4 variant, nothing else.
+  HRESULT STDMETHODCALLTYPE GetItem(VARIANT index, vendor::IProperty** property) override {
+    if (!property) return E_POINTER;
+    if (index.vt != VT_I4) return E_INVALIDARG;
+    Ref<lexora::IProperty> found;
+    const HResult status = properties_->GetItem(Variant::fromInt32(index.lVal), found.put());
+    return hand<ExportedProperty>(status, found, property);
+  }
+
+ private:
+  const Ref<lexora::IPropertyCollection> properties_;
+};
+
+class ExportedDevice final : public Exported<vendor::IDevice> {
+ public:
+  explicit ExportedDevice(Ref<lexora::IDevice> device) : device_(std::move(device)) {}
+  HRESULT STDMETHODCALLTYPE GetProperties(vendor::IPropertyCollection** properties) override {
+    if (!properties) return E_POINTER;
+    Ref<lexora::IPropertyCollection> found;
+    const HResult status = device_->GetProperties(found.put());
+    return hand<ExportedPropertyCollection>(status, found, properties);
+  }
+  HRESULT STDMETHODCALLTYPE OpenChannel(BSTR name, vendor::IChannelEvents* sink,
+                                        vendor::IChannel** channel) override {
+    if (!channel || !sink) return E_POINTER;
+    if (!sinkAnswersLikeCom(sink)) return E_NOINTERFACE;
+    const std::u16string_view channelName(reinterpret_cast<const char16_t*>(name ? name : L""),
+                                          SysStringLen(name));
+    // The exported service takes its own reference to the sink while it needs it.
+    const Ref<lexora::IChannelEvents> imported =
+        Ref<lexora::IChannelEvents>::adopt(new ImportedSink(sink));
+    Ref<lexora::IChannel> opened;
+    const HResult status = device_->OpenChannel(channelName, imported.get(), opened.put());
+    return hand<ExportedChannel>(status, opened, channel);
+  }
+
+ private:
+  const Ref<lexora::IDevice> device_;
+};
+
+class ExportedDeviceCollection final : public Exported<vendor::IDeviceCollection> {
+ public:
+  explicit ExportedDeviceCollection(Ref<lexora::IDeviceCollection> devices)
+      : devices_(std::move(devices)) {}
+  HRESULT STDMETHODCALLTYPE GetCount(ULONG* count) override {
+    if (!count) return E_POINTER;
+    uint32_t n = 0;
+    const HResult status = devices_->GetCount(&n);
+    if (!failed(status)) *count = n;
+    return status;
+  }
+  HRESULT STDMETHODCALLTYPE GetItem(LONG index, vendor::IDevice** device) override {
+    if (!device) return E_POINTER;
+    Ref<lexora::IDevice> found;
+    const HResult status = devices_->GetItem(index, found.put());
+    return hand<ExportedDevice>(status, found, device);
+  }
+
+ private:
+  const Ref<lexora::IDeviceCollection> devices_;
+};
+
+// The device manager, runnable so that OleRun reaches it.
+class ExportedDeviceManager final : public Exported<vendor::IDeviceManager>,
+                                    public IRunnableObject {
+ public:
+  ExportedDeviceManager(Ref<lexora::IDeviceManager> manager, ServerFaults faults)
+      : manager_(std::move(manager)), faults_(faults) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (faults_.withoutManagerInterface && fromGuid(iid) == vendor::IDeviceManager::kIid) {
+      if (out) *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    return Exported::QueryInterface(iid, out);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return Exported::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Exported::Release(); }
+
+  HRESULT STDMETHODCALLTYPE GetDevices(vendor::IDeviceCollection** devices) override {
+    if (!devices) return E_POINTER;
+    Ref<lexora::IDeviceCollection> found;
+    const HResult status = manager_->GetDevices(found.put());
+    return hand<ExportedDeviceCollection>(status, found, devices);
+  }
+
+  HRESULT STDMETHODCALLTYPE GetRunningClass(CLSID* id) override {
+    if (!id) return E_POINTER;
+    *id = vendor::kDeviceManagerClass;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Run(IBindCtx*) override {
+    if (faults_.refuseRun) return E_FAIL;
+    running_ = true;
+    return S_OK;
+  }
+  BOOL STDMETHODCALLTYPE IsRunning() override { return running_; }
+  HRESULT STDMETHODCALLTYPE LockRunning(BOOL, BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL) override { return S_OK; }
+
+ private:
+  void* extra(REFIID iid) override {
+    return IsEqualIID(iid, IID_IRunnableObject) ? static_cast<IRunnableObject*>(this) : nullptr;
+  }
+  const Ref<lexora::IDeviceManager> manager_;
+  const ServerFaults faults_;
+  std::atomic<bool> running_{false};
+};
+
+class ServiceClassFactory final : public IClassFactory {
+ public:
+  explicit ServiceClassFactory(ServiceSource source) : source_(std::move(source)) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    ServiceFactory service;
+    ServerFaults faults;
+    source_(service, faults);
+    if (!service) return REGDB_E_CLASSNOTREG;
+    Ref<lexora::IDeviceManager> manager;
+    const HResult status = service(manager.put());
+    if (failed(status)) return status;
+    // COM itself would query a null object; a service that made none made no manager.
+    if (!manager) return E_UNEXPECTED;
+    ComRef<ExportedDeviceManager> made(new ExportedDeviceManager(std::move(manager), faults));
+    return made->QueryInterface(iid, out);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+ private:
+  ~ServiceClassFactory() = default;
+  std::atomic<ULONG> count_{1};
+  const ServiceSource source_;
+};
+
+}  // namespace
+
+IClassFactory* newServiceClassFactory(ServiceSource source) {
+  return new ServiceClassFactory(std::move(source));
+}
+
+}  // namespace lexora::test
