@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 
 #include "app/lexora_dialog.h"
 #include "app/win32/dialog_resource.h"
 #include "app/win32/win32_dialog_view.h"
+#include "link/com/com_service_win.h"
 #include "link/fake/fake_service.h"
 #include "platform/application.h"
 #include "platform/ui_language.h"
@@ -176,11 +179,13 @@ class Win32DialogTest : public ::testing::Test {
     resetUiLanguageForTesting();
   }
 
-  // Starts as lexora.exe does, with `stored` as the stored choice.
-  HWND start(std::u16string_view stored) {
+  // Starts as lexora.exe does, with `stored` as the stored choice; the job reaches `service`
+  // (the fake when none is given).
+  HWND start(std::u16string_view stored, ServiceFactory service = {},
+             LinkWaits waits = {500ms, 500ms}) {
     applicationSettings().write(u"UI", u"language", stored);
     resetUiLanguageForTesting();
-    dialog_ = std::make_unique<CLexoraDlg>(view_, fake_.factory(), LinkWaits{500ms, 500ms});
+    dialog_ = std::make_unique<CLexoraDlg>(view_, service ? service : fake_.factory(), waits);
     view_.attach(*dialog_);
     // Left hidden: under a bare X server Wine waits seconds for each window to map.
     return view_.createModeless(mainDialogTemplate(GetUiLanguage()));
@@ -343,6 +348,33 @@ TEST_F(Win32DialogTest, ASendAnswersThePasswordAndTheQuestionOnTheDialogThread) 
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kIdSend)));
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, kIdStop)));
   EXPECT_FALSE(fake_.acceptedBytes().empty());
+}
+
+// Run by dialog_through_com.sh, which starts lexora-handheld and registers the test
+// connectivity server in the prefix as the vendor's class; skipped on its own.
+TEST_F(Win32DialogTest, SendsADictionaryThroughComToTheHandheld) {
+  const char* dictionary = std::getenv("LEXORA_TEST_DICTIONARY");
+  if (!dictionary || !*dictionary) GTEST_SKIP() << "needs dialog_through_com.sh";
+  HWND window = start(u"english", vendorServiceFactory(), LinkWaits());
+  const std::u16string path(dictionary, dictionary + std::strlen(dictionary));
+  view_.files.push_back(
+      ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
+  click(window, kIdBrowse);
+  view_.answers.push_back(IDYES);
+  std::vector<std::u16string> statuses;
+  click(window, kIdSend);
+  ASSERT_TRUE(pumpUntil(
+      [&] {
+        const std::u16string status = textOf(GetDlgItem(window, kIdStatusLine));
+        if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+        return !dialog_->jobRunning() && status == u"Ready";
+      },
+      120s));
+  for (const ScriptedView::Box& box : view_.boxes) {
+    EXPECT_NE(box.type & MB_ICONWARNING, UINT{MB_ICONWARNING})
+        << "a failure: " << testing::PrintToString(box.text);
+  }
+  EXPECT_GT(statuses.size(), 2u) << "the status line followed the job";
 }
 
 }  // namespace
