@@ -31,6 +31,10 @@ fi
 if [[ ! -d $WINEPREFIX ]]; then
   wineboot -i >/dev/null 2>&1
 fi
+# Wine draws the caption buttons with Marlett, which Debian keeps outside the prefix.
+if [[ -f /usr/share/wine/fonts/marlett.ttf ]]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 regfile=$(mktemp --suffix=.reg)
 cat >"$regfile" <<'REG'
 Windows Registry Editor Version 5.00
