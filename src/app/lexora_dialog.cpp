@@ -115,6 +115,11 @@ bool CLexoraDlg::systemCommand(int id) {
   return true;
 }
 
+void CLexoraDlg::select(std::vector<std::u16string> paths) {
+  selection_ = makeFileSelection(std::move(paths));
+  view_.setControlText(kIdFileBox, selection_.text);
+}
+
 void CLexoraDlg::browse() {
   OpenFileRequest request{kOpenTitle.pick(), {}};
   for (const BilingualFilter& filter : kFilters) {
@@ -155,8 +160,10 @@ void CLexoraDlg::exit() {
       MessageAnswer::Yes) {
     return;
   }
-  shutDown();
+  // The window goes first: the wait for a job finishing its block and end flag (bounded
+  // by the link's time-outs) happens with the dialog already gone from the screen.
   view_.endDialog();
+  shutDown();
 }
 
 void CLexoraDlg::about() {

@@ -34,6 +34,9 @@ class CLexoraDlg : public TransferDialog {
   // which the view handles by default.
   bool systemCommand(int id);
 
+  // Makes `paths` the selection, as if chosen with Browse (the files given on the command
+  // line at start-up).
+  void select(std::vector<std::u16string> paths);
   void browse();
   void send();
   void stop();

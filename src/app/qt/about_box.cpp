@@ -1,0 +1,14 @@
+#include "app/qt/about_box.h"
+
+#include <QPushButton>
+
+namespace lexora {
+
+CAboutDlg::CAboutDlg(const DialogTemplate& dialog, QWidget* parent)
+    : TemplateDialog(dialog, parent) {
+  if (auto* ok = qobject_cast<QPushButton*>(control(kIdOk))) {
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  }
+}
+
+}  // namespace lexora

@@ -1,0 +1,57 @@
+#include "app/qt/lexora_app.h"
+
+#include <QFileInfo>
+
+#include "app/lexora_dialog.h"
+#include "app/qt/application_icon.h"
+#include "app/qt/qt_dialog_view.h"
+#include "app/qt/qt_text.h"
+#include "link/socket/default_device_address.h"
+#include "link/socket/socket_service.h"
+#include "platform/application.h"
+#include "platform/text_codec.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+namespace {
+
+// Where the handheld is reached: the [Link] device= setting lexora-cli reads too, else the
+// address lexora-handheld listens on by default.
+std::string deviceAddress() {
+  const std::u16string stored = applicationSettings().read(u"Link", u"device");
+  return stored.empty() ? defaultDeviceAddress() : utf16ToUtf8(stored);
+}
+
+}  // namespace
+
+CLexoraApp::CLexoraApp(int& argc, char** argv) {
+  // "Lexora" rather than the file name "lexora": one stored language choice with
+  // lexora-cli, and the caption the Windows program shows.
+  setApplicationName("Lexora");
+  application_ = std::make_unique<QApplication>(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Lexora"));
+  QApplication::setWindowIcon(applicationIcon());
+}
+
+CLexoraApp::~CLexoraApp() = default;
+
+int CLexoraApp::run() {
+  // The language is decided (from the settings named above) before the template is chosen.
+  QtDialogView view(mainDialogTemplate(GetUiLanguage()));
+  SocketServiceOptions options;
+  options.address = deviceAddress();
+  CLexoraDlg dialog(view, socketServiceFactory(options));
+  view.attach(dialog);
+  dialog.initDialog();
+  // Every argument is a file (the desktop entry passes %F), kept in its order.
+  std::vector<std::u16string> files;
+  const QStringList arguments = QApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    files.push_back(toU16String(QFileInfo(arguments[i]).absoluteFilePath()));
+  }
+  if (!files.empty()) dialog.select(std::move(files));
+  view.exec();
+  return 0;
+}
+
+}  // namespace lexora

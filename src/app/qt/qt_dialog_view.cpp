@@ -1,0 +1,162 @@
+#include "app/qt/qt_dialog_view.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/lexora_dialog.h"
+#include "app/qt/about_box.h"
+#include "app/qt/password_dialog.h"
+#include "app/qt/qt_text.h"
+#include "platform/application.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+namespace {
+
+// Qt's own boxes would speak Qt's language; they follow the interface language instead.
+constexpr BilingualText kYes{u"是(&Y)", u"&Yes"};
+constexpr BilingualText kNo{u"否(&N)", u"&No"};
+constexpr BilingualText kOk{u"确定", u"OK"};
+constexpr BilingualText kLookIn{u"查找范围：", u"Look in:"};
+constexpr BilingualText kFileName{u"文件名：", u"File name:"};
+constexpr BilingualText kFileType{u"文件类型：", u"Files of type:"};
+constexpr BilingualText kOpen{u"打开(&O)", u"&Open"};
+constexpr BilingualText kCancel{u"取消", u"Cancel"};
+
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::Question:
+      return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+// Qt reads a filter's patterns from its last parentheses, separated by spaces; the shown
+// description keeps its own ";"-separated list, and the details Qt would add are hidden.
+QString nameFilter(const FileDialogFilter& filter) {
+  return toQString(filter.description) + QStringLiteral(" (") +
+         toQString(filter.pattern).replace(u';', u' ') + u')';
+}
+
+}  // namespace
+
+QtDialogView::QtDialogView(const DialogTemplate& dialog, QWidget* parent)
+    : TemplateDialog(dialog, parent) {
+  for (int id : TemplateDialog::controlIds()) {
+    if (auto* button = qobject_cast<QPushButton*>(control(id))) {
+      connect(button, &QPushButton::clicked, this, [this, id] { command(id); });
+    }
+  }
+}
+
+void QtDialogView::command(int id) {
+  if (controller_) controller_->command(id);
+}
+
+void QtDialogView::setControlText(int id, std::u16string_view text) {
+  QWidget* widget = control(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    edit->setText(toQString(text));
+    edit->setCursorPosition(0);  // a long path or status shows its beginning
+  } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    button->setText(toQString(text));
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    label->setText(toQString(text));
+  }
+}
+
+std::u16string QtDialogView::controlText(int id) const {
+  QWidget* widget = control(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return toU16String(edit->text());
+  if (auto* button = qobject_cast<QPushButton*>(widget)) return toU16String(button->text());
+  if (auto* label = qobject_cast<QLabel*>(widget)) return toU16String(label->text());
+  return {};
+}
+
+void QtDialogView::enableControl(int id, bool enabled) {
+  if (QWidget* widget = control(id)) widget->setEnabled(enabled);
+}
+
+void QtDialogView::setTitle(std::u16string_view title) {
+  setWindowTitle(toQString(title));
+}
+
+MessageAnswer QtDialogView::showMessage(std::u16string_view text, MessageIcon icon,
+                                        MessageButtons buttons) {
+  QMessageBox box(boxIcon(icon), QString::fromStdString(applicationName()), toQString(text),
+                  QMessageBox::NoButton, this);
+  if (buttons == MessageButtons::YesNo) {
+    box.addButton(QMessageBox::Yes)->setText(toQString(kYes.pick()));
+    box.addButton(QMessageBox::No)->setText(toQString(kNo.pick()));
+    box.setDefaultButton(QMessageBox::Yes);
+  } else {
+    box.addButton(QMessageBox::Ok)->setText(toQString(kOk.pick()));
+  }
+  const int answer = runModal(box);
+  if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+  return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+std::optional<std::vector<std::u16string>> QtDialogView::openFiles(const OpenFileRequest& request) {
+  QFileDialog dialog(this, toQString(request.title));
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  QStringList filters;
+  for (const FileDialogFilter& filter : request.filters) filters << nameFilter(filter);
+  dialog.setNameFilters(filters);
+  if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
+  dialog.setLabelText(QFileDialog::LookIn, toQString(kLookIn.pick()));
+  dialog.setLabelText(QFileDialog::FileName, toQString(kFileName.pick()));
+  dialog.setLabelText(QFileDialog::FileType, toQString(kFileType.pick()));
+  dialog.setLabelText(QFileDialog::Accept, toQString(kOpen.pick()));
+  dialog.setLabelText(QFileDialog::Reject, toQString(kCancel.pick()));
+  if (runModal(dialog) != QDialog::Accepted) return std::nullopt;
+  std::vector<std::u16string> paths;
+  for (const QString& path : dialog.selectedFiles()) paths.push_back(toU16String(path));
+  if (paths.empty()) return std::nullopt;
+  return paths;
+}
+
+void QtDialogView::showAbout(const DialogTemplate& dialog) {
+  CAboutDlg box(dialog, this);
+  runModal(box);
+}
+
+std::optional<std::u16string> QtDialogView::askPassword(const DialogTemplate& dialog,
+                                                        std::u16string_view prompt) {
+  CInputPasswordDialog box(dialog, prompt, this);
+  if (runModal(box) != QDialog::Accepted) return std::nullopt;
+  return box.password();
+}
+
+void QtDialogView::endDialog() {
+  QDialog::done(QDialog::Rejected);
+}
+
+void QtDialogView::postToDialogThread(std::function<void()> call) {
+  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+int QtDialogView::runModal(QDialog& box) {
+  return box.exec();
+}
+
+void QtDialogView::reject() {
+  command(kIdExit);
+}
+
+void QtDialogView::closeEvent(QCloseEvent* event) {
+  // The dialog ends through endDialog() alone, once Exit has been answered Yes.
+  event->ignore();
+  command(kIdExit);
+}
+
+}  // namespace lexora

@@ -1,0 +1,293 @@
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+#include "app/lexora_dialog.h"
+#include "app/qt/about_box.h"
+#include "app/qt/password_dialog.h"
+#include "app/qt/qt_dialog_view.h"
+#include "app/qt/qt_text.h"
+#include "job/load_and_pack.h"
+#include "link/fake/fake_service.h"
+#include "link/password_answer.h"
+#include "link/usb_link.h"
+#include "pack/packed_image.h"
+#include "platform/ui_language.h"
+#include "support/test_support.h"
+
+namespace lexora {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Answers the boxes the view would run modally: `answer` gets the very box built. Without
+// one, Yes/No boxes are answered Yes, OK boxes OK, and other dialogs are cancelled.
+class AnsweringView : public QtDialogView {
+ public:
+  using QtDialogView::QtDialogView;
+  std::function<int(QDialog&)> answer;
+  QStringList messages;   // every message box's text
+  QStringList boxTitles;  // every box's caption
+  bool offDialogThread = false;
+
+ protected:
+  int runModal(QDialog& box) override {
+    offDialogThread |= QThread::currentThread() != thread();
+    boxTitles << box.windowTitle();
+    auto* message = qobject_cast<QMessageBox*>(&box);
+    if (message) messages << message->text();
+    if (answer) return answer(box);
+    if (message) return message->button(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+    return QDialog::Rejected;
+  }
+};
+
+template <class T = QWidget>
+T* widget(const TemplateDialog& dialog, int id) {
+  return qobject_cast<T*>(dialog.control(id));
+}
+QString text(const TemplateDialog& dialog, int id) {
+  if (auto* edit = widget<QLineEdit>(dialog, id)) return edit->text();
+  if (auto* button = widget<QPushButton>(dialog, id)) return button->text();
+  return widget<QLabel>(dialog, id)->text();
+}
+
+// One main dialog over the in-process handheld, in English, with its settings private.
+struct Rig {
+  Rig() {
+    USBLink::resetSendChunkSizeForTesting();
+    view.attach(dialog);
+    dialog.initDialog();
+    view.show();
+  }
+  void click(int id) { QTest::mouseClick(view.control(id), Qt::LeftButton); }
+  bool idle() const {
+    return text(view, kIdStatusLine) == QStringLiteral("Ready") &&
+           view.control(kIdSend)->isEnabled() && !view.control(kIdStop)->isEnabled();
+  }
+
+  test::LanguageScope language{kLanguageEnglish};
+  test::TempDir dir;
+  FakeService fake;
+  AnsweringView view{mainDialogTemplate(GetUiLanguage())};
+  CLexoraDlg dialog{view, fake.factory(), {200ms, 200ms}};
+};
+
+}  // namespace
+
+class QtDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void buildsEveryControlAtItsPlace() {
+    for (int id : {102, 103, 100, 104, 131, 132}) {
+      const DialogTemplate& dialog = *findDialogTemplate(id);
+      CAboutDlg window(dialog);  // any template builds the same way
+      const QSize base = window.baseUnits();
+      // A 9 or 8 point dialog font: a few pixels per character, taller than wide.
+      QVERIFY(base.width() >= 4 && base.height() > base.width() && base.height() < 40);
+      QCOMPARE(window.size(), window.toPixels(dialog.size).size());
+      QCOMPARE(window.windowTitle(), toQString(dialog.caption));
+      QCOMPARE(window.controlIds().size(), dialog.controls.size());
+      for (size_t i = 0; i < dialog.controls.size(); ++i) {
+        const ControlTemplate& control = dialog.controls[i];
+        QWidget* built = window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).at(i);
+        QCOMPARE(built->geometry(), window.toPixels(control.place));
+        QVERIFY(window.rect().contains(built->geometry()));
+        QCOMPARE(built->isEnabled(), (control.styles & kStyleDisabled) == 0);
+        if (control.id == kNoControlId) continue;
+        QCOMPARE(window.control(control.id), built);
+        if (control.kind != ControlKind::Icon)
+          QCOMPARE(text(window, control.id), toQString(control.text));
+      }
+    }
+    const CAboutDlg english(*findDialogTemplate(103));
+    QVERIFY(widget<QLineEdit>(english, kIdFileBox)->isReadOnly());
+    QVERIFY(widget<QLineEdit>(english, kIdStatusLine)->isReadOnly());
+  }
+
+  void languageSwitchTwiceOnRealWidgets() {
+    Rig rig;
+    rig.dialog.select({u"/d/a.txt"});
+    const auto showsTemplate = [&rig](int id) {
+      const DialogTemplate& dialog = *findDialogTemplate(id);
+      for (const ControlTemplate& control : dialog.controls) {
+        if (control.id == kIdFileBox || control.id == kIdStatusLine) continue;
+        if (text(rig.view, control.id) != toQString(control.text)) return false;
+      }
+      return rig.view.windowTitle() == toQString(dialog.caption);
+    };
+    rig.click(kIdLanguage);
+    QVERIFY(showsTemplate(102));
+    QCOMPARE(text(rig.view, kIdFileBox), QStringLiteral("/d/a.txt"));
+    QCOMPARE(text(rig.view, kIdStatusLine), QStringLiteral("Ready"));
+    rig.click(kIdAbout);
+    rig.click(kIdLanguage);
+    QVERIFY(showsTemplate(103));
+    QCOMPARE(text(rig.view, kIdFileBox), QStringLiteral("/d/a.txt"));
+    rig.click(kIdAbout);
+    QCOMPARE(rig.view.boxTitles,
+             (QStringList{toQString(u"关于 Lexora"), QStringLiteral("About Lexora")}));
+  }
+
+  void browseOffersTheFiltersAndMultipleSelection() {
+    Rig rig;
+    const std::u16string path = test::writeNumberedDictionary(rig.dir.path(), "a", 1);
+    rig.view.answer = [&](QDialog& box) {
+      auto& files = dynamic_cast<QFileDialog&>(box);
+      [&] {
+        QCOMPARE(files.fileMode(), QFileDialog::ExistingFiles);
+        QCOMPARE(files.windowTitle(), QStringLiteral("Open Dictionary File"));
+        QCOMPARE(files.nameFilters().size(), 3);
+        // The description as the table has it, its patterns still applied.
+        QCOMPARE(files.selectedNameFilter(),
+                 QStringLiteral("All Support Dictionary Files(*.txt;*.tab;*.ifo)"));
+      }();
+      files.selectFile(toQString(path));
+      return int(QDialog::Accepted);
+    };
+    rig.click(kIdBrowse);
+    QCOMPARE(text(rig.view, kIdFileBox), toQString(path));
+    rig.view.answer = nullptr;  // cancelled: the selection stays
+    rig.click(kIdBrowse);
+    QCOMPARE(text(rig.view, kIdFileBox), toQString(path));
+  }
+
+  void escapeAndTheCloseBoxAskBeforeExit() {
+    Rig rig;
+    rig.view.answer = [](QDialog&) { return int(QMessageBox::No); };
+    QTest::keyClick(&rig.view, Qt::Key_Escape);
+    rig.view.close();
+    QVERIFY(rig.view.isVisible());
+    QCOMPARE(rig.view.messages.size(), 2);
+    QCOMPARE(rig.view.messages[0], rig.view.messages[1]);
+    QCOMPARE(rig.view.boxTitles[0], QStringLiteral("Lexora"));
+    rig.view.answer = nullptr;  // Yes
+    rig.view.close();
+    QVERIFY(!rig.view.isVisible());
+  }
+
+  void passwordDialogKeys() {
+    test::LanguageScope language{kLanguageEnglish};
+    const DialogTemplate& dialog = passwordDialogTemplate(GetUiLanguage());
+    {
+      CInputPasswordDialog box(dialog, u"You have 3 attemptes remaining");
+      box.show();
+      QCOMPARE(box.focusWidget(), box.control(kIdOk));
+      QCOMPARE(text(box, kIdAttempts), QStringLiteral("You have 3 attemptes remaining"));
+      QTest::keyClick(box.focusWidget(), Qt::Key_Return);  // Enter at once
+      QCOMPARE(box.result(), int(QDialog::Accepted));
+      QVERIFY(box.password().empty());
+    }
+    {
+      CInputPasswordDialog box(dialog, u"");
+      box.show();
+      auto* field = widget<QLineEdit>(box, kIdPassword);
+      QCOMPARE(field->echoMode(), QLineEdit::Password);
+      QTest::keyClicks(field, QStringLiteral("abcdefghijklmnO"));
+      QCOMPARE(field->text(), QStringLiteral("abcdefghijklmn"));  // the 15th is refused
+      QTest::mouseClick(box.control(kIdCancel), Qt::LeftButton);
+      QCOMPARE(box.result(), int(QDialog::Rejected));
+    }
+    {
+      CInputPasswordDialog box(dialog, u"");
+      box.show();
+      QTest::keyClick(&box, Qt::Key_Escape);
+      QCOMPARE(box.result(), int(QDialog::Rejected));
+    }
+  }
+
+  void passwordAskedFromTheServiceThreadIsShownOnTheDialogThread() {
+    Rig rig;
+    // The first challenge is refused with Escape, the second answered with OK.
+    int shown = 0;
+    rig.view.answer = [&](QDialog& box) {
+      auto& password = dynamic_cast<CInputPasswordDialog&>(box);
+      password.show();
+      if (shown++ == 0) {
+        QTest::keyClick(&password, Qt::Key_Escape);
+      } else {
+        QTest::keyClicks(password.control(kIdPassword), QStringLiteral("secret"));
+        QTest::keyClick(password.control(kIdPassword), Qt::Key_Return);
+      }
+      return password.result();
+    };
+    for (const bool answered : {false, true}) {
+      std::array<uint8_t, 20> digest;
+      digest.fill(0xAA);
+      std::atomic<bool> done = false;
+      HResult result = kEFail;
+      std::thread service([&] {
+        result = answerPasswordChallenge(rig.dialog.ui(), 3, digest.data());
+        done = true;
+      });
+      QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+      service.join();
+      if (answered) {
+        QCOMPARE(result, kSOk);
+        QVERIFY(digest == *passwordDigest(u"secret"));
+      } else {
+        QCOMPARE(result, kEFail);
+        QVERIFY(std::all_of(digest.begin(), digest.end(), [](uint8_t b) { return b == 0xAA; }));
+      }
+    }
+    QCOMPARE(shown, 2);
+    QVERIFY(!rig.view.offDialogThread);
+    QCOMPARE(rig.view.boxTitles.front(), QStringLiteral("Input Mobile Phone' Password"));
+  }
+
+  void wholeTransferStartedFromTheDialog() {
+    Rig rig;
+    const std::u16string path = test::writeNumberedDictionary(rig.dir.path(), "whole", 40);
+    rig.dialog.select({path});
+    QStringList statuses;
+    connect(widget<QLineEdit>(rig.view, kIdStatusLine), &QLineEdit::textChanged,
+            [&statuses](const QString& status) { statuses << status; });
+    rig.click(kIdSend);
+    QTRY_VERIFY_WITH_TIMEOUT(statuses.size() > 1 && rig.idle(), 20000);
+    rig.fake.settle();
+    test::ScriptedUserInterface quiet;
+    QVERIFY(rig.fake.acceptedBytes() ==
+            serializePackedImage(loadAndPackFile(path, quiet)->packed.dictionary));
+    QVERIFY(statuses.contains(toQString(u"Load dictionary file " + path + u"...Success")));
+    QVERIFY(!rig.view.offDialogThread);
+    QCOMPARE(rig.view.messages.size(), 1);  // the size question
+  }
+
+  void exitInTheMiddleOfATransfer() {
+    Rig rig;
+    rig.dialog.select({test::writeNumberedDictionary(rig.dir.path(), "big", 200),
+                       test::writeNumberedDictionary(rig.dir.path(), "later", 3)});
+    // Escape once blocks are being sent, as soon as the job's status call has returned.
+    connect(widget<QLineEdit>(rig.view, kIdStatusLine), &QLineEdit::textChanged, &rig.view,
+            [&rig](const QString& status) {
+              if (status.contains(u'%')) {
+                QTimer::singleShot(0, &rig.view, [&rig] {
+                  if (rig.view.isVisible()) QTest::keyClick(&rig.view, Qt::Key_Escape);
+                });
+              }
+            });
+    rig.click(kIdSend);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.view.isVisible(), 20000);  // Exit answered Yes, no hang
+    QCOMPARE(rig.view.messages.size(), 2);  // the size question and Exit: "later" never comes
+    QVERIFY(!rig.dialog.jobRunning());
+    rig.fake.settle();
+    const std::vector<uint8_t> bytes = rig.fake.acceptedBytes();
+    QVERIFY(bytes.size() >= 3);
+    QVERIFY((std::vector<uint8_t>(bytes.end() - 3, bytes.end()) == std::vector<uint8_t>{4, 0, 0}));
+    QVERIFY(!rig.fake.channelOpen());
+  }
+};
+
+}  // namespace lexora
+
+QTEST_MAIN(lexora::QtDialogTest)
+#include "qt_dialog_test.moc"
