@@ -1,8 +1,11 @@
 #include "app/win32/lexora_app.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/lexora_dialog.h"
 #include "app/win32/win32_dialog_view.h"
@@ -22,6 +25,23 @@ std::string programName() {
   return std::filesystem::path(path, path + length).stem().string();
 }
 
+// Every argument is a file (as Explorer passes them to "Open with"), made a full path and
+// kept in its order.
+std::vector<std::u16string> commandLineFiles() {
+  std::vector<std::u16string> files;
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!arguments) return files;
+  for (int i = 1; i < count; ++i) {
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(arguments[i], MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) continue;
+    files.emplace_back(full, full + length);
+  }
+  LocalFree(arguments);
+  return files;
+}
+
 }  // namespace
 
 int CLexoraApp::run() {
@@ -33,6 +53,7 @@ int CLexoraApp::run() {
   Win32DialogView view(instance_, icon);
   CLexoraDlg dialog(view, vendorServiceFactory());
   view.attach(dialog);
+  view.selectAtStart(commandLineFiles());
   // The language is decided (from the settings named above) before the template is chosen.
   view.runModal(mainDialogTemplate(GetUiLanguage()));
   return 0;

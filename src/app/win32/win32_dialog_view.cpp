@@ -113,7 +113,9 @@ void Win32DialogView::initDialog() {
   }
   SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
-  if (controller_) controller_->initDialog();
+  if (!controller_) return;
+  controller_->initDialog();
+  if (!selectAtStart_.empty()) controller_->select(std::move(selectAtStart_));
 }
 
 bool Win32DialogView::paintMinimised() {

@@ -28,6 +28,8 @@ class Win32DialogView : public DialogView {
 
   // Commands go to `controller`, which must outlive the dialog's window.
   void attach(CLexoraDlg& controller) { controller_ = &controller; }
+  // Files made the selection once the dialog is initialised (the command line's).
+  void selectAtStart(std::vector<std::u16string> paths) { selectAtStart_ = std::move(paths); }
   // Shows the main dialog from `dialog` modally; returns when it has ended.
   INT_PTR runModal(const DialogTemplate& dialog);
   // The same dialog without a modal loop, for the tests: they pump its messages.
@@ -73,6 +75,7 @@ class Win32DialogView : public DialogView {
   CLexoraDlg* controller_ = nullptr;
   std::atomic<HWND> window_{nullptr};
   bool modal_ = false;
+  std::vector<std::u16string> selectAtStart_;
   std::mutex mutex_;
   std::deque<std::function<void()>> posted_;
 };
