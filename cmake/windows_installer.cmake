@@ -26,4 +26,6 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME lexora.exe)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MODIFY_PATH OFF)
+# The programs without their debugging information.
+set(CPACK_STRIP_FILES ON)
 include(CPack)
