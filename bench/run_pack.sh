@@ -21,7 +21,7 @@ size=$(stat -c %s "$dict")
 best_gzip=999999 best_pack=999999 best_load=999999 peak=0
 for r in $(seq "$rounds"); do
   read -r g _ < <(seconds sh -c "gzip -9 -c '$dict' > '$out/text.gz'")
-  read -r p mem < <(seconds "$cli" pack "$dict" -o "$out/text.lxp")
+  read -r p mem < <(seconds "$cli" pack --force "$dict" -o "$out/text.lxp")
   l=$("$load" "$dict" | sed -E 's/.* in ([0-9.]+) s/\1/')
   echo "round $r: gzip -9 ${g}s  pack ${p}s (${mem} KB)  load ${l}s"
   best_gzip=$(echo "$g $best_gzip" | awk '{print ($1<$2)?$1:$2}')

@@ -12,6 +12,9 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
   gzip dictzip time python3
+  # scripts/package.sh: dpkg-shlibdeps and dpkg-deb make and read the .deb, groff checks
+  # the man pages
+  dpkg-dev groff-base
 )
 # The native Windows dialog: its tests and screenshots run under Wine on a virtual display
 # with a Chinese-capable font; its installer is made by NSIS.

@@ -44,7 +44,7 @@ for r in $(seq "$rounds"); do
     peak=$(( mem > peak ? mem : peak ))
     line="$line info $form ${s}s (${mem} KB);"
   done
-  read -r s mem < <(measure "$cli" pack "$out/inorder-dict/bench.ifo" -o "$out/bench.lxp")
+  read -r s mem < <(measure "$cli" pack --force "$out/inorder-dict/bench.ifo" -o "$out/bench.lxp")
   best[pack]=$(min "$s" "${best[pack]}")
   peak=$(( mem > peak ? mem : peak ))
   read -r g _ < <(measure sh -c "gzip -9 -c '$data' > '$out/bench.dict.gz'")

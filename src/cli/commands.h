@@ -1,11 +1,7 @@
 // The commands of lexora-cli, each a function of its own.
 #pragma once
 
-#include <optional>
-#include <string>
-#include <vector>
-
-#include "cli/console_user_interface.h"
+#include "cli/command_line.h"
 
 namespace lexora {
 
@@ -15,18 +11,17 @@ inline constexpr int kExitFailed = 1;     // some file failed, a word was not fo
 inline constexpr int kExitUsage = 2;      // the command line itself is wrong
 inline constexpr int kExitNoChannel = 3;  // send: no channel to the handheld could be opened
 
-struct CommandLine {
-  std::vector<std::string> operands;     // files, image, words
-  std::optional<std::string> output;     // -o
-  std::optional<std::string> outputDir;  // --output-dir
-  std::optional<std::string> device;     // --device
-  ConsoleUserInterface::Answers answers = ConsoleUserInterface::Answers::Ask;
-  bool passwordFromStdin = false;  // --password-stdin
-};
-
 int packCommand(const CommandLine& line);
 int infoCommand(const CommandLine& line);
 int inspectCommand(const CommandLine& line);
 int sendCommand(const CommandLine& line);
+
+// A usage mistake found by a command itself (its text already in the interface language):
+// "lexora-cli: TEXT" and the hint to --help on standard error. Returns kExitUsage.
+int usageError(const std::u16string& text);
+
+// Shows `lead` (a failure about a file) as a message, then "DETAIL" on a line of its own;
+// `detail` names the file and the system's reason.
+void showFileFailure(UserInterface& ui, const BilingualText& lead, const std::string& detail);
 
 }  // namespace lexora

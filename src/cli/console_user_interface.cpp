@@ -7,6 +7,8 @@
 #include "link/password_answer.h"
 #include "platform/application.h"
 #include "platform/console.h"
+#include "platform/file.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -29,39 +31,42 @@ std::string utf8(std::u16string_view text) {
 
 }  // namespace
 
-ConsoleUserInterface::ConsoleUserInterface(Answers answers, PasswordSource passwordSource)
+ConsoleUserInterface::ConsoleUserInterface(Answers answers, PasswordSource passwordSource,
+                                           Detail detail)
     : answers_(answers),
       passwordSource_(passwordSource),
-      statusIsTerminal_(isConsoleTerminal(ConsoleStream::Output)) {}
+      detail_(detail),
+      statusInPlace_(detail == Detail::Normal && isConsoleTerminal(ConsoleStream::Error)) {}
 
 ConsoleUserInterface::~ConsoleUserInterface() {
   finishStatus();
 }
 
 void ConsoleUserInterface::showStatusLocked(const std::string& shown) {
-  std::fputs("\r\033[K", stdout);
-  std::fputs(shown.c_str(), stdout);
-  std::fflush(stdout);
+  std::fputs("\r\033[K", stderr);
+  std::fputs(shown.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void ConsoleUserInterface::finishStatus() {
   std::lock_guard lock(mutex_);
-  if (statusIsTerminal_ && !status_.text().empty()) {
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+  if (statusInPlace_ && !status_.text().empty()) {
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
   }
   status_.clear();
 }
 
 void ConsoleUserInterface::setStatus(std::u16string_view text) {
+  if (detail_ == Detail::Quiet) return;
   std::lock_guard lock(mutex_);
   std::string line = utf8(text);
-  if (!statusIsTerminal_) {
+  if (!statusInPlace_) {
     // A log of a big dictionary would otherwise repeat each percentage once per block.
     if (line == status_.text()) return;
     status_.setText(line);
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
     return;
   }
   showStatusLocked(status_.setText(std::move(line)));
@@ -69,8 +74,24 @@ void ConsoleUserInterface::setStatus(std::u16string_view text) {
 
 void ConsoleUserInterface::setProgress(int percent) {
   std::lock_guard lock(mutex_);
-  if (!statusIsTerminal_ || status_.text().empty()) return;
+  if (!statusInPlace_ || status_.text().empty()) return;
   showStatusLocked(status_.setProgress(percent));
+}
+
+void ConsoleUserInterface::note(std::string_view text) {
+  if (detail_ == Detail::Quiet) return;
+  finishStatus();
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(stderr);
+}
+
+void ConsoleUserInterface::showFileWarning(std::u16string_view text,
+                                           const std::filesystem::path& file, int systemError) {
+  showMessage(text, MessageIcon::Warning, MessageButtons::Ok);
+  if (systemError == 0) return;
+  std::fprintf(stderr, "%s: %s\n", utf16ToUtf8(pathText(file)).c_str(),
+               openFailureReason(systemError).c_str());
+  std::fflush(stderr);
 }
 
 MessageAnswer ConsoleUserInterface::showMessage(std::u16string_view text, MessageIcon,
@@ -83,28 +104,31 @@ MessageAnswer ConsoleUserInterface::showMessage(std::u16string_view text, Messag
 
 MessageAnswer ConsoleUserInterface::ask(std::u16string_view text) {
   finishStatus();
-  std::fprintf(stdout, "%s", utf8(text).c_str());
   if (answers_ != Answers::Ask) {
+    // Answered by an option: shown like a status step, and not at all when quiet.
     const bool yes = answers_ == Answers::AlwaysYes;
-    std::fprintf(stdout, " %s\n", yes ? "yes" : "no");
-    std::fflush(stdout);
+    if (detail_ != Detail::Quiet) {
+      std::fprintf(stderr, "%s %s\n", utf8(text).c_str(), yes ? "yes" : "no");
+      std::fflush(stderr);
+    }
     return yes ? MessageAnswer::Yes : MessageAnswer::No;
   }
+  std::fprintf(stderr, "%s", utf8(text).c_str());
   if (!isConsoleTerminal(ConsoleStream::Input)) {
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
     std::lock_guard lock(mutex_);
     if (!toldNoTerminal_) std::fprintf(stderr, "%s\n", utf8(kNoTerminal.pick()).c_str());
     toldNoTerminal_ = true;
     return MessageAnswer::No;
   }
-  std::fputs(utf8(kYesNo.pick()).c_str(), stdout);
-  std::fflush(stdout);
+  std::fputs(utf8(kYesNo.pick()).c_str(), stderr);
+  std::fflush(stderr);
   const std::optional<std::string> line = readConsoleLine(LineSource::StandardInput, Echo::Shown);
   if (!line) {
     // Ctrl-C or end of input: No, and what follows starts on a line of its own.
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
     return MessageAnswer::No;
   }
   return (*line == "y" || *line == "Y" || *line == "yes" || *line == "Yes") ? MessageAnswer::Yes

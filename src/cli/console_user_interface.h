@@ -1,5 +1,6 @@
-// The command line's UserInterface: message boxes become lines on stderr, the status line
-// goes to stdout, questions and the password are asked on the terminal.
+// The command line's UserInterface: message boxes, the status line and questions go to
+// standard error (standard output carries only what a command produces); answers and the
+// password are read from the terminal or standard input.
 #pragma once
 
 #include <mutex>
@@ -19,8 +20,12 @@ class ConsoleUserInterface : public UserInterface {
   // input (for scripts). Either way a line over kPasswordMaxCharacters is refused and
   // asked for again; end of input or Ctrl-C cancels.
   enum class PasswordSource { Terminal, StandardInput };
+  // How much is told besides messages and questions: Quiet shows no status line and no
+  // notes; Verbose puts every status step on a line of its own, on a terminal too.
+  enum class Detail { Quiet, Normal, Verbose };
   explicit ConsoleUserInterface(Answers answers = Answers::Ask,
-                                PasswordSource passwordSource = PasswordSource::Terminal);
+                                PasswordSource passwordSource = PasswordSource::Terminal,
+                                Detail detail = Detail::Normal);
   ~ConsoleUserInterface() override;
 
   MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
@@ -31,6 +36,13 @@ class ConsoleUserInterface : public UserInterface {
   // Adds the bar to the status line just set (terminal only).
   void setProgress(int percent) override;
   std::optional<std::u16string> askPassword(std::u16string_view prompt) override;
+  // The message, then "FILE: the system's reason" on a line of its own.
+  void showFileWarning(std::u16string_view text, const std::filesystem::path& file,
+                       int systemError) override;
+
+  // A line of its own that tells what happened (a size, a file written); not when Quiet.
+  void note(std::string_view text);
+  Detail detail() const { return detail_; }
 
   // Ends a status line rewritten in place, so that what follows starts on a fresh line.
   void finishStatus();
@@ -41,7 +53,8 @@ class ConsoleUserInterface : public UserInterface {
 
   const Answers answers_;
   const PasswordSource passwordSource_;
-  const bool statusIsTerminal_;
+  const Detail detail_;
+  const bool statusInPlace_;  // rewritten in place on a terminal, else a line per step
   std::mutex mutex_;
   StatusLine status_;  // the status line last shown
   bool toldNoTerminal_ = false;

@@ -1,13 +1,16 @@
 // lexora-cli pack and info: load and pack files, then write the image or describe it.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "cli/commands.h"
 #include "job/load_and_pack.h"
 #include "job/packing_texts.h"
-#include "pack/image_file_name.h"
 #include "pack/packed_image.h"
+#include "platform/console.h"
+#include "platform/file.h"
 #include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
@@ -15,7 +18,7 @@
 namespace lexora {
 namespace {
 
-constexpr BilingualText kWriteFailed{u"写入压缩映像失败：", u"Writing the packed image failed: "};
+constexpr BilingualText kWriteFailed{u"写入压缩映像失败。", u"Writing the packed image failed."};
 constexpr BilingualText kSameOutput{
     u"两个词典会写到同一个压缩映像，未写出后者：",
     u"Two dictionaries would be written to the same packed image; the second was not written: "};
@@ -24,6 +27,12 @@ constexpr BilingualText kNothingToPack{
     u"The dictionary has no entries to pack; no image was written."};
 constexpr BilingualText kLeftOut{u"未打包（词头超过255字节）：",
                                  u"left out (headwords over 255 bytes): "};
+constexpr BilingualText kImageExists{
+    u"压缩映像已存在，未覆盖（使用 --force 可覆盖）。",
+    u"The packed image already exists and was not replaced (use --force to replace it)."};
+constexpr BilingualText kNotToTerminal{
+    u"压缩映像不写到终端（使用 --force 仍可写出）。",
+    u"A packed image is not written to a terminal (use --force to write it anyway)."};
 
 // The first line of the size question: the packed size in bytes and megabytes.
 std::string sizeLine(int32_t size) {
@@ -31,11 +40,43 @@ std::string sizeLine(int32_t size) {
   return question.substr(0, question.find('\n'));
 }
 
+ConsoleUserInterface commandInterface(const CommandLine& line) {
+  return ConsoleUserInterface(ConsoleUserInterface::Answers::Ask,
+                              ConsoleUserInterface::PasswordSource::Terminal, line.detail);
+}
+
+// Where an image goes when -o does not say: named after the input file, as gzip names its
+// output (wn.ifo -> wn.lxp), in the current folder or --output-dir. The input's own name
+// rather than the dictionary's: it is what the user typed, and it stays readable (spaces,
+// any letters) where a name made from the dictionary would need escaping.
+std::filesystem::path defaultImagePath(const std::string& file,
+                                       const std::optional<std::string>& outputDir) {
+  std::filesystem::path name = std::filesystem::path(file).filename();
+  name.replace_extension(".lxp");
+  return outputDir ? std::filesystem::path(*outputDir) / name : name;
+}
+
+// The image file compared across one run: two spellings of one path are one file.
+std::filesystem::path comparedPath(const std::filesystem::path& out) {
+  std::error_code noWorkingFolder;  // then the path is compared as given
+  std::filesystem::path key = std::filesystem::absolute(out, noWorkingFolder);
+  return (noWorkingFolder ? out : key).lexically_normal();
+}
+
+bool writeToStandardOutput(const PackedDictionary& packed) {
+  const std::vector<uint8_t> image = serializePackedImage(packed);
+  if (image.empty()) return false;  // a name or block too long for a message
+  setBinaryMode(stdout);
+  // A failed write is reported when standard output is flushed at the end of the run.
+  std::fwrite(image.data(), 1, image.size(), stdout);
+  return true;
+}
+
 // Loads and packs each file in turn and hands the result to `use`, which returns false when
 // it failed. The run's exit status: failed when any file did.
 template <class Use>
 int forEachPackedFile(const CommandLine& line, Use use) {
-  ConsoleUserInterface ui;
+  ConsoleUserInterface ui = commandInterface(line);
   int status = kExitOk;
   for (const std::string& file : line.operands) {
     // Operands are the system's own path bytes, opened whatever their encoding.
@@ -51,44 +92,75 @@ int forEachPackedFile(const CommandLine& line, Use use) {
 }  // namespace
 
 int packCommand(const CommandLine& line) {
+  ConsoleUserInterface ui = commandInterface(line);
   // The images written in this run and the files they came from: two dictionaries whose
-  // names map to one image file must not silently replace each other.
+  // images would be one file must not silently replace each other.
   std::map<std::filesystem::path, std::u16string> written;
-  return forEachPackedFile(
-      line, [&](const std::string& file, LoadedAndPacked& result, ConsoleUserInterface& ui) {
-        const PackedDictionary& packed = result.packed.dictionary;
-        std::printf("%s\n", sizeLine(packedSize(packed)).c_str());
-        if (packed.blocks.empty()) {
-          showWarning(ui, kNothingToPack.pick());
-          return false;
-        }
+  int status = kExitOk;
+  for (const std::string& file : line.operands) {
+    const std::filesystem::path out =
+        line.output ? std::filesystem::path(*line.output) : defaultImagePath(file, line.outputDir);
+    const bool toStandardOutput = line.output == "-";
+    const std::filesystem::path key = comparedPath(out);
+    // Everything that refuses the output is decided before a big dictionary is loaded.
+    if (const auto earlier = written.find(key); !toStandardOutput && earlier != written.end()) {
+      showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
+                          pathText(std::filesystem::path(file)) + u" -> " + pathText(out));
+      status = kExitFailed;
+      continue;
+    }
+    if (toStandardOutput && !line.force && isConsoleTerminal(ConsoleStream::Output)) {
+      showWarning(ui, kNotToTerminal.pick());
+      status = kExitFailed;
+      continue;
+    }
+    // Only an existing regular file is an image to keep: a FIFO or a device (-o /dev/null)
+    // is written into, and a dangling link gets its target made. Asked before loading, not
+    // at the rename: an image another program makes meanwhile is replaced, as with gzip.
+    std::error_code unknown;
+    if (!toStandardOutput && !line.force &&
+        std::filesystem::is_regular_file(std::filesystem::status(out, unknown))) {
+      ui.showFileWarning(kImageExists.pick(), out, EEXIST);
+      status = kExitFailed;
+      continue;
+    }
 
-        std::filesystem::path out;
-        if (line.output) {
-          out = *line.output;
-        } else {
-          out = std::filesystem::path(line.outputDir.value_or(".")) /
-                packedImageFileName(utf16ToUtf8(packed.name));
-          std::error_code ignored;  // a folder that cannot be made shows up as a write failure
-          std::filesystem::create_directories(out.parent_path(), ignored);
-        }
-        std::error_code noWorkingFolder;  // then the path is compared as given
-        std::filesystem::path key = std::filesystem::absolute(out, noWorkingFolder);
-        key = (noWorkingFolder ? out : key).lexically_normal();
-        if (const auto earlier = written.find(key); earlier != written.end()) {
-          showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
-                              pathText(std::filesystem::path(file)) + u" -> " + pathText(out));
-          return false;
-        }
-        std::string error;
-        if (!writePackedImage(out, packed, error)) {
-          showWarning(ui, std::u16string(kWriteFailed.pick()) + utf8ToUtf16(error));
-          return false;
-        }
-        written.emplace(key, pathText(std::filesystem::path(file)));
-        std::printf("%s\n", out.string().c_str());
-        return true;
-      });
+    // Operands are the system's own path bytes, opened whatever their encoding.
+    auto result = loadAndPackFile(std::filesystem::path(file), ui);
+    if (!result) {
+      status = kExitFailed;
+      continue;
+    }
+    ui.finishStatus();
+    PackedDictionary& packed = result->packed.dictionary;
+    if (line.name) packed.name = utf8ToUtf16(*line.name);
+    ui.note(sizeLine(packedSize(packed)));
+    if (packed.blocks.empty()) {
+      showWarning(ui, kNothingToPack.pick());
+      status = kExitFailed;
+      continue;
+    }
+    if (toStandardOutput) {
+      if (!writeToStandardOutput(packed)) {
+        showFileFailure(ui, kWriteFailed, "-: the name or a block is longer than a message holds");
+        status = kExitFailed;
+      }
+      continue;
+    }
+    if (line.outputDir) {
+      std::error_code ignored;  // a folder that cannot be made shows up as a write failure
+      std::filesystem::create_directories(out.parent_path(), ignored);
+    }
+    std::string error;
+    if (!writePackedImage(out, packed, error)) {
+      showFileFailure(ui, kWriteFailed, error);
+      status = kExitFailed;
+      continue;
+    }
+    written.emplace(key, pathText(std::filesystem::path(file)));
+    ui.note(utf16ToUtf8(pathText(out)));
+  }
+  return status;
 }
 
 int infoCommand(const CommandLine& line) {

@@ -17,6 +17,7 @@ namespace {
 
 constexpr BilingualText kStopping{u"正在停止……（再按一次 Ctrl-C 立即退出）",
                                   u"Stopping... (press Ctrl-C again to quit at once)"};
+constexpr BilingualText kHandheldAddress{u"手机地址：", u"Handheld address: "};
 constexpr BilingualText kNoHandheldAt{u"没有手机在此地址应答：", u"No handheld answered at "};
 constexpr BilingualText kDeviceUnreadableAt{
     u"手机已应答，但无法读取其属性：",
@@ -86,16 +87,18 @@ class ConsoleDialog : public TransferDialog {
 }  // namespace
 
 int sendCommand(const CommandLine& line) {
-  ConsoleUserInterface ui(line.answers, line.passwordFromStdin
-                                            ? ConsoleUserInterface::PasswordSource::StandardInput
-                                            : ConsoleUserInterface::PasswordSource::Terminal);
+  ConsoleUserInterface ui(line.answers,
+                          line.passwordFromStdin
+                              ? ConsoleUserInterface::PasswordSource::StandardInput
+                              : ConsoleUserInterface::PasswordSource::Terminal,
+                          line.detail);
   ConsoleDialog dialog(ui, line.answers);
 
   const std::string address = chooseDeviceAddress(line.device);
   std::string error;
-  if (!parseDeviceAddress(address, error)) {
-    std::fprintf(stderr, "lexora-cli: %s\n", error.c_str());
-    return kExitUsage;
+  if (!parseDeviceAddress(address, error)) return usageError(utf8ToUtf16(error));
+  if (ui.detail() == ConsoleUserInterface::Detail::Verbose) {
+    ui.note(utf16ToUtf8(kHandheldAddress.pick()) + address);
   }
   SocketServiceOptions options;
   options.address = address;
@@ -106,6 +109,7 @@ int sendCommand(const CommandLine& line) {
   TransferJobParameters parameters;
   // Operands are the system's own path bytes, opened whatever their encoding.
   for (const std::string& file : line.operands) parameters.selectedPaths.emplace_back(file);
+  if (line.name) parameters.dictionaryName = utf8ToUtf16(*line.name);
   parameters.service = socketServiceFactory(options);
 
   TransferOutcome outcome;

@@ -2,6 +2,7 @@
 // of the socket connectivity service, stores what it receives, and looks words up.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -12,9 +13,12 @@
 
 #include "handheld/dictionary_store.h"
 #include "handheld/handheld_server.h"
+#include "handheld/listen_scope.h"
+#include "handheld/password_file.h"
 #include "link/socket/default_device_address.h"
 #include "link/socket/device_address.h"
 #include "pack/word_lookup.h"
+#include "platform/program_version.h"
 #include "platform/text_codec.h"
 
 namespace {
@@ -25,16 +29,21 @@ using lexora::handheld::ServeOptions;
 
 constexpr char kUsage[] =
     "usage:\n"
-    "  lexora-handheld serve [--listen ADDR] [--store DIR] [--password P] [--attempts N]\n"
-    "                        [--pin VALUE] [--max-connections N] [--idle-timeout S]\n"
-    "                        [--max-memory MB] [fault options]\n"
+    "  lexora-handheld serve [--listen ADDR] [--allow-remote] [--store DIR]\n"
+    "                        [--password-file FILE|-] [--attempts N] [--pin VALUE]\n"
+    "                        [--max-connections N] [--idle-timeout S] [--max-memory MB]\n"
+    "                        [fault options]\n"
     "  lexora-handheld list [--store DIR]\n"
     "  lexora-handheld lookup NAME WORD... [--store DIR]\n"
+    "  lexora-handheld -h|--help | -V|--version\n"
     "\n"
     "ADDR is unix:PATH or HOST:PORT (port 0 picks a free one); the default is\n"
     "unix:$XDG_RUNTIME_DIR/lexora-handheld.sock (unix:/tmp/lexora-UID/handheld.sock, in a\n"
-    "private folder, without XDG_RUNTIME_DIR). DIR defaults to\n"
-    "$XDG_DATA_HOME/lexora-handheld. A --pin that is not a number is announced as text.\n"
+    "private folder, without XDG_RUNTIME_DIR). A HOST that is not a loopback address needs\n"
+    "--allow-remote: the link is not encrypted. DIR defaults to\n"
+    "$XDG_DATA_HOME/lexora-handheld. The password is the first line of FILE (- is standard\n"
+    "input); without it no password is asked. A --pin that is not a number is announced as\n"
+    "text. lookup prints each headword, a TAB and its definition.\n"
     "\n"
     "limits:\n"
     "  --max-connections N    serve at most N connections at once; more are turned away\n"
@@ -56,9 +65,25 @@ constexpr char kUsage[] =
     "  --close-after K        close the channel on receiving the K-th message\n"
     "  --ack-delay MS         wait before each acknowledgement\n";
 
-int usage() {
-  std::cerr << kUsage;
+// A wrong command line: one line saying what, and where the help is.
+int usageError(const std::string& what) {
+  std::cerr << "lexora-handheld: " << what << "\nTry 'lexora-handheld --help'.\n";
   return 2;
+}
+
+// --help and --version are answered wherever they stand, before anything else is read.
+std::optional<int> helpOrVersion(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (a == "--version" || a == "-V") {
+      std::cout << lexora::programVersionText("lexora-handheld");
+      return 0;
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<int64_t> number(std::string_view text) {
@@ -84,6 +109,8 @@ int serveCommand(const std::vector<std::string>& args) {
   FaultPlan faults;
   std::string listen = lexora::defaultDeviceAddress();
   options.store = DictionaryStore::defaultDirectory();
+  std::optional<std::string> passwordSource;
+  bool allowRemote = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&]() -> std::optional<std::string> {
@@ -100,8 +127,14 @@ int serveCommand(const std::vector<std::string>& args) {
       listen = *v;
     } else if (a == "--store" && (v = value())) {
       options.store = *v;
-    } else if (a == "--password" && (v = value())) {
-      options.password = *v;
+    } else if (a == "--password") {
+      return usageError(
+          "--password is not taken: a command line is visible to every user; use "
+          "--password-file FILE (- for standard input)");
+    } else if (a == "--password-file" && (v = value())) {
+      passwordSource = *v;
+    } else if (a == "--allow-remote") {
+      allowRemote = true;
     } else if (a == "--attempts" && (n = count()) && *n <= INT32_MAX) {
       options.attempts = static_cast<int32_t>(*n);
     } else if (a == "--pin" && (v = value())) {
@@ -139,17 +172,29 @@ int serveCommand(const std::vector<std::string>& args) {
     } else if (a == "--ack-delay" && (n = count()) && *n <= 600000) {
       faults.ackDelayMs = static_cast<int>(*n);
     } else {
-      std::cerr << "lexora-handheld serve: bad option " << a << "\n";
-      return usage();
+      return usageError("serve: bad option or value " + a);
     }
   }
   std::string error;
   auto address = lexora::parseDeviceAddress(listen, error);
-  if (!address) {
-    std::cerr << "lexora-handheld: " << error << "\n";
-    return 2;
-  }
+  if (!address) return usageError(error);
   options.listen = *address;
+  if (!lexora::handheld::listensOnLoopbackOnly(options.listen)) {
+    if (!allowRemote) {
+      return usageError(options.listen.text() +
+                        " is reachable from other machines; add --allow-remote to listen there");
+    }
+    std::cerr << "lexora-handheld: warning: listening on " << options.listen.text()
+              << ", reachable from other machines; the link is not encrypted (dictionaries and "
+                 "password answers cross the network as they are)\n";
+  }
+  if (passwordSource) {
+    options.password = lexora::handheld::readPasswordFile(*passwordSource, error);
+    if (!options.password) {
+      std::cerr << "lexora-handheld: " << error << "\n";
+      return 1;
+    }
+  }
   // The default address in /tmp lies in a folder of this user's own, so that nobody else
   // can listen there first; one that exists but is not private is not used.
   const auto tmpFolder = lexora::sharedTmpSocketFolder();
@@ -190,7 +235,8 @@ int finishOutput(int status) {
 
 int listCommand(std::vector<std::string> args) {
   std::filesystem::path store;
-  if (!takeStore(args, store) || !args.empty()) return usage();
+  if (!takeStore(args, store)) return usageError("--store takes a folder");
+  if (!args.empty()) return usageError("list: unexpected argument " + args[0]);
   std::string error;
   const auto entries = DictionaryStore(store).list(error);
   if (!entries) {
@@ -213,7 +259,8 @@ int listCommand(std::vector<std::string> args) {
 
 int lookupCommand(std::vector<std::string> args) {
   std::filesystem::path store;
-  if (!takeStore(args, store) || args.size() < 2) return usage();
+  if (!takeStore(args, store)) return usageError("--store takes a folder");
+  if (args.size() < 2) return usageError("lookup needs a NAME and at least one WORD");
   std::string error;
   auto dictionary = DictionaryStore(store).load(args[0], error);
   if (!dictionary) {
@@ -224,7 +271,8 @@ int lookupCommand(std::vector<std::string> args) {
   for (size_t i = 1; i < args.size(); ++i) {
     auto entry = lexora::lookupWord(*dictionary, args[i], error);
     if (entry) {
-      std::cout << entry->text << "\n";
+      // The headword first, as lexora-cli inspect prints a look-up.
+      std::cout << entry->headword << "\t" << entry->text << "\n";
     } else {
       std::cerr << "lexora-handheld: " << args[i] << ": " << (error.empty() ? "not found" : error)
                 << "\n";
@@ -237,15 +285,14 @@ int lookupCommand(std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return usage();
-  const std::string command = argv[1];
-  std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(argv + std::min(argc, 2), argv + argc);
+  const std::string command = argc >= 2 ? argv[1] : "";
+  if (command == "help") args.emplace_back("--help");
+  if (const auto answered = helpOrVersion(command.starts_with("-") ? std::vector{command} : args)) {
+    return finishOutput(*answered);
+  }
   if (command == "serve") return serveCommand(args);
   if (command == "list") return listCommand(std::move(args));
   if (command == "lookup") return lookupCommand(std::move(args));
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage;
-    return 0;
-  }
-  return usage();
+  return usageError(command.empty() ? "no command given" : "unknown command " + command);
 }

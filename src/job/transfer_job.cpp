@@ -63,7 +63,8 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
       // A file that does not load is skipped; its reader has told the user why.
       std::optional<LoadedAndPacked> file = loadAndPackFile(path, ui);
       if (!file) continue;
-      const PackedDictionary& packed = file->packed.dictionary;
+      PackedDictionary& packed = file->packed.dictionary;
+      if (parameters.dictionaryName) packed.name = *parameters.dictionaryName;
       if (!dialog.confirmSend(packedSize(packed))) continue;
       // A stop pressed while this file loaded, packed or was asked about ends the job
       // here, after a Yes; after a No it stays pending until the next file's Yes.

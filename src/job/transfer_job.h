@@ -39,6 +39,8 @@ struct TransferJobParameters {
   std::vector<std::filesystem::path> selectedPaths;
   ServiceFactory service;
   LinkWaits waits;
+  // The name the dictionary is sent under, in place of the one its file gives (one file).
+  std::optional<std::u16string> dictionaryName = std::nullopt;
 };
 
 struct TransferOutcome {

@@ -1,6 +1,6 @@
-// The file name of a dictionary's packed image, made from the dictionary's name: the one
-// rule for the images `lexora-cli pack` writes and those the handheld stores, so that an
-// image carries the same file name wherever it is kept.
+// The file name of a dictionary's packed image in the handheld's store, made from the
+// dictionary's name. (`lexora-cli pack` names its images after their input files instead,
+// as gzip does.)
 #pragma once
 
 #include <string>

@@ -46,6 +46,10 @@ void closeDescriptor(int descriptor);
 // when either fails.
 bool flushToDisk(std::FILE* file);
 
+// Makes an already open stream (standard output, say) carry bytes unchanged, with no line-end
+// translation; false when it cannot.
+bool setBinaryMode(std::FILE* stream);
+
 // Renames `from` over `to`, replacing an existing `to`; false (errno set) when it cannot.
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 

@@ -3,6 +3,7 @@
 // which one they have.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,14 @@ class UserInterface {
   // Yes or No for a Yes/No box. May be called from any thread; returns when answered.
   virtual MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
                                     MessageButtons buttons) = 0;
+
+  // A failure about `file` (`systemError`: the errno of the failed call, 0 when none): shows
+  // `text` as a warning. An interface may also name the file and the system's reason; the
+  // command line does, on a second line. Same threads as showMessage.
+  virtual void showFileWarning(std::u16string_view text, const std::filesystem::path& /*file*/,
+                               int /*systemError*/) {
+    showMessage(text, MessageIcon::Warning, MessageButtons::Ok);
+  }
 
   // Replaces the whole status line.
   virtual void setStatus(std::u16string_view text) = 0;

@@ -1,5 +1,6 @@
 #include "sources/stardict_info.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 
@@ -160,7 +161,7 @@ StarDictInfo parseStarDictInfo(std::string_view text) {
 int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui) {
   FilePtr file = openForReading(path);
   if (!file) {
-    showWarning(ui, kOpenFailed.pick());
+    ui.showFileWarning(kOpenFailed.pick(), path, errno);
     return -1;
   }
   InfoParser parser;

@@ -1,6 +1,7 @@
 #include "sources/stardict_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "platform/text_codec.h"
@@ -92,6 +93,20 @@ std::filesystem::path siblingFile(const std::filesystem::path& ifoPath, const ch
   return sibling;
 }
 
+// The file to name when neither of two candidate files opens.
+struct FailedCandidate {
+  std::filesystem::path path;
+  int error = 0;
+  // Call right after `candidate` failed to open, while errno is its reason.
+  void note(const std::filesystem::path& candidate) {
+    const int reason = errno;
+    if (path.empty() || (error == ENOENT && reason != ENOENT)) {
+      path = candidate;
+      error = reason;
+    }
+  }
+};
+
 }  // namespace
 
 int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
@@ -100,17 +115,25 @@ int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::
   if (readStarDictInfo(ifoPath, info, ui) != 0) return -1;
   dictionary.name = info.bookname;
 
+  // Of two candidates that both fail, the one named to the user is the one that exists (its
+  // failure says most), else the plain name.
+  FailedCandidate failed;
   GzFilePtr indexFile = openGzFile(siblingFile(ifoPath, "idx"));
+  if (!indexFile) failed.note(siblingFile(ifoPath, "idx"));
   if (!indexFile) indexFile = openGzFile(siblingFile(ifoPath, "idx.gz"));
   if (!indexFile) {
-    showWarning(ui, kIndexOpenFailed.pick());
+    failed.note(siblingFile(ifoPath, "idx.gz"));
+    ui.showFileWarning(kIndexOpenFailed.pick(), failed.path, failed.error);
     return -1;
   }
+  failed = {};
   std::unique_ptr<StarDictData> data = StarDictData::open(siblingFile(ifoPath, "dict"));
+  if (!data) failed.note(siblingFile(ifoPath, "dict"));
   if (!data) data = StarDictData::open(siblingFile(ifoPath, "dict.dz"));
   if (!data) {
+    failed.note(siblingFile(ifoPath, "dict.dz"));
     indexFile.reset();
-    showWarning(ui, kDataOpenFailed.pick());
+    ui.showFileWarning(kDataOpenFailed.pick(), failed.path, failed.error);
     return -1;
   }
   gzbuffer(indexFile.get(), 128 * 1024);

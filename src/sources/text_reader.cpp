@@ -190,7 +190,7 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
                        UserInterface& ui) {
   FilePtr file = openForReading(path);
   if (!file) {
-    showWarning(ui, kOpenFailed.pick());
+    ui.showFileWarning(kOpenFailed.pick(), path, errno);
     return -1;
   }
   dictionary.name = dictionaryNameFromPath(pathText(path));

@@ -35,9 +35,9 @@ TEST_F(CliTest, PackThenInspectRoundTripsEveryEntryOfTheExamples) {
     const std::string image = (dir_ / (name + ".lxp")).string();
     const auto run = cli({"pack", source, "-o", image});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_NE(run.out.find("Load dictionary file " + source + "...Success"), std::string::npos);
-    EXPECT_NE(run.out.find("Compress dictionary file " + source + "...Success"), std::string::npos);
-    EXPECT_NE(run.out.find("Size of compressed dictionary is "), std::string::npos);
+    EXPECT_NE(run.err.find("Load dictionary file " + source + "...Success"), std::string::npos);
+    EXPECT_NE(run.err.find("Compress dictionary file " + source + "...Success"), std::string::npos);
+    EXPECT_NE(run.err.find("Size of compressed dictionary is "), std::string::npos);
 
     // Every entry the reader loads comes back out of the image, byte for byte.
     test::ScriptedUserInterface ui;
@@ -75,6 +75,15 @@ TEST_F(CliTest, InspectLooksWordsUpByTheirKey) {
             std::string::npos);
   EXPECT_NE(run.out.find("thin\t\xCE\xB8in: having little distance"), std::string::npos);
   EXPECT_NE(run.err.find("Word not found: nowhere"), std::string::npos);
+
+  // Several images: every one that has the word answers, each line naming its image.
+  const std::string other = (dir_ / "other.lxp").string();
+  test::writeFile(dir_ / "other.txt", "thin\tnot thick\n");
+  ASSERT_EQ(cli({"pack", (dir_ / "other.txt").string(), "-o", other}).exitStatus, 0);
+  const auto both = cli({"inspect", image, other, "thin"});
+  EXPECT_EQ(both.exitStatus, 0) << both.err;
+  EXPECT_NE(both.out.find(image + ":thin\t\xCE\xB8in"), std::string::npos) << both.out;
+  EXPECT_NE(both.out.find(other + ":thin\tnot thick\n"), std::string::npos) << both.out;
 }
 
 TEST_F(CliTest, InfoCountsOnlyThePackedEntries) {
@@ -133,7 +142,10 @@ TEST_F(CliTest, FailedFilesMakeTheRunFailButOthersAreStillPacked) {
                         (dir_ / "absent.txt").string(), (dir_ / "x.doc").string()});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "out" / "english.lxp"));
-  EXPECT_NE(run.err.find("Open dictionary file failed!"), std::string::npos);
+  EXPECT_NE(run.err.find("Open dictionary file failed!\n" + (dir_ / "absent.txt").string() +
+                         ": No such file or directory\n"),
+            std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find("Lexora cannot handle file with this extend name"), std::string::npos);
 }
 
@@ -174,10 +186,53 @@ TEST_F(CliTest, ChineseInterfaceAndUsageErrors) {
   const auto run = test::runProgram(kCli, {"--lang", "zh", "pack", (dir_ / "absent.txt").string()});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_NE(run.err.find("打开词典文件失败！"), std::string::npos);
-  EXPECT_NE(run.out.find("加载词典文件"), std::string::npos);
-  EXPECT_EQ(test::runProgram(kCli, {"frobnicate"}).exitStatus, 2);
-  EXPECT_EQ(test::runProgram(kCli, {"pack", "a.txt", "b.txt", "-o", "x"}).exitStatus, 2);
+  EXPECT_NE(run.err.find("加载词典文件"), std::string::npos);
   EXPECT_EQ(test::runProgram(kCli, {"--help"}).exitStatus, 0);
+  // A wrong line is refused before anything runs: one line and the hint, in the language
+  // chosen anywhere on the line.
+  const std::vector<std::vector<std::string>> wrong = {{"frobnicate"},
+                                                       {"pack", "a.txt", "b.txt", "-o", "x"},
+                                                       {"send", "--yes"},
+                                                       {"send", "--yes", "--no", "a.txt"},
+                                                       {"info", "--device", "unix:/x", "a.txt"},
+                                                       {"pack", "--name", "n", "a.txt", "b.txt"}};
+  for (const auto& line : wrong) {
+    const auto refused = test::runProgram(kCli, line);
+    EXPECT_EQ(refused.exitStatus, 2) << line[0];
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 2) << refused.err;
+    EXPECT_NE(refused.err.find("Try 'lexora-cli --help'."), std::string::npos) << refused.err;
+  }
+  const auto chinese = test::runProgram(kCli, {"send", "--yes", "--no", "a.txt", "--lang", "zh"});
+  EXPECT_EQ(chinese.exitStatus, 2);
+  EXPECT_EQ(chinese.err.find("Try"), std::string::npos) << chinese.err;
+}
+
+TEST_F(CliTest, PackNamesImagesAfterTheInputAndNeverReplacesOneUnasked) {
+  const auto source = test::writeFile(dir_ / "my words.txt", "tea\ta drink\ncoffee\tanother\n");
+  const auto image = dir_ / "out" / "my words.lxp";
+  auto run = cli({"pack", "--output-dir", (dir_ / "out").string(), source.string()});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const std::string first = test::readFile(image);
+  ASSERT_FALSE(first.empty()) << "the name stays readable, not escaped";
+
+  test::writeFile(image, "precious");
+  run =
+      cli({"pack", "--output-dir", (dir_ / "out").string(), "--name", "Renamed", source.string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(test::readFile(image), "precious");
+  EXPECT_EQ(run.err.find("Load dictionary file"), std::string::npos) << "refused before loading";
+  run = cli({"pack", "-f", "--output-dir", (dir_ / "out").string(), "--name", "Renamed",
+             source.string()});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  std::string error;
+  const auto renamed = parsePackedImage(*readWholeFile(image, error), error);
+  ASSERT_TRUE(renamed) << error;
+  EXPECT_EQ(renamed->name, u"Renamed");
+
+  // To standard output: the image alone, byte for byte what the file gets.
+  run = cli({"pack", "-o", "-", source.string()});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, first);
 }
 
 }  // namespace

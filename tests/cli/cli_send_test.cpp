@@ -49,9 +49,10 @@ TEST_F(CliSendTest, YesSendsEachFileByteForByteIntoTheStore) {
   ASSERT_TRUE(handheld.started());
   const auto run = send(handheld, {"--yes", kEnglish, kChinese});
   ASSERT_EQ(run.exitStatus, 0) << run.err << handheld.log();
-  EXPECT_NE(run.out.find("Send dictionary's content english...100%"), std::string::npos);
-  EXPECT_NE(run.out.find("End sending...Success"), std::string::npos);
-  EXPECT_EQ(run.out.substr(run.out.size() - 6), "Ready\n");
+  EXPECT_NE(run.err.find("Send dictionary's content english...100%"), std::string::npos);
+  EXPECT_NE(run.err.find("End sending...Success"), std::string::npos);
+  EXPECT_EQ(run.err.substr(run.err.size() - 6), "Ready\n");
+  EXPECT_EQ(run.out, "") << "status and questions stay off standard output";
 
   // What arrived is exactly what pack writes for the same file.
   const std::string image = (dir_ / "english.lxp").string();
@@ -103,20 +104,29 @@ TEST_F(CliSendTest, YesSendsByThePathBytesButNeverAnEmptyDictionary) {
   EXPECT_EQ(stored, 1u) << run.out << run.err;
 }
 
+TEST_F(CliSendTest, NameReplacesTheDictionarysOwnOnTheHandheld) {
+  test::HandheldProcess handheld;
+  ASSERT_TRUE(handheld.started());
+  const auto run = send(handheld, {"--yes", "--name", "Renamed", kEnglish});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::exists(handheld.store() / "Renamed.lxp"));
+  EXPECT_FALSE(std::filesystem::exists(handheld.store() / "english.lxp"));
+}
+
 TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {
   const auto run = test::runProgram(kCli, {"--lang", "en", "send", "--yes", "--device",
                                            "unix:" + (dir_ / "nobody.sock").string(), kEnglish});
   EXPECT_EQ(run.exitStatus, 3);
   EXPECT_NE(run.err.find("Open USB link failed!"), std::string::npos);
   EXPECT_NE(run.err.find("No handheld answered at unix:"), std::string::npos);
-  EXPECT_EQ(run.out.find("Load dictionary file"), std::string::npos) << "nothing is loaded";
+  EXPECT_EQ(run.err.find("Load dictionary file"), std::string::npos) << "nothing is loaded";
 }
 
 TEST_F(CliSendTest, OutputToAFileHasNoRepeatedLines) {
   test::HandheldProcess handheld;
   const auto run = send(handheld, {"--yes", bigDictionary(20000)});  // some 300 blocks
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  std::istringstream lines(run.out);
+  std::istringstream lines(run.err);
   std::string previous, line;
   int sendingLines = 0;
   while (std::getline(lines, line)) {
@@ -130,13 +140,13 @@ TEST_F(CliSendTest, OutputToAFileHasNoRepeatedLines) {
 TEST_F(CliSendTest, PasswordFromStandardInput) {
   {
     // A line over 14 characters is refused, not cut and tried: one attempt is enough.
-    test::HandheldProcess handheld({"--password", "s3cret", "--attempts", "1"});
+    test::HandheldProcess handheld({"--attempts", "1"}, "s3cret");
     const auto run =
         send(handheld, {"--yes", "--password-stdin", kEnglish}, "s3cret0123456789\ns3cret\n");
     EXPECT_EQ(run.exitStatus, 0) << run.err << handheld.log();
     EXPECT_NE(run.err.find("1 attemptes remaining"), std::string::npos) << "the prompt is shown";
   }
-  test::HandheldProcess handheld({"--password", "s3cret", "--attempts", "2"});
+  test::HandheldProcess handheld({"--attempts", "2"}, "s3cret");
   // A wrong answer is challenged again; nothing more to read is a Cancel.
   auto run = send(handheld, {"--yes", "--password-stdin", kEnglish}, "wrong\n");
   EXPECT_EQ(run.exitStatus, 3);
@@ -168,12 +178,12 @@ TEST_F(CliSendTest, CtrlCAtTheQuestionAnswersNoAndTheJobGoesOn) {
   const auto run = cli.finish(20s);
   EXPECT_EQ(run.exitStatus, 1) << run.out << run.err;
   EXPECT_EQ(run.err.find("Stopping..."), std::string::npos) << "the Ctrl-C answered, not stopped";
-  EXPECT_EQ(run.out.find("Send dictionary's name english"), std::string::npos);
-  EXPECT_NE(run.out.find("Send dictionary's name chinese-english...Success"), std::string::npos);
+  EXPECT_EQ(run.err.find("Send dictionary's name english"), std::string::npos);
+  EXPECT_NE(run.err.find("Send dictionary's name chinese-english...Success"), std::string::npos);
 }
 
 TEST_F(CliSendTest, CtrlCAtThePasswordPromptCancelsAndRestoresTheTerminal) {
-  test::HandheldProcess handheld({"--password", "s3cret"});
+  test::HandheldProcess handheld({}, "s3cret");
   test::SpawnedProgram cli(kCli, sendArgs(handheld, {"--yes", kEnglish}),
                            test::SpawnedProgram::OnTerminal{});
   const auto until = std::chrono::steady_clock::now() + 30s;
@@ -196,11 +206,11 @@ TEST_F(CliSendTest, FirstCtrlCStopsAfterTheCurrentBlockAndStillEndsTheDictionary
   const auto run = cli.finish();
   EXPECT_EQ(run.exitStatus, 1) << run.err;
   EXPECT_NE(run.err.find("Stopping..."), std::string::npos);
-  EXPECT_NE(run.out.find("End sending...Success"), std::string::npos) << "the end flag still goes";
-  EXPECT_EQ(run.out.find("Send dictionary's content big...100%"), std::string::npos);
-  EXPECT_EQ(run.out.find("Load dictionary file " + kEnglish), std::string::npos)
+  EXPECT_NE(run.err.find("End sending...Success"), std::string::npos) << "the end flag still goes";
+  EXPECT_EQ(run.err.find("Send dictionary's content big...100%"), std::string::npos);
+  EXPECT_EQ(run.err.find("Load dictionary file " + kEnglish), std::string::npos)
       << "later files are not processed";
-  EXPECT_EQ(run.out.substr(run.out.size() - 6), "Ready\n");
+  EXPECT_EQ(run.err.substr(run.err.size() - 6), "Ready\n");
 }
 
 TEST_F(CliSendTest, SecondCtrlCQuitsAtOnce) {

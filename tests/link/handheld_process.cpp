@@ -45,10 +45,14 @@ std::string HandheldProcess::binary() {
   return LEXORA_BINARY_DIR "/src/handheld/lexora-handheld";
 }
 
-HandheldProcess::HandheldProcess(std::vector<std::string> extraArgs) {
+HandheldProcess::HandheldProcess(std::vector<std::string> extraArgs, const std::string& password) {
   const std::string socketPath = (dir_ / "h.sock").string();
   std::vector<std::string> args = {"serve", "--listen", "unix:" + socketPath, "--store",
                                    store().string()};
+  if (!password.empty()) {
+    args.push_back("--password-file");
+    args.push_back(writeFile(dir_ / "password", password + "\n").string());
+  }
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return;

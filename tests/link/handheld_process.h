@@ -15,8 +15,10 @@ namespace lexora::test {
 
 class HandheldProcess {
  public:
-  // `extraArgs` are added to "serve --listen ADDR --store DIR". Check started().
-  explicit HandheldProcess(std::vector<std::string> extraArgs = {});
+  // `extraArgs` are added to "serve --listen ADDR --store DIR"; a `password` is handed over
+  // in a file of its own, as the emulator takes it. Check started().
+  explicit HandheldProcess(std::vector<std::string> extraArgs = {},
+                           const std::string& password = "");
   ~HandheldProcess();
   HandheldProcess(const HandheldProcess&) = delete;
   HandheldProcess& operator=(const HandheldProcess&) = delete;

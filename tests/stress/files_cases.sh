@@ -12,12 +12,13 @@ case_files_planted_link_is_not_followed() {
   [ "$(cat victim)" = precious ] && "$CLI" inspect out.lxp >/dev/null
 }
 
-# -o into a link replaces the link's target and keeps the link; a file keeps its mode; a
-# FIFO (and, as root, a device node made here) is written into, not replaced.
+# -o into a link replaces the link's target (with --force) and keeps the link; a file keeps
+# its mode; a FIFO (and, as root, a device node made here) is written into, not replaced.
 case_files_output_keeps_links_modes_and_devices() {
   stress_make_text d.txt 10 x
-  "$CLI" pack d.txt -o target.lxp >/dev/null && chmod 640 target.lxp && ln -s target.lxp link.lxp
-  "$CLI" pack d.txt -o link.lxp >/dev/null || return 1
+  "$CLI" pack d.txt -o target.lxp 2>/dev/null && chmod 640 target.lxp && ln -s target.lxp link.lxp
+  "$CLI" pack d.txt -o link.lxp 2>/dev/null && return 1 # an existing image stays unasked
+  "$CLI" pack --force d.txt -o link.lxp 2>/dev/null || return 1
   [ -L link.lxp ] && [ "$(stat -c %a target.lxp)" = 640 ] || return 1
   mkfifo fifo
   cat fifo >from-fifo &
@@ -93,7 +94,7 @@ case_files_full_stdout_fails() {
   "$CLI" pack d.txt -o d.lxp >/dev/null || return 1
   "$CLI" info d.txt >/dev/full 2>/dev/null && return 1
   "$CLI" inspect d.lxp >/dev/full 2>/dev/null && return 1
-  "$CLI" pack d.txt -o e.lxp >/dev/full 2>/dev/null && return 1
+  "$CLI" pack d.txt -o - >/dev/full 2>/dev/null && return 1
   "$CLI" --help >/dev/full 2>/dev/null && return 1
   return 0
 }

@@ -76,7 +76,10 @@ SpawnedProgram::~SpawnedProgram() {
 bool SpawnedProgram::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < end) {
-    if (readFile(files_->out).find(text) != std::string::npos) return true;
+    if (readFile(files_->out).find(text) != std::string::npos ||
+        readFile(files_->err).find(text) != std::string::npos) {
+      return true;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return false;

@@ -29,7 +29,7 @@ class SpawnedProgram {
   SpawnedProgram(const SpawnedProgram&) = delete;
   SpawnedProgram& operator=(const SpawnedProgram&) = delete;
 
-  // Waits until its standard output contains `text`; false after `timeout`.
+  // Waits until its standard output or error contains `text`; false after `timeout`.
   bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
   void signal(int signalNumber);
   // Types on its terminal (OnTerminal only): "\x03" is Ctrl-C, as the terminal sends it.

@@ -73,3 +73,11 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 }
 
 }  // namespace lexora
+
+namespace lexora {
+
+bool setBinaryMode(std::FILE*) {
+  return true;  // POSIX streams never translate line ends
+}
+
+}  // namespace lexora

@@ -74,3 +74,11 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 }
 
 }  // namespace lexora
+
+namespace lexora {
+
+bool setBinaryMode(std::FILE* stream) {
+  return _setmode(_fileno(stream), _O_BINARY) != -1;
+}
+
+}  // namespace lexora

@@ -116,7 +116,8 @@ TEST_F(SocketLinkTest, APackedImageArrivesByteIdenticalAndItsWordsCanBeLookedUp)
   auto found = HandheldProcess::run(
       {"lookup", "oxford", "WORD17", "word2999", "--store", handheld.store().string()});
   EXPECT_EQ(found.status, 0) << found.err;
-  EXPECT_EQ(found.out, "explanation 17 of the word\nexplanation 2999 of the word\n");
+  EXPECT_EQ(found.out,
+            "Word17\texplanation 17 of the word\nWord2999\texplanation 2999 of the word\n");
   auto missing =
       HandheldProcess::run({"lookup", "oxford", "nothing", "--store", handheld.store().string()});
   EXPECT_EQ(missing.status, 1);
@@ -146,7 +147,7 @@ TEST_F(SocketLinkTest, TheFirstOfTwoDevicesIsOpenedAndAPinMustBeANumber) {
 }
 
 TEST_F(SocketLinkTest, PasswordRightWrongAndCancelled) {
-  HandheldProcess handheld({"--password", "s3cret", "--attempts", "3"});
+  HandheldProcess handheld({"--attempts", "3"}, "s3cret");
   ASSERT_TRUE(handheld.started());
   ui.queuePassword(u"s3cret");
   EXPECT_EQ(openAndClose(handheld.address()), 0);
@@ -164,7 +165,7 @@ TEST_F(SocketLinkTest, PasswordRightWrongAndCancelled) {
 }
 
 TEST_F(SocketLinkTest, TheLastWrongPasswordRefusesTheChannelForGood) {
-  HandheldProcess handheld({"--password", "pw", "--attempts", "2"});
+  HandheldProcess handheld({"--attempts", "2"}, "pw");
   ASSERT_TRUE(handheld.started());
   ui.queuePassword(u"a");
   ui.queuePassword(u"b");

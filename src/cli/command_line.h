@@ -1,0 +1,46 @@
+// lexora-cli's command line: which command, its operands and options, or why the line is
+// wrong. Reading it has two effects on the process: --lang and --ansi-code-page take hold.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/console_user_interface.h"
+#include "platform/ui_language.h"
+
+namespace lexora {
+
+enum class Command { None, Pack, Info, Inspect, Send };
+
+struct CommandLine {
+  Command command = Command::None;
+  std::vector<std::string> operands;     // files, images, words
+  std::optional<std::string> output;     // -o ("-": standard output)
+  std::optional<std::string> outputDir;  // --output-dir
+  std::optional<std::string> device;     // --device
+  std::optional<std::string> name;       // --name, UTF-8
+  ConsoleUserInterface::Answers answers = ConsoleUserInterface::Answers::Ask;
+  ConsoleUserInterface::Detail detail = ConsoleUserInterface::Detail::Normal;
+  bool passwordFromStdin = false;  // --password-stdin
+  bool force = false;              // --force
+};
+
+struct ParsedCommandLine {
+  enum class Action { Run, Help, Version, UsageError };
+  Action action = Action::Run;
+  CommandLine line;
+  // UsageError: the first mistake found (a text from the table, and the argument it is
+  // about), composed only when shown, so that a --lang after the mistake still counts.
+  const BilingualText* mistake = nullptr;
+  std::string about;
+  std::u16string error() const;
+};
+
+// Reads argv[1..argc). --help and --version win over mistakes, a mistake over running.
+ParsedCommandLine parseCommandLine(int argc, const char* const* argv);
+
+// What --help prints: the whole program's help for Command::None, else the command's own.
+std::u16string helpText(Command command);
+
+}  // namespace lexora
