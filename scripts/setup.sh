@@ -17,6 +17,9 @@ packages=(
   # the man pages
   dpkg-dev groff-base
 )
+# The native Windows dialog: its tests and screenshots run under Wine on a virtual display
+# with a Chinese-capable font; its installer is made by NSIS.
+packages+=(wine wine64 xvfb xauth fonts-wqy-microhei nsis)
 # The desktop dialog `lexora` (Qt 6 Widgets, which brings the GL headers CMake looks for)
 # and a Chinese-capable font for it and its screenshots (fc-list comes with fontconfig).
 packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)

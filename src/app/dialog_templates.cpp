@@ -1,5 +1,6 @@
 #include "app/dialog_templates.h"
 
+#include "app/dialog_view.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -29,6 +30,14 @@ std::u16string_view loadString(int id) {
     if (entry.id == id) return entry.text;
   }
   return {};
+}
+
+DialogTexts templateTexts(const DialogTemplate& dialog) {
+  DialogTexts texts{std::u16string(dialog.caption), {}};
+  for (const ControlTemplate& control : dialog.controls) {
+    if (control.id != kNoControlId) texts.controls[control.id] = control.text;
+  }
+  return texts;
 }
 
 const DialogTemplate& mainDialogTemplate(int language) {

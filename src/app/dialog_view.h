@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,15 @@ struct OpenFileRequest {
   std::vector<FileDialogFilter> filters;  // the first one is selected
 };
 
+// A main dialog template's texts as the toolkit shows them: the title and each control's
+// text by id (controls without an id left out).
+struct DialogTexts {
+  std::u16string title;
+  std::map<int, std::u16string> controls;
+};
+// The texts straight from the data.
+DialogTexts templateTexts(const DialogTemplate& dialog);
+
 class DialogView {
  public:
   virtual ~DialogView() = default;
@@ -35,6 +45,9 @@ class DialogView {
   virtual void setTitle(std::u16string_view title) = 0;
   // The ids of the main dialog's child windows, first to last.
   virtual std::vector<int> controlIds() const = 0;
+  // The texts of `dialog`, for the language switch. Views whose platform builds dialogs from
+  // templates read them from a temporary instance, as the switch did there from the start.
+  virtual DialogTexts dialogTexts(const DialogTemplate& dialog) { return templateTexts(dialog); }
 
   // A modal message box captioned with the application's name.
   virtual MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,

@@ -172,19 +172,20 @@ void CLexoraDlg::about() {
 
 void CLexoraDlg::SwitchUiLanguage() {
   const int language = GetUiLanguage();
-  const DialogTemplate& current = mainDialogTemplate(language);
-  const DialogTemplate& other =
-      mainDialogTemplate(language == kLanguageChinese ? kLanguageEnglish : kLanguageChinese);
-  view_.setTitle(other.caption);
+  const DialogTexts current = view_.dialogTexts(mainDialogTemplate(language));
+  const DialogTexts other = view_.dialogTexts(
+      mainDialogTemplate(language == kLanguageChinese ? kLanguageEnglish : kLanguageChinese));
+  view_.setTitle(other.title);
   // Only texts that differ between the templates change: the file box and the status line,
   // empty in both, keep what they show.
+  const auto textOf = [](const DialogTexts& texts, int id) {
+    const auto found = texts.controls.find(id);
+    return found == texts.controls.end() ? std::u16string() : found->second;
+  };
   for (int id : view_.controlIds()) {
     if (id == 0 || id == kNoControlId) continue;
-    const ControlTemplate* from = findControl(current, id);
-    const ControlTemplate* to = findControl(other, id);
-    const std::u16string_view fromText = from ? from->text : std::u16string_view();
-    const std::u16string_view toText = to ? to->text : std::u16string_view();
-    if (fromText != toText) view_.setControlText(id, toText);
+    const std::u16string toText = textOf(other, id);
+    if (textOf(current, id) != toText) view_.setControlText(id, toText);
   }
   toggleUiLanguage();
 }

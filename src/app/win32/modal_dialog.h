@@ -1,0 +1,18 @@
+// What the About box and the password dialog share: the state their dialog procedure is
+// given, which records how the dialog ended, so a test that runs the dialog without a modal
+// loop reads the same result DialogBoxIndirectParamW would have returned.
+#pragma once
+
+#include <windows.h>
+
+namespace lexora {
+
+struct ModalDialogState {
+  INT_PTR result = 0;
+  bool ended = false;
+};
+
+// Records `result` in `state` and ends the dialog with it.
+void endModalDialog(HWND dialog, ModalDialogState& state, INT_PTR result);
+
+}  // namespace lexora

@@ -1,0 +1,280 @@
+#include "app/win32/win32_dialog_view.h"
+
+#include <commdlg.h>
+
+#include "app/file_selection.h"
+#include "app/lexora_dialog.h"
+#include "app/win32/about_box.h"
+#include "app/win32/dialog_resource.h"
+#include "app/win32/password_dialog.h"
+#include "platform/application.h"
+#include "platform/text_codec.h"
+
+namespace lexora {
+namespace {
+
+// The posted call that carries the job's requests onto the dialog's thread.
+constexpr UINT kRunPosted = WM_APP;
+
+std::wstring wide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::u16string windowText(HWND window) {
+  if (!window) return {};
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return std::u16string(text.begin(), text.end());
+}
+
+std::vector<int> childIds(HWND dialog) {
+  std::vector<int> ids;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    ids.push_back(GetDlgCtrlID(child));
+  }
+  return ids;
+}
+
+// A temporary instance of a template's dialog: created hidden (the templates carry no
+// WS_VISIBLE), read, and destroyed.
+INT_PTR CALLBACK inertProc(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+}  // namespace
+
+Win32DialogView::Win32DialogView(HINSTANCE instance, HICON icon)
+    : instance_(instance), icon_(icon) {}
+
+Win32DialogView::~Win32DialogView() {
+  if (HWND window = window_.exchange(nullptr)) DestroyWindow(window);
+}
+
+INT_PTR Win32DialogView::runModal(const DialogTemplate& dialog) {
+  const std::vector<uint16_t> resource = buildDialogResource(dialog);
+  modal_ = true;
+  return DialogBoxIndirectParamW(instance_, reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()),
+                                 nullptr, dialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+HWND Win32DialogView::createModeless(const DialogTemplate& dialog) {
+  const std::vector<uint16_t> resource = buildDialogResource(dialog);
+  modal_ = false;
+  return CreateDialogIndirectParamW(instance_, reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()),
+                                    nullptr, dialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK Win32DialogView::dialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    reinterpret_cast<Win32DialogView*>(lParam)->window_ = dialog;
+  }
+  auto* view = reinterpret_cast<Win32DialogView*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  return view ? view->handle(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR Win32DialogView::handle(UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      initDialog();
+      return TRUE;
+    case WM_SYSCOMMAND:
+      return controller_ && controller_->systemCommand(static_cast<int>(wParam)) ? TRUE : FALSE;
+    case WM_PAINT:
+      return paintMinimised() ? TRUE : FALSE;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(icon_);
+    case WM_COMMAND:
+      // Buttons, and IDCANCEL for Escape and the close box; notifications from the edits
+      // (focus, changes) are not commands.
+      if (HIWORD(wParam) == BN_CLICKED && controller_) controller_->command(LOWORD(wParam));
+      return TRUE;
+    case kRunPosted:
+      runPosted();
+      return TRUE;
+    case WM_DESTROY:
+      window_ = nullptr;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void Win32DialogView::initDialog() {
+  const HWND window = window_.load();
+  if (HMENU menu = GetSystemMenu(window, FALSE)) {
+    const std::u16string_view about = CLexoraDlg::systemMenuAboutText();
+    if (!about.empty()) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_STRING, kSystemMenuAboutCommand, wide(about).c_str());
+    }
+  }
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  if (!controller_) return;
+  controller_->initDialog();
+  if (!selectAtStart_.empty()) controller_->select(std::move(selectAtStart_));
+}
+
+bool Win32DialogView::paintMinimised() {
+  const HWND window = window_.load();
+  if (!IsIconic(window)) return false;
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(window, &paint);
+  SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const int iconWidth = GetSystemMetrics(SM_CXICON);
+  const int iconHeight = GetSystemMetrics(SM_CYICON);
+  RECT client;
+  GetClientRect(window, &client);
+  DrawIcon(dc, (client.right - client.left - iconWidth + 1) / 2,
+           (client.bottom - client.top - iconHeight + 1) / 2, icon_);
+  EndPaint(window, &paint);
+  return true;
+}
+
+void Win32DialogView::setControlText(int id, std::u16string_view text) {
+  SetDlgItemTextW(window_.load(), id, wide(text).c_str());
+}
+
+std::u16string Win32DialogView::controlText(int id) const {
+  return windowText(GetDlgItem(window_.load(), id));
+}
+
+void Win32DialogView::enableControl(int id, bool enabled) {
+  EnableWindow(GetDlgItem(window_.load(), id), enabled ? TRUE : FALSE);
+}
+
+void Win32DialogView::setTitle(std::u16string_view title) {
+  SetWindowTextW(window_.load(), wide(title).c_str());
+}
+
+std::vector<int> Win32DialogView::controlIds() const {
+  return childIds(window_.load());
+}
+
+DialogTexts Win32DialogView::dialogTexts(const DialogTemplate& dialog) {
+  const std::vector<uint16_t> resource = buildDialogResource(dialog);
+  const HWND instance = CreateDialogIndirectParamW(
+      instance_, reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()), nullptr, inertProc, 0);
+  if (!instance) return templateTexts(dialog);
+  DialogTexts texts;
+  texts.title = windowText(instance);
+  for (int id : childIds(instance)) {
+    if (id != 0 && id != kNoControlId) texts.controls[id] = windowText(GetDlgItem(instance, id));
+  }
+  DestroyWindow(instance);
+  return texts;
+}
+
+int Win32DialogView::messageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
+                                UINT type) {
+  return MessageBoxW(owner, wide(text).c_str(), wide(caption).c_str(), type);
+}
+
+MessageAnswer Win32DialogView::showMessage(std::u16string_view text, MessageIcon icon,
+                                           MessageButtons buttons) {
+  UINT type = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
+  switch (icon) {
+    case MessageIcon::Warning:
+      type |= MB_ICONWARNING;
+      break;
+    case MessageIcon::Information:
+      type |= MB_ICONINFORMATION;
+      break;
+    case MessageIcon::Question:
+      type |= MB_ICONQUESTION;
+      break;
+  }
+  switch (messageBox(window_.load(), text, utf8ToUtf16(applicationName()), type)) {
+    case IDYES:
+      return MessageAnswer::Yes;
+    case IDNO:
+      return MessageAnswer::No;
+    default:
+      return MessageAnswer::Ok;
+  }
+}
+
+bool Win32DialogView::runOpenFileDialog(OPENFILENAMEW& request) {
+  return GetOpenFileNameW(&request) != FALSE;
+}
+
+std::optional<std::vector<std::u16string>> Win32DialogView::openFiles(
+    const OpenFileRequest& request) {
+  // Pairs of description and pattern, each NUL-terminated; an empty description ends them.
+  std::wstring filters;
+  for (const FileDialogFilter& filter : request.filters) {
+    filters += wide(filter.description) + L'\0' + wide(filter.pattern) + L'\0';
+  }
+  filters += L'\0';
+  const std::wstring title = wide(request.title);
+  std::vector<wchar_t> buffer(kOpenFileBufferCharacters, L'\0');
+  OPENFILENAMEW dialog{};
+  // The structure's full size on this system (88 bytes is the 32-bit one).
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window_.load();
+  dialog.lpstrFilter = filters.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (!runOpenFileDialog(dialog)) return std::nullopt;
+  return parseOpenFileBuffer(
+      std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()), buffer.size()),
+      dialog.nFileOffset);
+}
+
+INT_PTR Win32DialogView::runModalDialog(const DialogTemplate& dialog, HWND owner, DLGPROC procedure,
+                                        ModalDialogState& state) {
+  const std::vector<uint16_t> resource = buildDialogResource(dialog);
+  return DialogBoxIndirectParamW(instance_, reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()),
+                                 owner, procedure, reinterpret_cast<LPARAM>(&state));
+}
+
+void Win32DialogView::showAbout(const DialogTemplate& dialog) {
+  AboutBoxState state;
+  state.icon = icon_;
+  runModalDialog(dialog, window_.load(), aboutBoxProc, state);
+}
+
+std::optional<std::u16string> Win32DialogView::askPassword(const DialogTemplate& dialog,
+                                                           std::u16string_view prompt) {
+  PasswordDialogState state;
+  state.prompt = prompt;
+  // Owned by nobody, as the framework's default owner of a dialog started off the main
+  // window's message map would be; the main dialog drops its commands meanwhile.
+  if (runModalDialog(dialog, nullptr, passwordDialogProc, state) != IDOK) return std::nullopt;
+  return state.answer;
+}
+
+void Win32DialogView::endDialog() {
+  const HWND window = window_.load();
+  if (!window) return;
+  if (modal_) {
+    EndDialog(window, IDCANCEL);
+  } else {
+    DestroyWindow(window);
+  }
+}
+
+void Win32DialogView::postToDialogThread(std::function<void()> call) {
+  std::lock_guard lock(mutex_);
+  const HWND window = window_.load();
+  if (!window) return;  // the dialog has ended: dropped, as the interface allows
+  posted_.push_back(std::move(call));
+  PostMessageW(window, kRunPosted, 0, 0);
+}
+
+void Win32DialogView::runPosted() {
+  std::deque<std::function<void()>> calls;
+  {
+    std::lock_guard lock(mutex_);
+    calls.swap(posted_);
+  }
+  for (auto& call : calls) call();
+}
+
+}  // namespace lexora

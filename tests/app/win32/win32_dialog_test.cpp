@@ -1,0 +1,381 @@
+// The Win32 dialogs under Wine: real windows built from the in-memory templates, driven by
+// clicks and keys; every modal box is answered through the view's seams, never a modal loop.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <functional>
+
+#include "app/lexora_dialog.h"
+#include "app/win32/dialog_resource.h"
+#include "app/win32/win32_dialog_view.h"
+#include "link/com/com_service_win.h"
+#include "link/fake/fake_service.h"
+#include "platform/application.h"
+#include "platform/ui_language.h"
+#include "support/test_support.h"
+
+namespace lexora {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::u16string textOf(HWND window) {
+  wchar_t text[512] = {};
+  const int length = GetWindowTextW(window, text, 512);
+  return std::u16string(text, text + length);
+}
+
+// Runs the thread's messages (through the dialogs' keyboard handling) until `done` holds.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      HWND top = GetAncestor(message.hwnd, GA_ROOT);
+      if (top && IsDialogMessageW(top, &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(1);
+  }
+  return true;
+}
+
+// The controls of a live dialog against its template: order, id, class, text, styles, place.
+void expectBuiltFrom(HWND dialog, const DialogTemplate& data) {
+  SCOPED_TRACE(data.id);
+  EXPECT_EQ(textOf(dialog), data.caption);
+  HWND child = GetWindow(dialog, GW_CHILD);
+  for (const ControlTemplate& control : data.controls) {
+    SCOPED_TRACE(control.id);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(child), control.id);
+    wchar_t className[32] = {};
+    GetClassNameW(child, className, 32);
+    const std::wstring expectedClass = win32ControlClass(control.kind) == 0x80   ? L"Button"
+                                       : win32ControlClass(control.kind) == 0x81 ? L"Edit"
+                                                                                 : L"Static";
+    EXPECT_EQ(_wcsicmp(className, expectedClass.c_str()), 0);
+    // Edits show their contents (the status line its first status), the attempts text its
+    // prompt: only the labels and buttons keep the template's text.
+    if ((control.kind == ControlKind::PushButton || control.kind == ControlKind::StaticText) &&
+        control.id != kIdAttempts) {
+      EXPECT_EQ(textOf(child), control.text);
+    }
+    auto styles = static_cast<uint32_t>(GetWindowLongW(child, GWL_STYLE));
+    uint32_t expected = win32ControlStyles(control).style;
+    // Which button is the default is the dialog manager's run-time state; an edit's border
+    // becomes the client edge.
+    if (control.kind == ControlKind::PushButton) expected &= ~uint32_t{BS_TYPEMASK};
+    if (GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) styles |= WS_BORDER;
+    EXPECT_EQ(styles & expected, expected);
+    // Place and size map separately, as the dialog manager creates them.
+    RECT origin{control.place.x, control.place.y, 0, 0};
+    RECT size{0, 0, control.place.width, control.place.height};
+    MapDialogRect(dialog, &origin);
+    MapDialogRect(dialog, &size);
+    RECT actual;
+    GetWindowRect(child, &actual);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_EQ(actual.left, origin.left);
+    EXPECT_EQ(actual.top, origin.top);
+    EXPECT_EQ(actual.right - actual.left, size.right);
+    EXPECT_EQ(actual.bottom - actual.top, size.bottom);
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(child, nullptr) << "no control beyond the template's";
+}
+
+// The view with its modal boxes answered by the test.
+class ScriptedView : public Win32DialogView {
+ public:
+  struct Box {
+    std::u16string text;
+    std::u16string caption;
+    UINT type;
+    HWND owner;
+  };
+  struct FileAnswer {
+    std::u16string buffer;  // with its NULs
+    WORD fileOffset;
+  };
+  struct ModalBox {
+    int templateId;
+    HWND owner;
+  };
+
+  ScriptedView() : Win32DialogView(GetModuleHandleW(nullptr), nullptr) {}
+
+  std::deque<int> answers;                      // for Yes/No boxes; IDNO when none is left
+  std::deque<std::optional<FileAnswer>> files;  // cancel when none is left
+  std::function<void(HWND)> onModal;            // acts on the About box or password dialog
+  std::vector<Box> boxes;
+  std::vector<OPENFILENAMEW> fileRequests;  // their pointers are dangling afterwards
+  std::vector<std::wstring> fileTitles;
+  std::vector<std::wstring> fileFilters;  // each request's filter list, NULs kept
+  std::vector<ModalBox> modals;
+
+ protected:
+  int messageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
+                 UINT type) override {
+    boxes.push_back({std::u16string(text), std::u16string(caption), type, owner});
+    if ((type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+    if (answers.empty()) return IDNO;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  bool runOpenFileDialog(OPENFILENAMEW& request) override {
+    fileRequests.push_back(request);
+    const wchar_t* end = request.lpstrFilter;
+    while (*end) end += wcslen(end) + 1;  // description, pattern, ... up to the empty one
+    fileFilters.emplace_back(request.lpstrFilter, end);
+    fileTitles.emplace_back(request.lpstrTitle);
+    if (files.empty() || !files.front()) {
+      if (!files.empty()) files.pop_front();
+      return false;
+    }
+    const FileAnswer answer = *files.front();
+    files.pop_front();
+    std::copy(answer.buffer.begin(), answer.buffer.end(), request.lpstrFile);
+    request.nFileOffset = answer.fileOffset;
+    return true;
+  }
+  INT_PTR runModalDialog(const DialogTemplate& dialog, HWND owner, DLGPROC procedure,
+                         ModalDialogState& state) override {
+    const std::vector<uint16_t> resource = buildDialogResource(dialog);
+    HWND box =
+        CreateDialogIndirectParamW(instance(), reinterpret_cast<LPCDLGTEMPLATEW>(resource.data()),
+                                   owner, procedure, reinterpret_cast<LPARAM>(&state));
+    if (!box) return -1;
+    modals.push_back({dialog.id, GetWindow(box, GW_OWNER)});
+    if (onModal) onModal(box);
+    const bool ended = pumpUntil([&] { return state.ended; }, 5s);
+    DestroyWindow(box);
+    return ended ? state.result : -1;
+  }
+};
+
+void click(HWND dialog, int id) {
+  SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+class Win32DialogTest : public ::testing::Test {
+ protected:
+  static constexpr wchar_t kKey[] = L"Software\\Lexora\\lexora-win32-dialog-test";
+
+  void SetUp() override {
+    setApplicationName("lexora-win32-dialog-test");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    USBLink::resetSendChunkSizeForTesting();
+  }
+  void TearDown() override {
+    dialog_.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    resetUiLanguageForTesting();
+  }
+
+  // Starts as lexora.exe does, with `stored` as the stored choice; the job reaches `service`
+  // (the fake when none is given).
+  HWND start(std::u16string_view stored, ServiceFactory service = {},
+             LinkWaits waits = {500ms, 500ms}) {
+    applicationSettings().write(u"UI", u"language", stored);
+    resetUiLanguageForTesting();
+    dialog_ = std::make_unique<CLexoraDlg>(view_, service ? service : fake_.factory(), waits);
+    view_.attach(*dialog_);
+    // Left hidden: under a bare X server Wine waits seconds for each window to map.
+    return view_.createModeless(mainDialogTemplate(GetUiLanguage()));
+  }
+  std::u16string stored() { return applicationSettings().read(u"UI", u"language"); }
+  std::u16string aboutMenuItem(HWND window) {
+    HMENU menu = GetSystemMenu(window, FALSE);
+    wchar_t text[128] = {};
+    const int length = GetMenuStringW(menu, kSystemMenuAboutCommand, text, 128, MF_BYCOMMAND);
+    return std::u16string(text, text + length);
+  }
+
+  test::TempDir dir_;
+  FakeService fake_;
+  ScriptedView view_;
+  std::unique_ptr<CLexoraDlg> dialog_;
+};
+
+TEST_F(Win32DialogTest, StartsInTheStoredLanguageWithEveryControlInItsPlace) {
+  HWND window = start(u"chinese");
+  expectBuiltFrom(window, *findDialogTemplate(102));
+  EXPECT_EQ(textOf(GetDlgItem(window, kIdStatusLine)), u"准备就绪");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, kIdStop)));
+  EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
+  // The system menu: a separator, then the About item with string 101.
+  HMENU menu = GetSystemMenu(window, FALSE);
+  const int count = GetMenuItemCount(menu);
+  ASSERT_GE(count, 2);
+  EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(kSystemMenuAboutCommand));
+  EXPECT_EQ(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR, UINT{MF_SEPARATOR});
+  EXPECT_EQ(aboutMenuItem(window), loadString(101));
+}
+
+TEST_F(Win32DialogTest, TheBoxesAreBuiltFromTheirTemplatesInBothLanguages) {
+  HWND window = start(u"english");
+  int passwordFocusChecks = 0;
+  view_.onModal = [&](HWND box) {
+    expectBuiltFrom(box, *findDialogTemplate(view_.modals.back().templateId));
+    if (GetDlgItem(box, kIdPassword)) {
+      EXPECT_EQ(GetFocus(), GetDlgItem(box, IDOK)) << "the dialog opens with the focus on OK";
+      EXPECT_EQ(SendDlgItemMessageW(box, kIdPassword, EM_GETLIMITTEXT, 0, 0), 14);
+      ++passwordFocusChecks;
+    }
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  };
+  for (int round = 0; round < 2; ++round) {
+    click(window, kIdAbout);
+    EXPECT_FALSE(view_.askPassword(passwordDialogTemplate(GetUiLanguage()), u"x").has_value());
+    click(window, kIdLanguage);
+  }
+  ASSERT_EQ(view_.modals.size(), 4u);
+  EXPECT_EQ(view_.modals[0].templateId, 104);
+  EXPECT_EQ(view_.modals[1].templateId, 132);
+  EXPECT_EQ(view_.modals[2].templateId, 100);
+  EXPECT_EQ(view_.modals[3].templateId, 131);
+  EXPECT_EQ(view_.modals[0].owner, window);
+  EXPECT_EQ(view_.modals[1].owner, nullptr) << "the password dialog is owned by nobody";
+  EXPECT_EQ(passwordFocusChecks, 2);
+}
+
+TEST_F(Win32DialogTest, LanguageSwitchTwiceKeepsFileBoxStatusAndMenuItem) {
+  HWND window = start(u"english");
+  view_.files.push_back(
+      ScriptedView::FileAnswer{std::u16string(u"C:\\dicts\\oxford.txt\0", 20), 9});
+  click(window, kIdBrowse);
+  const std::u16string englishItem = aboutMenuItem(window);
+  EXPECT_EQ(englishItem, loadString(102));
+
+  click(window, kIdLanguage);
+  EXPECT_EQ(textOf(window), u"莱克索拉");
+  for (const ControlTemplate& control : findDialogTemplate(102)->controls) {
+    if (control.text.empty()) continue;
+    EXPECT_EQ(textOf(GetDlgItem(window, control.id)), control.text);
+  }
+  EXPECT_EQ(textOf(GetDlgItem(window, kIdFileBox)), u"C:\\dicts\\oxford.txt");
+  EXPECT_EQ(textOf(GetDlgItem(window, kIdStatusLine)), u"Ready");
+  EXPECT_EQ(stored(), u"chinese");
+  EXPECT_EQ(aboutMenuItem(window), englishItem) << "the menu item keeps its first text";
+  // The About item opens the box of the new language.
+  view_.onModal = [](HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); };
+  SendMessageW(window, WM_SYSCOMMAND, kSystemMenuAboutCommand, 0);
+  ASSERT_EQ(view_.modals.size(), 1u);
+  EXPECT_EQ(view_.modals[0].templateId, 100);
+
+  click(window, kIdLanguage);
+  EXPECT_EQ(textOf(window), u"Lexora");
+  for (const ControlTemplate& control : findDialogTemplate(103)->controls) {
+    if (control.text.empty()) continue;
+    EXPECT_EQ(textOf(GetDlgItem(window, control.id)), control.text);
+  }
+  EXPECT_EQ(stored(), u"english");
+}
+
+TEST_F(Win32DialogTest, BrowseGivesTheDialogItsBufferAndReadsTheAnswer) {
+  HWND window = start(u"english");
+  const std::u16string twoFiles(u"D:\\\0a.txt\0b.txt\0\0", 17);
+  view_.files.push_back(ScriptedView::FileAnswer{twoFiles, 4});
+  click(window, kIdBrowse);
+  EXPECT_EQ(textOf(GetDlgItem(window, kIdFileBox)), u"D:\\a.txt;D:\\b.txt");
+  click(window, kIdBrowse);  // cancelled
+  EXPECT_EQ(dialog_->selection().paths, (std::vector<std::u16string>{u"D:\\a.txt", u"D:\\b.txt"}));
+  ASSERT_EQ(view_.fileRequests.size(), 2u);
+  const OPENFILENAMEW& request = view_.fileRequests[0];
+  EXPECT_EQ(request.nMaxFile, 52000u);
+  EXPECT_EQ(request.hwndOwner, window);
+  EXPECT_EQ(request.nFilterIndex, 1u);
+  EXPECT_EQ(request.Flags,
+            DWORD{OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST});
+  EXPECT_EQ(view_.fileTitles[0], L"Open Dictionary File");
+  static constexpr wchar_t kFilters[] =
+      L"All Support Dictionary Files(*.txt;*.tab;*.ifo)\0*.txt;*.tab;*.ifo\0"
+      L"Lexora Dictionary Files(*.txt;*.tab)\0*.txt;*.tab\0"
+      L"StarDict Dictionary Files(*.ifo)\0*.ifo\0";
+  EXPECT_EQ(view_.fileFilters[0], std::wstring(kFilters, std::size(kFilters) - 1));
+}
+
+TEST_F(Win32DialogTest, StopWarnsAndExitAsksFromTheButtonEscapeAndTheCloseBox) {
+  HWND window = start(u"english");
+  click(window, kIdStop);
+  ASSERT_EQ(view_.boxes.size(), 1u);
+  EXPECT_EQ(view_.boxes[0].type, UINT{MB_OK | MB_ICONWARNING});
+  EXPECT_EQ(view_.boxes[0].caption, u"lexora-win32-dialog-test");
+  EXPECT_EQ(view_.boxes[0].owner, window);
+
+  SetFocus(GetDlgItem(window, kIdAbout));
+  PostMessageW(GetDlgItem(window, kIdAbout), WM_KEYDOWN, VK_ESCAPE, 0);
+  ASSERT_TRUE(pumpUntil([&] { return view_.boxes.size() == 2; }));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(pumpUntil([&] { return view_.boxes.size() == 3; }));
+  EXPECT_EQ(view_.boxes[1].type, UINT{MB_YESNO | MB_ICONQUESTION});
+  EXPECT_EQ(view_.boxes[2].text, view_.boxes[1].text);
+  EXPECT_TRUE(IsWindow(window)) << "No keeps the dialog";
+
+  view_.answers.push_back(IDYES);
+  click(window, kIdExit);
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(Win32DialogTest, ASendAnswersThePasswordAndTheQuestionOnTheDialogThread) {
+  HWND window = start(u"english");
+  const std::u16string path = test::writeNumberedDictionary(dir_.path(), "one", 40);
+  view_.files.push_back(
+      ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
+  click(window, kIdBrowse);
+  fake_.setPassword(u"secret", 3);
+  view_.answers.push_back(IDYES);  // the size question
+  std::u16string prompt;
+  view_.onModal = [&](HWND box) {
+    prompt = textOf(GetDlgItem(box, kIdAttempts));
+    SetDlgItemTextW(box, kIdPassword, L"secret");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  };
+  click(window, kIdSend);
+  ASSERT_TRUE(pumpUntil([&] {
+    return !dialog_->jobRunning() && textOf(GetDlgItem(window, kIdStatusLine)) == u"Ready";
+  }));
+  EXPECT_EQ(prompt, u"You have 3 attemptes remaining");
+  ASSERT_EQ(view_.boxes.size(), 1u);
+  EXPECT_EQ(view_.boxes[0].type, UINT{MB_YESNO | MB_ICONQUESTION});
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kIdSend)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, kIdStop)));
+  EXPECT_FALSE(fake_.acceptedBytes().empty());
+}
+
+// Run by dialog_through_com.sh, which starts lexora-handheld and registers the test
+// connectivity server in the prefix as the vendor's class; skipped on its own.
+TEST_F(Win32DialogTest, SendsADictionaryThroughComToTheHandheld) {
+  const char* dictionary = std::getenv("LEXORA_TEST_DICTIONARY");
+  if (!dictionary || !*dictionary) GTEST_SKIP() << "needs dialog_through_com.sh";
+  HWND window = start(u"english", vendorServiceFactory(), LinkWaits());
+  const std::u16string path(dictionary, dictionary + std::strlen(dictionary));
+  view_.files.push_back(
+      ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
+  click(window, kIdBrowse);
+  view_.answers.push_back(IDYES);
+  std::vector<std::u16string> statuses;
+  click(window, kIdSend);
+  ASSERT_TRUE(pumpUntil(
+      [&] {
+        const std::u16string status = textOf(GetDlgItem(window, kIdStatusLine));
+        if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+        return !dialog_->jobRunning() && status == u"Ready";
+      },
+      120s));
+  for (const ScriptedView::Box& box : view_.boxes) {
+    EXPECT_NE(box.type & MB_ICONWARNING, UINT{MB_ICONWARNING})
+        << "a failure: " << testing::PrintToString(box.text);
+  }
+  EXPECT_GT(statuses.size(), 2u) << "the status line followed the job";
+}
+
+}  // namespace
+}  // namespace lexora
