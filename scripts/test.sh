@@ -10,13 +10,4 @@ if [ "$preset" = windows ]; then
 fi
 scripts/setup.sh
 scripts/build.sh "$preset"
-# The Windows dialogs' tests under Wine need a display: a private Xvfb when there is none.
-if [[ $preset == windows && -z ${DISPLAY:-} ]]; then
-  display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
-  export DISPLAY=$display
-  sleep 1
-fi
 ctest --preset "$preset"

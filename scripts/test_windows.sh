@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds Lexora for Windows (mingw-w64) and runs the whole test suite under Wine in a
-# private prefix (build/windows/wineprefix, made on first use). No display is needed.
+# private prefix (build/windows/wineprefix, made on first use). The dialog tests get a
+# private Xvfb when there is no display.
 # The Linux build is made as well: the comparison of packed images needs both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,10 +9,20 @@ scripts/setup.sh windows
 scripts/build.sh default
 scripts/build.sh windows
 
+# The Windows dialogs' tests under Wine need a display: a private Xvfb when there is none.
+if [[ -z ${DISPLAY:-} ]]; then
+  display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+  export DISPLAY=$display
+  sleep 1
+fi
+
 # The runner CTest uses makes the private prefix on first use and starts Wine's server and
 # services detached from CTest's output; started once here, they stay warm for the run.
 scripts/run_under_wine.sh "$PWD/build/windows/wineprefix" cmd /c exit
-trap 'WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k 2>/dev/null || true' EXIT
+trap 'WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k 2>/dev/null || true; kill "${xvfb_pid:-}" 2>/dev/null || true' EXIT
 
 ctest --preset windows
 tests/cross/compare_images.sh build/default build/windows
