@@ -110,7 +110,7 @@ class Session {
     dp::FrameError error;
     for (;;) {
       dp::Frame frame;
-      if (!socket_->read(frame, error, options_.idleTimeout)) {
+      if (!readFrame(frame, error, options_.idleTimeout)) {
         if (error.kind == dp::FrameError::Kind::Malformed) {
           fail(error.detail);
         } else if (error.kind == dp::FrameError::Kind::TimedOut) {
@@ -136,6 +136,7 @@ class Session {
       fail("malformed frame: type " + std::to_string(frame.type) + " out of place");
       break;
     }
+    flush();
     conversation_.abandon();
     reportUnlogged();
   }
@@ -225,7 +226,7 @@ class Session {
       if (!send(dp::kPasswordChallenge, challenge)) return false;
       dp::Frame frame;
       dp::FrameError error;
-      if (!socket_->read(frame, error, options_.idleTimeout)) {
+      if (!readFrame(frame, error, options_.idleTimeout)) {
         note("waiting for the password: " + error.detail);
         return false;
       }
@@ -274,7 +275,7 @@ class Session {
                   textBytes(ack.text).first(std::min(ack.text.size(), kMaxMessagePayload)));
     if (!faults_.spoilAcknowledgement(acks_, bytes)) return true;
     if (faults_.ackDelayMs > 0 &&
-        !shared_.stop.sleep(std::chrono::milliseconds(faults_.ackDelayMs))) {
+        (!flush() || !shared_.stop.sleep(std::chrono::milliseconds(faults_.ackDelayMs)))) {
       return false;
     }
     return send(dp::kMessage, bytes);
@@ -292,11 +293,35 @@ class Session {
     socket_->write(dp::kError, textBytes(wireReason(reason)), ignored);
   }
 
+  // Frames go out together when the session next has to wait for the PC (or ends): the
+  // results of a run of writes and the acknowledgement they complete take one send, and
+  // the PC's reader wakes once for them.
   bool send(uint8_t type, std::span<const uint8_t> payload) {
+    socket_->queue(type, payload);
+    queued_ = true;
+    // The PC goes on writing without waiting for acceptances; anything else it may be
+    // waiting for.
+    urgent_ = urgent_ || type != dp::kWriteResult || payload.empty() || payload[0] != 0;
+    return true;
+  }
+  bool flush() {
+    queued_ = urgent_ = false;
     dp::FrameError error;
-    if (socket_->write(type, payload, error)) return true;
+    if (socket_->flush(error)) return true;
     note(error.detail);
     return false;
+  }
+  bool readFrame(dp::Frame& frame, dp::FrameError& error, std::chrono::milliseconds timeout) {
+    // Only a PC that confirms each write (its first, and all after a refusal) waits for an
+    // acceptance: it gets it after this pause, while a PC that goes on writing has its next
+    // write here first and wakes for the acknowledgement alone.
+    constexpr std::chrono::milliseconds kAcceptancePause{1};
+    if (queued_ && socket_->readWouldWait() &&
+        (urgent_ || !socket_->awaitReadable(kAcceptancePause)) && !flush()) {
+      error = {dp::FrameError::Kind::Closed, "sending failed"};
+      return false;
+    }
+    return socket_->read(frame, error, timeout);
   }
 
   Shared& shared_;
@@ -309,6 +334,8 @@ class Session {
   Conversation conversation_;
   MessageReader reader_;
   bool open_ = false;
+  bool queued_ = false;  // frames wait in the socket's queue
+  bool urgent_ = false;  // ... and one of them is more than an acceptance
   int64_t writes_ = 0;
   int64_t messages_ = 0;
   int64_t acks_ = 0;

@@ -6,7 +6,8 @@
 namespace lexora {
 namespace {
 // All events share one lock and one condition: waitAny over several events then needs
-// no registration scheme, and the few events Lexora has see little contention.
+// no registration scheme, and the few events Lexora has see little contention. Only
+// setting and sleeping take the lock; a signal is taken without it.
 std::mutex gMutex;
 std::condition_variable gChanged;
 }  // namespace
@@ -16,14 +17,29 @@ Event::Event(Reset reset, bool signalled) : reset_(reset), signalled_(signalled)
 void Event::set() {
   {
     std::lock_guard lock(gMutex);
-    signalled_ = true;
+    signalled_.store(true, std::memory_order_release);
   }
   gChanged.notify_all();
 }
 
 void Event::reset() {
-  std::lock_guard lock(gMutex);
-  signalled_ = false;
+  signalled_.store(false, std::memory_order_release);
+}
+
+bool Event::take() {
+  if (!signalled_.load(std::memory_order_acquire)) return false;
+  if (reset_ == Reset::Manual) return true;
+  // Another waiter may take the same signal first; only one wins it.
+  return signalled_.exchange(false, std::memory_order_acq_rel);
+}
+
+int Event::takeFirst(std::initializer_list<Event*> events) {
+  int i = 0;
+  for (Event* e : events) {
+    if (e->take()) return i;
+    ++i;
+  }
+  return -1;
 }
 
 bool Event::wait(std::chrono::milliseconds timeout) {
@@ -31,22 +47,11 @@ bool Event::wait(std::chrono::milliseconds timeout) {
 }
 
 int Event::waitAny(std::initializer_list<Event*> events, std::chrono::milliseconds timeout) {
+  // A signal already there, or a test without waiting, needs neither the lock nor a clock.
+  int found = takeFirst(events);
+  if (found >= 0 || timeout.count() <= 0) return found;
   std::unique_lock lock(gMutex);
-  int found = -1;
-  auto anySet = [&] {
-    int i = 0;
-    for (Event* e : events) {
-      if (e->signalled_) {
-        found = i;
-        return true;
-      }
-      ++i;
-    }
-    return false;
-  };
-  if (!gChanged.wait_for(lock, timeout, anySet)) return -1;
-  Event* e = *(events.begin() + found);
-  if (e->reset_ == Reset::Auto) e->signalled_ = false;
+  gChanged.wait_for(lock, timeout, [&] { return (found = takeFirst(events)) >= 0; });
   return found;
 }
 

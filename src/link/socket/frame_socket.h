@@ -17,7 +17,9 @@
 
 namespace lexora::device_protocol {
 
-// Reading is for one thread; writing may come from several (it is serialised).
+// Reading is for one thread; writing may come from several (it is serialised). Reads are
+// buffered: one receive takes whatever the peer has sent, so frames that arrive together
+// cost one system call between them, and nothing else may read the descriptor.
 class FrameSocket {
  public:
   // `peer` is the side at the other end: it decides which frames are accepted.
@@ -29,21 +31,40 @@ class FrameSocket {
   // (for ever without one). False with `error` when no whole, valid frame came.
   bool read(Frame& frame, FrameError& error,
             std::optional<std::chrono::milliseconds> timeout = std::nullopt);
-  // Sends one frame whole. False with `error` (Io) when the connection failed.
+  // Whether the next read has to wait for the peer: no whole frame is buffered.
+  bool readWouldWait() const;
+  // Waits at most `timeout` for bytes to read (true when some are buffered or have come).
+  bool awaitReadable(std::chrono::milliseconds timeout);
+
+  // Sends what was queued, then this frame whole. False with `error` (Io) when the
+  // connection failed.
   bool write(uint8_t type, std::span<const uint8_t> payload, FrameError& error);
+  // Keeps a frame to be sent with the next flush or write, in order. Reading thread only.
+  void queue(uint8_t type, std::span<const uint8_t> payload);
+  // Sends the queued frames in one go. False with `error` (Io) when the connection failed.
+  bool flush(FrameError& error);
+
   // Ends both directions, waking a reader blocked in read.
   void shutdown();
   int fd() const { return fd_.get(); }
 
  private:
-  // At most `size` bytes into `data`, waiting at most `timeout`; 0 at the end of the stream.
-  bool receive(uint8_t* data, size_t size, size_t& received, FrameError& error,
+  // Appends whatever the peer has sent (at least one byte, or 0 at the end of the
+  // stream) after the buffered bytes, waiting at most `timeout` for it.
+  bool receive(size_t& received, FrameError& error,
                std::optional<std::chrono::milliseconds> timeout);
+  bool sendLocked(std::span<const uint8_t> head, std::span<const uint8_t> payload,
+                  FrameError& error);
 
   UniqueFd fd_;
   const Side peer_;
   std::mutex writeMutex_;
+  std::vector<uint8_t> queued_;  // under writeMutex_
   std::vector<uint8_t> readBuffer_;
+  // The receive time-out the socket holds (SO_RCVTIMEO); none at first.
+  std::optional<std::chrono::milliseconds> receiveTimeout_;
+  size_t readBegin_ = 0;  // buffered bytes not yet taken: [readBegin_, readEnd_)
+  size_t readEnd_ = 0;
 };
 
 }  // namespace lexora::device_protocol

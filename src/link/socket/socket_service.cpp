@@ -23,6 +23,9 @@ namespace {
 namespace dp = device_protocol;
 
 constexpr size_t kMaxUnreadMessages = 1024;
+// Writes handed over without their result, beyond which a write waits. The link reads an
+// acknowledgement every few writes; this only bounds a handheld that stops answering.
+constexpr size_t kMaxUnconfirmedWrites = 256;
 
 // One connection to the handheld: the device list it announced and, once opened, its
 // channel. Shared by the collection, device and channel objects made from it.
@@ -96,47 +99,42 @@ class Connection {
     return kEFail;
   }
 
+  // Completes once the bytes are handed to the socket, as a USB stack accepts a transfer;
+  // a refusal by the handheld fails the next write or read. Until the handheld has accepted
+  // a write, and once it has refused one, each write waits for its own result instead, so
+  // that the link's halving meets every refusal at the write that caused it.
   HResult write(const uint8_t* data, uint32_t count) {
     if (count > *dp::maxPayload(dp::kWrite, dp::Side::Pc)) return kEInvalidArg;
     if (!data && count > 0) return kEPointer;
     std::lock_guard writing(writeMutex_);
-    {
-      std::lock_guard lock(mutex_);
-      if (state_ != State::Open) return kEFail;
-      writeResult_.reset();
-      writePending_ = true;
+    std::unique_lock lock(mutex_);
+    if (state_ != State::Open || takeRefusal()) return kEFail;
+    const bool confirm = !accepted_ || refused_;
+    if (!awaitResults(lock, confirm ? 0 : kMaxUnconfirmedWrites - 1) || takeRefusal()) {
+      return kEFail;
     }
-    struct Done {
-      Connection* c;
-      ~Done() {
-        std::lock_guard lock(c->mutex_);
-        c->writePending_ = false;
-      }
-    } done{this};
+    ++unconfirmed_;
+    lock.unlock();
     dp::FrameError error;
     if (!socket_.write(dp::kWrite, {data, count}, error)) {
       report("writing: " + error.detail);
       socket_.shutdown();
       return kEFail;
     }
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, options_->replyWait,
-                      [&] { return writeResult_.has_value() || state_ != State::Open; });
-    if (!writeResult_) {
-      if (state_ == State::Open) {
-        lock.unlock();
-        // A late result would be taken for the next write's: the connection cannot go on.
-        fail("the handheld did not confirm a write in time");
-      }
-      return kEFail;
-    }
-    return *writeResult_ == 0 ? kSOk : kEFail;
+    if (!confirm) return kSOk;
+    lock.lock();
+    return awaitResults(lock, 0) && !takeRefusal() ? kSOk : kEFail;
   }
 
   HResult read(uint8_t* buffer, uint32_t capacity, uint32_t* delivered) {
     if (!buffer || !delivered) return kEPointer;
-    std::lock_guard lock(mutex_);
-    if (messages_.empty()) return kEFail;
+    std::unique_lock lock(mutex_);
+    if (takeRefusal()) return kEFail;
+    // The link reads after a data-ready call. One made for a refusal that a write has
+    // reported since finds the message it waits for still to come.
+    changed_.wait_for(lock, options_->replyWait,
+                      [&] { return !messages_.empty() || refusals_ > 0 || state_ != State::Open; });
+    if (takeRefusal() || messages_.empty()) return kEFail;
     std::vector<uint8_t> message = std::move(messages_.front());
     messages_.pop_front();
     if (message.size() > capacity) return kEFail;
@@ -171,6 +169,32 @@ class Connection {
 
  private:
   enum class State { None, Opening, Open, Ended };
+
+  // Reports one refused write, if the handheld refused one since the last report. Under
+  // mutex_.
+  bool takeRefusal() {
+    if (refusals_ == 0) return false;
+    --refusals_;
+    return true;
+  }
+
+  // Waits until at most `limit` writes await their result. False when the channel ended
+  // first or the handheld stayed silent (which ends the connection).
+  bool awaitResults(std::unique_lock<std::mutex>& lock, size_t limit) {
+    if (unconfirmed_ <= limit) return true;
+    writerWaits_ = true;
+    changed_.wait_for(lock, options_->replyWait,
+                      [&] { return unconfirmed_ <= limit || state_ != State::Open; });
+    writerWaits_ = false;
+    if (unconfirmed_ <= limit) return true;
+    if (state_ == State::Open) {
+      lock.unlock();
+      // A late result would be taken for a later write's: the connection cannot go on.
+      fail("the handheld did not confirm a write in time");
+      lock.lock();
+    }
+    return false;
+  }
 
   static void runReader(Connection* connection, Ref<IChannelEvents> sink) {
     connection->readLoop(sink.get());
@@ -218,9 +242,11 @@ class Connection {
         }
         if (frame.type == dp::kChannelOpened) {
           opened = true;
-          std::lock_guard lock(mutex_);
-          state_ = State::Open;
-          wasOpened_ = true;
+          {
+            std::lock_guard lock(mutex_);
+            state_ = State::Open;
+            wasOpened_ = true;
+          }
           changed_.notify_all();
           continue;
         }
@@ -232,10 +258,27 @@ class Connection {
         break;
       }
       if (state == State::Open && frame.type == dp::kWriteResult && frame.payload.size() == 1) {
-        std::lock_guard lock(mutex_);
-        if (writePending_ && !writeResult_) {
-          writeResult_ = frame.payload[0];
+        bool known = false;
+        bool wake = false;
+        {
+          std::lock_guard lock(mutex_);
+          if (unconfirmed_ > 0) {
+            known = true;
+            --unconfirmed_;
+            if (frame.payload[0] == 0) {
+              accepted_ = true;
+            } else {
+              ++refusals_;
+              refused_ = true;
+              // No write waits for it: the link may be waiting for an acknowledgement
+              // that the refused bytes will never bring.
+              wake = !writerWaits_;
+            }
+          }
+        }
+        if (known) {
           changed_.notify_all();
+          if (wake) sink->OnDataReady();
           continue;
         }
       } else if (state == State::Open && frame.type == dp::kMessage) {
@@ -250,6 +293,7 @@ class Connection {
           }
           messages_.push_back(std::move(frame.payload));
         }
+        changed_.notify_all();
         sink->OnDataReady();
         continue;
       }
@@ -272,8 +316,8 @@ class Connection {
     {
       std::lock_guard lock(mutex_);
       state_ = State::Ended;
-      changed_.notify_all();
     }
+    changed_.notify_all();
     if (opened) sink->OnChannelClosed();
   }
 
@@ -289,8 +333,10 @@ class Connection {
     payload.insert(payload.end(), std::begin(answer), std::end(answer));
     dp::FrameError error;
     if (!socket_.write(dp::kPasswordAnswer, payload, error)) socket_.shutdown();
-    std::lock_guard lock(mutex_);
-    inChallenge_ = false;
+    {
+      std::lock_guard lock(mutex_);
+      inChallenge_ = false;
+    }
     changed_.notify_all();
   }
 
@@ -316,10 +362,13 @@ class Connection {
   std::condition_variable changed_;
   State state_ = State::None;
   bool inChallenge_ = false;
-  bool writePending_ = false;
   bool wasOpened_ = false;
   bool closingByPc_ = false;
-  std::optional<uint8_t> writeResult_;
+  size_t unconfirmed_ = 0;    // writes handed to the socket whose result has not come
+  size_t refusals_ = 0;       // refused writes not yet reported by a write or read
+  bool accepted_ = false;     // the handheld accepted a write on this channel
+  bool refused_ = false;      // ... or refused one
+  bool writerWaits_ = false;  // a write waits for results
   std::deque<std::vector<uint8_t>> messages_;
   std::thread reader_;
 };

@@ -223,6 +223,40 @@ TEST_F(SocketLinkTest, RefusedWritesHalveTheChunkSizeToNothing) {
   EXPECT_EQ(USBLink::sendChunkSize(), 0);
 }
 
+// Writes complete when handed to the socket, so a refusal comes after the write it belongs
+// to: it must still fail the transfer at once, through the next write or through the wait
+// for the acknowledgement that the refused bytes will never bring.
+TEST_F(SocketLinkTest, ARefusalAfterAcceptedWritesFailsTheNextWriteOrTheRead) {
+  const PackedDictionary d = test::packedTestDictionary(u"late", 2000);
+  ASSERT_GE(d.blocks.size(), 2u);
+  auto chunks = [](size_t size) { return static_cast<int>((size + 1023) / 1024); };
+  // The name takes writes 1 to 3; block 1 a type byte, a length and its chunks per message.
+  const int lastOfBlock1 =
+      3 + 2 + chunks(d.blocks[0].keyBytes.size()) + 2 + chunks(d.blocks[0].packedBytes.size());
+  for (int accepted : {3, lastOfBlock1 - 1}) {
+    SCOPED_TRACE(accepted);
+    USBLink::resetSendChunkSizeForTesting();
+    test::ScriptedUserInterface caseUi;
+    HandheldProcess handheld({"--refuse-writes-after", std::to_string(accepted)});
+    ASSERT_TRUE(handheld.started());
+    Ref<USBLink> link = linkTo(handheld.address(), {20000ms, 2000ms});
+    ASSERT_EQ(link->Open(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SendPackedDictionary(*link, d, stop, caseUi));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "the refusal was waited out";
+    if (accepted == lastOfBlock1 - 1) {
+      EXPECT_EQ(caseUi.warnings(),
+                (std::vector<std::u16string>{u"Recieve acknowledge of record failed!",
+                                             u"Send end flag failed!"}));
+    }
+    ASSERT_FALSE(caseUi.warnings().empty());
+    EXPECT_EQ(caseUi.warnings().back(), u"Send end flag failed!");
+    EXPECT_EQ(USBLink::sendChunkSize(), 0);
+    link->Close();
+    EXPECT_EQ(filesIn(handheld.store()), 0u);
+  }
+}
+
 TEST_F(SocketLinkTest, SeveralDictionariesTravelOverOneChannel) {
   HandheldProcess handheld;
   ASSERT_TRUE(handheld.started());
