@@ -51,7 +51,7 @@ void Conversation::abandon() {
   if (dictionary_) drop("the channel ended before its end flag");
 }
 
-std::optional<Acknowledgement> Conversation::handle(const TransferMessage& message) {
+std::optional<Acknowledgement> Conversation::handle(TransferMessage message) {
   switch (message.type) {
     case MessageType::Name: {
       // A conversation stopped after its name, or cut short, simply ends here.
@@ -67,7 +67,7 @@ std::optional<Acknowledgement> Conversation::handle(const TransferMessage& messa
     }
     case MessageType::Key:
       if (dictionary_ && pendingKey_ && damage_.empty()) damage_ = "a key without its record";
-      pendingKey_ = message.payload;
+      pendingKey_ = std::move(message.payload);
       return std::nullopt;
     case MessageType::Record: {
       if (!dictionary_) {
@@ -75,7 +75,7 @@ std::optional<Acknowledgement> Conversation::handle(const TransferMessage& messa
         return refuse("a record outside a dictionary (no name message)");
       }
       if (!pendingKey_) return refuse("a record without its key");
-      PackedBlock block{std::move(*pendingKey_), message.payload};
+      PackedBlock block{std::move(*pendingKey_), std::move(message.payload)};
       pendingKey_.reset();
       bytes_ += block.keyBytes.size() + block.packedBytes.size();
       if (bytes_ > maxBytes_) return refuse("the dictionary is larger than the handheld accepts");

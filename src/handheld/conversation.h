@@ -37,7 +37,8 @@ class Conversation {
 
   // The acknowledgement `message` calls for; nullopt for a key message (the record's
   // acknowledgement covers it) and for message types the conversation does not know.
-  std::optional<Acknowledgement> handle(const TransferMessage& message);
+  // Taken by value: a block keeps its message's buffers rather than copying them.
+  std::optional<Acknowledgement> handle(TransferMessage message);
 
   // The channel ended: a dictionary without its end flag is dropped.
   void abandon();

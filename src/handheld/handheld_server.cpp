@@ -252,7 +252,7 @@ class Session {
     if (refused) return true;
     std::vector<TransferMessage> messages;
     reader_.feed(bytes, messages);
-    for (const TransferMessage& message : messages) {
+    for (TransferMessage& message : messages) {
       ++messages_;
       if (faults_.closeAfter > 0 && messages_ >= faults_.closeAfter) {
         note("closing the channel after " + std::to_string(messages_) + " messages");
@@ -260,7 +260,7 @@ class Session {
         send(dp::kClose, {});
         return false;
       }
-      if (auto ack = conversation_.handle(message)) {
+      if (auto ack = conversation_.handle(std::move(message))) {
         if (!acknowledge(*ack)) return false;
       }
     }

@@ -1,10 +1,8 @@
 #include "pack/packed_image.h"
 
-#include <zlib.h>
-
+#include "pack/block_reader.h"
 #include "pack/transfer_message.h"
 #include "platform/atomic_file.h"
-#include "platform/bytes.h"
 #include "platform/path_text.h"
 #include "platform/text_codec.h"
 
@@ -134,63 +132,13 @@ std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
 }
 
 std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, std::string& error) {
-  // A record buffer never exceeds 65,537 bytes; inflating stops past that, so a hostile
-  // stream cannot make us allocate without bound.
-  constexpr size_t kMaxRecords = 65537;
-  std::vector<uint8_t> records(kMaxRecords + 1);
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) {
-    error = "zlib cannot start (out of memory)";
-    return std::nullopt;
-  }
-  z.next_in = const_cast<Bytef*>(block.packedBytes.data());
-  z.avail_in = static_cast<uInt>(block.packedBytes.size());
-  z.next_out = records.data();
-  z.avail_out = static_cast<uInt>(records.size());
-  const int result = inflate(&z, Z_FINISH);
-  const size_t produced = z.total_out;
-  const size_t unused = z.avail_in;
-  inflateEnd(&z);
-  if (result != Z_STREAM_END) {
-    error = produced > kMaxRecords ? "record buffer inflates past 65,537 bytes"
-                                   : "record buffer is not a complete zlib stream";
-    return std::nullopt;
-  }
-  if (unused != 0) {
-    error = std::to_string(unused) + " bytes follow the record buffer's zlib stream";
-    return std::nullopt;
-  }
-  records.resize(produced);
-
+  BlockReader reader;
+  const std::vector<EntryView>* views = reader.read(block, error);
+  if (!views) return std::nullopt;
   std::vector<DecodedEntry> entries;
-  size_t k = 0, r = 0;
-  const auto& keys = block.keyBytes;
-  while (k < keys.size()) {
-    const size_t length = keys[k];
-    if (length == 0 || keys.size() - k - 1 < length) {
-      error = "key item at key offset " + std::to_string(k) +
-              (length == 0 ? " is empty" : " runs past the key buffer");
-      return std::nullopt;
-    }
-    if (records.size() - r < 2) {
-      error = "key item " + std::to_string(entries.size()) + " has no record item";
-      return std::nullopt;
-    }
-    const size_t n = readBigEndian16(records.data() + r);
-    if (records.size() - r - 2 < n) {
-      error = "record item " + std::to_string(entries.size()) + " runs past the record buffer";
-      return std::nullopt;
-    }
-    entries.push_back({std::string(reinterpret_cast<const char*>(keys.data()) + k + 1, length),
-                       std::string(reinterpret_cast<const char*>(records.data()) + r + 2, n)});
-    k += 1 + length;
-    r += 2 + n;
-  }
-  if (r != records.size()) {
-    error = "record buffer holds " + std::to_string(records.size() - r) +
-            " bytes beyond the last key item";
-    return std::nullopt;
-  }
+  entries.reserve(views->size());
+  for (const EntryView& e : *views)
+    entries.push_back({std::string(e.headword), std::string(e.text)});
   return entries;
 }
 

@@ -33,33 +33,35 @@ bool PackedImageChecker::checkName(std::string_view utf8Name, std::string& error
   return false;
 }
 
-std::optional<std::vector<DecodedEntry>> PackedImageChecker::checkBlock(const PackedBlock& block,
-                                                                        std::string& error) {
+bool PackedImageChecker::checkBlock(const PackedBlock& block, std::string& error) {
   const uint64_t at = offset_;
   const size_t index = blocks_++;
   offset_ += 2 * kMessageHeaderSize + block.keyBytes.size() + block.packedBytes.size();
-  const std::string where =
-      "block " + std::to_string(index) + " (key message at offset " + std::to_string(at) + ")";
-  auto entries = decodeBlock(block, error);
+  // Only a refusal names the block: a block that passes costs no text.
+  const auto where = [&] {
+    return "block " + std::to_string(index) + " (key message at offset " + std::to_string(at) + ")";
+  };
+  const std::vector<EntryView>* entries = reader_.read(block, error);
   if (!entries) {
-    error = where + ": " + error;
-    return std::nullopt;
+    error = where() + ": " + error;
+    return false;
   }
   // The key item's own offset: its length byte, behind the key message's header.
   uint64_t item = at + kMessageHeaderSize;
-  for (const DecodedEntry& e : *entries) {
-    std::string key = asciiLower(e.headword);
-    if (entries_ > 0 && !mayFollow(previousKey_, key)) {
-      error = "headword \"" + e.headword + "\" at offset " + std::to_string(item) + " in " + where +
-              " is out of key order";
-      return std::nullopt;
+  for (const EntryView& e : *entries) {
+    key_.assign(e.headword);
+    asciiLowerInPlace(key_);
+    if (entries_ > 0 && !mayFollow(previousKey_, key_)) {
+      error = "headword \"" + std::string(e.headword) + "\" at offset " + std::to_string(item) +
+              " in " + where() + " is out of key order";
+      return false;
     }
-    previousKey_ = std::move(key);
+    previousKey_.swap(key_);
     item += 1 + e.headword.size();
     recordBytes_ += 2 + e.text.size();
     ++entries_;
   }
-  return entries;
+  return true;
 }
 
 std::optional<CheckedImage> checkPackedImage(std::span<const uint8_t> image, std::string& error) {

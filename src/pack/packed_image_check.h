@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pack/block_reader.h"
 #include "pack/packed_dictionary.h"
 #include "pack/packed_image.h"
 
@@ -22,9 +23,9 @@ class PackedImageChecker {
  public:
   // False, with `error`, when the name is not valid UTF-8.
   bool checkName(std::string_view utf8Name, std::string& error);
-  // The next block's entries; nullopt with `error` when it is damaged or its keys do not
-  // ascend from the previous block's. A refused block still counts for later offsets.
-  std::optional<std::vector<DecodedEntry>> checkBlock(const PackedBlock& block, std::string& error);
+  // Checks the next block; false with `error` when it is damaged or its keys do not ascend
+  // from the previous block's. A refused block still counts for later offsets.
+  bool checkBlock(const PackedBlock& block, std::string& error);
 
   uint64_t entries() const { return entries_; }
   uint64_t recordBytes() const { return recordBytes_; }  // all record items, inflated
@@ -34,7 +35,9 @@ class PackedImageChecker {
   size_t blocks_ = 0;
   uint64_t entries_ = 0;
   uint64_t recordBytes_ = 0;
-  std::string previousKey_;
+  std::string previousKey_;  // the last key checked, lower-cased
+  std::string key_;          // the key being checked: kept to reuse its room
+  BlockReader reader_;
 };
 
 struct CheckedImage {

@@ -1,6 +1,7 @@
 #include "pack/transfer_message.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/bytes.h"
 
@@ -50,23 +51,26 @@ std::string MessageDamage::text() const {
 void MessageReader::feed(std::span<const uint8_t> bytes, std::vector<TransferMessage>& out) {
   size_t used = 0;
   // First complete the message begun by earlier bytes, taking only what it still lacks.
-  while (!buffer_.empty() && used < bytes.size()) {
-    const size_t held = buffer_.size();
-    const size_t need = held < kMessageHeaderSize
-                            ? kMessageHeaderSize
-                            : kMessageHeaderSize + readBigEndian16(buffer_.data() + 1);
-    const size_t n = std::min(need - held, bytes.size() - used);
-    buffer_.insert(buffer_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(used),
-                   bytes.begin() + static_cast<std::ptrdiff_t>(used + n));
+  while (headerHeld_ > 0 && used < bytes.size()) {
+    if (headerHeld_ < kMessageHeaderSize) {
+      const size_t n = std::min(kMessageHeaderSize - headerHeld_, bytes.size() - used);
+      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(used), n,
+                  header_.begin() + static_cast<std::ptrdiff_t>(headerHeld_));
+      used += n;
+      headerHeld_ += n;
+      if (headerHeld_ < kMessageHeaderSize) continue;
+      payload_.reserve(readBigEndian16(header_.data() + 1));
+    }
+    const size_t length = readBigEndian16(header_.data() + 1);
+    const size_t n = std::min(length - payload_.size(), bytes.size() - used);
+    payload_.insert(payload_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(used),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(used + n));
     used += n;
-    if (buffer_.size() < kMessageHeaderSize) continue;
-    const size_t whole = kMessageHeaderSize + readBigEndian16(buffer_.data() + 1);
-    if (buffer_.size() < whole) continue;
-    out.push_back({MessageType{buffer_[0]},
-                   std::vector<uint8_t>(buffer_.begin() + kMessageHeaderSize, buffer_.end()),
-                   offset_});
-    offset_ += whole;
-    buffer_.clear();
+    if (payload_.size() < length) continue;
+    // The payload goes out as it is: gathered in pieces, it is not copied again.
+    out.push_back({MessageType{header_[0]}, std::exchange(payload_, {}), offset_});
+    offset_ += kMessageHeaderSize + length;
+    headerHeld_ = 0;
   }
   // Then whole messages straight from the input, without copying them twice.
   const uint8_t* p = bytes.data() + used;
@@ -80,22 +84,27 @@ void MessageReader::feed(std::span<const uint8_t> bytes, std::vector<TransferMes
     p += whole;
     left -= whole;
   }
-  buffer_.insert(buffer_.end(), p, p + left);
+  if (left == 0) return;
+  headerHeld_ = std::min(left, kMessageHeaderSize);
+  std::copy_n(p, headerHeld_, header_.begin());
+  if (headerHeld_ < kMessageHeaderSize) return;
+  payload_.reserve(readBigEndian16(header_.data() + 1));
+  payload_.assign(p + kMessageHeaderSize, p + left);
 }
 
 std::optional<MessageDamage> MessageReader::endOfInput() const {
-  if (buffer_.empty()) return std::nullopt;
+  if (headerHeld_ == 0) return std::nullopt;
   MessageDamage damage;
   damage.offset = offset_;
-  if (buffer_.size() < kMessageHeaderSize) {
+  if (headerHeld_ < kMessageHeaderSize) {
     damage.kind = MessageDamage::Kind::TruncatedHeader;
-    damage.available = buffer_.size();
+    damage.available = headerHeld_;
     return damage;
   }
   damage.kind = MessageDamage::Kind::TruncatedPayload;
-  damage.type = MessageType{buffer_[0]};
-  damage.announced = readBigEndian16(buffer_.data() + 1);
-  damage.available = buffer_.size() - kMessageHeaderSize;
+  damage.type = MessageType{header_[0]};
+  damage.announced = readBigEndian16(header_.data() + 1);
+  damage.available = payload_.size();
   return damage;
 }
 

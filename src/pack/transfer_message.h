@@ -68,13 +68,16 @@ class MessageReader {
   // Appends every message that the bytes complete to `out`.
   void feed(std::span<const uint8_t> bytes, std::vector<TransferMessage>& out);
   // True when bytes of an unfinished message are held.
-  bool midMessage() const { return !buffer_.empty(); }
+  bool midMessage() const { return headerHeld_ > 0; }
   // If the input ended now: nullopt when it ends between messages, the damage otherwise.
   std::optional<MessageDamage> endOfInput() const;
 
  private:
-  std::vector<uint8_t> buffer_;  // the unfinished message only: at most 65,538 bytes
-  uint64_t offset_ = 0;          // stream offset of the next message's type byte
+  // The unfinished message only: its header (as far as it came), then its payload.
+  std::array<uint8_t, kMessageHeaderSize> header_{};
+  size_t headerHeld_ = 0;
+  std::vector<uint8_t> payload_;
+  uint64_t offset_ = 0;  // stream offset of the next message's type byte
 };
 
 // A whole buffer as messages: every complete one; `damage` is set when the buffer ends

@@ -64,6 +64,21 @@ TEST(PackedImageCheck, RefusesKeysOutOfOrderAtTheHeadwordsOffset) {
   }
 }
 
+// One checker reads block after block into the same room: a block whose records run short
+// must not be paired with what an earlier, longer block left there.
+TEST(PackedImageCheck, ABlockIsReadOnlyFromItsOwnRecords) {
+  PackedImageChecker checker;
+  std::string error;
+  ASSERT_TRUE(checker.checkName("d", error));
+  ASSERT_TRUE(checker.checkBlock(block({"a", "b", "c"}), error)) << error;
+  PackedBlock shortOfRecords = block({"d", "e"});
+  shortOfRecords.packedBytes = test::zlibCompress(std::string(2, '\0'));
+  EXPECT_FALSE(checker.checkBlock(shortOfRecords, error));
+  EXPECT_NE(error.find("block 1 "), std::string::npos) << error;
+  EXPECT_TRUE(checker.checkBlock(block({"f"}), error)) << error;
+  EXPECT_EQ(checker.entries(), 4u);
+}
+
 TEST(PackedImageCheck, RefusesANameThatIsNotUtf8AtTheBadByte) {
   const struct {
     std::string_view name;
