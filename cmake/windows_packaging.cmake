@@ -32,7 +32,8 @@ function(lexora_windows_package)
   # version information of the original program (2.12.0.0).
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_PACKAGE_FILE_NAME lexora-${PROJECT_VERSION}-windows-x86_64)
-  set(CPACK_GENERATOR ZIP)
+  # The NSIS installer is made from the same install rules (cmake/windows_installer.cmake).
+  set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
   include(CPack)
