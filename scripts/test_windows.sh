@@ -26,3 +26,6 @@ trap 'WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k 2>/dev/null || true
 
 ctest --preset windows
 tests/cross/compare_images.sh build/default build/windows
+
+# The Windows deliverables: the ZIP and the NSIS installer, from the build just tested.
+(cd build/windows && cpack >/dev/null && ls lexora-*-windows-x86_64.zip lexora-*-windows-x86_64.exe)
