@@ -81,11 +81,11 @@ constexpr OptionSpec kOptions[] = {
 };
 
 const OptionSpec* findOption(std::string_view arg) {
-  for (const OptionSpec& spec : kOptions) {
-    if (arg.size() == 2 && arg[0] == '-' && spec.shortName != 0 && arg[1] == spec.shortName) {
-      return &spec;
+  for (const OptionSpec& known : kOptions) {
+    if (arg.size() == 2 && arg[0] == '-' && known.shortName != 0 && arg[1] == known.shortName) {
+      return &known;
     }
-    if (arg.starts_with("--") && arg.substr(2) == spec.longName) return &spec;
+    if (arg.starts_with("--") && arg.substr(2) == known.longName) return &known;
   }
   return nullptr;
 }
@@ -157,7 +157,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
   // Options may come before or after the command word, so which command takes an option is
   // checked once the command is known.
   struct Given {
-    const OptionSpec* spec;
+    const OptionSpec* known;
     std::string word;
   };
   std::vector<Given> given;
@@ -189,13 +189,13 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
       inlineValue = arg.substr(equals + 1);
       arg.resize(equals);
     }
-    const OptionSpec* spec = findOption(arg);
-    if (!spec || (inlineValue && !spec->takesValue)) {
+    const OptionSpec* known = findOption(arg);
+    if (!known || (inlineValue && !known->takesValue)) {
       mistake(kUnknownOption, arg);
       continue;
     }
     std::string value;
-    if (spec->takesValue) {
+    if (known->takesValue) {
       if (inlineValue) {
         value = *inlineValue;
       } else if (i + 1 < argc) {
@@ -205,8 +205,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
         continue;
       }
     }
-    given.push_back({spec, arg});
-    switch (spec->option) {
+    given.push_back({known, arg});
+    switch (known->option) {
       case Option::Help:
         help = true;
         break;
@@ -266,7 +266,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
   }
   if (line.command != Command::None) {
     for (const Given& g : given) {
-      if ((g.spec->commands & bit(line.command)) == 0) mistake(kNotTaken, g.word);
+      if ((g.known->commands & bit(line.command)) == 0) mistake(kNotTaken, g.word);
     }
   }
   if (!parsed.mistake) {
