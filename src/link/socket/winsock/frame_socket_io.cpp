@@ -1,32 +1,15 @@
-#include "link/socket/frame_socket.h"
-
+// FrameSocket's Winsock calls; the frame handling is in ../frame_socket.cpp.
 #include <algorithm>
-#include <array>
 
+#include "link/socket/frame_socket.h"
+#include "link/socket/frame_socket_internal.h"
 #include "link/socket/winsock/winsock.h"
-#include "platform/bytes.h"
 
 namespace lexora::device_protocol {
-namespace {
 
+using frame_socket_detail::failWith;
+using frame_socket_detail::kReadBufferSize;
 using Kind = FrameError::Kind;
-
-constexpr size_t kHeaderSize = 5;
-// The largest frame any type allows, so that such a frame can come in one receive.
-constexpr size_t kReadBufferSize = kHeaderSize + 0xFFFF;
-
-bool failWith(FrameError& error, Kind kind, std::string detail) {
-  error = {kind, std::move(detail)};
-  return false;
-}
-
-std::array<uint8_t, kHeaderSize> frameHeader(uint8_t type, size_t payloadSize) {
-  std::array<uint8_t, kHeaderSize> header{type};
-  writeBigEndian32(header.data() + 1, static_cast<uint32_t>(payloadSize));
-  return header;
-}
-
-}  // namespace
 
 FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), peer_(peer) {
   BOOL on = TRUE;
@@ -52,37 +35,6 @@ bool FrameSocket::receive(size_t& received, FrameError& error,
   received = static_cast<size_t>(n);
   readEnd_ += received;
   return true;
-}
-
-bool FrameSocket::read(Frame& frame, FrameError& error,
-                       std::optional<std::chrono::milliseconds> timeout) {
-  FrameDecoder decoder(peer_);
-  for (;;) {
-    if (readBegin_ < readEnd_) {
-      // The decoder takes nothing past the end of its frame: the rest stays buffered.
-      size_t used = 0;
-      const auto step = decoder.feed(
-          std::span(readBuffer_).subspan(readBegin_, readEnd_ - readBegin_), used, frame, error);
-      readBegin_ += used;
-      if (step == FrameDecoder::Step::Frame) return true;
-      if (step == FrameDecoder::Step::Malformed) return false;
-    }
-    // Everything buffered is in the decoder now.
-    readBegin_ = readEnd_ = 0;
-    size_t received = 0;
-    if (!receive(received, error, timeout)) return false;
-    if (received == 0) {
-      return decoder.midFrame()
-                 ? failWith(error, Kind::ClosedMidFrame, "connection closed inside a frame")
-                 : failWith(error, Kind::Closed, "connection closed");
-    }
-  }
-}
-
-bool FrameSocket::readWouldWait() const {
-  const size_t buffered = readEnd_ - readBegin_;
-  if (buffered < kHeaderSize) return true;
-  return buffered - kHeaderSize < readBigEndian32(readBuffer_.data() + readBegin_ + 1);
 }
 
 bool FrameSocket::awaitReadable(std::chrono::milliseconds timeout) {
@@ -122,26 +74,6 @@ bool FrameSocket::sendLocked(std::span<const uint8_t> head, std::span<const uint
   }
   queued_.clear();
   return true;
-}
-
-bool FrameSocket::write(uint8_t type, std::span<const uint8_t> payload, FrameError& error) {
-  if (payload.size() > 0xFFFFFFFFu) return failWith(error, Kind::Malformed, "frame too long");
-  const auto header = frameHeader(type, payload.size());
-  std::lock_guard lock(writeMutex_);
-  return sendLocked(header, payload, error);
-}
-
-void FrameSocket::queue(uint8_t type, std::span<const uint8_t> payload) {
-  const auto header = frameHeader(type, payload.size());
-  std::lock_guard lock(writeMutex_);
-  queued_.insert(queued_.end(), header.begin(), header.end());
-  queued_.insert(queued_.end(), payload.begin(), payload.end());
-}
-
-bool FrameSocket::flush(FrameError& error) {
-  std::lock_guard lock(writeMutex_);
-  if (queued_.empty()) return true;
-  return sendLocked({}, {}, error);
 }
 
 void FrameSocket::shutdown() {
