@@ -3,6 +3,7 @@
 // the only place that knows that layout; everything else writes and reads messages here.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/bytes.h"
 
 namespace lexora {
 
@@ -78,6 +81,37 @@ class MessageReader {
   size_t headerHeld_ = 0;
   std::vector<uint8_t> payload_;
   uint64_t offset_ = 0;  // stream offset of the next message's type byte
+};
+
+// Follows where the messages of a byte stream fed in pieces end, keeping nothing of them
+// but an unfinished header: for a sender that needs to know what its bytes complete.
+class MessageBoundaries {
+ public:
+  // Follows `bytes`; the type of each message they complete, in order, goes to `completed`.
+  template <class Completed>
+  void feed(std::span<const uint8_t> bytes, Completed&& completed) {
+    while (!bytes.empty()) {
+      if (headerHeld_ < kMessageHeaderSize) {
+        const size_t n = std::min(kMessageHeaderSize - headerHeld_, bytes.size());
+        std::copy_n(bytes.begin(), n, header_.begin() + static_cast<std::ptrdiff_t>(headerHeld_));
+        headerHeld_ += n;
+        bytes = bytes.subspan(n);
+        if (headerHeld_ < kMessageHeaderSize) return;
+        payloadLeft_ = readBigEndian16(header_.data() + 1);
+      }
+      const size_t n = std::min(payloadLeft_, bytes.size());
+      payloadLeft_ -= n;
+      bytes = bytes.subspan(n);
+      if (payloadLeft_ > 0) return;
+      headerHeld_ = 0;
+      completed(MessageType{header_[0]});
+    }
+  }
+
+ private:
+  std::array<uint8_t, kMessageHeaderSize> header_{};
+  size_t headerHeld_ = 0;
+  size_t payloadLeft_ = 0;
 };
 
 // A whole buffer as messages: every complete one; `damage` is set when the buffer ends

@@ -59,11 +59,12 @@ bool FrameSocket::write(uint8_t type, std::span<const uint8_t> payload, FrameErr
   return sendLocked(header, payload, error);
 }
 
-void FrameSocket::queue(uint8_t type, std::span<const uint8_t> payload) {
+size_t FrameSocket::queue(uint8_t type, std::span<const uint8_t> payload) {
   const auto header = frameHeader(type, payload.size());
   std::lock_guard lock(writeMutex_);
   queued_.insert(queued_.end(), header.begin(), header.end());
   queued_.insert(queued_.end(), payload.begin(), payload.end());
+  return queued_.size();
 }
 
 bool FrameSocket::flush(FrameError& error) {

@@ -39,8 +39,9 @@ class FrameSocket {
   // Sends what was queued, then this frame whole. False with `error` (Io) when the
   // connection failed.
   bool write(uint8_t type, std::span<const uint8_t> payload, FrameError& error);
-  // Keeps a frame to be sent with the next flush or write, in order. Reading thread only.
-  void queue(uint8_t type, std::span<const uint8_t> payload);
+  // Keeps a frame to be sent with the next flush or write, in order; returns how many
+  // bytes are queued now.
+  size_t queue(uint8_t type, std::span<const uint8_t> payload);
   // Sends the queued frames in one go. False with `error` (Io) when the connection failed.
   bool flush(FrameError& error);
 

@@ -12,6 +12,7 @@
 #include "link/socket/device_protocol.h"
 #include "link/socket/frame_socket.h"
 #include "link/socket/socket_connect.h"
+#include "pack/transfer_message.h"
 #include "platform/bytes.h"
 #include "platform/text_codec.h"
 
@@ -24,6 +25,8 @@ constexpr size_t kMaxUnreadMessages = 1024;
 // Writes handed over without their result, beyond which a write waits. The link reads an
 // acknowledgement every few writes; this only bounds a handheld that stops answering.
 constexpr size_t kMaxUnconfirmedWrites = 256;
+// Bytes of writes kept for one send at most: a whole record message and its key.
+constexpr size_t kMaxHeldBytes = 0x20000;
 
 // One connection to the handheld: the device list it announced and, once opened, its
 // channel. Shared by the collection, device and channel objects made from it.
@@ -97,10 +100,14 @@ class Connection {
     return kEFail;
   }
 
-  // Completes once the bytes are handed to the socket, as a USB stack accepts a transfer;
-  // a refusal by the handheld fails the next write or read. Until the handheld has accepted
-  // a write, and once it has refused one, each write waits for its own result instead, so
-  // that the link's halving meets every refusal at the write that caused it.
+  // Completes once the bytes are handed over, as a USB stack accepts a transfer; a refusal
+  // by the handheld fails the next write or read. Until the handheld has accepted a write,
+  // and once it has refused one, each write is sent at once and waits for its own result
+  // instead, so that the link's halving meets every refusal at the write that caused it.
+  //
+  // Otherwise the writes of a message wait in the socket's queue until a message that the
+  // handheld answers is complete: a block's key and record then travel in one send, and
+  // the handheld wakes once per block rather than once per write.
   HResult write(const uint8_t* data, uint32_t count) {
     if (count > *dp::maxPayload(dp::kWrite, dp::Side::Pc)) return kEInvalidArg;
     if (!data && count > 0) return kEPointer;
@@ -113,6 +120,12 @@ class Connection {
     }
     ++unconfirmed_;
     lock.unlock();
+    bool answered = false;
+    boundaries_.feed({data, count}, [&](MessageType type) { answered |= isAnswered(type); });
+    if (!confirm && !answered) {
+      if (socket_.queue(dp::kWrite, {data, count}) < kMaxHeldBytes || sendHeld()) return kSOk;
+      return kEFail;
+    }
     dp::FrameError error;
     if (!socket_.write(dp::kWrite, {data, count}, error)) {
       report("writing: " + error.detail);
@@ -126,6 +139,8 @@ class Connection {
 
   HResult read(uint8_t* buffer, uint32_t capacity, uint32_t* delivered) {
     if (!buffer || !delivered) return kEPointer;
+    // Whatever a caller reads, the writes before it must have reached the handheld.
+    if (!sendHeld()) return kEFail;
     std::unique_lock lock(mutex_);
     if (takeRefusal()) return kEFail;
     // The link reads after a data-ready call. One made for a refusal that a write has
@@ -168,6 +183,19 @@ class Connection {
  private:
   enum class State { None, Opening, Open, Ended };
 
+  // A key is answered together with the record that follows it; the handheld answers every
+  // other message (one it does not know with a refusal).
+  static bool isAnswered(MessageType type) { return type != MessageType::Key; }
+
+  // Sends the writes waiting in the socket's queue. False when the connection failed.
+  bool sendHeld() {
+    dp::FrameError error;
+    if (socket_.flush(error)) return true;
+    report("writing: " + error.detail);
+    socket_.shutdown();
+    return false;
+  }
+
   // Reports one refused write, if the handheld refused one since the last report. Under
   // mutex_.
   bool takeRefusal() {
@@ -180,6 +208,12 @@ class Connection {
   // first or the handheld stayed silent (which ends the connection).
   bool awaitResults(std::unique_lock<std::mutex>& lock, size_t limit) {
     if (unconfirmed_ <= limit) return true;
+    // Results come only for writes the handheld has. Not sent under mutex_, which the
+    // reader needs to take the results that may be filling the other direction.
+    lock.unlock();
+    const bool sent = sendHeld();
+    lock.lock();
+    if (!sent) return false;
     writerWaits_ = true;
     changed_.wait_for(lock, options_->replyWait,
                       [&] { return unconfirmed_ <= limit || state_ != State::Open; });
@@ -356,6 +390,7 @@ class Connection {
   std::vector<dp::DeviceDescription> devices_;
 
   std::mutex writeMutex_;
+  MessageBoundaries boundaries_;  // where the written messages end; under writeMutex_
   std::mutex mutex_;
   std::condition_variable changed_;
   State state_ = State::None;
