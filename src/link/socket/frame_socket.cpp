@@ -23,12 +23,11 @@ std::array<uint8_t, kHeaderSize> frameHeader(uint8_t type, size_t payloadSize) {
 
 bool FrameSocket::read(Frame& frame, FrameError& error,
                        std::optional<std::chrono::milliseconds> timeout) {
-  FrameDecoder decoder(peer_);
   for (;;) {
     if (readBegin_ < readEnd_) {
       // The decoder takes nothing past the end of its frame: the rest stays buffered.
       size_t used = 0;
-      const auto step = decoder.feed(
+      const auto step = decoder_.feed(
           std::span(readBuffer_).subspan(readBegin_, readEnd_ - readBegin_), used, frame, error);
       readBegin_ += used;
       if (step == FrameDecoder::Step::Frame) return true;
@@ -39,7 +38,7 @@ bool FrameSocket::read(Frame& frame, FrameError& error,
     size_t received = 0;
     if (!receive(received, error, timeout)) return false;
     if (received == 0) {
-      return decoder.midFrame()
+      return decoder_.midFrame()
                  ? failWith(error, Kind::ClosedMidFrame, "connection closed inside a frame")
                  : failWith(error, Kind::Closed, "connection closed");
     }
@@ -47,6 +46,7 @@ bool FrameSocket::read(Frame& frame, FrameError& error,
 }
 
 bool FrameSocket::readWouldWait() const {
+  if (decoder_.midFrame()) return true;  // a read timed out inside a frame
   const size_t buffered = readEnd_ - readBegin_;
   if (buffered < kHeaderSize) return true;
   return buffered - kHeaderSize < readBigEndian32(readBuffer_.data() + readBegin_ + 1);

@@ -28,7 +28,8 @@ class FrameSocket {
   FrameSocket& operator=(const FrameSocket&) = delete;
 
   // Reads the next frame from the peer, waiting at most `timeout` for each part of it
-  // (for ever without one). False with `error` when no whole, valid frame came.
+  // (for ever without one). False with `error` when no whole, valid frame came; after a
+  // time-out the next read goes on with the frame where this one stopped.
   bool read(Frame& frame, FrameError& error,
             std::optional<std::chrono::milliseconds> timeout = std::nullopt);
   // Whether the next read has to wait for the peer: no whole frame is buffered.
@@ -58,7 +59,7 @@ class FrameSocket {
                   FrameError& error);
 
   UniqueFd fd_;
-  const Side peer_;
+  FrameDecoder decoder_;  // the peer's frames; keeps one that a read left unfinished
   std::mutex writeMutex_;
   std::vector<uint8_t> queued_;  // under writeMutex_
   std::vector<uint8_t> readBuffer_;

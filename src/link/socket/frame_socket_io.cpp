@@ -18,7 +18,7 @@ using frame_socket_detail::failWith;
 using frame_socket_detail::kReadBufferSize;
 using Kind = FrameError::Kind;
 
-FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), peer_(peer) {
+FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), decoder_(peer) {
   int on = 1;
   // Fails harmlessly on a Unix socket.
   setsockopt(fd_.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);

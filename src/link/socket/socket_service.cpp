@@ -1,5 +1,6 @@
 #include "link/socket/socket_service.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -27,6 +28,14 @@ constexpr size_t kMaxUnreadMessages = 1024;
 constexpr size_t kMaxUnconfirmedWrites = 256;
 // Bytes of writes kept for one send at most: a whole record message and its key.
 constexpr size_t kMaxHeldBytes = 0x20000;
+// How long the write that completes a message waits for the handheld's answer itself before
+// it leaves it to the reader thread (the emulator answers a block within a millisecond).
+constexpr std::chrono::milliseconds kAnswerWait{100};
+// A caller that took frames from the socket is expected back within this time; the reader
+// thread leaves the socket to it meanwhile.
+constexpr std::chrono::milliseconds kCallerLease{20};
+// A caller reads in slices of this time, so that it can keep to its own deadline.
+constexpr std::chrono::milliseconds kCallerReadSlice{10};
 
 // One connection to the handheld: the device list it announced and, once opened, its
 // channel. Shared by the collection, device and channel objects made from it.
@@ -132,9 +141,18 @@ class Connection {
       socket_.shutdown();
       return kEFail;
     }
-    if (!confirm) return kSOk;
     lock.lock();
-    return awaitResults(lock, 0) && !takeRefusal() ? kSOk : kEFail;
+    if (confirm) return awaitResults(lock, 0) && !takeRefusal() ? kSOk : kEFail;
+    // The link will wait for the answer next. Taken here, it wakes this thread straight
+    // from the socket instead of waking the reader thread, which would then wake this one.
+    const bool answer = awaitFrames(
+        lock, [&] { return !messages_.empty() || refusals_ > 0; }, Clock::now() + kAnswerWait);
+    // A slow answer is left to the reader thread, at once.
+    if (!answer) {
+      leaseUntil_ = {};
+      turn_.notify_one();
+    }
+    return kSOk;
   }
 
   HResult read(uint8_t* buffer, uint32_t capacity, uint32_t* delivered) {
@@ -145,8 +163,9 @@ class Connection {
     if (takeRefusal()) return kEFail;
     // The link reads after a data-ready call. One made for a refusal that a write has
     // reported since finds the message it waits for still to come.
-    changed_.wait_for(lock, options_->replyWait,
-                      [&] { return !messages_.empty() || refusals_ > 0 || state_ != State::Open; });
+    awaitFrames(
+        lock, [&] { return !messages_.empty() || refusals_ > 0; },
+        Clock::now() + options_->replyWait);
     if (takeRefusal() || messages_.empty()) return kEFail;
     std::vector<uint8_t> message = std::move(messages_.front());
     messages_.pop_front();
@@ -162,6 +181,7 @@ class Connection {
       std::lock_guard lock(mutex_);
       closingByPc_ = true;
     }
+    turn_.notify_one();
     dp::FrameError ignored;
     bool open;
     {
@@ -182,6 +202,13 @@ class Connection {
 
  private:
   enum class State { None, Opening, Open, Ended };
+  enum class Reader { Nobody, Thread, Caller };
+  using Clock = std::chrono::steady_clock;
+  // Why the connection ended, for the log (and for the handheld when it broke the protocol).
+  struct End {
+    std::string reason;
+    bool protocolError = false;
+  };
 
   // A key is answered together with the record that follows it; the handheld answers every
   // other message (one it does not know with a refusal).
@@ -215,8 +242,8 @@ class Connection {
     lock.lock();
     if (!sent) return false;
     writerWaits_ = true;
-    changed_.wait_for(lock, options_->replyWait,
-                      [&] { return unconfirmed_ <= limit || state_ != State::Open; });
+    awaitFrames(
+        lock, [&] { return unconfirmed_ <= limit; }, Clock::now() + options_->replyWait);
     writerWaits_ = false;
     if (unconfirmed_ <= limit) return true;
     if (state_ == State::Open) {
@@ -234,16 +261,100 @@ class Connection {
     sink.reset();
   }
 
-  void readLoop(IChannelEvents* sink) {
-    std::string reason;
-    bool opened = false;
-    bool protocolError = false;
+  // Waits until the socket is the reader thread's to read: while a caller takes the frames
+  // and for a while after, since a caller that waited once will soon wait again. False with
+  // `end` when a caller met the end of the connection and left it to the thread to report.
+  bool awaitTurn(End& end) {
+    std::unique_lock lock(mutex_);
     for (;;) {
+      if (pendingEnd_) {
+        end = std::move(*pendingEnd_);
+        pendingEnd_.reset();
+        return false;
+      }
+      if (reading_ == Reader::Nobody &&
+          (state_ != State::Open || closingByPc_ || Clock::now() >= leaseUntil_)) {
+        break;
+      }
+      if (reading_ == Reader::Caller) {
+        turn_.wait(lock);
+      } else {
+        turn_.wait_until(lock, leaseUntil_);
+      }
+    }
+    reading_ = Reader::Thread;
+    return true;
+  }
+
+  // The reader thread is done with a frame: a caller that waited meanwhile takes over.
+  void handBack() {
+    {
+      std::lock_guard lock(mutex_);
+      reading_ = Reader::Nobody;
+      if (callerWaits_) leaseUntil_ = Clock::now() + kCallerLease;
+      callerWaits_ = false;
+    }
+    changed_.notify_all();
+  }
+
+  // Waits until `done` holds or `deadline` passes; true when it holds. While no other thread
+  // reads the socket, this one takes the frames itself. Under mutex_.
+  template <class Done>
+  bool awaitFrames(std::unique_lock<std::mutex>& lock, Done done, Clock::time_point deadline) {
+    for (;;) {
+      if (done()) return true;
+      if (state_ != State::Open) return false;
+      if (reading_ == Reader::Nobody && !pendingEnd_ && !closingByPc_) {
+        reading_ = Reader::Caller;
+        Ref<IChannelEvents> sink = Ref<IChannelEvents>::retain(sink_);
+        lock.unlock();
+        takeFramesAsCaller(sink.get());
+        sink.reset();
+        lock.lock();
+        reading_ = Reader::Nobody;
+        leaseUntil_ = Clock::now() + kCallerLease;
+        if (pendingEnd_) turn_.notify_one();
+        changed_.notify_all();
+      } else {
+        callerWaits_ = true;
+        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) return done();
+      }
+      if (Clock::now() >= deadline) return done();
+    }
+  }
+
+  // A caller's turn at the socket: the next frame (if one comes within a slice of time) and
+  // any others already buffered. An end of the connection is left to the reader thread.
+  void takeFramesAsCaller(IChannelEvents* sink) {
+    do {
+      dp::Frame frame;
+      dp::FrameError error;
+      End end;
+      if (!socket_.read(frame, error, kCallerReadSlice)) {
+        if (error.kind == dp::FrameError::Kind::TimedOut) return;
+        end = {std::move(error.detail), error.kind == dp::FrameError::Kind::Malformed};
+      } else if (takeOpenFrame(frame, sink, end)) {
+        continue;
+      }
+      std::lock_guard lock(mutex_);
+      pendingEnd_ = std::move(end);
+      return;
+    } while (!socket_.readWouldWait());
+  }
+
+  void readLoop(IChannelEvents* sink) {
+    {
+      std::lock_guard lock(mutex_);
+      sink_ = sink;
+    }
+    End end;
+    bool opened = false;
+    for (;;) {
+      if (!awaitTurn(end)) break;
       dp::Frame frame;
       dp::FrameError error;
       if (!socket_.read(frame, error)) {
-        reason = std::move(error.detail);
-        protocolError = error.kind == dp::FrameError::Kind::Malformed;
+        end = {std::move(error.detail), error.kind == dp::FrameError::Kind::Malformed};
         break;
       }
       State state;
@@ -251,106 +362,122 @@ class Connection {
         std::lock_guard lock(mutex_);
         state = state_;
       }
-      auto unexpected = [&] {
-        reason = "malformed frame: type " + std::to_string(frame.type) + " out of place";
-        protocolError = true;
-      };
-      if (frame.type == dp::kClose) {
-        reason = "the handheld closed the channel";
+      if (state == State::Opening ? !takeOpeningFrame(frame, sink, end, opened)
+                                  : !takeOpenFrame(frame, sink, end)) {
         break;
       }
-      if (frame.type == dp::kError) {
-        reason = "the handheld reported: " + dp::payloadText(frame.payload);
-        break;
-      }
-      if (frame.type == dp::kQuery) {
-        sink->OnQuery();
-        continue;
-      }
-      if (state == State::Opening) {
-        if (frame.type == dp::kPasswordChallenge && frame.payload.size() == 4) {
-          answerChallenge(sink, static_cast<int32_t>(readBigEndian32(frame.payload.data())));
-          continue;
-        }
-        if (frame.type == dp::kChannelOpened) {
-          opened = true;
-          {
-            std::lock_guard lock(mutex_);
-            state_ = State::Open;
-            wasOpened_ = true;
-          }
-          changed_.notify_all();
-          continue;
-        }
-        if (frame.type == dp::kChannelRefused) {
-          reason = "the handheld refused the channel: " + dp::payloadText(frame.payload);
-          break;
-        }
-        unexpected();
-        break;
-      }
-      if (state == State::Open && frame.type == dp::kWriteResult && frame.payload.size() == 1) {
-        bool known = false;
-        bool wake = false;
-        {
-          std::lock_guard lock(mutex_);
-          if (unconfirmed_ > 0) {
-            known = true;
-            --unconfirmed_;
-            if (frame.payload[0] == 0) {
-              accepted_ = true;
-            } else {
-              ++refusals_;
-              refused_ = true;
-              // No write waits for it: the link may be waiting for an acknowledgement
-              // that the refused bytes will never bring.
-              wake = !writerWaits_;
-            }
-          }
-        }
-        if (known) {
-          changed_.notify_all();
-          if (wake) sink->OnDataReady();
-          continue;
-        }
-      } else if (state == State::Open && frame.type == dp::kMessage) {
-        {
-          std::lock_guard lock(mutex_);
-          // The PC reads one message per acknowledgement it waits for; a handheld that
-          // sends far more is not following the protocol.
-          if (messages_.size() >= kMaxUnreadMessages) {
-            reason = "malformed: the handheld sent too many unread messages";
-            protocolError = true;
-            break;
-          }
-          messages_.push_back(std::move(frame.payload));
-        }
-        changed_.notify_all();
-        sink->OnDataReady();
-        continue;
-      }
-      unexpected();
-      break;
+      handBack();
     }
 
     bool quiet;
     {
       std::lock_guard lock(mutex_);
       quiet = closingByPc_;
+      sink_ = nullptr;
     }
-    if (protocolError) {
+    if (end.protocolError) {
       dp::FrameError ignored;
-      socket_.write(dp::kError, {reinterpret_cast<const uint8_t*>(reason.data()), reason.size()},
+      socket_.write(dp::kError,
+                    {reinterpret_cast<const uint8_t*>(end.reason.data()), end.reason.size()},
                     ignored);
     }
     socket_.shutdown();
-    if (!quiet) report(reason);
+    if (!quiet) report(end.reason);
     {
       std::lock_guard lock(mutex_);
       state_ = State::Ended;
     }
     changed_.notify_all();
     if (opened) sink->OnChannelClosed();
+  }
+
+  // Takes one frame while the channel is being opened. False when it ends the connection.
+  bool takeOpeningFrame(dp::Frame& frame, IChannelEvents* sink, End& end, bool& opened) {
+    if (frame.type == dp::kPasswordChallenge && frame.payload.size() == 4) {
+      answerChallenge(sink, static_cast<int32_t>(readBigEndian32(frame.payload.data())));
+      return true;
+    }
+    if (frame.type == dp::kChannelOpened) {
+      opened = true;
+      {
+        std::lock_guard lock(mutex_);
+        state_ = State::Open;
+        wasOpened_ = true;
+      }
+      changed_.notify_all();
+      return true;
+    }
+    if (frame.type == dp::kChannelRefused) {
+      end = {"the handheld refused the channel: " + dp::payloadText(frame.payload), false};
+      return false;
+    }
+    if (frame.type == dp::kClose || frame.type == dp::kError || frame.type == dp::kQuery) {
+      return takeOpenFrame(frame, sink, end);
+    }
+    end = outOfPlace(frame);
+    return false;
+  }
+
+  // Takes one frame of the open channel, on the reader thread or a caller's. False when it
+  // ends the connection.
+  bool takeOpenFrame(dp::Frame& frame, IChannelEvents* sink, End& end) {
+    if (frame.type == dp::kClose) {
+      end = {"the handheld closed the channel", false};
+      return false;
+    }
+    if (frame.type == dp::kError) {
+      end = {"the handheld reported: " + dp::payloadText(frame.payload), false};
+      return false;
+    }
+    if (frame.type == dp::kQuery) {
+      sink->OnQuery();
+      return true;
+    }
+    if (frame.type == dp::kWriteResult && frame.payload.size() == 1) {
+      bool known = false;
+      bool wake = false;
+      {
+        std::lock_guard lock(mutex_);
+        if (unconfirmed_ > 0) {
+          known = true;
+          --unconfirmed_;
+          if (frame.payload[0] == 0) {
+            accepted_ = true;
+          } else {
+            ++refusals_;
+            refused_ = true;
+            // No write waits for it: the link may be waiting for an acknowledgement
+            // that the refused bytes will never bring.
+            wake = !writerWaits_;
+          }
+        }
+      }
+      if (known) {
+        changed_.notify_all();
+        if (wake) sink->OnDataReady();
+        return true;
+      }
+    } else if (frame.type == dp::kMessage) {
+      {
+        std::lock_guard lock(mutex_);
+        // The PC reads one message per acknowledgement it waits for; a handheld that
+        // sends far more is not following the protocol.
+        if (messages_.size() >= kMaxUnreadMessages) {
+          end = {"malformed: the handheld sent too many unread messages", true};
+          return false;
+        }
+        messages_.push_back(std::move(frame.payload));
+      }
+      changed_.notify_all();
+      sink->OnDataReady();
+      return true;
+    }
+    end = outOfPlace(frame);
+    return false;
+  }
+
+  static End outOfPlace(const dp::Frame& frame) {
+    return {"malformed frame: type " + std::to_string(frame.type) + " out of place", true};
   }
 
   void answerChallenge(IChannelEvents* sink, int32_t attempts) {
@@ -393,6 +520,7 @@ class Connection {
   MessageBoundaries boundaries_;  // where the written messages end; under writeMutex_
   std::mutex mutex_;
   std::condition_variable changed_;
+  std::condition_variable turn_;  // the reader thread waits here for the socket
   State state_ = State::None;
   bool inChallenge_ = false;
   bool wasOpened_ = false;
@@ -403,6 +531,13 @@ class Connection {
   bool refused_ = false;      // ... or refused one
   bool writerWaits_ = false;  // a write waits for results
   std::deque<std::vector<uint8_t>> messages_;
+  // Who takes the frames from the socket (one thread at a time): the reader thread, or a
+  // caller waiting for them, which is woken by the socket directly.
+  Reader reading_ = Reader::Nobody;
+  Clock::time_point leaseUntil_{};      // the reader thread leaves the socket to callers
+  bool callerWaits_ = false;            // a caller waited while the reader thread read
+  std::optional<End> pendingEnd_;       // an end a caller met, for the reader thread
+  IChannelEvents* sink_ = nullptr;      // the reader thread's, while the channel may use it
   std::thread reader_;
 };
 

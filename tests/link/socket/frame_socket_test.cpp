@@ -52,5 +52,30 @@ TEST(FrameSocketTest, AFailedReadSaysWhyByItsKind) {
   }
 }
 
+// A caller may read with a short time-out and try again: the frame must come whole.
+TEST(FrameSocketTest, AReadThatTimesOutInsideAFrameLosesNothing) {
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  UniqueFd pc(fds[0]);
+  FrameSocket device(UniqueFd{fds[1]}, Side::Pc);
+  const std::vector<uint8_t> parts[] = {{kWrite, 0, 0}, {0, 3, 'a'}, {'b', 'c', kClose, 0}};
+  Frame frame;
+  FrameError error;
+  for (const auto& part : parts) {
+    EXPECT_FALSE(device.read(frame, error, 20ms));
+    EXPECT_EQ(error.kind, Kind::TimedOut);
+    ASSERT_EQ(send(pc.get(), part.data(), part.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(part.size()));
+  }
+  ASSERT_TRUE(device.read(frame, error, 20ms)) << error.detail;
+  EXPECT_EQ(frame.type, kWrite);
+  EXPECT_EQ(frame.payload, (std::vector<uint8_t>{'a', 'b', 'c'}));
+  EXPECT_FALSE(device.read(frame, error, 20ms));  // the Close frame is still short of its length
+  const uint8_t rest[] = {0, 0, 0};
+  ASSERT_EQ(send(pc.get(), rest, sizeof rest, MSG_NOSIGNAL), 3);
+  ASSERT_TRUE(device.read(frame, error, 20ms)) << error.detail;
+  EXPECT_EQ(frame.type, kClose);
+}
+
 }  // namespace
 }  // namespace lexora::device_protocol

@@ -11,7 +11,7 @@ using frame_socket_detail::failWith;
 using frame_socket_detail::kReadBufferSize;
 using Kind = FrameError::Kind;
 
-FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), peer_(peer) {
+FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), decoder_(peer) {
   BOOL on = TRUE;
   setsockopt(winsock::handle(fd_.get()), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&on),
              sizeof on);
