@@ -43,6 +43,9 @@ ConsoleUserInterface::~ConsoleUserInterface() {
 }
 
 void ConsoleUserInterface::showStatusLocked(const std::string& shown) {
+  // The terminal is written to only when what it shows changes.
+  if (shown == shownLine_) return;
+  shownLine_ = shown;
   std::fputs("\r\033[K", stderr);
   std::fputs(shown.c_str(), stderr);
   std::fflush(stderr);
@@ -55,15 +58,16 @@ void ConsoleUserInterface::finishStatus() {
     std::fflush(stderr);
   }
   status_.clear();
+  shownLine_.clear();
 }
 
 void ConsoleUserInterface::setStatus(std::u16string_view text) {
   if (detail_ == Detail::Quiet) return;
   std::lock_guard lock(mutex_);
   std::string line = utf8(text);
+  // A big dictionary's send repeats each percentage once per block; the bar stays.
+  if (line == status_.text()) return;
   if (!statusInPlace_) {
-    // A log of a big dictionary would otherwise repeat each percentage once per block.
-    if (line == status_.text()) return;
     status_.setText(line);
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);

@@ -56,7 +56,8 @@ class ConsoleUserInterface : public UserInterface {
   const Detail detail_;
   const bool statusInPlace_;  // rewritten in place on a terminal, else a line per step
   std::mutex mutex_;
-  StatusLine status_;  // the status line last shown
+  StatusLine status_;      // the status line last shown
+  std::string shownLine_;  // ... as the terminal shows it, bar included
   bool toldNoTerminal_ = false;
 };
 
