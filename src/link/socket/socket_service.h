@@ -4,8 +4,10 @@
 //
 // GetDevices connects and asks the handheld for its devices; nothing listening means no
 // device (count 0). OpenChannel starts a reader thread that calls the sink: the password
-// challenge, OnDataReady per incoming message, OnChannelClosed once the channel ends.
-// Releasing the channel closes it and waits for that thread.
+// challenge, OnDataReady per incoming message, OnChannelClosed once the channel ends. A
+// channel call that waits for the handheld takes its frames from the socket itself while
+// the reader thread stands aside, and then calls OnDataReady on its own thread. Releasing
+// the channel closes it and waits for the reader thread.
 #pragma once
 
 #include <chrono>
