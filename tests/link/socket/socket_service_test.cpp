@@ -352,6 +352,43 @@ TEST_F(SocketLinkTest, MalformedFramesFromTheDeviceEndTheConnectionWithAClearErr
   EXPECT_NE(diagnostics.text().find("announces 65536 bytes"), std::string::npos);
 }
 
+// While the link waits for answers it reads them from the socket itself; once it stops
+// calling, the service must still notice what the handheld does.
+TEST_F(SocketLinkTest, AChannelClosedWhileTheLinkIsIdleIsStillNoticed) {
+  RawDevice device(oneDevice(), [](dp::FrameSocket& s) {
+    dp::Frame frame;
+    dp::FrameError e;
+    s.read(frame, e, 5000ms);
+    s.write(dp::kChannelOpened, {}, e);
+    const std::vector<uint8_t> accepted{0};
+    const std::vector<uint8_t> ack{100, 0, 0};
+    for (int i = 0; i < 2; ++i) {
+      s.read(frame, e, 5000ms);
+      s.queue(dp::kWriteResult, accepted);
+      s.write(dp::kMessage, ack, e);
+    }
+    std::this_thread::sleep_for(300ms);
+    s.write(dp::kClose, {}, e);
+  });
+  Ref<USBLink> link = linkTo(device.address());
+  ASSERT_EQ(link->Open(), 0);
+  const uint8_t name[] = {1, 0, 0};
+  uint8_t type;
+  std::vector<uint8_t> payload;
+  int32_t length;
+  for (int i = 0; i < 2; ++i) {  // the first write waits for its result, the second does not
+    ASSERT_TRUE(link->WriteBytes(name, sizeof name));
+    ASSERT_EQ(link->ReadMessage(type, payload, length), 0);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + 3s;
+  while (diagnostics.text().find("closed the channel") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_NE(diagnostics.text().find("the handheld closed the channel"), std::string::npos);
+  link->Close();
+}
+
 TEST_F(SocketLinkTest, MalformedFramesFromThePcEndOnlyThatConnection) {
   HandheldProcess handheld;
   ASSERT_TRUE(handheld.started());
