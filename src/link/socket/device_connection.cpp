@@ -226,17 +226,16 @@ bool DeviceConnection::awaitTurn(End& end) {
     if (pendingEnd_) {
       end = std::move(*pendingEnd_);
       pendingEnd_.reset();
+      reading_ = Reader::Thread;  // ending it: no caller reads any more
       return false;
     }
     if (reading_ == Reader::Nobody &&
         (state_ != State::Open || closingByPc_ || Clock::now() >= leaseUntil_)) {
       break;
     }
-    if (reading_ == Reader::Caller) {
-      turn_.wait(lock);
-    } else {
-      turn_.wait_until(lock, leaseUntil_);
-    }
+    // A caller that lets go of the socket does not wake this thread: it looks again when
+    // the caller's lease has run out.
+    turn_.wait_until(lock, reading_ == Reader::Caller ? Clock::now() + kCallerLease : leaseUntil_);
   }
   reading_ = Reader::Thread;
   return true;
@@ -262,12 +261,15 @@ bool DeviceConnection::awaitFrames(std::unique_lock<std::mutex>& lock, Done done
       reading_ = Reader::Caller;
       Ref<IChannelEvents> sink = Ref<IChannelEvents>::retain(sink_);
       lock.unlock();
-      takeFramesAsCaller(sink.get());
+      std::optional<End> end = takeFramesAsCaller(sink.get());
       sink.reset();
       lock.lock();
       reading_ = Reader::Nobody;
       leaseUntil_ = Clock::now() + kCallerLease;
-      if (pendingEnd_) turn_.notify_one();
+      if (end) {
+        pendingEnd_ = std::move(end);
+        turn_.notify_one();
+      }
       changed_.notify_all();
     } else {
       callerWaits_ = true;
@@ -277,21 +279,18 @@ bool DeviceConnection::awaitFrames(std::unique_lock<std::mutex>& lock, Done done
   }
 }
 
-void DeviceConnection::takeFramesAsCaller(IChannelEvents* sink) {
+std::optional<DeviceConnection::End> DeviceConnection::takeFramesAsCaller(IChannelEvents* sink) {
   do {
     dp::Frame frame;
     dp::FrameError error;
     End end;
     if (!socket_.read(frame, error, kCallerReadSlice)) {
-      if (error.kind == dp::FrameError::Kind::TimedOut) return;
-      end = {std::move(error.detail), error.kind == dp::FrameError::Kind::Malformed};
-    } else if (takeOpenFrame(frame, sink, end)) {
-      continue;
+      if (error.kind == dp::FrameError::Kind::TimedOut) return std::nullopt;
+      return End{std::move(error.detail), error.kind == dp::FrameError::Kind::Malformed};
     }
-    std::lock_guard lock(mutex_);
-    pendingEnd_ = std::move(end);
-    return;
+    if (!takeOpenFrame(frame, sink, end)) return end;
   } while (!socket_.readWouldWait());
+  return std::nullopt;
 }
 
 void DeviceConnection::readLoop(IChannelEvents* sink) {
@@ -325,7 +324,6 @@ void DeviceConnection::readLoop(IChannelEvents* sink) {
   {
     std::lock_guard lock(mutex_);
     quiet = closingByPc_;
-    sink_ = nullptr;
   }
   if (end.protocolError) {
     dp::FrameError ignored;
@@ -338,6 +336,7 @@ void DeviceConnection::readLoop(IChannelEvents* sink) {
   {
     std::lock_guard lock(mutex_);
     state_ = State::Ended;
+    sink_ = nullptr;
   }
   changed_.notify_all();
   if (opened) sink->OnChannelClosed();

@@ -98,8 +98,9 @@ class DeviceConnection {
   bool awaitFrames(std::unique_lock<std::mutex>& lock, Done done, Clock::time_point deadline);
 
   // A caller's turn at the socket: the next frame (if one comes within a slice of time) and
-  // any others already buffered. An end of the connection is left to the reader thread.
-  void takeFramesAsCaller(IChannelEvents* sink);
+  // any others already buffered. Returns the end of the connection if it met one, for the
+  // reader thread to report.
+  std::optional<End> takeFramesAsCaller(IChannelEvents* sink);
 
   void readLoop(IChannelEvents* sink);
 
