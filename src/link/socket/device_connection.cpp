@@ -110,16 +110,9 @@ HResult DeviceConnection::write(const uint8_t* data, uint32_t count) {
   lock.unlock();
   bool answered = false;
   boundaries_.feed({data, count}, [&](MessageType type) { answered |= isAnswered(type); });
-  if (!confirm && !answered) {
-    if (socket_.queue(dp::kWrite, {data, count}) < kMaxHeldBytes || sendHeld()) return kSOk;
-    return kEFail;
-  }
-  dp::FrameError error;
-  if (!socket_.write(dp::kWrite, {data, count}, error)) {
-    report("writing: " + error.detail);
-    socket_.shutdown();
-    return kEFail;
-  }
+  const size_t held = socket_.queue(dp::kWrite, {data, count});
+  if (!confirm && !answered) return held < kMaxHeldBytes || sendHeld() ? kSOk : kEFail;
+  if (!sendHeld()) return kEFail;
   lock.lock();
   if (confirm) return awaitResults(lock, 0) && !takeRefusal() ? kSOk : kEFail;
   // The link will wait for the answer next. Taken here, it wakes this thread straight
