@@ -318,12 +318,7 @@ void DeviceConnection::readLoop(IChannelEvents* sink) {
     std::lock_guard lock(mutex_);
     quiet = closingByPc_;
   }
-  if (end.protocolError) {
-    dp::FrameError ignored;
-    socket_.write(dp::kError,
-                  {reinterpret_cast<const uint8_t*>(end.reason.data()), end.reason.size()},
-                  ignored);
-  }
+  if (end.protocolError) sendError(end.reason);
   socket_.shutdown();
   if (!quiet) report(end.reason);
   {
@@ -447,9 +442,14 @@ void DeviceConnection::report(const std::string& text) {
 
 void DeviceConnection::fail(const std::string& reason) {
   report(reason);
+  sendError(reason);
+  socket_.shutdown();
+}
+
+void DeviceConnection::sendError(const std::string& reason) {
   dp::FrameError ignored;
   socket_.write(dp::kError, {reinterpret_cast<const uint8_t*>(reason.data()), reason.size()},
                 ignored);
-  socket_.shutdown();
 }
+
 }  // namespace lexora

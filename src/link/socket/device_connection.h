@@ -120,6 +120,8 @@ class DeviceConnection {
 
   // Ends the connection after a protocol fault, telling the handheld why.
   void fail(const std::string& reason);
+  // Tells the handheld why the connection ends (an Error frame); it may be gone already.
+  void sendError(const std::string& reason);
 
   device_protocol::FrameSocket socket_;
   const std::shared_ptr<const SocketServiceOptions> options_;
