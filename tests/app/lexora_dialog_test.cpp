@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+
 #include "job/load_and_pack.h"
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/application.h"
 #include "platform/settings.h"
+#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 #include "test_view.h"
@@ -38,6 +42,13 @@ class LexoraDialogTest : public ::testing::Test {
       return view_.statuses.size() > before && view_.statuses.back() == u"Ready" &&
              view_.enabled(kIdSend) && !view_.enabled(kIdStop);
     });
+  }
+  // What the dialog showed, for failure messages.
+  std::string shown() const {
+    std::string text;
+    for (const auto& status : view_.statuses) text += "\n  status: " + utf16ToUtf8(status);
+    for (const auto& message : view_.messages) text += "\n  box: " + utf16ToUtf8(message.text);
+    return text;
   }
   size_t warnings() const {
     return std::count_if(view_.messages.begin(), view_.messages.end(),
@@ -165,10 +176,19 @@ TEST_F(LexoraDialogTest, ExitWhileTheJobWaitsForTheDialogEndsWithoutSending) {
 
 TEST_F(LexoraDialogTest, ExitWhileBlocksAreSentStillSendsTheEndFlag) {
   select({dictionary("big", 200), dictionary("later", 3)});
+  // "big"'s end flag waits for Exit: however the threads are scheduled, Exit comes while
+  // blocks are being sent.
+  std::atomic<bool> exitAsked{false};
+  view_.onMessage = [&exitAsked](const test::TestView::Message& message) {
+    if (message.text.find(u"exit") != std::u16string::npos) exitAsked = true;
+  };
+  fake_.holdEndFlagUntil([&exitAsked] { return exitAsked.load(); });
   dialog_.command(kIdSend);
   ASSERT_TRUE(view_.pumpUntil([this] {
-    return !view_.statuses.empty() && view_.statuses.back().find(u'%') != std::u16string::npos;
-  }));
+    return std::any_of(view_.statuses.begin(), view_.statuses.end(), [](const auto& status) {
+      return status.find(u'%') != std::u16string::npos;
+    });
+  })) << shown();
   dialog_.command(kIdExit);
   EXPECT_TRUE(view_.ended);
   fake_.settle();

@@ -31,6 +31,7 @@ struct FakeService::State {
   bool reportClose = true;
   int closeDelayMs = 0;
   std::function<bool(size_t, std::span<const uint8_t>)> writeFilter;
+  std::function<bool()> endFlagRelease;
   std::deque<Reply> replies;
 
   std::vector<Write> writes;
@@ -188,6 +189,7 @@ class FakeChannel final : public Tracked<IChannel> {
     return kSOk;
   }
   HResult Write(const uint8_t* data, uint32_t count) override {
+    waitIfEndFlagHeld(data, count);
     std::lock_guard lock(state_->mutex);
     std::span<const uint8_t> bytes(data, count);
     const size_t index = state_->writes.size();
@@ -202,6 +204,20 @@ class FakeChannel final : public Tracked<IChannel> {
   }
 
  private:
+  // Waits outside the lock, so that the service thread goes on answering meanwhile.
+  void waitIfEndFlagHeld(const uint8_t* data, uint32_t count) {
+    std::function<bool()> release;
+    {
+      std::lock_guard lock(state_->mutex);
+      const bool startsEndFlag = state_->unparsed.empty() && count > 0 &&
+                                 data[0] == static_cast<uint8_t>(MessageType::End);
+      if (startsEndFlag) release = state_->endFlagRelease;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (release && !release() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
   ~FakeChannel() override {
     Ref<IChannelEvents> sink;
     bool report;
@@ -434,6 +450,11 @@ void FakeService::setWriteFilter(
     std::function<bool(size_t index, std::span<const uint8_t> bytes)> filter) {
   std::lock_guard lock(state_->mutex);
   state_->writeFilter = std::move(filter);
+}
+
+void FakeService::holdEndFlagUntil(std::function<bool()> release) {
+  std::lock_guard lock(state_->mutex);
+  state_->endFlagRelease = std::move(release);
 }
 
 void FakeService::queueReply(Reply reply) {

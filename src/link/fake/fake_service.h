@@ -77,6 +77,10 @@ class FakeService {
   void setCloseReport(bool report, int delayMs = 0);
   // Decides per write whether the device accepts it (default: every write).
   void setWriteFilter(std::function<bool(size_t index, std::span<const uint8_t> bytes)> filter);
+  // Keeps the end flag's first write waiting, as a handheld still busy with the last block
+  // would, until `release` returns true (at most 20 s): a test can act while a dictionary is
+  // surely mid-way.
+  void holdEndFlagUntil(std::function<bool()> release);
   // Replies for the acknowledged messages, in order; afterwards each gets ack(100).
   void queueReply(Reply reply);
 

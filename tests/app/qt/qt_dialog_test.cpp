@@ -8,8 +8,6 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
-#include <chrono>
-#include <span>
 #include <thread>
 
 #include "app/lexora_dialog.h"
@@ -22,7 +20,6 @@
 #include "link/password_answer.h"
 #include "link/usb_link.h"
 #include "pack/packed_image.h"
-#include "pack/transfer_message.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 
@@ -269,8 +266,8 @@ class QtDialogTest : public QObject {
     Rig rig;
     rig.dialog.select({test::writeNumberedDictionary(rig.dir.path(), "big", 200),
                        test::writeNumberedDictionary(rig.dir.path(), "later", 3)});
-    // The handheld takes "big"'s end flag only once Exit has been asked: on a busy machine the
-    // blocks could otherwise all be sent before the Escape arrives, and "later" be asked about.
+    // "big"'s end flag waits for Exit: on a busy machine the blocks could otherwise all be
+    // sent before the Escape arrives, and "later" be asked about.
     std::atomic<bool> exitAsked{false};
     rig.view.answer = [&exitAsked](QDialog& box) {
       auto* message = qobject_cast<QMessageBox*>(&box);
@@ -278,13 +275,7 @@ class QtDialogTest : public QObject {
       if (message->text().contains(u"exit")) exitAsked = true;
       return int{QMessageBox::Yes};
     };
-    rig.fake.setWriteFilter([&exitAsked](size_t, std::span<const uint8_t> bytes) {
-      const auto start = std::chrono::steady_clock::now();
-      if (bytes.size() == 1 && bytes[0] == static_cast<uint8_t>(MessageType::End))
-        while (!exitAsked && std::chrono::steady_clock::now() - start < 20s)
-          std::this_thread::sleep_for(1ms);
-      return true;
-    });
+    rig.fake.holdEndFlagUntil([&exitAsked] { return exitAsked.load(); });
     // Escape once blocks are being sent, as soon as the job's status call has returned.
     connect(widget<QLineEdit>(rig.view, kIdStatusLine), &QLineEdit::textChanged, &rig.view,
             [&rig](const QString& status) {
