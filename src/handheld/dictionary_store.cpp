@@ -11,6 +11,7 @@
 
 #include "pack/image_file_name.h"
 #include "pack/packed_image.h"
+#include "pack/packed_image_reader.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {
@@ -93,15 +94,40 @@ bool DictionaryStore::store(const PackedDictionary& dictionary, std::filesystem:
   return replaceWith(path, bytes, error);
 }
 
-std::optional<PackedDictionary> DictionaryStore::load(std::string_view utf8Name,
-                                                      std::string& error) const {
+std::optional<std::vector<WordFound>> DictionaryStore::lookup(std::string_view utf8Name,
+                                                              const std::vector<std::string>& words,
+                                                              std::string& error) const {
   const std::filesystem::path path = directory_ / packedImageFileName(utf8Name);
-  auto bytes = readWholeFile(path.string(), error);
-  if (!bytes) return std::nullopt;
-  auto dictionary = parsePackedImage(*bytes, error);
-  if (!dictionary) error = path.string() + ": " + error;
-  return dictionary;
+  auto image = PackedImageReader::open(path, error);
+  if (!image) return std::nullopt;
+  auto found = lookupWords(*image, words, error);
+  if (!found && !image->unreadable()) error = path.string() + ": " + error;
+  return found;
 }
+
+namespace {
+
+// `entry` filled from its image, or its error.
+void readEntry(DictionaryStore::Entry& entry) {
+  auto image = PackedImageReader::open(entry.path, entry.error);
+  std::string name;
+  if (!image || !image->readName(name, entry.error)) return;
+  for (;;) {
+    switch (image->skipBlock(entry.error)) {
+      case PackedImageReader::Step::Block:
+        continue;
+      case PackedImageReader::Step::Damaged:
+        return;
+      case PackedImageReader::Step::End:
+        entry.name = utf8ToUtf16(name);
+        entry.blocks = image->blocks();
+        entry.blockBytes = image->blockBytes();
+        return;
+    }
+  }
+}
+
+}  // namespace
 
 std::optional<std::vector<DictionaryStore::Entry>> DictionaryStore::list(std::string& error) const {
   std::vector<Entry> entries;
@@ -111,10 +137,8 @@ std::optional<std::vector<DictionaryStore::Entry>> DictionaryStore::list(std::st
   if (ec == std::errc::no_such_file_or_directory) return entries;
   for (; !ec && item != std::filesystem::directory_iterator(); item.increment(ec)) {
     if (!item->is_regular_file() || item->path().extension() != kExtension) continue;
-    Entry entry{item->path(), std::nullopt, {}};
-    if (auto bytes = readWholeFile(item->path().string(), entry.error)) {
-      entry.dictionary = parsePackedImage(*bytes, entry.error);
-    }
+    Entry entry{item->path(), {}, {}, 0, 0};
+    readEntry(entry);
     entries.push_back(std::move(entry));
   }
   std::sort(entries.begin(), entries.end(),
