@@ -136,9 +136,18 @@ std::optional<std::vector<DictionaryStore::Entry>> DictionaryStore::list(std::st
   // A store nothing was ever sent to does not exist yet: it holds no dictionaries.
   if (ec == std::errc::no_such_file_or_directory) return entries;
   for (; !ec && item != std::filesystem::directory_iterator(); item.increment(ec)) {
-    if (!item->is_regular_file() || item->path().extension() != kExtension) continue;
+    if (item->path().extension() != kExtension) continue;
+    // An entry that cannot be followed (a loop of links, say) is told, not thrown; one gone
+    // since the folder was read (or a dangling link) holds nothing.
+    std::error_code unreadable;
+    const bool regular = item->is_regular_file(unreadable);
+    if (unreadable == std::errc::no_such_file_or_directory || (!regular && !unreadable)) continue;
     Entry entry{item->path(), {}, {}, 0, 0};
-    readEntry(entry);
+    if (unreadable) {
+      entry.error = unreadable.message();
+    } else {
+      readEntry(entry);
+    }
     entries.push_back(std::move(entry));
   }
   std::sort(entries.begin(), entries.end(),
