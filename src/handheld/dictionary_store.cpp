@@ -41,6 +41,7 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
 bool replaceWith(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                  std::string& error) {
   // Hidden and without the .lxp extension, so that `list` never shows a half-written one.
+  // Its 8 more bytes fit: packedImageFileName leaves room for them under NAME_MAX.
   std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {

@@ -173,6 +173,31 @@ TEST(SharedMemoryBudget, RefusesBeyondItAndIsGivenBackWhateverTheEnd) {
   EXPECT_EQ(budget.used(), 0u);
 }
 
+// A name longer than a file name can be is stored under a shortened one, and `list` and
+// `lookup` still know the dictionary by its own name.
+TEST_F(ConversationTest, AnOverLongNameIsStoredAndFoundByItself) {
+  std::u16string cjk;
+  for (int i = 0; i < 82; ++i) cjk += u'\u8BCD';
+  const std::vector<std::u16string> names{std::u16string(300, u'x'), cjk,
+                                          std::u16string(250, u'x') + u"y"};
+  for (const auto& name : names) {
+    const auto acks = play(messagesOf(serializePackedImage(test::packedTestDictionary(name, 50))));
+    EXPECT_EQ(acks.back()->type, MessageType::Acknowledgement) << acks.back()->text;
+  }
+  std::string error;
+  const auto entries = store.list(error);
+  ASSERT_TRUE(entries) << error;
+  ASSERT_EQ(entries->size(), names.size());
+  for (const auto& name : names) {
+    EXPECT_EQ(std::count_if(entries->begin(), entries->end(),
+                            [&](const auto& e) { return e.error.empty() && e.name == name; }),
+              1);
+    const auto found = store.lookup(utf16ToUtf8(name), {"word7"}, error);
+    ASSERT_TRUE(found) << error;
+    EXPECT_TRUE((*found)[0].entry);
+  }
+}
+
 // An entry that cannot be followed (a loop of links) is told as such; the rest are listed.
 TEST(DictionaryStore, ListTellsAnEntryItCannotFollowAndListsTheRest) {
   test::TempDir dir;
