@@ -2,6 +2,7 @@
 
 #include "pack/block_reader.h"
 #include "pack/transfer_message.h"
+#include "platform/atomic_file.h"
 #include "platform/path_text.h"
 #include "platform/text_codec.h"
 

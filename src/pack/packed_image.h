@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "pack/packed_dictionary.h"
-#include "platform/atomic_file.h"
 // Readers of images (inspect, the handheld) read them whole through the platform.
 #include "platform/whole_file.h"
 
@@ -27,6 +26,7 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary);
 // reason (in English, with the OS error) in `error`.
 bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error);
+class AtomicFile;
 // The same into a file opened beforehand (so that an unusable output is found before the
 // dictionary is loaded); commits it.
 bool writePackedImage(AtomicFile& file, const PackedDictionary& dictionary, std::string& error);
