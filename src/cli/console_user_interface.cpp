@@ -52,7 +52,7 @@ void ConsoleUserInterface::showStatusLocked(const std::string& shown) {
 }
 
 void ConsoleUserInterface::finishStatus() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (statusInPlace_ && !status_.text().empty()) {
     std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -63,7 +63,7 @@ void ConsoleUserInterface::finishStatus() {
 
 void ConsoleUserInterface::setStatus(std::u16string_view text) {
   if (detail_ == Detail::Quiet) return;
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   std::string line = utf8(text);
   // A big dictionary's send repeats each percentage once per block; the bar stays.
   if (line == status_.text()) return;
@@ -77,7 +77,7 @@ void ConsoleUserInterface::setStatus(std::u16string_view text) {
 }
 
 void ConsoleUserInterface::setProgress(int percent) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (!statusInPlace_ || status_.text().empty()) return;
   showStatusLocked(status_.setProgress(percent));
 }
@@ -121,7 +121,7 @@ MessageAnswer ConsoleUserInterface::ask(std::u16string_view text) {
   if (!isConsoleTerminal(ConsoleStream::Input)) {
     std::fputc('\n', stderr);
     std::fflush(stderr);
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (!toldNoTerminal_) std::fprintf(stderr, "%s\n", utf8(kNoTerminal.pick()).c_str());
     toldNoTerminal_ = true;
     return MessageAnswer::No;

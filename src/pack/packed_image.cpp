@@ -44,18 +44,21 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
 
 bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error) {
+  auto file = AtomicFile::create(path, error);
+  return file && writePackedImage(*file, dictionary, error);
+}
+
+bool writePackedImage(AtomicFile& file, const PackedDictionary& dictionary, std::string& error) {
   const std::string name = utf16ToUtf8(dictionary.name);
   if (!everyPayloadFits(name, dictionary)) {
-    error = "cannot write " + utf16ToUtf8(pathText(path)) +
+    error = "cannot write " + utf16ToUtf8(pathText(file.path())) +
             ": the name or a block is longer than a message holds";
     return false;
   }
-  auto file = AtomicFile::create(path, error);
-  if (!file) return false;
   // Message by message, so the image is never held twice in memory.
   auto put = [&](MessageType type, std::span<const uint8_t> payload) {
-    file->write(messageHeader(type, payload.size()));
-    file->write(payload);
+    file.write(messageHeader(type, payload.size()));
+    file.write(payload);
   };
   put(MessageType::Name, bytesOf(name));
   for (const auto& b : dictionary.blocks) {
@@ -63,7 +66,7 @@ bool writePackedImage(const std::filesystem::path& path, const PackedDictionary&
     put(MessageType::Record, b.packedBytes);
   }
   put(MessageType::End, {});
-  return file->commit(error);
+  return file.commit(error);
 }
 
 std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,

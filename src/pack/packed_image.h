@@ -27,6 +27,10 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary);
 // reason (in English, with the OS error) in `error`.
 bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error);
+class AtomicFile;
+// The same into a file opened beforehand (so that an unusable output is found before the
+// dictionary is loaded); commits it.
+bool writePackedImage(AtomicFile& file, const PackedDictionary& dictionary, std::string& error);
 
 // Parses an image: a name message, then key/record message pairs, then the end flag and
 // nothing after it. On a damaged image returns nullopt with `error` naming the offset of the

@@ -2,6 +2,8 @@
 // new temporary file beside the target, which is flushed to the disk and then renamed over
 // it. A link is followed and its target replaced (the link stays); an existing file keeps
 // its permissions; a device or FIFO is written straight into, since it cannot be replaced.
+// The temporary file is removed when a signal ends the program meanwhile, and every failure
+// names the file being replaced, not the temporary one the user never asked for.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/removed_on_termination.h"
 
 namespace lexora {
 
@@ -32,12 +35,16 @@ class AtomicFile {
   // system's reason) when any write or step failed; the target is then untouched.
   bool commit(std::string& error);
 
+  // The file replaced (links followed), as failures name it.
+  const std::filesystem::path& path() const { return path_; }
+
  private:
   AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file);
 
   std::filesystem::path path_;  // the file replaced, after following links
   std::filesystem::path temp_;  // empty when writing straight into a device, or moved from
   FilePtr file_;
+  std::optional<RemovedOnTermination> removedOnSignal_;  // while temp_ exists
   bool written_ = true;
   int writeError_ = 0;
   bool committed_ = false;

@@ -13,26 +13,27 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+
+#include "platform/mutex.h"
 
 namespace lexora {
 namespace {
 
 // What the reading threads, the interrupt watcher and the exit paths share.
 struct Shared {
-  std::mutex mutex;
+  Mutex mutex;
   // Written by the watcher to wake a waiting read; made once, never closed.
   int wake[2] = {-1, -1};
-  bool reading = false;
+  bool reading GUARDED_BY(mutex) = false;
   // The terminal whose echo is off, and how to put it back.
-  int hiddenFd = -1;
-  termios saved{};
+  int hiddenFd GUARDED_BY(mutex) = -1;
+  termios saved GUARDED_BY(mutex){};
 };
 
-void restoreTerminalLocked(Shared& shared) {
+void restoreTerminalLocked(Shared& shared) REQUIRES(shared.mutex) {
   if (shared.hiddenFd >= 0) tcsetattr(shared.hiddenFd, TCSANOW, &shared.saved);
   shared.hiddenFd = -1;
 }
@@ -51,7 +52,7 @@ Shared& shared() {
 
 void restoreTerminalAtExit() {
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  MutexLock lock(s.mutex);
   restoreTerminalLocked(s);
 }
 
@@ -64,7 +65,7 @@ void drainWake(const Shared& s) {
 // Wakes the read in progress, if any; true when there was one to answer.
 bool cancelRead() {
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  MutexLock lock(s.mutex);
   if (!s.reading || s.wake[1] < 0) return false;
   const char byte = 1;
   return write(s.wake[1], &byte, 1) == 1;
@@ -76,7 +77,7 @@ class HiddenEcho {
   HiddenEcho(int fd, bool hide) {
     if (!hide) return;
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     termios old{};
     if (tcgetattr(fd, &old) != 0) return;
     termios quiet = old;
@@ -89,7 +90,7 @@ class HiddenEcho {
   ~HiddenEcho() {
     if (!hidden_) return;
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     restoreTerminalLocked(s);
   }
   bool hidden() const { return hidden_; }
@@ -105,13 +106,13 @@ class WaitingRead {
  public:
   WaitingRead() {
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     drainWake(s);  // a wake meant for an earlier read must not end this one
     s.reading = true;
   }
   ~WaitingRead() {
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     s.reading = false;
     drainWake(s);
   }
