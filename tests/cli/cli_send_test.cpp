@@ -113,6 +113,17 @@ TEST_F(CliSendTest, NameReplacesTheDictionarysOwnOnTheHandheld) {
   EXPECT_FALSE(std::filesystem::exists(handheld.store() / "english.lxp"));
 }
 
+// A name of bytes that are not UTF-8 would arrive as U+FFFD, so two such names would become
+// one dictionary: a usage error, and nothing is sent.
+TEST_F(CliSendTest, NameThatIsNotUtf8IsAUsageError) {
+  test::HandheldProcess handheld;
+  ASSERT_TRUE(handheld.started());
+  const auto run = send(handheld, {"--yes", "--name", "bad\xff", kEnglish});
+  EXPECT_EQ(run.exitStatus, 2) << run.err;
+  EXPECT_TRUE(!std::filesystem::exists(handheld.store()) ||
+              std::filesystem::is_empty(handheld.store()));
+}
+
 TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {
   const auto run = test::runProgram(kCli, {"--lang", "en", "send", "--yes", "--device",
                                            "unix:" + (dir_ / "nobody.sock").string(), kEnglish});
