@@ -9,6 +9,7 @@
 #include "link/socket/default_device_address.h"
 #include "link/socket/socket_service.h"
 #include "platform/application.h"
+#include "platform/settings_warning.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -38,6 +39,9 @@ CLexoraApp::~CLexoraApp() = default;
 int CLexoraApp::run() {
   // The language is decided (from the settings named above) before the template is chosen.
   QtDialogView view(mainDialogTemplate(GetUiLanguage()));
+  if (const auto warning = takeSettingsWarning()) {
+    view.showMessage(warning->text, MessageIcon::Warning, MessageButtons::Ok);
+  }
   SocketServiceOptions options;
   options.address = deviceAddress();
   CLexoraDlg dialog(view, socketServiceFactory(options));
