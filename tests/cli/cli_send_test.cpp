@@ -170,6 +170,16 @@ TEST_F(CliSendTest, PasswordFromStandardInput) {
   EXPECT_EQ(run.err.find("No handheld answered"), std::string::npos) << run.err;
 }
 
+// Input whose line never ends (/dev/zero, an endless pipe) is not read to its end: the line
+// is refused at its bound and the password input ends there, so nothing after it is tried.
+TEST_F(CliSendTest, PasswordLineWithoutAnEndIsRefusedAtItsBound) {
+  test::HandheldProcess handheld({"--attempts", "1"}, "s3cret");
+  const auto run = send(handheld, {"--yes", "--password-stdin", kEnglish},
+                        std::string(64 * 1024, 'x') + "\ns3cret\n");
+  EXPECT_EQ(run.exitStatus, 3) << run.err;
+  EXPECT_NE(run.err.find("cancelled"), std::string::npos) << run.err;
+}
+
 TEST_F(CliSendTest, PinThatIsNotANumberIsNamed) {
   test::HandheldProcess handheld({"--pin", "abc"});
   const auto run = send(handheld, {"--yes", kEnglish});
