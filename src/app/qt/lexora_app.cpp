@@ -1,14 +1,12 @@
 #include "app/qt/lexora_app.h"
 
-#include <QFileInfo>
-
 #include "app/lexora_dialog.h"
 #include "app/qt/application_icon.h"
 #include "app/qt/qt_dialog_view.h"
-#include "app/qt/qt_text.h"
 #include "link/socket/default_device_address.h"
 #include "link/socket/socket_service.h"
 #include "platform/application.h"
+#include "platform/path_text.h"
 #include "platform/settings_warning.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
@@ -25,6 +23,17 @@ std::string deviceAddress() {
 
 }  // namespace
 
+std::vector<std::filesystem::path> commandLineFiles(int argc, const char* const* argv) {
+  std::vector<std::filesystem::path> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::filesystem::path given = pathFromArgument(argv[i]);
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+    files.push_back(error ? given : absolute);
+  }
+  return files;
+}
+
 CLexoraApp::CLexoraApp(int& argc, char** argv) {
   // "Lexora" rather than the file name "lexora": one stored language choice with
   // lexora-cli, and the caption the Windows program shows.
@@ -32,6 +41,7 @@ CLexoraApp::CLexoraApp(int& argc, char** argv) {
   application_ = std::make_unique<QApplication>(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lexora"));
   QApplication::setWindowIcon(applicationIcon());
+  files_ = commandLineFiles(argc, argv);
 }
 
 CLexoraApp::~CLexoraApp() = default;
@@ -48,12 +58,7 @@ int CLexoraApp::run() {
   view.attach(dialog);
   dialog.initDialog();
   // Every argument is a file (the desktop entry passes %F), kept in its order.
-  std::vector<std::u16string> files;
-  const QStringList arguments = QApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    files.push_back(toU16String(QFileInfo(arguments[i]).absoluteFilePath()));
-  }
-  if (!files.empty()) dialog.select(std::move(files));
+  if (!files_.empty()) dialog.select(files_);
   view.exec();
   return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "app/lexora_dialog.h"
 #include "app/qt/about_box.h"
+#include "app/qt/lexora_app.h"
 #include "app/qt/password_dialog.h"
 #include "app/qt/qt_dialog_view.h"
 #include "app/qt/qt_text.h"
@@ -260,6 +261,31 @@ class QtDialogTest : public QObject {
     QVERIFY(statuses.contains(toQString(u"Load dictionary file " + path + u"...Success")));
     QVERIFY(!rig.view.offDialogThread);
     QCOMPARE(rig.view.messages.size(), 1);  // the size question
+  }
+
+  // `lexora $'bad\xff.txt'`: the file box cannot show the name, but the job opens that very
+  // file, not one named with U+FFFD.
+  void aFileNameThatIsNotUtf8IsOpenedAsGiven() {
+    Rig rig;
+    const std::filesystem::path written = test::writeNumberedDictionary(rig.dir.path(), "bad", 5);
+    const std::filesystem::path bad = rig.dir.path() / "bad\xff.txt";
+    std::filesystem::rename(written, bad);
+    const std::string argument = bad.native();
+    const char* argv[] = {"lexora", argument.c_str()};
+    const std::vector<std::filesystem::path> files = commandLineFiles(2, argv);
+    QCOMPARE(files.size(), size_t{1});
+    QCOMPARE(files[0].native(), bad.native());
+    rig.dialog.select(files);
+    QStringList statuses;
+    connect(widget<QLineEdit>(rig.view, kIdStatusLine), &QLineEdit::textChanged,
+            [&statuses](const QString& status) { statuses << status; });
+    rig.click(kIdSend);
+    QTRY_VERIFY_WITH_TIMEOUT(statuses.size() > 1 && rig.idle(), 20000);
+    rig.fake.settle();
+    test::ScriptedUserInterface quiet;
+    QVERIFY(rig.fake.acceptedBytes() ==
+            serializePackedImage(loadAndPackFile(bad, quiet)->packed.dictionary));
+    QCOMPARE(rig.view.messages.size(), 1);  // the size question, no failure
   }
 
   void exitInTheMiddleOfATransfer() {
