@@ -31,6 +31,8 @@ std::filesystem::path followLinks(std::filesystem::path path) {
   return path;
 }
 
+void (*gTemporaryNameHook)(const std::filesystem::path&) = nullptr;
+
 // A new file beside `path` with a name nobody can predict, created exclusively: a file or
 // link planted there by someone else makes the creation fail instead of being written
 // through. Another name is tried when one is taken.
@@ -44,6 +46,7 @@ FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem
                   static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFULL));
     temp = path;
     temp += suffix;
+    if (gTemporaryNameHook) gTemporaryNameHook(temp);
     if (FilePtr file = createNewFile(temp)) return file;
     if (errno != EEXIST) return nullptr;
   }
@@ -57,8 +60,12 @@ AtomicFile::AtomicFile(std::filesystem::path path, std::filesystem::path temp, F
   if (!temp_.empty()) removedOnSignal_.emplace(temp_);
 }
 
+void AtomicFile::setTemporaryNameHookForTesting(void (*hook)(const std::filesystem::path&)) {
+  gTemporaryNameHook = hook;
+}
+
 std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& requested,
-                                             std::string& error) {
+                                             std::string& error, Target target) {
   std::error_code ignored;
   // The system follows the links here, magic ones (/dev/stdout) included.
   const std::filesystem::file_status status = std::filesystem::status(requested, ignored);
@@ -67,6 +74,10 @@ std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& reques
     return std::nullopt;
   }
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    if (target == Target::RegularOnly) {
+      error = "cannot write " + shown(requested) + ": " + openFailureReason(kNotARegularFile);
+      return std::nullopt;
+    }
     // A device or FIFO (`-o /dev/null`) cannot be replaced by a file: write into it.
     FilePtr file = openForWriting(requested);
     if (!file) {

@@ -19,9 +19,19 @@ namespace lexora {
 
 class AtomicFile {
  public:
+  // What may be written at `path`: anything, or only a regular file (one that may not be
+  // there yet), where a device or FIFO is refused rather than written into.
+  enum class Target { Any, RegularOnly };
+
   // Starts writing `path`; nullopt with `error` when the temporary file (created
-  // exclusively, never through a link) or the device cannot be opened, or `path` is a folder.
-  static std::optional<AtomicFile> create(const std::filesystem::path& path, std::string& error);
+  // exclusively, never through a link) or the device cannot be opened, or `path` is a folder
+  // (or, with Target::RegularOnly, a device or FIFO).
+  static std::optional<AtomicFile> create(const std::filesystem::path& path, std::string& error,
+                                          Target target = Target::Any);
+
+  // Called with each temporary name after it is chosen and before the file is created, so
+  // that a test can plant something there; nullptr (the default) for none.
+  static void setTemporaryNameHookForTesting(void (*hook)(const std::filesystem::path& temp));
 
   // Discards the temporary file unless commit() succeeded.
   ~AtomicFile();
