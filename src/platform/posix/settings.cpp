@@ -5,12 +5,12 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
 #include <span>
 #include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/file.h"
+#include "platform/mutex.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -76,12 +76,12 @@ LoadedSettings load(const std::string& path) {
   return loaded;
 }
 
-std::mutex gLoadedMutex;
-std::optional<LoadedSettings> gLoaded;  // guarded by gLoadedMutex
+Mutex gLoadedMutex;
+std::optional<LoadedSettings> gLoaded GUARDED_BY(gLoadedMutex);
 
 // The settings of `path`, read at the first use. A different path (tests move
 // XDG_CONFIG_HOME) is read afresh.
-LoadedSettings& loadedLocked(const std::string& path) {
+LoadedSettings& loadedLocked(const std::string& path) REQUIRES(gLoadedMutex) {
   if (!gLoaded || gLoaded->path != path) gLoaded = load(path);
   return *gLoaded;
 }
@@ -116,7 +116,7 @@ std::string filePath(const std::string& applicationName) {
 Settings::Settings(std::string applicationName) : applicationName_(std::move(applicationName)) {}
 
 std::u16string Settings::read(std::u16string_view section, std::u16string_view entry) const {
-  std::lock_guard lock(gLoadedMutex);
+  MutexLock lock(gLoadedMutex);
   const auto& lines = loadedLocked(filePath(applicationName_)).lines;
   long sectionEnd;
   const long at = findEntry(lines, utf16ToUtf8(section), utf16ToUtf8(entry), sectionEnd);
@@ -127,7 +127,7 @@ std::u16string Settings::read(std::u16string_view section, std::u16string_view e
 }
 
 std::optional<SettingsProblem> Settings::problem() const {
-  std::lock_guard lock(gLoadedMutex);
+  MutexLock lock(gLoadedMutex);
   return loadedLocked(filePath(applicationName_)).problem;
 }
 
@@ -135,7 +135,7 @@ bool Settings::write(std::u16string_view section, std::u16string_view entry,
                      std::u16string_view value) {
   const std::string dir = configDirectory();
   const std::string path = filePath(applicationName_);
-  std::lock_guard lock(gLoadedMutex);
+  MutexLock lock(gLoadedMutex);
   LoadedSettings& loaded = loadedLocked(path);
   if (loaded.problem) return false;
 
