@@ -10,13 +10,12 @@
 # A case that is killed (time-out, signal) does not hold. Prints one row per case.
 #   tests/stress/cost.sh [BUILD_DIR] [NAME_PATTERN]
 set -uo pipefail
-cd "$(dirname "$0")/../.."
-BUILD=$(readlink -f "${1:-build/default}")
-pattern=${2:-}
-CLI=$BUILD/src/cli/lexora-cli
-HANDHELD=$BUILD/src/handheld/lexora-handheld
-[ -x "$CLI" ] && [ -x "$HANDHELD" ] || { echo "build the default preset first ($BUILD)"; exit 2; }
-command -v /usr/bin/time >/dev/null || { echo "cost: /usr/bin/time is needed"; exit 2; }
+cd "$(dirname "$0")/../.." || exit 2
+BUILD=$(readlink -f "${1:-build/default}") pattern=${2:-}
+CLI=$BUILD/src/cli/lexora-cli HANDHELD=$BUILD/src/handheld/lexora-handheld
+for program in "$CLI" "$HANDHELD" /usr/bin/time "$(command -v dictzip)"; do
+  [ -x "$program" ] || { echo "cost: ${program:-dictzip} is missing (build the default preset first)"; exit 2; }
+done
 
 WORK=$(mktemp -d)
 handheld_pid=
@@ -30,7 +29,7 @@ MB=$((1 << 20))
 REFUSED=refused  # the basis of an input refused at its first bytes
 passed=0 failed=0
 
-printf '%-30s %12s %8s %8s %9s %9s %s\n' case basis seconds bound 'RSS MB' bound ok
+printf '%-34s %10s %8s %8s %9s %9s %s\n' case basis seconds bound 'RSS MB' bound ok
 
 # measure NAME BASIS COMMAND...: runs COMMAND in $WORK/NAME and checks it against the bounds
 # for BASIS (bytes, or $REFUSED). Standard input is the case's own file when $STDIN is set.
@@ -70,7 +69,7 @@ measure() {
   fi
   local shown_basis=$basis
   [ "$basis" != "$REFUSED" ] && shown_basis="$((basis / MB)) MB"
-  printf '%-30s %12s %8s %8s %9s %9s %s\n' "$name" "$shown_basis" "$seconds" "$time_bound" \
+  printf '%-34s %10s %8s %8s %9s %9s %s\n' "$name" "$shown_basis" "$seconds" "$time_bound" \
     "$((rss_kb / 1024))" "$((mem_kb / 1024))" "$ok"
   if [ "$ok" = yes ]; then
     passed=$((passed + 1))
