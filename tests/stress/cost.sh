@@ -248,6 +248,30 @@ EOF
   measure $name "$data" "$CLI" -q pack -o out.lxp d.ifo
 fi
 
+# A dictzip file whose chunk table claims 32,000 chunks of 65,535 bytes (2 GB) where the
+# stream holds 1 MB, with records spread over all that the table claims.
+name=dictzip_table_claiming_2GB
+if wanted $name; then
+  prepare $name
+  python3 - "$WORK/$name/d.dict.dz" <<'EOF'
+import struct, sys, zlib
+data = b"".join(b"%063d\n" % i for i in range(16384))
+compressor = zlib.compressobj(9, zlib.DEFLATED, -15)
+stream = compressor.compress(data) + compressor.flush()
+count, length = 32000, 65535
+pieces = [min(65535, len(stream) - at) for at in range(0, len(stream), 65535)]
+sizes = [0] * (count - len(pieces)) + pieces
+table = struct.pack("<HHH", 1, length, count) + b"".join(struct.pack("<H", n) for n in sizes)
+extra = b"RA" + struct.pack("<H", len(table)) + table
+claimed = (length * (count - 1) + 100) & 0xFFFFFFFF
+with open(sys.argv[1], "wb") as f:
+    f.write(b"\x1f\x8b\x08\x04" + b"\0" * 6 + struct.pack("<H", len(extra)) + extra)
+    f.write(stream + struct.pack("<II", zlib.crc32(data), claimed))
+EOF
+  stardict $name m 2000 0 1000 1073741
+  measure $name "$(size_of "$WORK/$name"/d.*)" "$CLI" -q pack -o out.lxp d.ifo
+fi
+
 # A PowerWord field nested 100,000 deep.
 name=powerword_nested_100000_deep
 if wanted $name; then
