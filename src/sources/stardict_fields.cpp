@@ -165,7 +165,8 @@ void appendFieldStart(char16_t letter, std::string_view bytes, std::string& out)
 
 struct FieldWalk {
   bool sound = true;
-  bool cut = false;  // a field runs on beyond the bytes at hand
+  bool cut = false;     // a field runs on beyond the bytes at hand
+  size_t cutField = 0;  // which one, by its letter's position
 };
 
 // Appends the text of the fields found in `block`. When `whole` is false, `block` is only
@@ -190,6 +191,7 @@ FieldWalk appendFields(std::string_view block, bool whole, std::u16string_view s
       } else if (n - cursor < 4 || bigEndian32(block.data() + cursor) > n - cursor - 4) {
         if (!whole) {
           walk.cut = true;
+          walk.cutField = i;
           return walk;
         }
         walk.sound = false;
@@ -203,6 +205,7 @@ FieldWalk appendFields(std::string_view block, bool whole, std::u16string_view s
     if (nul == block.npos && !whole) {
       appendFieldStart(letter, block.substr(cursor), explanation);
       walk.cut = true;
+      walk.cutField = i;
       return walk;
     }
     const size_t stop = nul == block.npos ? n : nul;
@@ -259,7 +262,11 @@ BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t k
   normalisePhonetics(explanation);
   const size_t last = explanation.find_last_not_of('\n');
   explanation.resize(last == explanation.npos ? 0 : last + 1);
-  if (lengthWithBackslashNJoined(explanation) >= keep + 2) {
+  // A PowerWord field from the cut on would change the numbering later entries continue:
+  // such a block is settled only whole, whatever its text.
+  const bool powerWordFollows =
+      sametypesequence.find(u'k', walk.cutField) != std::u16string_view::npos;
+  if (!powerWordFollows && lengthWithBackslashNJoined(explanation) >= keep + 2) {
     return {BlockStartConversion::enough, true};
   }
   explanation.clear();

@@ -37,7 +37,9 @@ struct BlockStartConversion {
 // On `complete`, `explanation` and `sound` are exactly the whole block's. On `enough`, once
 // its TABs become spaces and its backslash-n pairs LFs (as the reader does), `explanation`
 // is more than `keep` + 1 bytes long, and all but its last byte are the same as in the
-// whole block's explanation so treated, which is longer than `keep` too. On `needMore`,
+// whole block's explanation so treated, which is longer than `keep` too; a block with a
+// PowerWord field ("k") from the cut on is never `enough`, since converting that field
+// changes the walk state for the entries after it. On `needMore`,
 // `explanation` is empty and the walk state as it was. Reading a block's start, then more
 // only when asked, keeps the cost of a block that claims a huge size to what is kept of it.
 BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t keep,

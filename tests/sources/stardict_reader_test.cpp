@@ -359,6 +359,19 @@ TEST_F(StarDictReaderTest, LongBlocksGiveTheEntriesOfTheirWholeText) {
   EXPECT_EQ(ui_.warnings().size(), 1u);
 }
 
+// A PowerWord field after a long text still numbers on into the next entry.
+TEST_F(StarDictReaderTest, APowerWordFieldAfterALongFieldStillCarriesItsNumbering) {
+  StarDictFixture f;
+  f.infoLines = {"bookname=x", "sametypesequence=mk"};
+  f.entries = {
+      {"go",
+       std::string(300000, 'm') +
+           "\0<单词项><解释项><![CDATA[a]]></解释项><解释项><![CDATA[b]]></解释项></单词项>"s},
+      {"went", "\0<解释项><![CDATA[c]]></解释项>"s}};
+  ASSERT_EQ(load(f), 0);
+  EXPECT_EQ(entries().back(), "went => went\t(3)c");
+}
+
 TEST_F(StarDictReaderTest, PowerWordFieldsConvertThroughTheDictionaryState) {
   StarDictFixture f;
   f.infoLines = {"bookname=x", "sametypesequence=k"};
