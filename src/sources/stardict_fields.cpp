@@ -128,6 +128,7 @@ size_t sureUtf8Prefix(std::string_view bytes) {
 // prefix of what appendField would append for the whole field, without its closing
 // bracket or LF. Whatever is unsure is left out.
 void appendFieldStart(char16_t letter, std::string_view bytes, std::string& out) {
+  if (bytes.empty()) return;  // the field may yet be empty, which adds nothing
   switch (letter) {
     case u'm':
     case u'y':
@@ -272,6 +273,21 @@ BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t k
   explanation.clear();
   powerWordWalkState = before;
   return {BlockStartConversion::needMore, true};
+}
+
+void joinBackslashN(std::string& text) {
+  size_t at = text.find("\\n");
+  if (at == std::string::npos) return;
+  size_t out = at;
+  for (size_t i = at; i < text.size();) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+      text[out++] = '\n';
+      i += 2;
+    } else {
+      text[out++] = text[i++];
+    }
+  }
+  text.resize(out);
 }
 
 std::u16string stripMarkupTags(std::u16string_view text) {

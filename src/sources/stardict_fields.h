@@ -47,6 +47,10 @@ BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t k
                                                 PowerWordWalkState& powerWordWalkState,
                                                 std::string& explanation);
 
+// Every backslash followed by a lower-case n becomes one LF, left to right: the reader's
+// last step on a headword and on an explanation (after TABs become spaces).
+void joinBackslashN(std::string& text);
+
 // `strip markup tags`: removes every '<' with the text up to the next '>'; a '<' with no
 // '>' after it, and all text after it, stays. Entities are not decoded.
 std::u16string stripMarkupTags(std::u16string_view text);

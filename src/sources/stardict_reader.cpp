@@ -65,22 +65,6 @@ void reportNoTemporarySpace(UserInterface& ui, int64_t blocks) {
   showWarning(ui, text);
 }
 
-// Every backslash followed by a lower-case n becomes one LF, left to right.
-void replaceBackslashN(std::string& text) {
-  size_t at = text.find("\\n");
-  if (at == std::string::npos) return;
-  size_t out = at;
-  for (size_t i = at; i < text.size();) {
-    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-      text[out++] = '\n';
-      i += 2;
-    } else {
-      text[out++] = text[i++];
-    }
-  }
-  text.resize(out);
-}
-
 // The index or data file beside the info file: the info file's path with its last three
 // characters replaced by `suffix`, which keeps its own lower case.
 std::filesystem::path siblingFile(const std::filesystem::path& ifoPath, const char* suffix) {
@@ -202,8 +186,8 @@ int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::
       if (c == '\t') c = ' ';
     }
     // The key is the headword exactly as the entry text starts with it.
-    replaceBackslashN(record.headword);
-    replaceBackslashN(explanation);
+    joinBackslashN(record.headword);
+    joinBackslashN(explanation);
     entry.assign(record.headword);
     entry.push_back('\t');
     entry.append(explanation);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "platform/ansi_code_page.h"
@@ -84,17 +85,10 @@ TEST(StarDictFields, DamagedBlocksKeepWhatWasReadAndNeverReadBeyond) {
 }
 
 // The reader's last steps: TABs become spaces, backslash-n pairs LFs.
-std::string finished(std::string_view explanation) {
-  std::string out;
-  for (size_t i = 0; i < explanation.size(); ++i) {
-    if (explanation[i] == '\\' && i + 1 < explanation.size() && explanation[i + 1] == 'n') {
-      out.push_back('\n');
-      ++i;
-    } else {
-      out.push_back(explanation[i] == '\t' ? ' ' : explanation[i]);
-    }
-  }
-  return out;
+std::string finished(std::string explanation) {
+  std::replace(explanation.begin(), explanation.end(), '\t', ' ');
+  joinBackslashN(explanation);
+  return explanation;
 }
 
 // Every start of every block either settles the explanation as the whole block does, or
@@ -103,9 +97,10 @@ std::string finished(std::string_view explanation) {
 TEST(StarDictFields, TheStartOfABlockSettlesOnlyWhatTheWholeBlockGives) {
   ASSERT_TRUE(chooseAnsiCodePage("CP936"));
   const std::string pieces[] = {
-      "a",        "\n",   "\n\n", "\\",           "n",    "\t",       "<",         ">", "\0",
-      "\xCB\x8C", "\xFF", "\x80", "\xE1\xB6\xBF", "\xC3", "\xD6\xD0", "\0\0\0\x02"};
-  const std::u16string types[] = {u"m", u"g", u"tm", u"gm", u"Wm", u"mWg", u"lm", u"kym", u"xm"};
+      "a",        "\n",   "\n\n", "\\",           "n",    "\t",       "<",          ">", "\0"s,
+      "\xCB\x8C", "\xFF", "\x80", "\xE1\xB6\xBF", "\xC3", "\xD6\xD0", "\0\0\0\x02"s};
+  const std::u16string types[] = {u"m",  u"g",   u"tm", u"mt",  u"gm",
+                                  u"Wm", u"mWg", u"lm", u"kym", u"xm"};
   std::mt19937 random(19);
   constexpr size_t kKeep = 6;
   int settled = 0;

@@ -343,13 +343,8 @@ TEST_F(StarDictReaderTest, LongBlocksGiveTheEntriesOfTheirWholeText) {
     PowerWordWalkState state;
     std::string explanation;
     convertStarDictFields(block, u"gWm", state, explanation);
-    std::string entry = headword + "\t";
-    for (size_t i = 0; i < explanation.size(); ++i) {
-      const bool pair =
-          explanation[i] == '\\' && i + 1 < explanation.size() && explanation[i + 1] == 'n';
-      entry.push_back(pair ? '\n' : explanation[i]);
-      if (pair) ++i;
-    }
+    joinBackslashN(explanation);
+    std::string entry = headword + "\t" + explanation;
     entry.resize(std::min<size_t>(entry.size(), kKeptEntryBytes));
     expected.push_back(headword + " => " + entry);
   }
