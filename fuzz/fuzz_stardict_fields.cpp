@@ -1,4 +1,5 @@
 // The field conversion: the first byte picks sametypesequence, the rest is the data block.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,5 +25,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lexora::appendValidUtf8(again, explanation);
   if (again != explanation) __builtin_trap();  // always valid UTF-8
   if (!explanation.empty() && explanation.back() == '\n') __builtin_trap();
+
+  // The start of the block, cut where the first byte says, settles only what the whole
+  // block gives (the reader's last steps applied to both).
+  auto finished = [](std::string text) {
+    std::replace(text.begin(), text.end(), '\t', ' ');
+    lexora::joinBackslashN(text);
+    return text;
+  };
+  const std::string whole = finished(explanation);
+  const std::string_view start = block.substr(0, block.size() * (data[0] % 16) / 16);
+  constexpr size_t kKeep = 8;
+  lexora::PowerWordWalkState startState;
+  std::string part;
+  const auto r = lexora::convertStarDictFieldsStart(start, kKeep, types, startState, part);
+  const std::string sure = finished(part);
+  if (r.outcome == lexora::BlockStartConversion::complete && sure != whole) __builtin_trap();
+  if (r.outcome == lexora::BlockStartConversion::enough &&
+      (sure.size() < kKeep + 2 ||
+       whole.compare(0, sure.size() - 1, sure, 0, sure.size() - 1) != 0)) {
+    __builtin_trap();
+  }
   return 0;
 }

@@ -67,6 +67,15 @@ void appendKeyBytes(std::string& out, std::u16string_view key);
 // unit). Negative, zero or positive like memcmp. Any bytes are safe to compare.
 int compareKeys(std::string_view a, std::string_view b);
 
+// The most of a record that matters to the packer: one byte more than a block can carry
+// (65,535), so that a record cut here still shows it was longer than that. The packer
+// depends only on a record's first 65,535 bytes and on its length up to 65,536: it cuts at
+// 65,535 and counts a cut when the length is above it, and its closing rule lets a next
+// entry join only while its length plus at least two record bytes stays within 65,537,
+// which no length from 65,536 up does. A reader may therefore keep just this much of an
+// entry, and of a headword's merged record, and pack exactly what keeping all would.
+inline constexpr int32_t kKeptEntryBytes = 65536;
+
 // `add entry`: adds one entry to the map (see EntryMap::add).
 void addEntry(EntryMap& entries, std::u16string_view key, std::string_view entryBytes);
 

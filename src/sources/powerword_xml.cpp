@@ -156,6 +156,7 @@ std::u16string applySpanMarkers(std::u16string_view input) {
 int convertPowerWordXml(PowerWordWalkState& state, std::u16string_view field,
                         std::u16string& output) {
   output.clear();
+  if (field.size() > kMaxPowerWordField) return -1;
   std::u16string document;
   document.reserve(field.size() + 2 * kWrapper.size() + 5);
   document += u"<";

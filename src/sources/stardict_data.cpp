@@ -36,11 +36,12 @@ class PlainData : public StarDictData {
  public:
   PlainData(GzFilePtr file, uint64_t size) : file_(std::move(file)), size_(size) {}
 
-  bool readBlock(uint64_t offset, uint32_t size, std::string& block) override {
+  bool readBlockStart(uint64_t offset, uint32_t size, uint32_t keep, std::string& block) override {
     block.clear();
     if (size == 0) return true;
     if (offset >= size_) return false;
-    const uint64_t existing = std::min<uint64_t>(size, size_ - offset);
+    const uint32_t want = std::min(size, keep);
+    const uint64_t existing = std::min<uint64_t>(want, size_ - offset);
     if (offset > static_cast<uint64_t>(std::numeric_limits<z_off_t>::max())) return false;
     if (offset != position_) {
       if (gzseek(file_.get(), static_cast<z_off_t>(offset), SEEK_SET) < 0) {
@@ -52,7 +53,7 @@ class PlainData : public StarDictData {
     const uint64_t got = gzReadUpTo(file_.get(), block.data(), existing);
     block.resize(static_cast<size_t>(got));
     position_ = offset + got;
-    return got == size;
+    return got == want && size <= size_ - offset;
   }
 
  private:
@@ -114,15 +115,17 @@ class StreamData : public StarDictData {
     if (streamReady_) inflateEnd(&stream_);
   }
 
-  bool readBlock(uint64_t offset, uint32_t size, std::string& block) override {
+  bool readBlockStart(uint64_t offset, uint32_t size, uint32_t keep, std::string& block) override {
     block.clear();
     if (size == 0) return true;
     if (offset > std::numeric_limits<uint64_t>::max() - size) return false;
     const uint64_t end = offset + size;
+    // Inflated to the block's end all the same: whether the block is whole is part of the
+    // answer, and what is inflated once is kept for every later block.
     decodeUpTo(std::min(end, limits_.decodedBytes));
     const uint64_t available = std::min(decoded_, limits_.decodedBytes);
     if (offset >= available) return false;
-    const uint64_t stop = std::min(end, available);
+    const uint64_t stop = std::min(offset + std::min(size, keep), available);
     block.reserve(static_cast<size_t>(stop - offset));
     uint64_t pos = offset;
     for (const uint64_t inMemory = std::min(stop, retained_); pos < inMemory;) {
@@ -141,7 +144,7 @@ class StreamData : public StarDictData {
         return false;
       }
     }
-    return stop == end;
+    return available >= end;
   }
 
   Problem problem() const override { return problem_; }
@@ -246,9 +249,11 @@ class DictzipData : public StarDictData {
               const StarDictDataLimits& limits)
       : reader_(std::move(reader)), path_(std::move(path)), limits_(limits) {}
 
-  bool readBlock(uint64_t offset, uint32_t size, std::string& block) override {
+  bool readBlockStart(uint64_t offset, uint32_t size, uint32_t keep, std::string& block) override {
     if (reader_) {
-      switch (reader_->read(offset, size, block)) {
+      // Chunks beyond the part kept are not inflated: damage there goes unseen, and costs
+      // nothing, since none of their bytes would be kept.
+      switch (reader_->read(offset, std::min(size, keep), block)) {
         case DictzipReader::Result::whole:
           return offset < reader_->size() && reader_->size() - offset >= size;
         case DictzipReader::Result::damagedChunk:
@@ -268,7 +273,7 @@ class DictzipData : public StarDictData {
       block.clear();
       return false;
     }
-    return fallback_->readBlock(offset, size, block);
+    return fallback_->readBlockStart(offset, size, keep, block);
   }
 
   void prefetch(uint64_t offset) override {

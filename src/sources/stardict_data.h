@@ -46,7 +46,15 @@ class StarDictData {
   // (uncompressed) data. True when all `size` bytes exist; false when the block reaches
   // beyond the end of the data or a read fails part-way (`block` then holds the part
   // before that point, never bytes of another block).
-  virtual bool readBlock(uint64_t offset, uint32_t size, std::string& block) = 0;
+  bool readBlock(uint64_t offset, uint32_t size, std::string& block) {
+    return readBlockStart(offset, size, size, block);
+  }
+
+  // The same, but only the block's first `keep` bytes are read into `block`; the result
+  // still tells whether all `size` bytes exist (and the part read was read whole). A block
+  // of any claimed size then costs no more than `keep` bytes of memory.
+  virtual bool readBlockStart(uint64_t offset, uint32_t size, uint32_t keep,
+                              std::string& block) = 0;
 
   // A hint that the block at `offset` is read next: where the data sit in memory, their
   // first bytes are fetched into the cache meanwhile. Reads nothing, changes nothing.

@@ -111,18 +111,77 @@ void appendField(char16_t letter, std::string_view field, PowerWordWalkState& st
   }
 }
 
-}  // namespace
+// How many of `bytes`, the start of longer text, decode to UTF-8 exactly as they do
+// within the whole text. A byte that is not a continuation byte (10xxxxxx) always begins a
+// new sequence or invalid subsequence, whatever came before; so does a continuation byte
+// with three more before it, which no lead byte can reach. Cutting before such a byte
+// leaves every earlier sequence decided by bytes at hand.
+size_t sureUtf8Prefix(std::string_view bytes) {
+  const size_t n = bytes.size();
+  for (size_t back = 1; back <= 4 && back <= n; ++back) {
+    if ((static_cast<unsigned char>(bytes[n - back]) & 0xC0) != 0x80) return n - back;
+  }
+  return n >= 4 ? n - 1 : 0;
+}
 
-bool convertStarDictFields(std::string_view block, std::u16string_view sametypesequence,
-                           PowerWordWalkState& powerWordWalkState, std::string& explanation) {
-  explanation.clear();
+// The part of a field's text that is sure although the field runs on beyond `bytes`: a
+// prefix of what appendField would append for the whole field, without its closing
+// bracket or LF. Whatever is unsure is left out.
+void appendFieldStart(char16_t letter, std::string_view bytes, std::string& out) {
+  if (bytes.empty()) return;  // the field may yet be empty, which adds nothing
+  switch (letter) {
+    case u'm':
+    case u'y':
+      appendValidUtf8(out, bytes.substr(0, sureUtf8Prefix(bytes)));
+      break;
+    case u't':
+      out.push_back('[');
+      appendValidUtf8(out, bytes.substr(0, sureUtf8Prefix(bytes)));
+      break;
+    case u'g': {
+      std::string text;
+      appendValidUtf8(text, bytes.substr(0, sureUtf8Prefix(bytes)));
+      // Every '<' before the last '>' is closed by it or earlier; the first '<' after it
+      // may be closed only by text not yet read, so the sure text stops there.
+      const size_t lastClose = text.rfind('>');
+      const size_t open = text.find('<', lastClose == text.npos ? 0 : lastClose + 1);
+      if (open != text.npos) text.resize(open);
+      appendWithoutTags(out, std::string_view(text));
+      break;
+    }
+    case u'l': {
+      // Code pages are decoded left to right, at most four bytes to a character, so only
+      // the last characters can depend on bytes not read: eight code units cover them.
+      std::u16string text;
+      ansiCodePage().decode(bytes, text);
+      text.resize(text.size() > 8 ? text.size() - 8 : 0);
+      if (!text.empty() && (text.back() & 0xFC00) == 0xD800) text.pop_back();
+      appendUtf8(out, text);
+      break;
+    }
+    default:
+      break;  // a PowerWord field is sure only when whole; other fields add nothing
+  }
+}
+
+struct FieldWalk {
+  bool sound = true;
+  bool cut = false;     // a field runs on beyond the bytes at hand
+  size_t cutField = 0;  // which one, by its letter's position
+};
+
+// Appends the text of the fields found in `block`. When `whole` is false, `block` is only
+// the start of the block: a field that may run on beyond it (a NUL-ended field without its
+// NUL, a sized field whose size reaches further) adds what is sure of it and ends the walk.
+FieldWalk appendFields(std::string_view block, bool whole, std::u16string_view sametypesequence,
+                       PowerWordWalkState& powerWordWalkState, std::string& explanation) {
+  FieldWalk walk;
   const size_t n = block.size();
   size_t cursor = 0;  // n + 1 once the block is used up (past its virtual NUL)
-  bool sound = true;
   for (size_t i = 0; i < sametypesequence.size(); ++i) {
     const char16_t letter = sametypesequence[i];
     if (cursor > n) {
-      sound = false;  // the block ended before this field
+      walk.sound = false;  // the block ended before this field
       continue;
     }
     if (letter >= u'A' && letter <= u'Z') {
@@ -131,7 +190,12 @@ bool convertStarDictFields(std::string_view block, std::u16string_view sametypes
       if (i + 1 == sametypesequence.size()) {
         cursor = n + 1;
       } else if (n - cursor < 4 || bigEndian32(block.data() + cursor) > n - cursor - 4) {
-        sound = false;
+        if (!whole) {
+          walk.cut = true;
+          walk.cutField = i;
+          return walk;
+        }
+        walk.sound = false;
         cursor = n + 1;
       } else {
         cursor += 4 + bigEndian32(block.data() + cursor);
@@ -139,13 +203,91 @@ bool convertStarDictFields(std::string_view block, std::u16string_view sametypes
       continue;
     }
     const size_t nul = block.find('\0', cursor);
+    if (nul == block.npos && !whole) {
+      appendFieldStart(letter, block.substr(cursor), explanation);
+      walk.cut = true;
+      walk.cutField = i;
+      return walk;
+    }
     const size_t stop = nul == block.npos ? n : nul;
     appendField(letter, block.substr(cursor, stop - cursor), powerWordWalkState, explanation);
     cursor = stop + 1;
   }
+  return walk;
+}
+
+void finishExplanation(std::string& explanation) {
   normalisePhonetics(explanation);
   while (!explanation.empty() && explanation.back() == '\n') explanation.pop_back();
-  return sound;
+}
+
+// The length of `text` once every backslash-n pair is one LF, as the reader turns them.
+size_t lengthWithBackslashNJoined(std::string_view text) {
+  size_t pairs = 0;
+  for (size_t at = text.find("\\n"); at != text.npos; at = text.find("\\n", at + 2)) ++pairs;
+  return text.size() - pairs;
+}
+
+}  // namespace
+
+bool convertStarDictFields(std::string_view block, std::u16string_view sametypesequence,
+                           PowerWordWalkState& powerWordWalkState, std::string& explanation) {
+  explanation.clear();
+  const FieldWalk walk =
+      appendFields(block, true, sametypesequence, powerWordWalkState, explanation);
+  finishExplanation(explanation);
+  return walk.sound;
+}
+
+BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t keep,
+                                                std::u16string_view sametypesequence,
+                                                PowerWordWalkState& powerWordWalkState,
+                                                std::string& explanation) {
+  explanation.clear();
+  const PowerWordWalkState before = powerWordWalkState;
+  const FieldWalk walk =
+      appendFields(start, false, sametypesequence, powerWordWalkState, explanation);
+  if (!walk.cut) {
+    // Every field ended within the start: the rest of the block is never looked at.
+    finishExplanation(explanation);
+    return {BlockStartConversion::complete, walk.sound};
+  }
+  // What was appended is a sure prefix of the whole block's text before its final steps,
+  // and ends on a whole character. The phonetic normalisation works character by character,
+  // so it keeps that a prefix. The trailing LFs the whole text loses lie after its last
+  // other character; up to this text's last other character both agree. Joining
+  // backslash-n pairs shortens each pair to one byte and can differ only at a final
+  // backslash. So when this text, cut after its last character other than LF, is still more
+  // than `keep` + 1 bytes long once pairs are joined, its first `keep` + 1 bytes are sure
+  // and the whole explanation is longer than `keep`.
+  normalisePhonetics(explanation);
+  const size_t last = explanation.find_last_not_of('\n');
+  explanation.resize(last == explanation.npos ? 0 : last + 1);
+  // A PowerWord field from the cut on would change the numbering later entries continue:
+  // such a block is settled only whole, whatever its text.
+  const bool powerWordFollows =
+      sametypesequence.find(u'k', walk.cutField) != std::u16string_view::npos;
+  if (!powerWordFollows && lengthWithBackslashNJoined(explanation) >= keep + 2) {
+    return {BlockStartConversion::enough, true};
+  }
+  explanation.clear();
+  powerWordWalkState = before;
+  return {BlockStartConversion::needMore, true};
+}
+
+void joinBackslashN(std::string& text) {
+  size_t at = text.find("\\n");
+  if (at == std::string::npos) return;
+  size_t out = at;
+  for (size_t i = at; i < text.size();) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+      text[out++] = '\n';
+      i += 2;
+    } else {
+      text[out++] = text[i++];
+    }
+  }
+  text.resize(out);
 }
 
 std::u16string stripMarkupTags(std::u16string_view text) {

@@ -22,6 +22,35 @@ namespace lexora {
 bool convertStarDictFields(std::string_view block, std::u16string_view sametypesequence,
                            PowerWordWalkState& powerWordWalkState, std::string& explanation);
 
+// What convertStarDictFieldsStart could make of the start of a block.
+struct BlockStartConversion {
+  enum Outcome {
+    complete,  // every field ended within the start: all is as for the whole block
+    enough,    // a field runs on, but the start decides what an entry keeps (see below)
+    needMore,  // the start decides too little; nothing changed
+  };
+  Outcome outcome;
+  bool sound;  // as convertStarDictFields returns; true when not known
+};
+
+// convertStarDictFields for a block of which only `start` was read, the rest being longer.
+// On `complete`, `explanation` and `sound` are exactly the whole block's. On `enough`, once
+// its TABs become spaces and its backslash-n pairs LFs (as the reader does), `explanation`
+// is more than `keep` + 1 bytes long, and all but its last byte are the same as in the
+// whole block's explanation so treated, which is longer than `keep` too; a block with a
+// PowerWord field ("k") from the cut on is never `enough`, since converting that field
+// changes the walk state for the entries after it. On `needMore`,
+// `explanation` is empty and the walk state as it was. Reading a block's start, then more
+// only when asked, keeps the cost of a block that claims a huge size to what is kept of it.
+BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t keep,
+                                                std::u16string_view sametypesequence,
+                                                PowerWordWalkState& powerWordWalkState,
+                                                std::string& explanation);
+
+// Every backslash followed by a lower-case n becomes one LF, left to right: the reader's
+// last step on a headword and on an explanation (after TABs become spaces).
+void joinBackslashN(std::string& text);
+
 // `strip markup tags`: removes every '<' with the text up to the next '>'; a '<' with no
 // '>' after it, and all text after it, stays. Entities are not decoded.
 std::u16string stripMarkupTags(std::u16string_view text);

@@ -65,22 +65,6 @@ void reportNoTemporarySpace(UserInterface& ui, int64_t blocks) {
   showWarning(ui, text);
 }
 
-// Every backslash followed by a lower-case n becomes one LF, left to right.
-void replaceBackslashN(std::string& text) {
-  size_t at = text.find("\\n");
-  if (at == std::string::npos) return;
-  size_t out = at;
-  for (size_t i = at; i < text.size();) {
-    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-      text[out++] = '\n';
-      i += 2;
-    } else {
-      text[out++] = text[i++];
-    }
-  }
-  text.resize(out);
-}
-
 // The index or data file beside the info file: the info file's path with its last three
 // characters replaced by `suffix`, which keeps its own lower case.
 std::filesystem::path siblingFile(const std::filesystem::path& ifoPath, const char* suffix) {
@@ -106,6 +90,31 @@ struct FailedCandidate {
     }
   }
 };
+
+// How much of a data block is read first: with twice what an entry keeps, plain text
+// decides the entry even where every pair of bytes becomes one.
+constexpr uint32_t kFirstRead = 2 * kKeptEntryBytes;
+
+// The explanation of one record's data block; false when the block is damaged. A block is
+// read from its start, and further only while what was read leaves unsettled what the
+// entry keeps (kKeptEntryBytes), so that records claiming huge or overlapping blocks
+// cost what their entries keep, not what they claim.
+bool convertBlock(StarDictData& data, const IndexRecord& record,
+                  std::u16string_view sametypesequence, PowerWordWalkState& powerWordWalkState,
+                  std::string& block, std::string& explanation) {
+  for (uint32_t want = kFirstRead;;
+       want = record.dataSize / 4 < want ? record.dataSize : 4 * want) {
+    const bool whole = data.readBlockStart(record.dataOffset, record.dataSize, want, block);
+    if (want >= record.dataSize || block.size() < want) {
+      // All of the block that there is.
+      return convertStarDictFields(block, sametypesequence, powerWordWalkState, explanation) &&
+             whole;
+    }
+    const BlockStartConversion start = convertStarDictFieldsStart(
+        block, kKeptEntryBytes, sametypesequence, powerWordWalkState, explanation);
+    if (start.outcome != BlockStartConversion::needMore) return start.sound && whole;
+  }
+}
 
 }  // namespace
 
@@ -157,6 +166,8 @@ int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::
   std::string explanation;
   std::string entry;
   std::string key;
+  std::string runKey;    // the key of the record before
+  int64_t runBytes = 0;  // bytes of it in the entries of that key in a row
   int32_t read = 0;
   int64_t damagedBlocks = 0;
   bool have = info.wordcount > 0 && index.readIndexRecord(records[0]);
@@ -166,23 +177,35 @@ int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::
     have = int64_t{read} + 1 < info.wordcount && index.readIndexRecord(upcoming);
     if (have) data->prefetch(upcoming.dataOffset);
 
-    bool sound = data->readBlock(record.dataOffset, record.dataSize, block);
-    sound = convertStarDictFields(block, info.sametypesequence, powerWordWalkState, explanation) &&
-            sound;
-    if (!sound) ++damagedBlocks;
+    if (!convertBlock(*data, record, info.sametypesequence, powerWordWalkState, block,
+                      explanation)) {
+      ++damagedBlocks;
+    }
 
     for (char& c : explanation) {
       if (c == '\t') c = ' ';
     }
     // The key is the headword exactly as the entry text starts with it.
-    replaceBackslashN(record.headword);
-    replaceBackslashN(explanation);
+    joinBackslashN(record.headword);
+    joinBackslashN(explanation);
     entry.assign(record.headword);
     entry.push_back('\t');
     entry.append(explanation);
     key.assign(record.headword);
     asciiLowerInPlace(key);
-    dictionary.entries.addUtf8Key(key, entry);
+    // What the packer makes of a record depends on no more than its first kKeptEntryBytes,
+    // so an entry is cut there, and once a headword's record holds that much, later entries
+    // of it change nothing that is packed: records of one headword in a row (as a hostile
+    // index repeats one huge record) then cost no memory.
+    if (key != runKey) {
+      runKey = key;
+      runBytes = -1;  // no TAB before the first entry
+    }
+    if (runBytes < kKeptEntryBytes) {
+      entry.resize(std::min<size_t>(entry.size(), kKeptEntryBytes));
+      dictionary.entries.addUtf8Key(key, entry);
+      runBytes += 1 + static_cast<int64_t>(entry.size());
+    }
     ++read;
   }
   if (read < info.wordcount) reportDamagedIndex(ui, read, info.wordcount);

@@ -135,6 +135,19 @@ TEST(BlockPacker, OverlongRecordIsCappedAndStandsAlone) {
   EXPECT_EQ(records[1], 0xFD);
 }
 
+// Readers keep kKeptEntryBytes of an entry: one byte more than a block carries, which the
+// closing rule still tells from a record of exactly 65,535 bytes.
+TEST(BlockPacker, ARecordCutWhereReadersCutItPacksAsTheWholeRecord) {
+  for (const size_t length : {size_t{kKeptEntryBytes}, size_t{200000}}) {
+    LoadedDictionary d;
+    addSized(d, "a", 2);  // a record item of two bytes: only a 65,535-byte record joins it
+    addSized(d, "b", length);
+    const PackResult r = pack(d);
+    EXPECT_EQ(entriesPerBlock(r.dictionary), (std::vector<size_t>{1, 1})) << length;
+    EXPECT_EQ(r.shortenedRecords, 1) << length;
+  }
+}
+
 TEST(BlockPacker, OverlongRecordsEndOnAWholeCharacterAndAreCountedOnce) {
   LoadedDictionary d;
   std::string e2;

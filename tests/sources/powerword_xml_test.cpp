@@ -106,5 +106,24 @@ TEST(PowerWordXml, ExternalEntitiesAreNeverLoaded) {
   EXPECT_EQ(result, -1);
 }
 
+TEST(PowerWordXml, AFieldLongerThanTheBoundIsNotParsed) {
+  PowerWordWalkState state;
+  state.numberingOn = true;
+  state.itemCounter = 5;
+  const std::u16string item = u"<解释项><![CDATA[x]]></解释项>";
+  std::u16string field = u"<单词项>";
+  while (field.size() + item.size() + 6 <= kMaxPowerWordField) field += item;
+  field += u"</单词项>";
+  int result = 0;
+  EXPECT_FALSE(convert(field, state, &result).empty());
+  EXPECT_EQ(result, 0);
+  field.insert(0, std::u16string(kMaxPowerWordField + 1 - field.size(), u' '));
+  state = {};
+  state.itemCounter = 5;
+  EXPECT_EQ(convert(field, state, &result), u"");
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(state.itemCounter, 5) << "the walk state is left as it was";
+}
+
 }  // namespace
 }  // namespace lexora

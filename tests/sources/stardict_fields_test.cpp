@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "platform/ansi_code_page.h"
 #include "platform/text_codec.h"
 
@@ -79,6 +82,58 @@ TEST(StarDictFields, DamagedBlocksKeepWhatWasReadAndNeverReadBeyond) {
   // An empty block is the empty last field of a one-field block.
   EXPECT_EQ(convert("", u"m", &sound), "");
   EXPECT_TRUE(sound);
+}
+
+// The reader's last steps: TABs become spaces, backslash-n pairs LFs.
+std::string finished(std::string explanation) {
+  std::replace(explanation.begin(), explanation.end(), '\t', ' ');
+  joinBackslashN(explanation);
+  return explanation;
+}
+
+// Every start of every block either settles the explanation as the whole block does, or
+// asks for more: pieces whose text depends on bytes further on (LF runs, unclosed tags,
+// characters cut in two, backslash-n pairs, sized fields) at every cut.
+TEST(StarDictFields, TheStartOfABlockSettlesOnlyWhatTheWholeBlockGives) {
+  ASSERT_TRUE(chooseAnsiCodePage("CP936"));
+  const std::string pieces[] = {
+      "a",        "\n",   "\n\n", "\\",           "n",    "\t",       "<",          ">", "\0"s,
+      "\xCB\x8C", "\xFF", "\x80", "\xE1\xB6\xBF", "\xC3", "\xD6\xD0", "\0\0\0\x02"s};
+  const std::u16string types[] = {u"m",  u"g",   u"tm", u"mt",  u"gm",
+                                  u"Wm", u"mWg", u"lm", u"kym", u"xm"};
+  std::mt19937 random(19);
+  constexpr size_t kKeep = 6;
+  int settled = 0;
+  for (int round = 0; round < 4000; ++round) {
+    std::string block;
+    for (int n = std::uniform_int_distribution<>(0, 24)(random); n > 0; --n) {
+      block += pieces[random() % std::size(pieces)];
+    }
+    const std::u16string& type = types[random() % std::size(types)];
+    PowerWordWalkState state;
+    std::string whole;
+    const bool sound = convertStarDictFields(block, type, state, whole);
+    whole = finished(whole);
+    for (size_t cut = 0; cut < block.size(); ++cut) {
+      std::string explanation = "stale";
+      const auto r =
+          convertStarDictFieldsStart(block.substr(0, cut), kKeep, type, state, explanation);
+      const std::string at =
+          "block " + testing::PrintToString(block) + " cut at " + std::to_string(cut);
+      if (r.outcome == BlockStartConversion::complete) {
+        EXPECT_EQ(finished(explanation), whole) << at;
+        EXPECT_EQ(r.sound, sound) << at;
+      } else if (r.outcome == BlockStartConversion::enough) {
+        ++settled;
+        const std::string sure = finished(explanation);
+        ASSERT_GE(sure.size(), kKeep + 2) << at;
+        EXPECT_EQ(whole.substr(0, sure.size() - 1), sure.substr(0, sure.size() - 1)) << at;
+      } else {
+        EXPECT_EQ(explanation, "") << at;
+      }
+    }
+  }
+  EXPECT_GT(settled, 1000);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/load_dictionary_file.h"
+#include "sources/stardict_fields.h"
 #include "support/stardict_writer.h"
 #include "support/test_support.h"
 
@@ -291,6 +294,77 @@ TEST_F(StarDictReaderTest, BlockBeyondTheDataEndGivesOnlyExistingBytes) {
               u"The data file of this dictionary is damaged: the data of 2 entries are "
               u"incomplete. Those entries keep only what could be read.");
   }
+}
+
+TEST_F(StarDictReaderTest, RecordsClaimingHugeOverlappingBlocksKeepWhatABlockCarries) {
+  for (auto form : {test::DataForm::Plain, test::DataForm::Gzip, test::DataForm::Dictzip}) {
+    StarDictFixture f;
+    f.entries = {{"a", std::string(1 << 20, 'x')}};
+    f.dataForm = form;
+    f.chunkLength = 60000;
+    ifo_ = test::writeStarDict(dir_.path(), "dict", f);
+    // Every record claims the whole data and more; the last few share one headword.
+    std::string index;
+    for (int i = 0; i < 60; ++i) {
+      index += test::indexRecord(i < 50 ? "w" + std::to_string(i) : "same", 0, 0xFFFFFFFF);
+    }
+    test::writeFile(dir_ / "dict.idx", index);
+    test::writeFile(dir_ / "dict.ifo", "bookname=x\nwordcount=60\nsametypesequence=m\n");
+    ASSERT_EQ(loadPath(ifo_), 0);
+    const auto records = dictionary_.entries.entries();
+    ASSERT_EQ(records.size(), 51u);
+    for (const auto& e : records) {
+      EXPECT_EQ(e.length, kKeptEntryBytes) << e.key;
+      const std::string head = std::string(e.key) + "\txxx";
+      EXPECT_EQ(std::string(e.data, head.size()), head);
+    }
+    EXPECT_EQ(ui_.warnings().back(),
+              u"The data file of this dictionary is damaged: the data of 60 entries are "
+              u"incomplete. Those entries keep only what could be read.");
+  }
+}
+
+// Blocks longer than the first read, of every kind whose text depends on bytes far on,
+// give the entries that reading each block whole gives.
+TEST_F(StarDictReaderTest, LongBlocksGiveTheEntriesOfTheirWholeText) {
+  const std::string big(300000, 'y');
+  const std::string lfs(200000, '\n');
+  std::string sized = "\0\x04\0\0"s + std::string(0x40000, 'p');  // 256 KiB picture
+  StarDictFixture f;
+  f.infoLines = {"bookname=x", "sametypesequence=gWm"};
+  f.entries = {{"lfs", "a" + lfs + "b\0" + sized + "c"},         // LFs until far on, then text
+               {"tag", "<" + big + ">tail\0" + sized + "text"},  // a tag closed only far on
+               {"pairs", std::string(150000, '\\') + "n\0" + sized + "z"},
+               {"picture", "\0" + sized + "after the picture"},  // text only beyond a large field
+               {"plain", big + "\0" + sized + "m"}};
+  ASSERT_EQ(load(f), 0);
+  std::vector<std::string> expected;
+  for (const auto& [headword, block] : f.entries) {
+    PowerWordWalkState state;
+    std::string explanation;
+    convertStarDictFields(block, u"gWm", state, explanation);
+    joinBackslashN(explanation);
+    std::string entry = headword + "\t" + explanation;
+    entry.resize(std::min<size_t>(entry.size(), kKeptEntryBytes));
+    expected.push_back(headword + " => " + entry);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(entries(), expected);
+  // Only the note that pictures are left out: no block is taken for damaged.
+  EXPECT_EQ(ui_.warnings().size(), 1u);
+}
+
+// A PowerWord field after a long text still numbers on into the next entry.
+TEST_F(StarDictReaderTest, APowerWordFieldAfterALongFieldStillCarriesItsNumbering) {
+  StarDictFixture f;
+  f.infoLines = {"bookname=x", "sametypesequence=mk"};
+  f.entries = {
+      {"go",
+       std::string(300000, 'm') +
+           "\0<单词项><解释项><![CDATA[a]]></解释项><解释项><![CDATA[b]]></解释项></单词项>"s},
+      {"went", "\0<解释项><![CDATA[c]]></解释项>"s}};
+  ASSERT_EQ(load(f), 0);
+  EXPECT_EQ(entries().back(), "went => went\t(3)c");
 }
 
 TEST_F(StarDictReaderTest, PowerWordFieldsConvertThroughTheDictionaryState) {
