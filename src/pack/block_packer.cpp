@@ -27,10 +27,10 @@ using Entry = EntryMap::Entry;
 // byte within the last three) are cut where the limit falls. Never below the headword and
 // its TAB.
 int32_t cutAtCharacter(const Entry& e, int32_t limit) {
-  const auto floor = static_cast<int32_t>(e.key.size()) + 1;
+  const auto floor = static_cast<int32_t>(e.keyLength) + 1;
   if (limit >= e.length) return e.length;
   if (limit <= floor) return floor;
-  const auto* data = reinterpret_cast<const uint8_t*>(e.data);
+  const auto* data = reinterpret_cast<const uint8_t*>(e.data());
   for (int32_t back = 1; back <= 3 && limit - back >= floor; ++back) {
     const uint8_t c = data[limit - back];
     if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
@@ -42,22 +42,22 @@ int32_t cutAtCharacter(const Entry& e, int32_t limit) {
 
 size_t recordItemSize(const Entry& e) {
   return 2 + static_cast<size_t>(
-                 std::max<int32_t>(0, e.length - static_cast<int32_t>(e.key.size()) - 1));
+                 std::max<int32_t>(0, e.length - static_cast<int32_t>(e.keyLength) - 1));
 }
 
 void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {
-  const size_t headword = e.key.size();
+  const size_t headword = e.keyLength;
   const size_t n = recordItemSize(e) - 2;
   appendBigEndian16(out, static_cast<uint16_t>(n));
-  const auto* data = reinterpret_cast<const uint8_t*>(e.data);
+  const auto* data = reinterpret_cast<const uint8_t*>(e.data());
   // Offset L holds the TAB, which is not packed.
   out.insert(out.end(), data + headword + 1, data + headword + 1 + n);
 }
 
 void appendKeyItem(std::vector<uint8_t>& out, const Entry& e) {
-  out.push_back(static_cast<uint8_t>(e.key.size()));
-  const auto* data = reinterpret_cast<const uint8_t*>(e.data);
-  out.insert(out.end(), data, data + e.key.size());
+  out.push_back(static_cast<uint8_t>(e.keyLength));
+  const auto* data = reinterpret_cast<const uint8_t*>(e.data());
+  out.insert(out.end(), data, data + e.keyLength);
 }
 
 // One zlib stream, level 9, window 15, memory level 8, default strategy, in a single
@@ -145,14 +145,14 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
   const std::unordered_set<std::string_view> cutByReader(dictionary.shortenedKeys.begin(),
                                                          dictionary.shortenedKeys.end());
   for (Entry& e : entries) {
-    if (e.key.size() > kMaxHeadwordBytes) {
+    if (e.keyLength > kMaxHeadwordBytes) {
       // Shortening the headword would break the key order the handheld relies on, and a
       // key item cannot say more than 255 bytes; the entry is left out and counted.
       ++result.droppedLongHeadwords;
       continue;
     }
     originalLength.push_back(e.length);
-    const bool cut = e.length > kMaxRecordLength || cutByReader.contains(e.key);
+    const bool cut = e.length > kMaxRecordLength || cutByReader.contains(e.key());
     e.length = cutAtCharacter(e, kMaxRecordLength);
     counted.push_back(cut ? 1 : 0);
     if (cut) ++shortenedByCap;
@@ -165,13 +165,13 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
   size_t first = 0, records = 0, keys = 0;
   for (size_t i = 0; i < kept.size(); ++i) {
     records += recordItemSize(*kept[i]);
-    keys += 1 + kept[i]->key.size();
+    keys += 1 + kept[i]->keyLength;
     const bool hasNext = i + 1 < kept.size();
     bool open = records <= kCloseAfter && hasNext &&
                 originalLength[i + 1] + static_cast<int64_t>(records) <= kMaxRecordBuffer;
     // The key buffer has no 3,072-byte rule of its own; long headwords with short
     // explanations could otherwise pass a key message's 16-bit length.
-    if (open && keys + 1 + kept[i + 1]->key.size() > kMaxMessagePayload) open = false;
+    if (open && keys + 1 + kept[i + 1]->keyLength > kMaxMessagePayload) open = false;
     if (!open) {
       plans.push_back(std::span<Entry*>(kept).subspan(first, i + 1 - first));
       first = i + 1;

@@ -148,10 +148,11 @@ EntryMap::~EntryMap() = default;
 EntryMap::EntryMap(EntryMap&&) noexcept = default;
 EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;
 
-const char* EntryMap::store(std::string_view bytes) {
-  char* p = arena_->allocate(bytes.size());
-  if (!bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
-  return p;
+EntryMap::Entry EntryMap::store(std::string_view key, std::string_view data) {
+  char* p = arena_->allocate(key.size() + data.size());
+  std::memcpy(p, key.data(), key.size());
+  if (!data.empty()) std::memcpy(p + key.size(), data.data(), data.size());
+  return {p, static_cast<uint32_t>(key.size()), static_cast<int32_t>(data.size())};
 }
 
 void EntryMap::add(std::u16string_view key, std::string_view entryBytes) {
@@ -166,9 +167,9 @@ void EntryMap::addUtf8Key(std::string_view key, std::string_view entryBytes) {
   // A record's length is a signed 32-bit count; anything beyond could never be packed
   // (records are cut at 65,535 bytes), so an absurdly long entry is cut here instead.
   entryBytes = entryBytes.substr(0, INT32_MAX);
-  const char* k = store(key);
-  log_.push_back({std::string_view(k, key.size()), static_cast<int32_t>(entryBytes.size()),
-                  store(entryBytes)});
+  // A key past 4 GiB is cut likewise: any key over 255 bytes is left out by the packer,
+  // cut or not.
+  log_.push_back(store(key.substr(0, UINT32_MAX), entryBytes));
   normalized_ = false;
 }
 
@@ -184,7 +185,7 @@ void EntryMap::normalize() {
   std::vector<Item> order(log_.size());
   for (size_t i = 0; i < log_.size(); ++i) {
     uint64_t prefix = 0;
-    const std::string_view k = log_[i].key;
+    const std::string_view k = log_[i].key();
     size_t b = 0;
     for (; b < 8 && b < k.size(); ++b) {
       const auto byte = static_cast<unsigned char>(k[b]);
@@ -203,33 +204,48 @@ void EntryMap::normalize() {
   }
   std::sort(order.begin(), order.end(), [this](const Item& a, const Item& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    const int c = compareKeys(log_[a.position].key, log_[b.position].key);
+    const int c = compareKeys(log_[a.position].key(), log_[b.position].key());
     return c != 0 ? c < 0 : a.position < b.position;
   });
-  {
-    std::vector<Entry> sorted;
-    sorted.reserve(log_.size());
-    for (const Item& item : order) sorted.push_back(log_[item.position]);
-    log_.swap(sorted);
+  // Put the log in that order in place, one cycle of the permutation at a time: a sorted
+  // copy would cost as much memory again as the log. A visited place's position is marked.
+  constexpr uint32_t kPlaced = UINT32_MAX;
+  for (size_t start = 0; start < order.size(); ++start) {
+    if (order[start].position == kPlaced) continue;
+    const Entry first = log_[start];
+    size_t to = start;
+    while (true) {
+      const uint32_t from = order[to].position;
+      order[to].position = kPlaced;
+      if (from == start) {
+        log_[to] = first;
+        break;
+      }
+      log_[to] = log_[from];
+      to = from;
+    }
   }
+  order = {};
   size_t out = 0;
   for (size_t i = 0; i < log_.size();) {
     size_t j = i + 1;
     int64_t total = log_[i].length;
-    while (j < log_.size() && log_[j].key == log_[i].key) total += 1 + log_[j++].length;
+    while (j < log_.size() && log_[j].key() == log_[i].key()) total += 1 + log_[j++].length;
     Entry merged = log_[i];
     if (j - i > 1) {
       // Merged: first data, then TAB and each later data, in the order of adding.
       const auto length = static_cast<size_t>(std::min<int64_t>(total, INT32_MAX));
-      char* p = arena_->allocate(length);
+      char* p = arena_->allocate(merged.keyLength + length);
+      std::memcpy(p, merged.bytes, merged.keyLength);
+      merged.bytes = p;
+      p += merged.keyLength;
       size_t at = 0;
       for (size_t k = i; k < j && at < length; ++k) {
         if (k > i) p[at++] = '\t';
         const size_t n = std::min<size_t>(static_cast<size_t>(log_[k].length), length - at);
-        std::memcpy(p + at, log_[k].data, n);
+        std::memcpy(p + at, log_[k].data(), n);
         at += n;
       }
-      merged.data = p;
       merged.length = static_cast<int32_t>(length);
     }
     log_[out++] = merged;
@@ -249,9 +265,9 @@ const EntryMap::Entry* EntryMap::find(std::u16string_view key) {
   std::string k;
   appendKeyBytes(k, key);
   auto it = std::lower_bound(log_.begin(), log_.end(), k, [](const Entry& e, const std::string& v) {
-    return compareKeys(e.key, v) < 0;
+    return compareKeys(e.key(), v) < 0;
   });
-  return it != log_.end() && it->key == k ? &*it : nullptr;
+  return it != log_.end() && it->key() == k ? &*it : nullptr;
 }
 
 uint64_t EntryMap::dataBytes() {

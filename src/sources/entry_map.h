@@ -20,10 +20,15 @@ namespace lexora {
 
 class EntryMap {
  public:
+  // Sixteen bytes, since a dictionary may hold millions: the key's bytes and the data lie
+  // one after the other in the map's arena, so one pointer finds both.
   struct Entry {
-    std::string_view key;  // UTF-8 form of the headword key
-    int32_t length;        // bytes of `data`; the packer may lower it in place
-    const char* data;      // owned by the map
+    const char* bytes;   // the key (UTF-8 form of the headword key), then the data
+    uint32_t keyLength;  // bytes of the key
+    int32_t length;      // bytes of the data; the packer may lower it in place
+
+    std::string_view key() const { return {bytes, keyLength}; }
+    const char* data() const { return bytes + keyLength; }
   };
 
   EntryMap();
@@ -51,7 +56,7 @@ class EntryMap {
  private:
   struct Arena;
   void normalize();
-  const char* store(std::string_view bytes);
+  Entry store(std::string_view key, std::string_view data);
 
   std::unique_ptr<Arena> arena_;
   std::vector<Entry> log_;

@@ -57,7 +57,7 @@ TEST_F(CliTest, PackThenInspectRoundTripsEveryEntryOfTheExamples) {
       for (const auto& e : *entries) fromImage.push_back(e.headword + "\t" + e.text);
     }
     for (const auto& e : loaded.entries.entries())
-      fromSource.emplace_back(e.data, static_cast<size_t>(e.length));
+      fromSource.emplace_back(e.data(), static_cast<size_t>(e.length));
     EXPECT_EQ(fromImage, fromSource);
     EXPECT_GE(fromImage.size(), 19u);
 

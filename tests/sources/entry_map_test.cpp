@@ -13,12 +13,12 @@ namespace {
 
 std::vector<std::string> keysOf(EntryMap& map) {
   std::vector<std::string> keys;
-  for (const auto& e : map.entries()) keys.emplace_back(e.key);
+  for (const auto& e : map.entries()) keys.emplace_back(e.key());
   return keys;
 }
 
 std::string dataOf(const EntryMap::Entry* e) {
-  return std::string(e->data, static_cast<size_t>(e->length));
+  return std::string(e->data(), static_cast<size_t>(e->length));
 }
 
 TEST(EntryMap, RepeatedHeadwordsMergeInTheOrderAdded) {

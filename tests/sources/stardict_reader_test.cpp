@@ -31,8 +31,8 @@ class StarDictReaderTest : public ::testing::Test {
   V entries() {
     V out;
     for (const auto& e : dictionary_.entries.entries()) {
-      out.push_back(std::string(e.key) + " => " +
-                    std::string(e.data, static_cast<size_t>(e.length)));
+      out.push_back(std::string(e.key()) + " => " +
+                    std::string(e.data(), static_cast<size_t>(e.length)));
     }
     return out;
   }
@@ -314,9 +314,9 @@ TEST_F(StarDictReaderTest, RecordsClaimingHugeOverlappingBlocksKeepWhatABlockCar
     const auto records = dictionary_.entries.entries();
     ASSERT_EQ(records.size(), 51u);
     for (const auto& e : records) {
-      EXPECT_EQ(e.length, kKeptEntryBytes) << e.key;
-      const std::string head = std::string(e.key) + "\txxx";
-      EXPECT_EQ(std::string(e.data, head.size()), head);
+      EXPECT_EQ(e.length, kKeptEntryBytes) << e.key();
+      const std::string head = std::string(e.key()) + "\txxx";
+      EXPECT_EQ(std::string(e.data(), head.size()), head);
     }
     EXPECT_EQ(ui_.warnings().back(),
               u"The data file of this dictionary is damaged: the data of 60 entries are "

@@ -34,8 +34,8 @@ class TextReaderTest : public ::testing::Test {
   std::vector<std::string> entries() {
     std::vector<std::string> out;
     for (const auto& e : dictionary_.entries.entries()) {
-      out.push_back(std::string(e.key) + " => " +
-                    std::string(e.data, static_cast<size_t>(e.length)));
+      out.push_back(std::string(e.key()) + " => " +
+                    std::string(e.data(), static_cast<size_t>(e.length)));
     }
     return out;
   }
@@ -93,7 +93,7 @@ TEST_F(TextReaderTest, LoneSurrogateHeadwordsStayApartInCodeUnitOrder) {
                            u"\ta2\napple\tcompany\n")),
             0);
   std::vector<std::string> data;
-  for (const auto& e : dictionary_.entries.entries()) data.emplace_back(e.data, e.length);
+  for (const auto& e : dictionary_.entries.entries()) data.emplace_back(e.data(), e.length);
   EXPECT_EQ(data, (V{"Apple\tfruit\tapple\tcompany", "\xEF\xBF\xBD\ta\t\xEF\xBF\xBD\ta2",
                      "\xEF\xBF\xBD\tb", "\xEE\x80\x80\tc"}));
 }
