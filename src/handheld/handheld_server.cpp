@@ -36,8 +36,6 @@ namespace {
 
 namespace dp = device_protocol;
 
-constexpr std::chrono::milliseconds kGreetingWait{10000};
-
 int gSignalPipe[2] = {-1, -1};
 
 void onSignal(int) {
@@ -167,9 +165,13 @@ class Session {
   bool greet() {
     dp::Frame frame;
     dp::FrameError error;
-    if (!socket_->read(frame, error, kGreetingWait)) {
+    // The greeting has the same time as every frame after it: a client that connects and
+    // then trickles or says nothing holds a connection no longer than an idle one.
+    if (!socket_->read(frame, error, options_.idleTimeout)) {
       if (error.kind == dp::FrameError::Kind::Malformed) {
         fail(error.detail);
+      } else if (error.kind == dp::FrameError::Kind::TimedOut) {
+        note("closed: no greeting within the idle time-out");
       } else {
         note(error.detail);
       }
