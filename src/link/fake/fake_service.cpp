@@ -33,6 +33,7 @@ struct FakeService::State {
   std::function<bool(size_t, std::span<const uint8_t>)> writeFilter;
   std::function<bool()> endFlagRelease;
   std::deque<Reply> replies;
+  std::u16string handheldReason;
 
   std::vector<Write> writes;
   std::vector<uint8_t> accepted;
@@ -390,6 +391,12 @@ class FakeDeviceManager final : public Tracked<IDeviceManager> {
     *devices = new FakeDeviceCollection(state_);
     return kSOk;
   }
+  HResult GetHandheldReason(std::u16string* reason) override {
+    if (!reason) return kEPointer;
+    std::lock_guard lock(state_->mutex);
+    *reason = state_->handheldReason;
+    return kSOk;
+  }
 };
 
 }  // namespace
@@ -438,6 +445,11 @@ void FakeService::setPassword(std::u16string password, int32_t attempts) {
   std::lock_guard lock(state_->mutex);
   state_->password = std::move(password);
   state_->attempts = attempts;
+}
+
+void FakeService::setHandheldReason(std::u16string reason) {
+  std::lock_guard lock(state_->mutex);
+  state_->handheldReason = std::move(reason);
 }
 
 void FakeService::setCloseReport(bool report, int delayMs) {

@@ -45,7 +45,10 @@ bool DeviceConnection::greet() {
     return false;
   }
   if (frame.type == dp::kError) {
-    report("the handheld reported: " + dp::payloadText(frame.payload));
+    const std::string reason = dp::payloadText(frame.payload);
+    report("the handheld reported: " + reason);
+    std::lock_guard lock(mutex_);
+    handheldReason_ = reason;
     return false;
   }
   if (frame.type != dp::kDevices) {
@@ -346,11 +349,17 @@ bool DeviceConnection::takeOpeningFrame(dp::Frame& frame, IChannelEvents* sink, 
     changed_.notify_all();
     return true;
   }
-  if (frame.type == dp::kChannelRefused) {
-    end = {"the handheld refused the channel: " + dp::payloadText(frame.payload), false};
+  if (frame.type == dp::kChannelRefused || frame.type == dp::kError) {
+    const std::string reason = dp::payloadText(frame.payload);
+    {
+      std::lock_guard lock(mutex_);
+      handheldReason_ = reason;
+    }
+    if (frame.type == dp::kError) return takeOpenFrame(frame, sink, end);
+    end = {"the handheld refused the channel: " + reason, false};
     return false;
   }
-  if (frame.type == dp::kClose || frame.type == dp::kError || frame.type == dp::kQuery) {
+  if (frame.type == dp::kClose || frame.type == dp::kQuery) {
     return takeOpenFrame(frame, sink, end);
   }
   end = outOfPlace(frame);
@@ -434,6 +443,11 @@ void DeviceConnection::answerChallenge(IChannelEvents* sink, int32_t attempts) {
     inChallenge_ = false;
   }
   changed_.notify_all();
+}
+
+std::string DeviceConnection::handheldReason() {
+  std::lock_guard lock(mutex_);
+  return handheldReason_;
 }
 
 void DeviceConnection::report(const std::string& text) {

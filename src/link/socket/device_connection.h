@@ -37,6 +37,10 @@ class DeviceConnection {
 
   const std::vector<device_protocol::DeviceDescription>& devices() const { return devices_; }
 
+  // Why the handheld turned the greeting away or refused the channel, in its own words;
+  // empty when it gave no reason.
+  std::string handheldReason();
+
   // Opens the channel `name` on device `index`. The reader thread started here answers the
   // password challenges through `sink` and calls it until the channel has ended.
   HResult openChannel(int32_t index, std::u16string_view name, IChannelEvents* sink);
@@ -136,6 +140,7 @@ class DeviceConnection {
   bool inChallenge_ = false;
   bool wasOpened_ = false;
   bool closingByPc_ = false;
+  std::string handheldReason_;
   size_t unconfirmed_ = 0;    // writes handed to the socket whose result has not come
   size_t refusals_ = 0;       // refused writes not yet reported by a write or read
   bool accepted_ = false;     // the handheld accepted a write on this channel
