@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "handheld/conversation.h"
+#include "handheld/gathering.h"
 #include "handheld/log_text.h"
 #include "handheld/memory_budget.h"
 #include "link/connectivity_service.h"
@@ -88,6 +89,7 @@ struct Shared {
   std::atomic<int32_t> attempts;
   MemoryBudget memory;
   StopFlag stop;
+  Gathering endFlags;  // where the fault plan holds end flags
 };
 
 class Session {
@@ -99,7 +101,9 @@ class Session {
         attempts_(shared.attempts),
         socket_(std::move(socket)),
         prefix_("connection " + std::to_string(number) + ": "),
-        store_(options_.store),
+        store_(options_.store, faults_.predictableTempNames
+                                   ? DictionaryStore::TempNames::Predictable
+                                   : DictionaryStore::TempNames::Random),
         conversation_(
             store_, [this](const std::string& text) { note(text); }, 1ull << 30, &shared.memory) {}
 
@@ -262,6 +266,9 @@ class Session {
         send(dp::kClose, {});
         return false;
       }
+      if (message.type == MessageType::End && faults_.gatherEndFlags > 1 && !gatherEndFlag()) {
+        return false;
+      }
       if (auto ack = conversation_.handle(std::move(message))) {
         if (!acknowledge(*ack)) return false;
       }
@@ -281,6 +288,17 @@ class Session {
       return false;
     }
     return send(dp::kMessage, bytes);
+  }
+
+  // Holds the end flag until the fault plan's number of connections hold one. False when
+  // the connection failed or the emulator is stopping.
+  bool gatherEndFlag() {
+    // Never for ever: a sender that gave up leaves a group short.
+    constexpr std::chrono::milliseconds kGatherLimit{10000};
+    if (!flush()) return false;
+    note("holding the end flag until " + std::to_string(faults_.gatherEndFlags) +
+         " connections hold one");
+    return shared_.endFlags.meet(kGatherLimit);
   }
 
   bool refuse(const std::string& reason) {
@@ -402,7 +420,12 @@ int serve(const ServeOptions& options, const FaultPlan& faults) {
   std::cout << "listening on " << bound.text() << std::endl;
   log("store " + options.store.string());
 
-  Shared shared{options, faults, {options.attempts}, MemoryBudget(options.maxMemoryBytes), {}};
+  Shared shared{options,
+                faults,
+                {options.attempts},
+                MemoryBudget(options.maxMemoryBytes),
+                {},
+                Gathering(faults.gatherEndFlags)};
   std::list<Worker> workers;
   auto reap = [&workers] {
     workers.remove_if([](Worker& w) {
@@ -476,6 +499,7 @@ int serve(const ServeOptions& options, const FaultPlan& faults) {
   }
 
   shared.stop.set();
+  shared.endFlags.end();
   for (Worker& w : workers) w.socket->shutdown();
   for (Worker& w : workers) w.thread.join();
   log("stopped");
