@@ -39,9 +39,14 @@ bool DeviceConnection::greet() {
   hello.push_back(dp::kVersion);
   dp::FrameError error;
   dp::Frame frame;
-  if (!socket_.write(dp::kHello, hello, error) ||
-      !socket_.read(frame, error, options_->replyWait)) {
-    report("greeting the handheld: " + error.detail);
+  // A handheld that turns the connection away says why and hangs up at once, so the
+  // greeting may find the connection closed when the reason has already come: it is
+  // looked for all the same.
+  const bool sent = socket_.write(dp::kHello, hello, error);
+  dp::FrameError readError;
+  if (!socket_.read(frame, readError, sent ? options_->replyWait : std::chrono::milliseconds(0)) ||
+      (!sent && frame.type != dp::kError)) {
+    report("greeting the handheld: " + (sent ? readError : error).detail);
     return false;
   }
   if (frame.type == dp::kError) {
