@@ -96,8 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto checked = checkPackedImage(image, error);  // keys strictly ascending included
   if (!checked) __builtin_trap();
 
+  const auto parsed = parsePackedImage(image, error);
+  if (!parsed || parsed->blocks.size() != checked->blocks) __builtin_trap();
+
   std::vector<DecodedEntry> decoded;
-  for (const PackedBlock& b : checked->dictionary.blocks) {
+  for (const PackedBlock& b : parsed->blocks) {
     auto entries = decodeBlock(b, error);
     if (!entries) __builtin_trap();
     decoded.insert(decoded.end(), entries->begin(), entries->end());

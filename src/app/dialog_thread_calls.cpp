@@ -8,7 +8,7 @@ void DialogThreadCalls::run(const std::function<void(bool closing)>& call) {
   std::promise<void> done;
   std::future<void> finished = done.get_future();
   {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     if (closing_) {
       lock.unlock();
       call(true);
@@ -31,7 +31,7 @@ void DialogThreadCalls::runPending() {
     std::function<void(bool)> call;
     bool closing;
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       if (pending_.empty()) return;
       call = std::move(pending_.front());
       pending_.pop_front();
@@ -45,7 +45,7 @@ void DialogThreadCalls::runPending() {
 
 void DialogThreadCalls::close() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     closing_ = true;
   }
   runPending();

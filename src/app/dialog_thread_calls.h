@@ -7,9 +7,9 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "app/dialog_view.h"
+#include "platform/mutex.h"
 
 namespace lexora {
 
@@ -34,9 +34,9 @@ class DialogThreadCalls : public std::enable_shared_from_this<DialogThreadCalls>
   void runPending();
 
   DialogView& view_;
-  std::mutex mutex_;
-  bool closing_ = false;
-  std::deque<std::function<void(bool closing)>> pending_;
+  Mutex mutex_;
+  bool closing_ GUARDED_BY(mutex_) = false;
+  std::deque<std::function<void(bool closing)>> pending_ GUARDED_BY(mutex_);
   int depth_ = 0;  // dialog thread only
 };
 

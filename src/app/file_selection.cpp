@@ -1,12 +1,14 @@
 #include "app/file_selection.h"
 
+#include "platform/path_text.h"
+
 namespace lexora {
 
-FileSelection makeFileSelection(std::vector<std::u16string> paths) {
+FileSelection makeFileSelection(std::vector<std::filesystem::path> paths) {
   FileSelection selection;
-  for (const std::u16string& path : paths) {
+  for (const std::filesystem::path& path : paths) {
     if (!selection.text.empty()) selection.text += u';';
-    selection.text += path;
+    selection.text += pathText(path);
   }
   selection.paths = std::move(paths);
   return selection;
@@ -15,7 +17,9 @@ FileSelection makeFileSelection(std::vector<std::u16string> paths) {
 FileSelection applyFileDialogResult(const FileSelection& current,
                                     std::optional<std::vector<std::u16string>> chosen) {
   if (!chosen) return current;
-  return makeFileSelection(std::move(*chosen));
+  std::vector<std::filesystem::path> paths;
+  for (const std::u16string& text : *chosen) paths.push_back(pathFromText(text));
+  return makeFileSelection(std::move(paths));
 }
 
 std::vector<std::u16string> parseOpenFileBuffer(std::u16string_view buffer, size_t fileOffset) {

@@ -2,6 +2,7 @@
 // dialog's order, and the file box's text, those paths joined by ";".
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,12 +11,14 @@
 namespace lexora {
 
 struct FileSelection {
-  std::vector<std::u16string> paths;
-  std::u16string text;  // the file box: the paths joined by ";"
+  // The files themselves: on POSIX the bytes a name was given in, even those the file box
+  // cannot show (a name from the command line that is not UTF-8).
+  std::vector<std::filesystem::path> paths;
+  std::u16string text;  // the file box: the paths as text, joined by ";"
 };
 
 // The selection of `paths`, order kept.
-FileSelection makeFileSelection(std::vector<std::u16string> paths);
+FileSelection makeFileSelection(std::vector<std::filesystem::path> paths);
 
 // A file dialog's result applied to `current`: nullopt (cancelled or failed) keeps it.
 FileSelection applyFileDialogResult(const FileSelection& current,

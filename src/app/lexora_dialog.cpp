@@ -1,7 +1,6 @@
 #include "app/lexora_dialog.h"
 
 #include "job/packing_texts.h"
-#include "platform/path_text.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -115,7 +114,7 @@ bool CLexoraDlg::systemCommand(int id) {
   return true;
 }
 
-void CLexoraDlg::select(std::vector<std::u16string> paths) {
+void CLexoraDlg::select(std::vector<std::filesystem::path> paths) {
   selection_ = makeFileSelection(std::move(paths));
   view_.setControlText(kIdFileBox, selection_.text);
 }
@@ -137,10 +136,7 @@ void CLexoraDlg::send() {
   forgetFinishedJobs();
   job_.reset();  // ended: joins at once
   // The job works on its own copy of the paths: Browse stays available while it runs.
-  TransferJobParameters parameters{{}, service_, waits_};
-  for (const std::u16string& path : selection_.paths) {
-    parameters.selectedPaths.push_back(pathFromText(path));
-  }
+  TransferJobParameters parameters{selection_.paths, service_, waits_};
   job_ = std::make_unique<TransferJob>(*this, std::move(parameters));
 }
 

@@ -35,8 +35,8 @@ class CLexoraDlg : public TransferDialog {
   bool systemCommand(int id);
 
   // Makes `paths` the selection, as if chosen with Browse (the files given on the command
-  // line at start-up).
-  void select(std::vector<std::u16string> paths);
+  // line at start-up, in the bytes they were given in).
+  void select(std::vector<std::filesystem::path> paths);
   void browse();
   void send();
   void stop();

@@ -26,6 +26,10 @@ constexpr BilingualText kOutputTakesOneFile{u"-o 只对应一个文件；多个�
 constexpr BilingualText kNameTakesOneFile{u"--name 只对应一个文件", u"--name takes one FILE"};
 constexpr BilingualText kEmptyName{u"--name 需要一个非空的名称",
                                    u"--name takes a name, not nothing"};
+// A name that is not UTF-8 would reach the handheld with U+FFFD in place of its bytes, so
+// two such names could become one dictionary.
+constexpr BilingualText kNameNotUtf8{u"--name 需要 UTF-8 编码的名称",
+                                     u"--name takes a name in UTF-8"};
 constexpr BilingualText kYesOrNo{u"--yes 与 --no 只能选用其一", u"use either --yes or --no"};
 constexpr BilingualText kQuietOrVerbose{u"--quiet 与 --verbose 只能选用其一",
                                         u"use either --quiet or --verbose"};
@@ -120,6 +124,7 @@ const BilingualText* commandMistake(const CommandLine& line, bool yes, bool no, 
   if (quiet && verbose) return &kQuietOrVerbose;
   const size_t files = line.operands.size();
   if (line.name && line.name->empty()) return &kEmptyName;
+  if (line.name && firstInvalidUtf8(*line.name) != std::string::npos) return &kNameNotUtf8;
   if (line.name && files > 1) return &kNameTakesOneFile;
   switch (line.command) {
     case Command::Pack:

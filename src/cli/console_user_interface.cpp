@@ -24,6 +24,10 @@ constexpr BilingualText kYesNo{u" [y/N] ", u" [y/N] "};
 constexpr BilingualText kPasswordTooLong{
     u"密码最多14个字符，此密码未被接受，请重新输入。",
     u"A password has at most 14 characters; this one was refused, enter it again."};
+constexpr BilingualText kPasswordLineTooLong{
+    u"密码最多14个字符，输入的这一行过长，已被拒绝，不再读取密码。",
+    u"A password has at most 14 characters; this line is far longer and was refused, so no "
+    u"password is read."};
 
 std::string utf8(std::u16string_view text) {
   return utf16ToUtf8(text);
@@ -52,7 +56,7 @@ void ConsoleUserInterface::showStatusLocked(const std::string& shown) {
 }
 
 void ConsoleUserInterface::finishStatus() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (statusInPlace_ && !status_.text().empty()) {
     std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -63,7 +67,7 @@ void ConsoleUserInterface::finishStatus() {
 
 void ConsoleUserInterface::setStatus(std::u16string_view text) {
   if (detail_ == Detail::Quiet) return;
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   std::string line = utf8(text);
   // A big dictionary's send repeats each percentage once per block; the bar stays.
   if (line == status_.text()) return;
@@ -77,7 +81,7 @@ void ConsoleUserInterface::setStatus(std::u16string_view text) {
 }
 
 void ConsoleUserInterface::setProgress(int percent) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (!statusInPlace_ || status_.text().empty()) return;
   showStatusLocked(status_.setProgress(percent));
 }
@@ -121,22 +125,24 @@ MessageAnswer ConsoleUserInterface::ask(std::u16string_view text) {
   if (!isConsoleTerminal(ConsoleStream::Input)) {
     std::fputc('\n', stderr);
     std::fflush(stderr);
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (!toldNoTerminal_) std::fprintf(stderr, "%s\n", utf8(kNoTerminal.pick()).c_str());
     toldNoTerminal_ = true;
     return MessageAnswer::No;
   }
   std::fputs(utf8(kYesNo.pick()).c_str(), stderr);
   std::fflush(stderr);
-  const std::optional<std::string> line = readConsoleLine(LineSource::StandardInput, Echo::Shown);
-  if (!line) {
-    // Ctrl-C or end of input: No, and what follows starts on a line of its own.
+  const ConsoleLine line = readConsoleLine(LineSource::StandardInput, Echo::Shown);
+  if (line.end != ConsoleLine::End::Line) {
+    // Ctrl-C, end of input or a line that never ends: No, and what follows starts on a
+    // line of its own.
     std::fputc('\n', stderr);
     std::fflush(stderr);
     return MessageAnswer::No;
   }
-  return (*line == "y" || *line == "Y" || *line == "yes" || *line == "Yes") ? MessageAnswer::Yes
-                                                                            : MessageAnswer::No;
+  const std::string& answer = line.text;
+  return (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes") ? MessageAnswer::Yes
+                                                                                : MessageAnswer::No;
 }
 
 std::optional<std::u16string> ConsoleUserInterface::askPassword(std::u16string_view prompt) {
@@ -147,11 +153,16 @@ std::optional<std::u16string> ConsoleUserInterface::askPassword(std::u16string_v
     // A prompt answered by a script ends its own line; one answered by a person waits.
     std::fprintf(stderr, typed ? "%s: " : "%s\n", utf8(prompt).c_str());
     std::fflush(stderr);
-    std::optional<std::string> line = readConsoleLine(
+    ConsoleLine line = readConsoleLine(
         fromTerminal ? LineSource::Terminal : LineSource::StandardInput, Echo::Hidden);
-    if (!line) return std::nullopt;  // nobody to ask, end of input or Ctrl-C: Cancel
-    std::u16string password = utf8ToUtf16(*line);
-    std::fill(line->begin(), line->end(), '\0');
+    if (line.end == ConsoleLine::End::TooLong) {
+      // Its end may never come (a link to /dev/zero): no further line is asked for.
+      std::fprintf(stderr, "%s\n", utf8(kPasswordLineTooLong.pick()).c_str());
+      return std::nullopt;
+    }
+    if (line.end != ConsoleLine::End::Line) return std::nullopt;  // nobody to ask: Cancel
+    std::u16string password = utf8ToUtf16(line.text);
+    std::fill(line.text.begin(), line.text.end(), '\0');
     // The dialog's field takes no 15th character; a longer line is refused, not cut, so
     // that what is hashed is always exactly what was typed.
     if (password.size() <= kPasswordMaxCharacters) return password;

@@ -3,11 +3,11 @@
 // password are read from the terminal or standard input.
 #pragma once
 
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "cli/status_line.h"
+#include "platform/mutex.h"
 #include "platform/user_interface.h"
 
 namespace lexora {
@@ -49,16 +49,16 @@ class ConsoleUserInterface : public UserInterface {
 
  private:
   MessageAnswer ask(std::u16string_view text);
-  void showStatusLocked(const std::string& shown);
+  void showStatusLocked(const std::string& shown) REQUIRES(mutex_);
 
   const Answers answers_;
   const PasswordSource passwordSource_;
   const Detail detail_;
   const bool statusInPlace_;  // rewritten in place on a terminal, else a line per step
-  std::mutex mutex_;
-  StatusLine status_;      // the status line last shown
-  std::string shownLine_;  // ... as the terminal shows it, bar included
-  bool toldNoTerminal_ = false;
+  Mutex mutex_;
+  StatusLine status_ GUARDED_BY(mutex_);      // the status line last shown
+  std::string shownLine_ GUARDED_BY(mutex_);  // ... as the terminal shows it, bar included
+  bool toldNoTerminal_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace lexora

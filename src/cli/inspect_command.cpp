@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
+#include "pack/packed_image_reader.h"
 #include "pack/word_lookup.h"
 #include "platform/path_text.h"
 #include "platform/text_codec.h"
@@ -23,24 +24,50 @@ constexpr BilingualText kNotFound{u"未找到单词：", u"Word not found: "};
 struct Image {
   std::string path;
   CheckedImage checked;
-  size_t bytes = 0;
+  uint64_t bytes = 0;
+  std::vector<WordFound> found;  // one per word looked up
 };
 
-// The image at `path`, checked as the handheld checks it before storing; nullopt when it
-// cannot be read or is damaged (told to the user).
-std::optional<Image> readImage(UserInterface& ui, const std::string& path) {
+// Tells the user why `image` could not be read to its end.
+void showFailure(UserInterface& ui, const std::string& path, const PackedImageReader& image,
+                 const std::string& error) {
+  if (image.unreadable()) {
+    showFileFailure(ui, kUnreadable, error);
+  } else {
+    showWarning(ui, std::u16string(kDamaged.pick()) + utf8ToUtf16(path + ": " + error));
+  }
+}
+
+// The image at `path`, checked as the handheld checks it before storing, with `words` looked
+// up in it; nullopt when it cannot be read or is damaged (told to the user). Read as it
+// streams, once to check and once more for the words: never held whole.
+std::optional<Image> readImage(UserInterface& ui, const std::string& path,
+                               const std::vector<std::string>& words) {
   std::string error;
-  const auto bytes = readWholeFile(pathFromArgument(path), error);
-  if (!bytes) {
+  auto reader = PackedImageReader::open(pathFromArgument(path), error);
+  if (!reader) {
     showFileFailure(ui, kUnreadable, error);
     return std::nullopt;
   }
-  auto checked = checkPackedImage(*bytes, error);
+  auto checked = checkPackedImage(*reader, error);
   if (!checked) {
-    showWarning(ui, std::u16string(kDamaged.pick()) + utf8ToUtf16(path + ": " + error));
+    showFailure(ui, path, *reader, error);
     return std::nullopt;
   }
-  return Image{path, std::move(*checked), bytes->size()};
+  Image image{path, std::move(*checked), reader->size(), {}};
+  if (words.empty()) return image;
+  reader = PackedImageReader::open(pathFromArgument(path), error);
+  auto found = reader ? lookupWords(*reader, words, error) : std::nullopt;
+  if (!found) {
+    if (reader) {
+      showFailure(ui, path, *reader, error);
+    } else {
+      showFileFailure(ui, kUnreadable, error);
+    }
+    return std::nullopt;
+  }
+  image.found = std::move(*found);
+  return image;
 }
 
 bool endsInImageSuffix(const std::string& operand) {
@@ -51,13 +78,14 @@ bool endsInImageSuffix(const std::string& operand) {
 }
 
 void describe(const Image& image) {
-  const PackedDictionary& dictionary = image.checked.dictionary;
+  const CheckedImage& checked = image.checked;
   std::printf(
       "%s\n  name: %s\n  blocks: %zu\n  entries: %llu\n  packed size: %d\n"
-      "  record bytes (inflated): %llu\n  image bytes: %zu\n  ok\n",
-      image.path.c_str(), utf16ToUtf8(dictionary.name).c_str(), dictionary.blocks.size(),
-      static_cast<unsigned long long>(image.checked.entries), packedSize(dictionary),
-      static_cast<unsigned long long>(image.checked.recordBytes), image.bytes);
+      "  record bytes (inflated): %llu\n  image bytes: %llu\n  ok\n",
+      image.path.c_str(), utf16ToUtf8(checked.name).c_str(), checked.blocks,
+      static_cast<unsigned long long>(checked.entries), packedSize(checked.blockBytes),
+      static_cast<unsigned long long>(checked.recordBytes),
+      static_cast<unsigned long long>(image.bytes));
 }
 
 }  // namespace
@@ -80,7 +108,7 @@ int inspectCommand(const CommandLine& line) {
   int status = kExitOk;
   std::vector<Image> images;
   for (const std::string& path : paths) {
-    auto image = readImage(ui, path);
+    auto image = readImage(ui, path, words);
     if (!image) {
       status = kExitFailed;
       continue;
@@ -94,11 +122,11 @@ int inspectCommand(const CommandLine& line) {
 
   // Each word's entry as "headword TAB definition", from every image that has it; with
   // several images each line starts with the image's path, as grep names its files.
-  for (const std::string& word : words) {
+  for (size_t w = 0; w < words.size(); ++w) {
+    const std::string& word = words[w];
     bool found = false;
     for (const Image& image : images) {
-      std::string error;
-      const auto entry = lookupWord(image.checked.dictionary, word, error);
+      const auto& [entry, error] = image.found[w];
       if (!entry) {
         if (!error.empty()) {
           showWarning(ui, std::u16string(kDamaged.pick()) + utf8ToUtf16(image.path + ": " + error));

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/console_user_interface.h"
 #include "platform/application.h"
 #include "platform/console.h"
 #include "platform/program_version.h"
+#include "platform/settings_warning.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -35,6 +37,11 @@ int runCommand(int argc, const char* const* argv) {
   setApplicationName("Lexora");  // shares the stored language choice with the desktop program
   const ParsedCommandLine parsed = parseCommandLine(argc, argv);
   const CommandLine& line = parsed.line;
+  // After the line is read, so that --lang picks the warning's language.
+  if (const auto warning = takeSettingsWarning()) {
+    ConsoleUserInterface ui;
+    ui.showFileWarning(warning->text, warning->file, warning->systemError);
+  }
   switch (parsed.action) {
     case ParsedCommandLine::Action::Help:
       std::fputs(utf16ToUtf8(helpText(line.command)).c_str(), stdout);

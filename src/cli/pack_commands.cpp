@@ -9,6 +9,7 @@
 #include "job/load_and_pack.h"
 #include "job/packing_texts.h"
 #include "pack/packed_image.h"
+#include "platform/atomic_file.h"
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/path_text.h"
@@ -30,6 +31,9 @@ constexpr BilingualText kLeftOut{u"未打包（词头超过255字节）：",
 constexpr BilingualText kImageExists{
     u"压缩映像已存在，未覆盖（使用 --force 可覆盖）。",
     u"The packed image already exists and was not replaced (use --force to replace it)."};
+constexpr BilingualText kFolderUnusable{u"无法在输出文件夹中写入压缩映像，未打包任何词典。",
+                                        u"Packed images cannot be written in the output folder; "
+                                        u"nothing was packed."};
 constexpr BilingualText kNotToTerminal{
     u"压缩映像不写到终端（使用 --force 仍可写出）。",
     u"A packed image is not written to a terminal (use --force to write it anyway)."};
@@ -61,6 +65,18 @@ std::filesystem::path comparedPath(const std::filesystem::path& out) {
   std::error_code noWorkingFolder;  // then the path is compared as given
   std::filesystem::path key = std::filesystem::absolute(out, noWorkingFolder);
   return (noWorkingFolder ? out : key).lexically_normal();
+}
+
+// Makes --output-dir when it is missing and checks that files can be made in it, so that a
+// folder that is a file, a dangling link, a loop or read-only is refused before anything
+// is loaded. 0, or the system's reason.
+int prepareOutputFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) return error.value();
+  if (!std::filesystem::is_directory(std::filesystem::status(folder, error)))
+    return error ? error.value() : ENOTDIR;
+  return canCreateFilesIn(folder) ? 0 : errno;
 }
 
 bool writeToStandardOutput(const PackedDictionary& packed) {
@@ -96,6 +112,14 @@ int packCommand(const CommandLine& line) {
   // The images written in this run and the files they came from: two dictionaries whose
   // images would be one file must not silently replace each other.
   std::map<std::filesystem::path, std::u16string> written;
+  if (line.outputDir) {
+    const std::filesystem::path folder =
+        line.outputDir->empty() ? std::filesystem::path(".") : pathFromArgument(*line.outputDir);
+    if (const int reason = prepareOutputFolder(folder); reason != 0) {
+      ui.showFileWarning(kFolderUnusable.pick(), folder, reason);
+      return kExitFailed;
+    }
+  }
   int status = kExitOk;
   for (const std::string& file : line.operands) {
     const std::filesystem::path out =
@@ -124,6 +148,16 @@ int packCommand(const CommandLine& line) {
       status = kExitFailed;
       continue;
     }
+    // Opened now, so that an output that cannot be written fails at once; a signal that
+    // ends the run meanwhile removes the temporary file.
+    std::string openError;
+    std::optional<AtomicFile> image =
+        toStandardOutput ? std::optional<AtomicFile>() : AtomicFile::create(out, openError);
+    if (!toStandardOutput && !image) {
+      showFileFailure(ui, kWriteFailed, openError);
+      status = kExitFailed;
+      continue;
+    }
 
     // Operands are the system's own path bytes, opened whatever their encoding.
     auto result = loadAndPackFile(pathFromArgument(file), ui);
@@ -147,12 +181,8 @@ int packCommand(const CommandLine& line) {
       }
       continue;
     }
-    if (line.outputDir) {
-      std::error_code ignored;  // a folder that cannot be made shows up as a write failure
-      std::filesystem::create_directories(out.parent_path(), ignored);
-    }
     std::string error;
-    if (!writePackedImage(out, packed, error)) {
+    if (!writePackedImage(*image, packed, error)) {
       showFileFailure(ui, kWriteFailed, error);
       status = kExitFailed;
       continue;

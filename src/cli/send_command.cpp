@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "cli/commands.h"
 #include "cli/send_service.h"
@@ -112,26 +113,27 @@ int sendCommand(const CommandLine& line) {
   if (line.name) parameters.dictionaryName = utf8ToUtf16(*line.name);
   parameters.service = std::move(service->factory);
 
-  TransferOutcome outcome;
+  // Ctrl-C is the Stop button: the first asks the job to stop, the second quits at once.
+  // (At a question or the password prompt the console takes it as No / Cancel instead.)
+  // The job outlives the interrupt watcher, which may be calling stop() on it up to the
+  // moment the watcher is joined; it is made only once the interrupts are routed, so that
+  // its threads start with them routed too. A Ctrl-C before the job exists still stops
+  // it: the request waits in `stopAsked`.
+  std::optional<TransferJob> job;
+  std::atomic<TransferJob*> running{nullptr};
+  std::atomic<bool> stopAsked{false};
   {
-    // Ctrl-C is the Stop button: the first asks the job to stop, the second quits at once.
-    // (At a question or the password prompt the console takes it as No / Cancel instead.)
-    // The interrupts are routed first, so the job's threads start with them routed too.
-    // A Ctrl-C before the job exists still stops it: the request waits in `stopAsked`.
-    std::atomic<TransferJob*> running{nullptr};
-    std::atomic<bool> stopAsked{false};
     ConsoleInterrupts interrupts([&] {
       if (stopAsked.exchange(true)) quitConsoleProgram(130);
       std::fprintf(stderr, "\n%s\n", utf16ToUtf8(kStopping.pick()).c_str());
-      if (TransferJob* job = running.load()) job->stop();
+      if (TransferJob* started = running.load()) started->stop();
     });
-    TransferJob job(dialog, std::move(parameters));
-    running = &job;
-    if (stopAsked) job.stop();
-    job.wait();
-    running = nullptr;
-    outcome = job.outcome();
+    job.emplace(dialog, std::move(parameters));
+    running = &*job;
+    if (stopAsked) job->stop();
+    job->wait();
   }
+  const TransferOutcome outcome = job->outcome();
   ui.finishStatus();
 
   if (!outcome.linkOpened) {

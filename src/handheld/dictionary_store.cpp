@@ -12,6 +12,7 @@
 
 #include "pack/image_file_name.h"
 #include "pack/packed_image.h"
+#include "pack/packed_image_reader.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {
@@ -37,10 +38,11 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
 // The suffix of a temporary name's `attempt`-th choice.
 std::string tempSuffix(DictionaryStore::TempNames names, int attempt) {
   if (names == DictionaryStore::TempNames::Predictable) return std::to_string(attempt);
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   thread_local std::mt19937_64 random{std::random_device{}()};
   std::string suffix;
-  for (int i = 0; i < 10; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
+  for (int i = 0; i < 6; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
   return suffix;
 }
 
@@ -52,6 +54,8 @@ std::string tempSuffix(DictionaryStore::TempNames names, int attempt) {
 bool replaceWith(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                  DictionaryStore::TempNames names, std::string& error) {
   // Hidden and without the .lxp extension, so that `list` never shows a half-written one.
+  // Its 8 more bytes at most (a dot, a dot and six characters) fit: packedImageFileName
+  // leaves room for them under NAME_MAX.
   const std::string prefix = (path.parent_path() / ("." + path.filename().string() + ".")).string();
   constexpr int kAttempts = 100;
   std::string temp;
@@ -112,15 +116,40 @@ bool DictionaryStore::store(const PackedDictionary& dictionary, std::filesystem:
   return replaceWith(path, bytes, tempNames_, error);
 }
 
-std::optional<PackedDictionary> DictionaryStore::load(std::string_view utf8Name,
-                                                      std::string& error) const {
+std::optional<std::vector<WordFound>> DictionaryStore::lookup(std::string_view utf8Name,
+                                                              const std::vector<std::string>& words,
+                                                              std::string& error) const {
   const std::filesystem::path path = directory_ / packedImageFileName(utf8Name);
-  auto bytes = readWholeFile(path.string(), error);
-  if (!bytes) return std::nullopt;
-  auto dictionary = parsePackedImage(*bytes, error);
-  if (!dictionary) error = path.string() + ": " + error;
-  return dictionary;
+  auto image = PackedImageReader::open(path, error);
+  if (!image) return std::nullopt;
+  auto found = lookupWords(*image, words, error);
+  if (!found && !image->unreadable()) error = path.string() + ": " + error;
+  return found;
 }
+
+namespace {
+
+// `entry` filled from its image, or its error.
+void readEntry(DictionaryStore::Entry& entry) {
+  auto image = PackedImageReader::open(entry.path, entry.error);
+  std::string name;
+  if (!image || !image->readName(name, entry.error)) return;
+  for (;;) {
+    switch (image->skipBlock(entry.error)) {
+      case PackedImageReader::Step::Block:
+        continue;
+      case PackedImageReader::Step::Damaged:
+        return;
+      case PackedImageReader::Step::End:
+        entry.name = utf8ToUtf16(name);
+        entry.blocks = image->blocks();
+        entry.blockBytes = image->blockBytes();
+        return;
+    }
+  }
+}
+
+}  // namespace
 
 std::optional<std::vector<DictionaryStore::Entry>> DictionaryStore::list(std::string& error) const {
   std::vector<Entry> entries;
@@ -129,10 +158,17 @@ std::optional<std::vector<DictionaryStore::Entry>> DictionaryStore::list(std::st
   // A store nothing was ever sent to does not exist yet: it holds no dictionaries.
   if (ec == std::errc::no_such_file_or_directory) return entries;
   for (; !ec && item != std::filesystem::directory_iterator(); item.increment(ec)) {
-    if (!item->is_regular_file() || item->path().extension() != kExtension) continue;
-    Entry entry{item->path(), std::nullopt, {}};
-    if (auto bytes = readWholeFile(item->path().string(), entry.error)) {
-      entry.dictionary = parsePackedImage(*bytes, entry.error);
+    if (item->path().extension() != kExtension) continue;
+    // An entry that cannot be followed (a loop of links, say) is told, not thrown; one gone
+    // since the folder was read (or a dangling link) holds nothing.
+    std::error_code unreadable;
+    const bool regular = item->is_regular_file(unreadable);
+    if (unreadable == std::errc::no_such_file_or_directory || (!regular && !unreadable)) continue;
+    Entry entry{item->path(), {}, {}, 0, 0};
+    if (unreadable) {
+      entry.error = unreadable.message();
+    } else {
+      readEntry(entry);
     }
     entries.push_back(std::move(entry));
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pack/packed_dictionary.h"
+#include "pack/word_lookup.h"
 
 namespace lexora::handheld {
 
@@ -29,15 +30,24 @@ class DictionaryStore {
   // is replaced.
   bool store(const PackedDictionary& dictionary, std::filesystem::path& path, std::string& error);
 
-  std::optional<PackedDictionary> load(std::string_view utf8Name, std::string& error) const;
+  // Looks `words` up in the dictionary named `utf8Name`, reading its image as it streams;
+  // nullopt with `error` when it is not there, cannot be read or is damaged.
+  std::optional<std::vector<WordFound>> lookup(std::string_view utf8Name,
+                                               const std::vector<std::string>& words,
+                                               std::string& error) const;
 
+  // What is shown of a stored image: its structure is read to its end, its blocks' payloads
+  // are passed by unread.
   struct Entry {
     std::filesystem::path path;
-    std::optional<PackedDictionary> dictionary;  // nullopt when the file is damaged
-    std::string error;
+    std::string error;  // why it cannot be shown (unreadable, damaged); empty when it can
+    std::u16string name;
+    size_t blocks = 0;
+    uint64_t blockBytes = 0;  // the key and record payloads (see packedSize)
   };
-  // The .lxp files of the store, by path; nullopt with `error` when the store cannot be
-  // read (missing, not a folder, not readable).
+  // The .lxp files of the store, by path, each with what it holds or why it cannot be
+  // read; nullopt with `error` when the store itself cannot be read (missing, not a
+  // folder, not readable).
   std::optional<std::vector<Entry>> list(std::string& error) const;
 
  private:

@@ -3,7 +3,7 @@
 namespace lexora::handheld {
 
 bool Gathering::meet(std::chrono::milliseconds limit) {
-  std::unique_lock lock(mutex_);
+  MutexLock lock(mutex_);
   if (ended_) return false;
   const uint64_t group = completed_;
   if (++waiting_ >= size_) {
@@ -12,15 +12,15 @@ bool Gathering::meet(std::chrono::milliseconds limit) {
     changed_.notify_all();
     return true;
   }
-  const bool gathered =
-      changed_.wait_for(lock, limit, [&] { return ended_ || completed_ != group; });
+  const bool gathered = changed_.wait_for(
+      mutex_, limit, [&]() REQUIRES(mutex_) { return ended_ || completed_ != group; });
   // Given up on: the group is gathered without this caller.
   if (!gathered) --waiting_;
   return !ended_;
 }
 
 void Gathering::end() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   ended_ = true;
   changed_.notify_all();
 }

@@ -7,7 +7,8 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
+
+#include "platform/mutex.h"
 
 namespace lexora::handheld {
 
@@ -26,11 +27,11 @@ class Gathering {
 
  private:
   const size_t size_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  size_t waiting_ = 0;      // callers of the group being gathered
-  uint64_t completed_ = 0;  // groups that went on
-  bool ended_ = false;
+  Mutex mutex_;
+  std::condition_variable_any changed_;
+  size_t waiting_ GUARDED_BY(mutex_) = 0;      // callers of the group being gathered
+  uint64_t completed_ GUARDED_BY(mutex_) = 0;  // groups that went on
+  bool ended_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace lexora::handheld

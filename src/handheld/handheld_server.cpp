@@ -16,7 +16,6 @@
 #include <iostream>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -30,6 +29,7 @@
 #include "link/socket/frame_socket.h"
 #include "link/socket/socket_connect.h"
 #include "platform/bytes.h"
+#include "platform/mutex.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {
@@ -44,11 +44,11 @@ void onSignal(int) {
   [[maybe_unused]] ssize_t n = write(gSignalPipe[1], &byte, 1);
 }
 
-std::mutex gLogMutex;
+Mutex gLogMutex;  // one line at a time on standard error
 // Every line is made printable here, whatever names from the PC it quotes.
 void log(const std::string& text) {
   const std::string line = printableText(text, 2000);
-  std::lock_guard lock(gLogMutex);
+  MutexLock lock(gLogMutex);
   std::cerr << "lexora-handheld: " << line << std::endl;
 }
 
@@ -66,20 +66,20 @@ std::span<const uint8_t> textBytes(const std::string& text) {
 class StopFlag {
  public:
   void set() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     stopped_ = true;
     changed_.notify_all();
   }
   // Waits `duration`; false when the emulator was asked to stop meanwhile.
   bool sleep(std::chrono::milliseconds duration) {
-    std::unique_lock lock(mutex_);
-    return !changed_.wait_for(lock, duration, [this] { return stopped_; });
+    MutexLock lock(mutex_);
+    return !changed_.wait_for(mutex_, duration, [this]() REQUIRES(mutex_) { return stopped_; });
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool stopped_ = false;
+  Mutex mutex_;
+  std::condition_variable_any changed_;
+  bool stopped_ GUARDED_BY(mutex_) = false;
 };
 
 // What every session shares with the others and with the listening loop.

@@ -17,7 +17,6 @@
 #include "handheld/password_file.h"
 #include "link/socket/default_device_address.h"
 #include "link/socket/device_address.h"
-#include "pack/word_lookup.h"
 #include "platform/program_version.h"
 #include "platform/text_codec.h"
 
@@ -255,14 +254,13 @@ int listCommand(std::vector<std::string> args) {
   }
   int status = 0;
   for (const auto& entry : *entries) {
-    if (!entry.dictionary) {
+    if (!entry.error.empty()) {
       std::cerr << "lexora-handheld: " << entry.path.string() << ": " << entry.error << "\n";
       status = 1;
       continue;
     }
-    std::cout << lexora::utf16ToUtf8(entry.dictionary->name) << "\t"
-              << entry.dictionary->blocks.size() << " blocks\t"
-              << lexora::packedSize(*entry.dictionary) << " bytes\n";
+    std::cout << lexora::utf16ToUtf8(entry.name) << "\t" << entry.blocks << " blocks\t"
+              << lexora::packedSize(entry.blockBytes) << " bytes\n";
   }
   return finishOutput(status);
 }
@@ -272,20 +270,21 @@ int lookupCommand(std::vector<std::string> args) {
   if (!takeStore(args, store)) return usageError("--store takes a folder");
   if (args.size() < 2) return usageError("lookup needs a NAME and at least one WORD");
   std::string error;
-  auto dictionary = DictionaryStore(store).load(args[0], error);
-  if (!dictionary) {
+  const std::vector<std::string> words(args.begin() + 1, args.end());
+  const auto found = DictionaryStore(store).lookup(args[0], words, error);
+  if (!found) {
     std::cerr << "lexora-handheld: no dictionary \"" << args[0] << "\": " << error << "\n";
     return 1;
   }
   int status = 0;
-  for (size_t i = 1; i < args.size(); ++i) {
-    auto entry = lexora::lookupWord(*dictionary, args[i], error);
+  for (size_t i = 0; i < words.size(); ++i) {
+    const auto& [entry, damage] = (*found)[i];
     if (entry) {
       // The headword first, as lexora-cli inspect prints a look-up.
       std::cout << entry->headword << "\t" << entry->text << "\n";
     } else {
-      std::cerr << "lexora-handheld: " << args[i] << ": " << (error.empty() ? "not found" : error)
-                << "\n";
+      std::cerr << "lexora-handheld: " << words[i] << ": "
+                << (damage.empty() ? "not found" : damage) << "\n";
       status = 1;
     }
   }

@@ -1,43 +1,75 @@
 #include "handheld/password_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iostream>
 
 #include "link/password_answer.h"
+#include "platform/bounded_line.h"
+#include "platform/file.h"
 #include "platform/text_codec.h"
 
 namespace lexora::handheld {
+namespace {
+
+// Reads blocks until the first line is whole, too long, or the input ends: /dev/zero or an
+// endless pipe on standard input costs no more than the bound. False (errno set) when a
+// read fails.
+bool readFirstLine(int descriptor, BoundedLine& line) {
+  char block[256];
+  bool readFailed = false;
+  while (!line.done()) {
+    const ssize_t n = ::read(descriptor, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      readFailed = n < 0;
+      break;
+    }
+    line.add(std::string_view(block, static_cast<size_t>(n)));
+  }
+  std::fill(block, block + sizeof block, '\0');
+  return !readFailed;
+}
+
+}  // namespace
 
 std::optional<std::string> readPasswordFile(const std::string& source, std::string& error) {
   const bool fromStandardInput = source == "-";
   const std::string shown = fromStandardInput ? "standard input" : "the password file " + source;
-  std::string line;
-  // A stream rather than a whole read: a pipe such as <(pass show handheld) is a fine source.
-  std::ifstream file;
-  if (!fromStandardInput) {
-    file.open(source, std::ios::binary);
-    if (!file) {
-      error = "cannot read " + shown + ": " + std::strerror(errno != 0 ? errno : EIO);
-      return std::nullopt;
-    }
+  // Only a regular file: a FIFO would wait for a writer, a device might never end. A pipe
+  // is still a fine source on standard input: --password-file - < <(pass show handheld).
+  const int descriptor = fromStandardInput ? STDIN_FILENO : openDescriptorForReading(source);
+  if (descriptor < 0) {
+    error = "cannot read " + shown + ": " + openFailureReason(errno);
+    return std::nullopt;
   }
-  std::istream& in = fromStandardInput ? std::cin : file;
-  std::getline(in, line);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line.empty()) {
+  BoundedLine line(kPasswordLineMaxBytes);
+  const bool read = readFirstLine(descriptor, line);
+  const int readError = errno;
+  if (!fromStandardInput) closeDescriptor(descriptor);
+  if (!read) {
+    error = "cannot read " + shown + ": " + std::strerror(readError);
+    return std::nullopt;
+  }
+  if (line.tooLong()) {
+    error = "the first line of " + shown + " is longer than " +
+            std::to_string(kPasswordLineMaxBytes) + " bytes; it holds no password";
+    return std::nullopt;
+  }
+  std::string password = line.take();
+  if (password.empty()) {
     error = shown + " holds no password on its first line";
     return std::nullopt;
   }
-  if (utf8ToUtf16(line).size() > kPasswordMaxCharacters) {
+  if (utf8ToUtf16(password).size() > kPasswordMaxCharacters) {
     error = "the password in " + shown + " is longer than the " +
             std::to_string(kPasswordMaxCharacters) + " characters a sender can type";
-    std::fill(line.begin(), line.end(), '\0');
+    std::fill(password.begin(), password.end(), '\0');
     return std::nullopt;
   }
-  return line;
+  return password;
 }
 
 }  // namespace lexora::handheld

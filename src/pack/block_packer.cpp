@@ -208,9 +208,13 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
 }
 
 int32_t packedSize(const PackedDictionary& dictionary) {
-  int64_t total = 0;
-  for (const PackedBlock& b : dictionary.blocks) total += b.keyLength() + b.packedLength();
-  return static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
+  uint64_t total = 0;
+  for (const PackedBlock& b : dictionary.blocks) total += b.keyBytes.size() + b.packedBytes.size();
+  return packedSize(total);
+}
+
+int32_t packedSize(uint64_t blockBytes) {
+  return static_cast<int32_t>(std::min<uint64_t>(blockBytes, INT32_MAX));
 }
 
 }  // namespace lexora

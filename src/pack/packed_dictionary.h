@@ -22,5 +22,7 @@ struct PackedDictionary {
 
 // `packed size`: the sum of all key and packed lengths (saturates at INT32_MAX).
 int32_t packedSize(const PackedDictionary& dictionary);
+// The packed size of blocks whose key and packed lengths add up to `blockBytes`.
+int32_t packedSize(uint64_t blockBytes);
 
 }  // namespace lexora

@@ -1,6 +1,7 @@
 #include "pack/packed_image.h"
 
 #include "pack/block_reader.h"
+#include "pack/packed_image_reader.h"
 #include "pack/transfer_message.h"
 #include "platform/atomic_file.h"
 #include "platform/path_text.h"
@@ -19,14 +20,6 @@ bool everyPayloadFits(const std::string& name, const PackedDictionary& dictionar
     fits = fits && fitsMessage(b.keyBytes.size()) && fitsMessage(b.packedBytes.size());
   }
   return fits;
-}
-
-std::string at(uint64_t offset) {
-  return "at offset " + std::to_string(offset);
-}
-
-std::string typeNumber(MessageType type) {
-  return std::to_string(static_cast<unsigned>(type));
 }
 
 }  // namespace
@@ -51,18 +44,21 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
 
 bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error) {
+  auto file = AtomicFile::create(path, error);
+  return file && writePackedImage(*file, dictionary, error);
+}
+
+bool writePackedImage(AtomicFile& file, const PackedDictionary& dictionary, std::string& error) {
   const std::string name = utf16ToUtf8(dictionary.name);
   if (!everyPayloadFits(name, dictionary)) {
-    error = "cannot write " + utf16ToUtf8(pathText(path)) +
+    error = "cannot write " + utf16ToUtf8(pathText(file.path())) +
             ": the name or a block is longer than a message holds";
     return false;
   }
-  auto file = AtomicFile::create(path, error);
-  if (!file) return false;
   // Message by message, so the image is never held twice in memory.
   auto put = [&](MessageType type, std::span<const uint8_t> payload) {
-    file->write(messageHeader(type, payload.size()));
-    file->write(payload);
+    file.write(messageHeader(type, payload.size()));
+    file.write(payload);
   };
   put(MessageType::Name, bytesOf(name));
   for (const auto& b : dictionary.blocks) {
@@ -70,65 +66,27 @@ bool writePackedImage(const std::filesystem::path& path, const PackedDictionary&
     put(MessageType::Record, b.packedBytes);
   }
   put(MessageType::End, {});
-  return file->commit(error);
+  return file.commit(error);
 }
 
 std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
                                                  std::string& error) {
-  std::optional<MessageDamage> damage;
-  std::vector<TransferMessage> messages = readMessages(image, damage);
-  size_t next = 0;
-  // The next message, or what is wrong where it should start.
-  auto message = [&]() -> TransferMessage* {
-    if (next < messages.size()) return &messages[next++];
-    error =
-        damage ? damage->text() : "the image ends " + at(image.size()) + " without its end flag";
-    return nullptr;
-  };
-
-  PackedDictionary dictionary;
-  TransferMessage* m = message();
-  if (!m) return std::nullopt;
-  if (m->type != MessageType::Name) {
-    error = "expected the name message (type " + typeNumber(MessageType::Name) +
-            ") at offset 0, found type " + typeNumber(m->type);
-    return std::nullopt;
-  }
-  dictionary.name = utf8ToUtf16(
-      std::string_view(reinterpret_cast<const char*>(m->payload.data()), m->payload.size()));
-
+  PackedImageReader reader(image);
+  std::string name;
+  if (!reader.readName(name, error)) return std::nullopt;
+  PackedDictionary dictionary{utf8ToUtf16(name), {}};
   for (;;) {
-    if (!(m = message())) return std::nullopt;
-    if (m->type == MessageType::End) {
-      if (!m->payload.empty()) {
-        error = "end flag " + at(m->offset) + " carries a payload";
-        return std::nullopt;
-      }
-      break;
-    }
-    if (m->type != MessageType::Key) {
-      error = "expected a key message (type " + typeNumber(MessageType::Key) +
-              ") or the end flag (type " + typeNumber(MessageType::End) + ") " + at(m->offset) +
-              ", found type " + typeNumber(m->type);
-      return std::nullopt;
-    }
     PackedBlock block;
-    block.keyBytes = std::move(m->payload);
-    if (!(m = message())) return std::nullopt;
-    if (m->type != MessageType::Record) {
-      error = "expected a record message (type " + typeNumber(MessageType::Record) + ") " +
-              at(m->offset) + ", found type " + typeNumber(m->type);
-      return std::nullopt;
+    switch (reader.nextBlock(block, error)) {
+      case PackedImageReader::Step::Block:
+        dictionary.blocks.push_back(std::move(block));
+        break;
+      case PackedImageReader::Step::End:
+        return dictionary;
+      case PackedImageReader::Step::Damaged:
+        return std::nullopt;
     }
-    block.packedBytes = std::move(m->payload);
-    dictionary.blocks.push_back(std::move(block));
   }
-  const uint64_t end = m->offset + kMessageHeaderSize;
-  if (end != image.size()) {
-    error = std::to_string(image.size() - end) + " bytes follow the end flag " + at(end);
-    return std::nullopt;
-  }
-  return dictionary;
 }
 
 std::optional<std::vector<DecodedEntry>> decodeBlock(const PackedBlock& block, std::string& error) {

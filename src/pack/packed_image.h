@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "pack/packed_dictionary.h"
-// Readers of images (inspect, the handheld) read them whole through the platform.
+// An image known to be small may be read whole; any other is read as it streams, a block at
+// a time (pack/packed_image_reader.h).
 #include "platform/whole_file.h"
 
 namespace lexora {
@@ -26,10 +27,16 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary);
 // reason (in English, with the OS error) in `error`.
 bool writePackedImage(const std::filesystem::path& path, const PackedDictionary& dictionary,
                       std::string& error);
+class AtomicFile;
+// The same into a file opened beforehand (so that an unusable output is found before the
+// dictionary is loaded); commits it.
+bool writePackedImage(AtomicFile& file, const PackedDictionary& dictionary, std::string& error);
 
 // Parses an image: a name message, then key/record message pairs, then the end flag and
-// nothing after it. On a damaged image returns nullopt with `error` naming the offset.
-// Only the structure is read: checkPackedImage also decodes and checks every block.
+// nothing after it. On a damaged image returns nullopt with `error` naming the offset of the
+// first message out of place. Only the structure is read: checkPackedImage also decodes and
+// checks every block. The whole dictionary is held: an image in a file is better read with
+// a PackedImageReader, a block at a time.
 std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
                                                  std::string& error);
 

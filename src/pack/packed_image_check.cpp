@@ -64,22 +64,28 @@ bool PackedImageChecker::checkBlock(const PackedBlock& block, std::string& error
   return true;
 }
 
-std::optional<CheckedImage> checkPackedImage(std::span<const uint8_t> image, std::string& error) {
-  auto dictionary = parsePackedImage(image, error);
-  if (!dictionary) return std::nullopt;
+std::optional<CheckedImage> checkPackedImage(PackedImageReader& image, std::string& error) {
   PackedImageChecker checker;
-  // The name's bytes as they are in the image: the parsed name has been through UTF-16.
-  // A parsed image starts with its name message, which lies within the longest message.
-  std::optional<MessageDamage> damage;
-  const std::vector<TransferMessage> first = readMessages(
-      image.first(std::min(image.size(), kMessageHeaderSize + kMaxMessagePayload)), damage);
-  const std::string_view name(reinterpret_cast<const char*>(first.front().payload.data()),
-                              first.front().payload.size());
-  if (!checker.checkName(name, error)) return std::nullopt;
-  for (const PackedBlock& block : dictionary->blocks) {
-    if (!checker.checkBlock(block, error)) return std::nullopt;
+  std::string name;
+  if (!image.readName(name, error) || !checker.checkName(name, error)) return std::nullopt;
+  PackedBlock block;
+  for (;;) {
+    switch (image.nextBlock(block, error)) {
+      case PackedImageReader::Step::Block:
+        if (!checker.checkBlock(block, error)) return std::nullopt;
+        break;
+      case PackedImageReader::Step::End:
+        return CheckedImage{utf8ToUtf16(name), image.blocks(), image.blockBytes(),
+                            checker.entries(), checker.recordBytes()};
+      case PackedImageReader::Step::Damaged:
+        return std::nullopt;
+    }
   }
-  return CheckedImage{std::move(*dictionary), checker.entries(), checker.recordBytes()};
+}
+
+std::optional<CheckedImage> checkPackedImage(std::span<const uint8_t> image, std::string& error) {
+  PackedImageReader reader(image);
+  return checkPackedImage(reader, error);
 }
 
 }  // namespace lexora

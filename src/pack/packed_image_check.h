@@ -14,6 +14,7 @@
 #include "pack/block_reader.h"
 #include "pack/packed_dictionary.h"
 #include "pack/packed_image.h"
+#include "pack/packed_image_reader.h"
 
 namespace lexora {
 
@@ -40,13 +41,18 @@ class PackedImageChecker {
   BlockReader reader_;
 };
 
+// What a check found in an image whose every block passed.
 struct CheckedImage {
-  PackedDictionary dictionary;
+  std::u16string name;
+  size_t blocks = 0;
+  uint64_t blockBytes = 0;  // every key and record payload (see packedSize)
   uint64_t entries = 0;
   uint64_t recordBytes = 0;
 };
 
-// Parses and checks a whole image; nullopt with `error` (naming the offset) when damaged.
+// Reads and checks an image to its end a block at a time, stopping at the first damage;
+// nullopt with `error` (naming the offset) when damaged.
+std::optional<CheckedImage> checkPackedImage(PackedImageReader& image, std::string& error);
 std::optional<CheckedImage> checkPackedImage(std::span<const uint8_t> image, std::string& error);
 
 }  // namespace lexora

@@ -8,49 +8,96 @@
 namespace lexora {
 namespace {
 
-// The key items of a key buffer, lower-cased, up to the first malformed one.
-std::vector<std::string> keysOf(const PackedBlock& block, size_t limit) {
-  std::vector<std::string> keys;
+// Calls `visit` with each key item of `block`, lower-cased in `key`, up to the first
+// malformed one or until `visit` returns false.
+template <class Visit>
+void forEachKey(const PackedBlock& block, std::string& key, Visit&& visit) {
   const auto& bytes = block.keyBytes;
-  for (size_t k = 0; k < bytes.size() && keys.size() < limit;) {
+  for (size_t k = 0; k < bytes.size();) {
     const size_t length = bytes[k];
-    if (length == 0 || bytes.size() - k - 1 < length) break;
-    keys.push_back(
-        asciiLower(std::string_view(reinterpret_cast<const char*>(bytes.data()) + k + 1, length)));
+    if (length == 0 || bytes.size() - k - 1 < length) return;
+    key.assign(reinterpret_cast<const char*>(bytes.data()) + k + 1, length);
+    asciiLowerInPlace(key);
+    if (!visit()) return;
     k += 1 + length;
   }
-  return keys;
 }
 
 }  // namespace
 
+WordSearch::WordSearch(std::string_view word) : wanted_(asciiLower(word)) {}
+
+void WordSearch::offer(const PackedBlock& block, BlockReader& reader) {
+  if (done_) return;
+  bool hasKey = false;
+  forEachKey(block, key_, [&] {
+    hasKey = true;
+    return false;  // the first key is enough
+  });
+  if (!hasKey) return;  // a block without a readable first key cannot be placed
+  if (compareKeys(wanted_, key_) < 0) {
+    done_ = true;
+    return;
+  }
+  // The last block so far that can hold the word: what an earlier one found is superseded.
+  entry_.reset();
+  error_.clear();
+  std::optional<size_t> hit;
+  size_t index = 0;
+  forEachKey(block, key_, [&] {
+    if (key_ == wanted_) hit = index;
+    ++index;
+    return !hit;
+  });
+  if (!hit) return;
+  const std::vector<EntryView>* entries = reader.read(block, error_);
+  if (!entries) return;
+  // A block that reads pairs every key item with a record item, so the index is in range.
+  const EntryView& e = (*entries)[*hit];
+  entry_ = DecodedEntry{std::string(e.headword), std::string(e.text)};
+}
+
+std::optional<DecodedEntry> WordSearch::result(std::string& error) const {
+  error = error_;
+  return entry_;
+}
+
 std::optional<DecodedEntry> lookupWord(const PackedDictionary& dictionary, std::string_view word,
                                        std::string& error) {
-  error.clear();
-  const std::string wanted = asciiLower(word);
-  // Each block's first key, to find by key the one block that can hold the word.
-  struct First {
-    std::string key;
-    size_t block;
-  };
-  std::vector<First> firsts;
-  firsts.reserve(dictionary.blocks.size());
-  for (size_t b = 0; b < dictionary.blocks.size(); ++b) {
-    auto keys = keysOf(dictionary.blocks[b], 1);
-    if (!keys.empty()) firsts.push_back({std::move(keys.front()), b});
+  WordSearch search(word);
+  BlockReader reader;
+  for (const PackedBlock& block : dictionary.blocks) {
+    if (search.done()) break;
+    search.offer(block, reader);
   }
-  const auto after = std::upper_bound(
-      firsts.begin(), firsts.end(), wanted,
-      [](const std::string& w, const First& f) { return compareKeys(w, f.key) < 0; });
-  if (after == firsts.begin()) return std::nullopt;
-  const PackedBlock& block = dictionary.blocks[std::prev(after)->block];
-  const auto keys = keysOf(block, SIZE_MAX);
-  const auto hit = std::find(keys.begin(), keys.end(), wanted);
-  if (hit == keys.end()) return std::nullopt;
-  auto entries = decodeBlock(block, error);
-  if (!entries) return std::nullopt;
-  // A decoded block pairs every key item with a record item, so the index is in range.
-  return std::move((*entries)[static_cast<size_t>(hit - keys.begin())]);
+  return search.result(error);
+}
+
+std::optional<std::vector<WordFound>> lookupWords(PackedImageReader& image,
+                                                  const std::vector<std::string>& words,
+                                                  std::string& error) {
+  std::string name;
+  if (!image.readName(name, error)) return std::nullopt;
+  std::vector<WordSearch> searches(words.begin(), words.end());
+  BlockReader reader;
+  PackedBlock block;
+  for (;;) {
+    const bool sought =
+        std::any_of(searches.begin(), searches.end(), [](const auto& s) { return !s.done(); });
+    // Read to the end even when every word is placed, so that a damaged image is told.
+    const auto step = sought ? image.nextBlock(block, error) : image.skipBlock(error);
+    if (step == PackedImageReader::Step::Damaged) return std::nullopt;
+    if (step == PackedImageReader::Step::End) break;
+    if (!sought) continue;
+    for (WordSearch& search : searches) search.offer(block, reader);
+  }
+  std::vector<WordFound> found;
+  for (const WordSearch& search : searches) {
+    WordFound f;
+    f.entry = search.result(f.error);
+    found.push_back(std::move(f));
+  }
+  return found;
 }
 
 }  // namespace lexora

@@ -1,9 +1,9 @@
 #include "platform/ansi_code_page.h"
 
 #include <deque>
-#include <mutex>
 
 #include "platform/application.h"
+#include "platform/mutex.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -11,22 +11,22 @@ namespace {
 
 // Every page ever chosen stays alive, so a reference handed out earlier never dangles
 // when a later choice (a test, say) replaces the current one.
-std::mutex gChoiceMutex;
-std::deque<AnsiCodePage> gPages;
-const AnsiCodePage* gChosen = nullptr;
+Mutex gChoiceMutex;
+std::deque<AnsiCodePage> gPages GUARDED_BY(gChoiceMutex);
+const AnsiCodePage* gChosen GUARDED_BY(gChoiceMutex) = nullptr;
 
 }  // namespace
 
 bool chooseAnsiCodePage(const std::string& name) {
   auto page = AnsiCodePage::open(name);
   if (!page) return false;
-  std::lock_guard lock(gChoiceMutex);
+  MutexLock lock(gChoiceMutex);
   gChosen = &gPages.emplace_back(std::move(*page));
   return true;
 }
 
 const AnsiCodePage& ansiCodePage() {
-  std::lock_guard lock(gChoiceMutex);
+  MutexLock lock(gChoiceMutex);
   if (!gChosen) {
     const std::string stored = utf16ToUtf8(applicationSettings().read(u"General", u"ansiCodePage"));
     std::optional<AnsiCodePage> page;

@@ -31,6 +31,8 @@ std::filesystem::path followLinks(std::filesystem::path path) {
   return path;
 }
 
+void (*gTemporaryNameHook)(const std::filesystem::path&) = nullptr;
+
 // A new file beside `path` with a name nobody can predict, created exclusively: a file or
 // link planted there by someone else makes the creation fail instead of being written
 // through. Another name is tried when one is taken.
@@ -44,6 +46,7 @@ FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem
                   static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFULL));
     temp = path;
     temp += suffix;
+    if (gTemporaryNameHook) gTemporaryNameHook(temp);
     if (FilePtr file = createNewFile(temp)) return file;
     if (errno != EEXIST) return nullptr;
   }
@@ -53,10 +56,16 @@ FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem
 }  // namespace
 
 AtomicFile::AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file)
-    : path_(std::move(path)), temp_(std::move(temp)), file_(std::move(file)) {}
+    : path_(std::move(path)), temp_(std::move(temp)), file_(std::move(file)) {
+  if (!temp_.empty()) removedOnSignal_.emplace(temp_);
+}
+
+void AtomicFile::setTemporaryNameHookForTesting(void (*hook)(const std::filesystem::path&)) {
+  gTemporaryNameHook = hook;
+}
 
 std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& requested,
-                                             std::string& error) {
+                                             std::string& error, Target target) {
   std::error_code ignored;
   // The system follows the links here, magic ones (/dev/stdout) included.
   const std::filesystem::file_status status = std::filesystem::status(requested, ignored);
@@ -65,6 +74,10 @@ std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& reques
     return std::nullopt;
   }
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    if (target == Target::RegularOnly) {
+      error = "cannot write " + shown(requested) + ": " + openFailureReason(kNotARegularFile);
+      return std::nullopt;
+    }
     // A device or FIFO (`-o /dev/null`) cannot be replaced by a file: write into it.
     FilePtr file = openForWriting(requested);
     if (!file) {
@@ -77,7 +90,8 @@ std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& reques
   std::filesystem::path temp;
   FilePtr file = createTemporaryBeside(path, temp);
   if (!file) {
-    error = "cannot create " + shown(temp) + ": " + std::strerror(errno);
+    const int reason = errno;
+    error = "cannot create " + shown(path) + ": " + std::strerror(reason);
     return std::nullopt;
   }
   AtomicFile result(path, std::move(temp), std::move(file));
@@ -92,6 +106,7 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : path_(std::move(other.path_)),
       temp_(std::exchange(other.temp_, {})),
       file_(std::move(other.file_)),
+      removedOnSignal_(std::move(other.removedOnSignal_)),
       written_(other.written_),
       writeError_(other.writeError_),
       committed_(other.committed_) {}
@@ -101,6 +116,7 @@ AtomicFile::~AtomicFile() {
   if (committed_ || temp_.empty()) return;  // committed, a device, or moved from
   std::error_code ignored;
   std::filesystem::remove(temp_, ignored);
+  removedOnSignal_.reset();
 }
 
 void AtomicFile::write(std::span<const uint8_t> bytes) {
@@ -119,17 +135,17 @@ bool AtomicFile::commit(std::string& error) {
     writeError_ = errno;
   }
   const int closeError = std::fclose(file_.release()) == 0 ? 0 : errno;
-  const std::filesystem::path& written = direct ? path_ : temp_;
   if (!written_ || closeError != 0) {
-    error = "cannot write " + shown(written) + ": " +
-            std::strerror(written_ ? closeError : writeError_);
+    error =
+        "cannot write " + shown(path_) + ": " + std::strerror(written_ ? closeError : writeError_);
     return false;
   }
   if (!direct && !replaceFile(temp_, path_)) {
-    error = "cannot rename " + shown(temp_) + " to " + shown(path_) + ": " + std::strerror(errno);
+    error = "cannot replace " + shown(path_) + ": " + std::strerror(errno);
     return false;
   }
   committed_ = true;
+  removedOnSignal_.reset();
   return true;
 }
 

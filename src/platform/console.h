@@ -35,12 +35,24 @@ enum class LineSource {
 };
 enum class Echo { Shown, Hidden };
 
-// Reads one line (without its line end) as UTF-8 bytes. nullopt at end of input, when
-// there is no terminal to read from, or when the interrupt key was pressed meanwhile
-// (only while a ConsoleInterrupts lives: then that key answers the read, as Cancel).
-// With Echo::Hidden the terminal shows nothing typed and is restored before returning,
-// and also if the program quits meanwhile. Any thread; one read at a time.
-std::optional<std::string> readConsoleLine(LineSource source, Echo echo);
+struct ConsoleLine {
+  enum class End {
+    Line,     // `text` holds the line
+    NoLine,   // end of input, no terminal to read from, or the interrupt key
+    TooLong,  // more than kPasswordLineMaxBytes without a line end: nothing more is read
+  };
+  End end;
+  std::string text;
+};
+
+// Reads one line (without its line end) as UTF-8 bytes, in blocks and at most
+// kPasswordLineMaxBytes of it (bounded_line.h). NoLine at end of input, when there is no
+// terminal to read from, or when the interrupt key was pressed meanwhile (only while a
+// ConsoleInterrupts lives: then that key answers the read, as Cancel). With Echo::Hidden
+// the terminal shows nothing typed and is restored before returning, and also if the
+// program quits meanwhile. What standard input holds beyond the line is kept for the next
+// read. Any thread; one read at a time.
+ConsoleLine readConsoleLine(LineSource source, Echo echo);
 
 // Routes the interrupt key to `onInterrupt` while it lives, called on a thread of the
 // platform's own (never in a signal handler). A key pressed while readConsoleLine waits

@@ -34,6 +34,11 @@ FilePtr openForWriting(const std::filesystem::path& path);
 // already, a link included; nullptr with errno set when it cannot.
 FilePtr createNewFile(const std::filesystem::path& path);
 
+// Whether new files can be made in the existing folder `folder` (false, errno set, when it is
+// read-only for this user or on a read-only file system). Windows: always true, its folders'
+// read-only mark does not keep files out; a failure shows when the file is made.
+bool canCreateFilesIn(const std::filesystem::path& folder);
+
 // Gives `file` the permission bits of the existing file `model`; false when it cannot.
 bool copyPermissions(std::FILE* file, const std::filesystem::path& model);
 

@@ -39,7 +39,7 @@ TEST(OpenFileBuffer, MalformedBuffersStayInside) {
 TEST(FileSelection, OrderKeptJoinedAndACancelKeepsIt) {
   const FileSelection chosen = makeFileSelection({u"/d/b.ifo", u"/d/a.txt"});
   EXPECT_EQ(chosen.text, u"/d/b.ifo;/d/a.txt");
-  EXPECT_EQ(chosen.paths, (Paths{u"/d/b.ifo", u"/d/a.txt"}));
+  EXPECT_EQ(chosen.paths, (std::vector<std::filesystem::path>{u"/d/b.ifo", u"/d/a.txt"}));
   const FileSelection kept = applyFileDialogResult(chosen, std::nullopt);
   EXPECT_EQ(kept.paths, chosen.paths);
   EXPECT_EQ(kept.text, chosen.text);

@@ -74,7 +74,8 @@ TEST_F(LexoraDialogTest, BrowseKeepsTheOrderAndACancelKeepsTheSelection) {
   EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/b.ifo;/d/a.txt");
   view_.files.push_back(std::nullopt);
   dialog_.command(kIdBrowse);
-  EXPECT_EQ(dialog_.selection().paths, (Paths{u"/d/b.ifo", u"/d/a.txt"}));
+  EXPECT_EQ(dialog_.selection().paths,
+            (std::vector<std::filesystem::path>{u"/d/b.ifo", u"/d/a.txt"}));
   EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/b.ifo;/d/a.txt");
   ASSERT_EQ(view_.fileRequests.size(), 2u);
   ASSERT_EQ(view_.fileRequests[0].filters.size(), 3u);

@@ -117,6 +117,17 @@ TEST_F(CliSendTest, NameReplacesTheDictionarysOwnOnTheHandheld) {
   EXPECT_FALSE(std::filesystem::exists(handheld.store() / "english.lxp"));
 }
 
+// A name of bytes that are not UTF-8 would arrive as U+FFFD, so two such names would become
+// one dictionary: a usage error, and nothing is sent.
+TEST_F(CliSendTest, NameThatIsNotUtf8IsAUsageError) {
+  test::HandheldProcess handheld;
+  ASSERT_TRUE(handheld.started());
+  const auto run = send(handheld, {"--yes", "--name", "bad\xff", kEnglish});
+  EXPECT_EQ(run.exitStatus, 2) << run.err;
+  EXPECT_TRUE(!std::filesystem::exists(handheld.store()) ||
+              std::filesystem::is_empty(handheld.store()));
+}
+
 TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {
   const auto run = test::runProgram(kCli, {"--lang", "en", "send", "--yes", "--device",
                                            "unix:" + (dir_ / "nobody.sock").string(), kEnglish});
@@ -192,6 +203,16 @@ TEST_F(CliSendTest, PasswordFromStandardInput) {
   EXPECT_EQ(run.exitStatus, 3);
   EXPECT_NE(run.err.find("password was wrong"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("No handheld answered"), std::string::npos) << run.err;
+}
+
+// Input whose line never ends (/dev/zero, an endless pipe) is not read to its end: the line
+// is refused at its bound and the password input ends there, so nothing after it is tried.
+TEST_F(CliSendTest, PasswordLineWithoutAnEndIsRefusedAtItsBound) {
+  test::HandheldProcess handheld({"--attempts", "1"}, "s3cret");
+  const auto run = send(handheld, {"--yes", "--password-stdin", kEnglish},
+                        std::string(64 * 1024, 'x') + "\ns3cret\n");
+  EXPECT_EQ(run.exitStatus, 3) << run.err;
+  EXPECT_NE(run.err.find("cancelled"), std::string::npos) << run.err;
 }
 
 TEST_F(CliSendTest, PinThatIsNotANumberIsNamed) {

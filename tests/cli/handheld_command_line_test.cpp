@@ -1,5 +1,6 @@
 // lexora-handheld's command line: where it agrees to listen and where its password comes from.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "handheld/listen_scope.h"
 #include "handheld/password_file.h"
@@ -50,6 +51,23 @@ TEST(HandheldCommandLine, ThePasswordComesFromAFileNeverTheCommandLine) {
   EXPECT_TRUE(readPasswordFile(test::writeFile(dir / "14", "12345678901234").string(), error));
   EXPECT_FALSE(readPasswordFile((dir / "absent").string(), error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+// A source that never ends or blocks is refused at once (the man page promises exit 1):
+// a device, a FIFO without a writer, a first line past the bound.
+TEST(HandheldCommandLine, APasswordFileIsARegularFileWithABoundedLine) {
+  test::TempDir dir;
+  std::string error;
+  EXPECT_FALSE(readPasswordFile("/dev/zero", error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(readPasswordFile((dir / "fifo").string(), error));
+  EXPECT_FALSE(readPasswordFile(
+      test::writeFile(dir / "huge", std::string(4 << 20, '\0') + "\ns3cret\n").string(), error));
+  const auto run = test::HandheldProcess::run(
+      {"serve", "--listen", "unix:" + (dir / "h.sock").string(), "--password-file", "/dev/zero"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("/dev/zero"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // conversation's acknowledgements, and what reaches the store.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -13,6 +14,7 @@
 #include "pack/packed_image.h"
 #include "pack/transfer_message.h"
 #include "pack/word_lookup.h"
+#include "platform/text_codec.h"
 #include "support/test_support.h"
 
 namespace lexora::handheld {
@@ -169,6 +171,48 @@ TEST(SharedMemoryBudget, RefusesBeyondItAndIsGivenBackWhateverTheEnd) {
   for (const auto& m : messages) second.handle(m);
   EXPECT_TRUE(std::filesystem::exists(dir / "m.lxp"));
   EXPECT_EQ(budget.used(), 0u);
+}
+
+// A name longer than a file name can be is stored under a shortened one, and `list` and
+// `lookup` still know the dictionary by its own name.
+TEST_F(ConversationTest, AnOverLongNameIsStoredAndFoundByItself) {
+  std::u16string cjk;
+  for (int i = 0; i < 82; ++i) cjk += u'\u8BCD';
+  const std::vector<std::u16string> names{std::u16string(300, u'x'), cjk,
+                                          std::u16string(250, u'x') + u"y"};
+  for (const auto& name : names) {
+    const auto acks = play(messagesOf(serializePackedImage(test::packedTestDictionary(name, 50))));
+    EXPECT_EQ(acks.back()->type, MessageType::Acknowledgement) << acks.back()->text;
+  }
+  std::string error;
+  const auto entries = store.list(error);
+  ASSERT_TRUE(entries) << error;
+  ASSERT_EQ(entries->size(), names.size());
+  for (const auto& name : names) {
+    EXPECT_EQ(std::count_if(entries->begin(), entries->end(),
+                            [&](const auto& e) { return e.error.empty() && e.name == name; }),
+              1);
+    const auto found = store.lookup(utf16ToUtf8(name), {"word7"}, error);
+    ASSERT_TRUE(found) << error;
+    EXPECT_TRUE((*found)[0].entry);
+  }
+}
+
+// An entry that cannot be followed (a loop of links) is told as such; the rest are listed.
+TEST(DictionaryStore, ListTellsAnEntryItCannotFollowAndListsTheRest) {
+  test::TempDir dir;
+  DictionaryStore store{dir.path()};
+  std::filesystem::path path;
+  std::string error;
+  ASSERT_TRUE(store.store(test::packedTestDictionary(u"good", 50), path, error)) << error;
+  std::filesystem::create_symlink("loop.lxp", dir / "loop.lxp");
+  const auto entries = store.list(error);
+  ASSERT_TRUE(entries) << error;
+  ASSERT_EQ(entries->size(), 2u);
+  EXPECT_EQ((*entries)[0].name, u"good");
+  EXPECT_TRUE((*entries)[0].error.empty()) << (*entries)[0].error;
+  EXPECT_EQ((*entries)[1].path, dir / "loop.lxp");
+  EXPECT_FALSE((*entries)[1].error.empty());
 }
 
 TEST(PrintableText, EscapesWhatATerminalWouldActOnAndKeepsTheRest) {

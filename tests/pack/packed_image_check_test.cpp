@@ -40,7 +40,7 @@ TEST(PackedImageCheck, AcceptsKeysAscendingAcrossBlocks) {
   const auto checked = checkPackedImage(image("d", {block({"Apple", "b"}), block({"Zoo"})}), error);
   ASSERT_TRUE(checked) << error;
   EXPECT_EQ(checked->entries, 3u);
-  EXPECT_EQ(checked->dictionary.blocks.size(), 2u);
+  EXPECT_EQ(checked->blocks, 2u);
 }
 
 TEST(PackedImageCheck, RefusesKeysOutOfOrderAtTheHeadwordsOffset) {

@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
@@ -58,6 +60,38 @@ TEST(AtomicFile, NeverWritesThroughWhatIsPlantedAndKeepsLinksAndModes) {
   ::close(reader);
   EXPECT_EQ(std::string(got), "image");
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+}
+
+// The status a child ends with after starting an image in `dir` and getting `signal`, with
+// `ignored` ignored from the start (as nohup ignores SIGHUP).
+int endOfChildSignalledWhileWriting(const fs::path& dir, int signal, int ignored = 0) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (ignored) ::signal(ignored, SIG_IGN);
+    std::string error;
+    auto file = AtomicFile::create(dir / "out.lxp", error);
+    if (!file) _exit(3);
+    raise(signal);
+    _exit(0);  // still alive: the signal was ignored
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return status;
+}
+
+TEST(AtomicFile, SignalThatEndsTheProgramTakesTheTemporaryFileAlong) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    test::TempDir dir;
+    const int status = endOfChildSignalledWhileWriting(dir.path(), signal);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "ended by its signal, so a shell says " << 128 + signal;
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 0) << signal;
+  }
+  // An ignored signal stays ignored: the program goes on, as nohup means it to.
+  test::TempDir dir;
+  const int status = endOfChildSignalledWhileWriting(dir.path(), SIGHUP, SIGHUP);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(WholeFile, RefusesWhatIsNotARegularFileWithoutWaiting) {

@@ -1,14 +1,13 @@
 #include "app/qt/lexora_app.h"
 
-#include <QFileInfo>
-
 #include "app/lexora_dialog.h"
 #include "app/qt/application_icon.h"
 #include "app/qt/qt_dialog_view.h"
-#include "app/qt/qt_text.h"
 #include "link/socket/default_device_address.h"
 #include "link/socket/socket_service.h"
 #include "platform/application.h"
+#include "platform/path_text.h"
+#include "platform/settings_warning.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
@@ -24,6 +23,17 @@ std::string deviceAddress() {
 
 }  // namespace
 
+std::vector<std::filesystem::path> commandLineFiles(int argc, const char* const* argv) {
+  std::vector<std::filesystem::path> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::filesystem::path given = pathFromArgument(argv[i]);
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+    files.push_back(error ? given : absolute);
+  }
+  return files;
+}
+
 CLexoraApp::CLexoraApp(int& argc, char** argv) {
   // "Lexora" rather than the file name "lexora": one stored language choice with
   // lexora-cli, and the caption the Windows program shows.
@@ -31,6 +41,7 @@ CLexoraApp::CLexoraApp(int& argc, char** argv) {
   application_ = std::make_unique<QApplication>(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lexora"));
   QApplication::setWindowIcon(applicationIcon());
+  files_ = commandLineFiles(argc, argv);
 }
 
 CLexoraApp::~CLexoraApp() = default;
@@ -38,18 +49,16 @@ CLexoraApp::~CLexoraApp() = default;
 int CLexoraApp::run() {
   // The language is decided (from the settings named above) before the template is chosen.
   QtDialogView view(mainDialogTemplate(GetUiLanguage()));
+  if (const auto warning = takeSettingsWarning()) {
+    view.showMessage(warning->text, MessageIcon::Warning, MessageButtons::Ok);
+  }
   SocketServiceOptions options;
   options.address = deviceAddress();
   CLexoraDlg dialog(view, socketServiceFactory(options));
   view.attach(dialog);
   dialog.initDialog();
   // Every argument is a file (the desktop entry passes %F), kept in its order.
-  std::vector<std::u16string> files;
-  const QStringList arguments = QApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    files.push_back(toU16String(QFileInfo(arguments[i]).absoluteFilePath()));
-  }
-  if (!files.empty()) dialog.select(std::move(files));
+  if (!files_.empty()) dialog.select(files_);
   view.exec();
   return 0;
 }

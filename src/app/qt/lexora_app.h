@@ -4,9 +4,16 @@
 #pragma once
 
 #include <QApplication>
+#include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace lexora {
+
+// The files named on the command line, argv[1] to argv[argc - 1] once Qt has taken its own
+// options out: made absolute, in the system's bytes, so that a name that is not UTF-8 is
+// opened as given (QApplication::arguments() would have decoded it into U+FFFD).
+std::vector<std::filesystem::path> commandLineFiles(int argc, const char* const* argv);
 
 class CLexoraApp {
  public:
@@ -21,6 +28,7 @@ class CLexoraApp {
 
  private:
   std::unique_ptr<QApplication> application_;
+  std::vector<std::filesystem::path> files_;
 };
 
 }  // namespace lexora

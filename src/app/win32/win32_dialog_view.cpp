@@ -8,6 +8,7 @@
 #include "app/win32/dialog_resource.h"
 #include "app/win32/password_dialog.h"
 #include "platform/application.h"
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -115,7 +116,11 @@ void Win32DialogView::initDialog() {
   SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
   if (!controller_) return;
   controller_->initDialog();
-  if (!selectAtStart_.empty()) controller_->select(std::move(selectAtStart_));
+  if (!selectAtStart_.empty()) {
+    std::vector<std::filesystem::path> paths;
+    for (const std::u16string& text : selectAtStart_) paths.push_back(pathFromText(text));
+    controller_->select(std::move(paths));
+  }
 }
 
 bool Win32DialogView::paintMinimised() {

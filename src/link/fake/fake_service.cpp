@@ -6,63 +6,63 @@
 #include <cstring>
 #include <deque>
 #include <future>
-#include <mutex>
 #include <thread>
 
 #include "link/password_answer.h"
 #include "pack/transfer_message.h"
+#include "platform/mutex.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
 
 struct FakeService::State {
-  std::mutex mutex;
+  Mutex mutex;
   struct Injected {
     Call call;
     Fault fault;
     int index;
   };
-  std::vector<Injected> faults;
-  std::vector<std::vector<Property>> devices{
+  std::vector<Injected> faults GUARDED_BY(mutex);
+  std::vector<std::vector<Property>> devices GUARDED_BY(mutex){
       {{u"Name", Variant::fromString(u"Fake handheld")},
        {std::u16string(kPinPropertyName), Variant::fromInt32(0x2A3B4C5D)}}};
-  std::optional<std::u16string> password;
-  int32_t attempts = 0;
-  bool reportClose = true;
-  int closeDelayMs = 0;
-  std::function<bool(size_t, std::span<const uint8_t>)> writeFilter;
-  std::function<bool()> endFlagRelease;
-  std::deque<Reply> replies;
-  std::u16string handheldReason;
+  std::optional<std::u16string> password GUARDED_BY(mutex);
+  int32_t attempts GUARDED_BY(mutex) = 0;
+  bool reportClose GUARDED_BY(mutex) = true;
+  int closeDelayMs GUARDED_BY(mutex) = 0;
+  std::function<bool(size_t, std::span<const uint8_t>)> writeFilter GUARDED_BY(mutex);
+  std::function<bool()> endFlagRelease GUARDED_BY(mutex);
+  std::deque<Reply> replies GUARDED_BY(mutex);
+  std::u16string handheldReason GUARDED_BY(mutex);
 
-  std::vector<Write> writes;
-  std::vector<uint8_t> accepted;
-  std::vector<uint8_t> unparsed;
-  std::vector<std::string> calls;
-  std::vector<int32_t> challenges;
+  std::vector<Write> writes GUARDED_BY(mutex);
+  std::vector<uint8_t> accepted GUARDED_BY(mutex);
+  std::vector<uint8_t> unparsed GUARDED_BY(mutex);
+  std::vector<std::string> calls GUARDED_BY(mutex);
+  std::vector<int32_t> challenges GUARDED_BY(mutex);
   std::atomic<int> live{0};
-  Ref<IChannelEvents> sink;
+  Ref<IChannelEvents> sink GUARDED_BY(mutex);
   std::atomic<int> sinkReferences{0};
-  bool channelOpen = false;
-  bool deviceClosed = false;
-  std::deque<std::vector<uint8_t>> inbox;
-  int failedReads = 0;
+  bool channelOpen GUARDED_BY(mutex) = false;
+  bool deviceClosed GUARDED_BY(mutex) = false;
+  std::deque<std::vector<uint8_t>> inbox GUARDED_BY(mutex);
+  int failedReads GUARDED_BY(mutex) = 0;
 
   // The service thread.
-  std::mutex taskMutex;
-  std::condition_variable taskChanged;
-  std::deque<std::function<void()>> tasks;
-  uint64_t posted = 0;
-  uint64_t done = 0;
-  bool stopping = false;
+  Mutex taskMutex;
+  std::condition_variable_any taskChanged;
+  std::deque<std::function<void()>> tasks GUARDED_BY(taskMutex);
+  uint64_t posted GUARDED_BY(taskMutex) = 0;
+  uint64_t done GUARDED_BY(taskMutex) = 0;
+  bool stopping GUARDED_BY(taskMutex) = false;
   std::thread thread;
 
   State() : thread([this] { serve(); }) {}
 
   void serve() {
-    std::unique_lock lock(taskMutex);
+    MutexLock lock(taskMutex);
     for (;;) {
-      taskChanged.wait(lock, [&] { return stopping || !tasks.empty(); });
+      taskChanged.wait(taskMutex, [&]() REQUIRES(taskMutex) { return stopping || !tasks.empty(); });
       if (tasks.empty()) return;
       auto task = std::move(tasks.front());
       tasks.pop_front();
@@ -74,19 +74,19 @@ struct FakeService::State {
     }
   }
   void post(std::function<void()> task) {
-    std::lock_guard lock(taskMutex);
+    MutexLock lock(taskMutex);
     tasks.push_back(std::move(task));
     ++posted;
     taskChanged.notify_all();
   }
   void settle() {
-    std::unique_lock lock(taskMutex);
+    MutexLock lock(taskMutex);
     const uint64_t target = posted;
-    taskChanged.wait(lock, [&] { return done >= target; });
+    taskChanged.wait(taskMutex, [&]() REQUIRES(taskMutex) { return done >= target; });
   }
   void stop() {
     {
-      std::lock_guard lock(taskMutex);
+      MutexLock lock(taskMutex);
       stopping = true;
       taskChanged.notify_all();
     }
@@ -95,7 +95,7 @@ struct FakeService::State {
 
   // Records the call and tells whether a fault was injected for it.
   std::optional<Fault> enter(Call call, std::string name, int index = -1) {
-    std::lock_guard lock(mutex);
+    MutexLock lock(mutex);
     calls.push_back(std::move(name));
     for (const auto& f : faults) {
       if (f.call == call && (f.index < 0 || f.index == index)) return f.fault;
@@ -103,8 +103,8 @@ struct FakeService::State {
     return std::nullopt;
   }
 
-  // Called with `mutex` held, after an accepted write.
-  void parseMessages() {
+  // After an accepted write.
+  void parseMessages() REQUIRES(mutex) {
     std::optional<MessageDamage> unfinished;
     const auto messages = readMessages(unparsed, unfinished);
     const uint64_t used = unfinished ? unfinished->offset : unparsed.size();
@@ -124,7 +124,7 @@ struct FakeService::State {
     }
   }
 
-  void act(Reply reply) {
+  void act(Reply reply) REQUIRES(mutex) {
     switch (reply.kind) {
       case Reply::Kind::Silence:
         return;
@@ -147,7 +147,7 @@ struct FakeService::State {
   void signal(HResult (IChannelEvents::*method)()) {
     Ref<IChannelEvents> target;
     {
-      std::lock_guard lock(mutex);
+      MutexLock lock(mutex);
       target = sink;
     }
     if (target) (target.get()->*method)();
@@ -176,7 +176,7 @@ class FakeChannel final : public Tracked<IChannel> {
  public:
   using Tracked::Tracked;
   HResult Read(uint8_t* buffer, uint32_t capacity, uint32_t* delivered) override {
-    std::lock_guard lock(state_->mutex);
+    MutexLock lock(state_->mutex);
     if (state_->failedReads > 0) {
       --state_->failedReads;
       return kEFail;
@@ -191,7 +191,7 @@ class FakeChannel final : public Tracked<IChannel> {
   }
   HResult Write(const uint8_t* data, uint32_t count) override {
     waitIfEndFlagHeld(data, count);
-    std::lock_guard lock(state_->mutex);
+    MutexLock lock(state_->mutex);
     std::span<const uint8_t> bytes(data, count);
     const size_t index = state_->writes.size();
     const bool accepted =
@@ -209,7 +209,7 @@ class FakeChannel final : public Tracked<IChannel> {
   void waitIfEndFlagHeld(const uint8_t* data, uint32_t count) {
     std::function<bool()> release;
     {
-      std::lock_guard lock(state_->mutex);
+      MutexLock lock(state_->mutex);
       const bool startsEndFlag = state_->unparsed.empty() && count > 0 &&
                                  data[0] == static_cast<uint8_t>(MessageType::End);
       if (startsEndFlag) release = state_->endFlagRelease;
@@ -224,7 +224,7 @@ class FakeChannel final : public Tracked<IChannel> {
     bool report;
     int delay;
     {
-      std::lock_guard lock(state_->mutex);
+      MutexLock lock(state_->mutex);
       state_->channelOpen = false;
       sink = std::move(state_->sink);
       report = state_->reportClose;
@@ -303,7 +303,7 @@ class FakeDevice final : public Tracked<IDevice> {
     }
     std::vector<FakeService::Property> list;
     {
-      std::lock_guard lock(state_->mutex);
+      MutexLock lock(state_->mutex);
       list = state_->devices[static_cast<size_t>(index_)];
     }
     *properties = new FakePropertyCollection(state_, std::move(list));
@@ -316,7 +316,7 @@ class FakeDevice final : public Tracked<IDevice> {
     }
     if (!challenge(sink)) return kEFail;
     {
-      std::lock_guard lock(state_->mutex);
+      MutexLock lock(state_->mutex);
       state_->sink = Ref<IChannelEvents>::retain(sink);
       ++state_->sinkReferences;
       state_->channelOpen = true;
@@ -331,7 +331,7 @@ class FakeDevice final : public Tracked<IDevice> {
   bool challenge(IChannelEvents* sink) {
     std::optional<std::u16string> password;
     {
-      std::lock_guard lock(state_->mutex);
+      MutexLock lock(state_->mutex);
       password = state_->password;
     }
     if (!password) return true;
@@ -339,7 +339,7 @@ class FakeDevice final : public Tracked<IDevice> {
     for (;;) {
       int32_t remaining;
       {
-        std::lock_guard lock(state_->mutex);
+        MutexLock lock(state_->mutex);
         remaining = state_->attempts;
         if (remaining <= 0) return false;
         state_->challenges.push_back(remaining);
@@ -350,7 +350,7 @@ class FakeDevice final : public Tracked<IDevice> {
       state_->post([&] { result.set_value(sink->OnPasswordChallenge(remaining, answer.data())); });
       if (failed(result.get_future().get())) return false;
       if (expected && answer == *expected) return true;
-      std::lock_guard lock(state_->mutex);
+      MutexLock lock(state_->mutex);
       --state_->attempts;
     }
   }
@@ -363,7 +363,7 @@ class FakeDeviceCollection final : public Tracked<IDeviceCollection> {
   using Tracked::Tracked;
   HResult GetCount(uint32_t* count) override {
     if (auto fault = state_->enter(FakeService::Call::DeviceCount, "DeviceCount")) return kEFail;
-    std::lock_guard lock(state_->mutex);
+    MutexLock lock(state_->mutex);
     *count = static_cast<uint32_t>(state_->devices.size());
     return kSOk;
   }
@@ -373,7 +373,7 @@ class FakeDeviceCollection final : public Tracked<IDeviceCollection> {
       return faultResult(*fault);
     }
     {
-      std::lock_guard lock(state_->mutex);
+      MutexLock lock(state_->mutex);
       if (index < 0 || static_cast<size_t>(index) >= state_->devices.size()) return kEInvalidArg;
     }
     *device = new FakeDevice(state_, index);
@@ -393,7 +393,7 @@ class FakeDeviceManager final : public Tracked<IDeviceManager> {
   }
   HResult GetHandheldReason(std::u16string* reason) override {
     if (!reason) return kEPointer;
-    std::lock_guard lock(state_->mutex);
+    MutexLock lock(state_->mutex);
     *reason = state_->handheldReason;
     return kSOk;
   }
@@ -407,7 +407,7 @@ FakeService::~FakeService() {
   state_->settle();
   Ref<IChannelEvents> sink;
   {
-    std::lock_guard lock(state_->mutex);
+    MutexLock lock(state_->mutex);
     sink = std::move(state_->sink);
   }
   if (sink) --state_->sinkReferences;
@@ -432,55 +432,55 @@ ServiceFactory FakeService::factory() {
 }
 
 void FakeService::failCall(Call call, Fault fault, int atIndex) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->faults.push_back({call, fault, atIndex});
 }
 
 void FakeService::setDevices(std::vector<std::vector<Property>> devices) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->devices = std::move(devices);
 }
 
 void FakeService::setPassword(std::u16string password, int32_t attempts) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->password = std::move(password);
   state_->attempts = attempts;
 }
 
 void FakeService::setHandheldReason(std::u16string reason) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->handheldReason = std::move(reason);
 }
 
 void FakeService::setCloseReport(bool report, int delayMs) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->reportClose = report;
   state_->closeDelayMs = delayMs;
 }
 
 void FakeService::setWriteFilter(
     std::function<bool(size_t index, std::span<const uint8_t> bytes)> filter) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->writeFilter = std::move(filter);
 }
 
 void FakeService::holdEndFlagUntil(std::function<bool()> release) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->endFlagRelease = std::move(release);
 }
 
 void FakeService::queueReply(Reply reply) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->replies.push_back(std::move(reply));
 }
 
 void FakeService::deliver(std::vector<uint8_t> message) {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->act(raw(std::move(message)));
 }
 
 void FakeService::reportClosed() {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   state_->act(closeChannel());
 }
 
@@ -489,22 +489,22 @@ void FakeService::settle() {
 }
 
 std::vector<FakeService::Write> FakeService::writes() const {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   return state_->writes;
 }
 
 std::vector<uint8_t> FakeService::acceptedBytes() const {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   return state_->accepted;
 }
 
 std::vector<std::string> FakeService::calls() const {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   return state_->calls;
 }
 
 std::vector<int32_t> FakeService::challenges() const {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   return state_->challenges;
 }
 
@@ -517,7 +517,7 @@ bool FakeService::holdsSink() const {
 }
 
 bool FakeService::channelOpen() const {
-  std::lock_guard lock(state_->mutex);
+  MutexLock lock(state_->mutex);
   return state_->channelOpen;
 }
 

@@ -52,7 +52,7 @@ bool DeviceConnection::greet() {
   if (frame.type == dp::kError) {
     const std::string reason = dp::payloadText(frame.payload);
     report("the handheld reported: " + reason);
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     handheldReason_ = reason;
     return false;
   }
@@ -73,7 +73,7 @@ bool DeviceConnection::greet() {
 HResult DeviceConnection::openChannel(int32_t index, std::u16string_view name,
                                       IChannelEvents* sink) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (state_ != State::None) return kEFail;
     state_ = State::Opening;
   }
@@ -83,15 +83,16 @@ HResult DeviceConnection::openChannel(int32_t index, std::u16string_view name,
   dp::FrameError error;
   if (payload.size() > 1 + 4096 || !socket_.write(dp::kOpenChannel, payload, error)) {
     report("opening the channel: " + (error.detail.empty() ? "name too long" : error.detail));
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     state_ = State::Ended;
     return kEFail;
   }
   reader_ = std::thread(&DeviceConnection::runReader, this, Ref<IChannelEvents>::retain(sink));
 
-  std::unique_lock lock(mutex_);
+  MutexLock lock(mutex_);
   // The user may take any time over the password; only the handheld's silence counts.
-  while (!changed_.wait_for(lock, options_->replyWait, [&] { return state_ != State::Opening; })) {
+  while (!changed_.wait_for(mutex_, options_->replyWait,
+                            [&]() REQUIRES(mutex_) { return state_ != State::Opening; })) {
     if (!inChallenge_) break;
   }
   // A channel that opened and ended at once still opened: its end is reported through
@@ -107,11 +108,11 @@ HResult DeviceConnection::openChannel(int32_t index, std::u16string_view name,
 HResult DeviceConnection::write(const uint8_t* data, uint32_t count) {
   if (count > *dp::maxPayload(dp::kWrite, dp::Side::Pc)) return kEInvalidArg;
   if (!data && count > 0) return kEPointer;
-  std::lock_guard writing(writeMutex_);
-  std::unique_lock lock(mutex_);
+  MutexLock writing(writeMutex_);
+  MutexLock lock(mutex_);
   if (state_ != State::Open || takeRefusal()) return kEFail;
   const bool confirm = !accepted_ || refused_;
-  if (!awaitResults(lock, confirm ? 0 : kMaxUnconfirmedWrites - 1) || takeRefusal()) {
+  if (!awaitResults(confirm ? 0 : kMaxUnconfirmedWrites - 1) || takeRefusal()) {
     return kEFail;
   }
   ++unconfirmed_;
@@ -122,11 +123,12 @@ HResult DeviceConnection::write(const uint8_t* data, uint32_t count) {
   if (!confirm && !answered) return held < kMaxHeldBytes || sendHeld() ? kSOk : kEFail;
   if (!sendHeld()) return kEFail;
   lock.lock();
-  if (confirm) return awaitResults(lock, 0) && !takeRefusal() ? kSOk : kEFail;
+  if (confirm) return awaitResults(0) && !takeRefusal() ? kSOk : kEFail;
   // The link will wait for the answer next. Taken here, it wakes this thread straight
   // from the socket instead of waking the reader thread, which would then wake this one.
-  const bool answer = awaitFrames(
-      lock, [&] { return !messages_.empty() || refusals_ > 0; }, Clock::now() + kAnswerWait);
+  const bool answer =
+      awaitFrames([&]() REQUIRES(mutex_) { return !messages_.empty() || refusals_ > 0; },
+                  Clock::now() + kAnswerWait);
   // A slow answer is left to the reader thread, at once.
   if (!answer) {
     leaseUntil_ = {};
@@ -139,13 +141,12 @@ HResult DeviceConnection::read(uint8_t* buffer, uint32_t capacity, uint32_t* del
   if (!buffer || !delivered) return kEPointer;
   // Whatever a caller reads, the writes before it must have reached the handheld.
   if (!sendHeld()) return kEFail;
-  std::unique_lock lock(mutex_);
+  MutexLock lock(mutex_);
   if (takeRefusal()) return kEFail;
   // The link reads after a data-ready call. One made for a refusal that a write has
   // reported since finds the message it waits for still to come.
-  awaitFrames(
-      lock, [&] { return !messages_.empty() || refusals_ > 0; },
-      Clock::now() + options_->replyWait);
+  awaitFrames([&]() REQUIRES(mutex_) { return !messages_.empty() || refusals_ > 0; },
+              Clock::now() + options_->replyWait);
   if (takeRefusal() || messages_.empty()) return kEFail;
   std::vector<uint8_t> message = std::move(messages_.front());
   messages_.pop_front();
@@ -157,14 +158,14 @@ HResult DeviceConnection::read(uint8_t* buffer, uint32_t capacity, uint32_t* del
 
 void DeviceConnection::endChannel() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     closingByPc_ = true;
   }
   turn_.notify_one();
   dp::FrameError ignored;
   bool open;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     open = state_ == State::Open;
   }
   if (open) socket_.write(dp::kClose, {}, ignored);
@@ -193,24 +194,24 @@ bool DeviceConnection::takeRefusal() {
   return true;
 }
 
-bool DeviceConnection::awaitResults(std::unique_lock<std::mutex>& lock, size_t limit) {
+bool DeviceConnection::awaitResults(size_t limit) {
   if (unconfirmed_ <= limit) return true;
   // Results come only for writes the handheld has. Not sent under mutex_, which the
   // reader needs to take the results that may be filling the other direction.
-  lock.unlock();
+  mutex_.unlock();
   const bool sent = sendHeld();
-  lock.lock();
+  mutex_.lock();
   if (!sent) return false;
   writerWaits_ = true;
-  awaitFrames(
-      lock, [&] { return unconfirmed_ <= limit; }, Clock::now() + options_->replyWait);
+  awaitFrames([&]() REQUIRES(mutex_) { return unconfirmed_ <= limit; },
+              Clock::now() + options_->replyWait);
   writerWaits_ = false;
   if (unconfirmed_ <= limit) return true;
   if (state_ == State::Open) {
-    lock.unlock();
+    mutex_.unlock();
     // A late result would be taken for a later write's: the connection cannot go on.
     fail("the handheld did not confirm a write in time");
-    lock.lock();
+    mutex_.lock();
   }
   return false;
 }
@@ -222,7 +223,7 @@ void DeviceConnection::runReader(DeviceConnection* connection, Ref<IChannelEvent
 }
 
 bool DeviceConnection::awaitTurn(End& end) {
-  std::unique_lock lock(mutex_);
+  MutexLock lock(mutex_);
   for (;;) {
     if (pendingEnd_) {
       end = std::move(*pendingEnd_);
@@ -236,7 +237,8 @@ bool DeviceConnection::awaitTurn(End& end) {
     }
     // A caller that lets go of the socket does not wake this thread: it looks again when
     // the caller's lease has run out.
-    turn_.wait_until(lock, reading_ == Reader::Caller ? Clock::now() + kCallerLease : leaseUntil_);
+    turn_.wait_until(mutex_,
+                     reading_ == Reader::Caller ? Clock::now() + kCallerLease : leaseUntil_);
   }
   reading_ = Reader::Thread;
   return true;
@@ -244,7 +246,7 @@ bool DeviceConnection::awaitTurn(End& end) {
 
 void DeviceConnection::handBack() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     reading_ = Reader::Nobody;
     if (callerWaits_) leaseUntil_ = Clock::now() + kCallerLease;
     callerWaits_ = false;
@@ -253,18 +255,17 @@ void DeviceConnection::handBack() {
 }
 
 template <class Done>
-bool DeviceConnection::awaitFrames(std::unique_lock<std::mutex>& lock, Done done,
-                                   Clock::time_point deadline) {
+bool DeviceConnection::awaitFrames(Done done, Clock::time_point deadline) {
   for (;;) {
     if (done()) return true;
     if (state_ != State::Open) return false;
     if (reading_ == Reader::Nobody && !pendingEnd_ && !closingByPc_) {
       reading_ = Reader::Caller;
       Ref<IChannelEvents> sink = Ref<IChannelEvents>::retain(sink_);
-      lock.unlock();
+      mutex_.unlock();
       std::optional<End> end = takeFramesAsCaller(sink.get());
       sink.reset();
-      lock.lock();
+      mutex_.lock();
       reading_ = Reader::Nobody;
       leaseUntil_ = Clock::now() + kCallerLease;
       if (end) {
@@ -274,7 +275,7 @@ bool DeviceConnection::awaitFrames(std::unique_lock<std::mutex>& lock, Done done
       changed_.notify_all();
     } else {
       callerWaits_ = true;
-      if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) return done();
+      if (changed_.wait_until(mutex_, deadline) == std::cv_status::timeout) return done();
     }
     if (Clock::now() >= deadline) return done();
   }
@@ -296,7 +297,7 @@ std::optional<DeviceConnection::End> DeviceConnection::takeFramesAsCaller(IChann
 
 void DeviceConnection::readLoop(IChannelEvents* sink) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     sink_ = sink;
   }
   End end;
@@ -311,7 +312,7 @@ void DeviceConnection::readLoop(IChannelEvents* sink) {
     }
     State state;
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       state = state_;
     }
     if (state == State::Opening ? !takeOpeningFrame(frame, sink, end, opened)
@@ -323,14 +324,14 @@ void DeviceConnection::readLoop(IChannelEvents* sink) {
 
   bool quiet;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     quiet = closingByPc_;
   }
   if (end.protocolError) sendError(end.reason);
   socket_.shutdown();
   if (!quiet) report(end.reason);
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     state_ = State::Ended;
     sink_ = nullptr;
   }
@@ -347,7 +348,7 @@ bool DeviceConnection::takeOpeningFrame(dp::Frame& frame, IChannelEvents* sink, 
   if (frame.type == dp::kChannelOpened) {
     opened = true;
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       state_ = State::Open;
       wasOpened_ = true;
     }
@@ -357,7 +358,7 @@ bool DeviceConnection::takeOpeningFrame(dp::Frame& frame, IChannelEvents* sink, 
   if (frame.type == dp::kChannelRefused || frame.type == dp::kError) {
     const std::string reason = dp::payloadText(frame.payload);
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       handheldReason_ = reason;
     }
     if (frame.type == dp::kError) return takeOpenFrame(frame, sink, end);
@@ -388,7 +389,7 @@ bool DeviceConnection::takeOpenFrame(dp::Frame& frame, IChannelEvents* sink, End
     bool known = false;
     bool wake = false;
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       if (unconfirmed_ > 0) {
         known = true;
         --unconfirmed_;
@@ -410,7 +411,7 @@ bool DeviceConnection::takeOpenFrame(dp::Frame& frame, IChannelEvents* sink, End
     }
   } else if (frame.type == dp::kMessage) {
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       // The PC reads one message per acknowledgement it waits for; a handheld that
       // sends far more is not following the protocol.
       if (messages_.size() >= kMaxUnreadMessages) {
@@ -433,7 +434,7 @@ DeviceConnection::End DeviceConnection::outOfPlace(const dp::Frame& frame) {
 
 void DeviceConnection::answerChallenge(IChannelEvents* sink, int32_t attempts) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     inChallenge_ = true;
   }
   uint8_t answer[20] = {};
@@ -444,14 +445,14 @@ void DeviceConnection::answerChallenge(IChannelEvents* sink, int32_t attempts) {
   dp::FrameError error;
   if (!socket_.write(dp::kPasswordAnswer, payload, error)) socket_.shutdown();
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     inChallenge_ = false;
   }
   changed_.notify_all();
 }
 
 std::string DeviceConnection::handheldReason() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return handheldReason_;
 }
 

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +20,7 @@
 #include "link/socket/socket_service.h"
 #include "link/socket/unique_fd.h"
 #include "pack/transfer_message.h"
+#include "platform/mutex.h"
 
 namespace lexora {
 
@@ -78,13 +78,12 @@ class DeviceConnection {
   // Sends the writes waiting in the socket's queue. False when the connection failed.
   bool sendHeld();
 
-  // Reports one refused write, if the handheld refused one since the last report. Under
-  // mutex_.
-  bool takeRefusal();
+  // Reports one refused write, if the handheld refused one since the last report.
+  bool takeRefusal() REQUIRES(mutex_);
 
   // Waits until at most `limit` writes await their result. False when the channel ended
   // first or the handheld stayed silent (which ends the connection).
-  bool awaitResults(std::unique_lock<std::mutex>& lock, size_t limit);
+  bool awaitResults(size_t limit) REQUIRES(mutex_);
 
   static void runReader(DeviceConnection* connection, Ref<IChannelEvents> sink);
 
@@ -97,9 +96,9 @@ class DeviceConnection {
   void handBack();
 
   // Waits until `done` holds or `deadline` passes; true when it holds. While no other thread
-  // reads the socket, this one takes the frames itself. Under mutex_.
+  // reads the socket, this one takes the frames itself (letting go of mutex_ meanwhile).
   template <class Done>
-  bool awaitFrames(std::unique_lock<std::mutex>& lock, Done done, Clock::time_point deadline);
+  bool awaitFrames(Done done, Clock::time_point deadline) REQUIRES(mutex_);
 
   // A caller's turn at the socket: the next frame (if one comes within a slice of time) and
   // any others already buffered. Returns the end of the connection if it met one, for the
@@ -131,29 +130,32 @@ class DeviceConnection {
   const std::shared_ptr<const SocketServiceOptions> options_;
   std::vector<device_protocol::DeviceDescription> devices_;
 
-  std::mutex writeMutex_;
-  MessageBoundaries boundaries_;  // where the written messages end; under writeMutex_
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::condition_variable turn_;  // the reader thread waits here for the socket
-  State state_ = State::None;
-  bool inChallenge_ = false;
-  bool wasOpened_ = false;
-  bool closingByPc_ = false;
-  std::string handheldReason_;
-  size_t unconfirmed_ = 0;    // writes handed to the socket whose result has not come
-  size_t refusals_ = 0;       // refused writes not yet reported by a write or read
-  bool accepted_ = false;     // the handheld accepted a write on this channel
-  bool refused_ = false;      // ... or refused one
-  bool writerWaits_ = false;  // a write waits for results
-  std::deque<std::vector<uint8_t>> messages_;
+  Mutex writeMutex_;
+  MessageBoundaries boundaries_ GUARDED_BY(writeMutex_);  // where the written messages end
+  Mutex mutex_;
+  std::condition_variable_any changed_;
+  std::condition_variable_any turn_;  // the reader thread waits here for the socket
+  State state_ GUARDED_BY(mutex_) = State::None;
+  bool inChallenge_ GUARDED_BY(mutex_) = false;
+  bool wasOpened_ GUARDED_BY(mutex_) = false;
+  bool closingByPc_ GUARDED_BY(mutex_) = false;
+  std::string handheldReason_ GUARDED_BY(mutex_);
+  // Writes handed to the socket whose result has not come.
+  size_t unconfirmed_ GUARDED_BY(mutex_) = 0;
+  size_t refusals_ GUARDED_BY(mutex_) = 0;    // refused writes not yet reported by a write or read
+  bool accepted_ GUARDED_BY(mutex_) = false;  // the handheld accepted a write on this channel
+  bool refused_ GUARDED_BY(mutex_) = false;   // ... or refused one
+  bool writerWaits_ GUARDED_BY(mutex_) = false;  // a write waits for results
+  std::deque<std::vector<uint8_t>> messages_ GUARDED_BY(mutex_);
   // Who takes the frames from the socket (one thread at a time): the reader thread, or a
   // caller waiting for them, which is woken by the socket directly.
-  Reader reading_ = Reader::Nobody;
-  Clock::time_point leaseUntil_{};  // the reader thread leaves the socket to callers
-  bool callerWaits_ = false;        // a caller waited while the reader thread read
-  std::optional<End> pendingEnd_;   // an end a caller met, for the reader thread
-  IChannelEvents* sink_ = nullptr;  // the reader thread's, while the channel may use it
+  Reader reading_ GUARDED_BY(mutex_) = Reader::Nobody;
+  // The reader thread leaves the socket to callers until then.
+  Clock::time_point leaseUntil_ GUARDED_BY(mutex_){};
+  bool callerWaits_ GUARDED_BY(mutex_) = false;  // a caller waited while the reader thread read
+  std::optional<End> pendingEnd_ GUARDED_BY(mutex_);  // an end a caller met, for the reader thread
+  // The reader thread's, while the channel may use it.
+  IChannelEvents* sink_ GUARDED_BY(mutex_) = nullptr;
   std::thread reader_;
 };
 

@@ -72,20 +72,20 @@ bool FrameSocket::readWouldWait() const {
 bool FrameSocket::write(uint8_t type, std::span<const uint8_t> payload, FrameError& error) {
   if (payload.size() > 0xFFFFFFFFu) return failWith(error, Kind::Malformed, "frame too long");
   const auto header = frameHeader(type, payload.size());
-  std::lock_guard lock(writeMutex_);
+  MutexLock lock(writeMutex_);
   return sendLocked(header, payload, error);
 }
 
 size_t FrameSocket::queue(uint8_t type, std::span<const uint8_t> payload) {
   const auto header = frameHeader(type, payload.size());
-  std::lock_guard lock(writeMutex_);
+  MutexLock lock(writeMutex_);
   queued_.insert(queued_.end(), header.begin(), header.end());
   queued_.insert(queued_.end(), payload.begin(), payload.end());
   return queued_.size();
 }
 
 bool FrameSocket::flush(FrameError& error) {
-  std::lock_guard lock(writeMutex_);
+  MutexLock lock(writeMutex_);
   if (queued_.empty()) return true;
   return sendLocked({}, {}, error);
 }

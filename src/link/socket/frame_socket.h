@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +13,7 @@
 #include "link/socket/device_protocol.h"
 #include "link/socket/frame_decoder.h"
 #include "link/socket/unique_fd.h"
+#include "platform/mutex.h"
 
 namespace lexora::device_protocol {
 
@@ -58,12 +58,12 @@ class FrameSocket {
   bool receive(size_t& received, FrameError& error,
                std::optional<std::chrono::milliseconds> timeout, bool rest);
   bool sendLocked(std::span<const uint8_t> head, std::span<const uint8_t> payload,
-                  FrameError& error);
+                  FrameError& error) REQUIRES(writeMutex_);
 
   UniqueFd fd_;
   FrameDecoder decoder_;  // the peer's frames; keeps one that a read left unfinished
-  std::mutex writeMutex_;
-  std::vector<uint8_t> queued_;  // under writeMutex_
+  Mutex writeMutex_;
+  std::vector<uint8_t> queued_ GUARDED_BY(writeMutex_);
   std::vector<uint8_t> readBuffer_;
   // The receive time-out the socket holds (SO_RCVTIMEO); none at first.
   std::optional<std::chrono::milliseconds> receiveTimeout_;

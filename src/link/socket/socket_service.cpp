@@ -1,7 +1,6 @@
 #include "link/socket/socket_service.h"
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "link/socket/device_connection.h"
 #include "link/socket/device_protocol.h"
 #include "link/socket/socket_connect.h"
+#include "platform/mutex.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -147,7 +147,7 @@ class SocketDeviceManager final : public RefCounted<IDeviceManager> {
     } else {
       auto made = std::make_shared<DeviceConnection>(std::move(fd), options_);
       if (made->greet()) connection = made;
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       last_ = std::move(made);
     }
     *devices = new SocketDeviceCollection(std::move(connection));
@@ -157,7 +157,7 @@ class SocketDeviceManager final : public RefCounted<IDeviceManager> {
     if (!reason) return kEPointer;
     std::shared_ptr<DeviceConnection> last;
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       last = last_;
     }
     *reason = last ? shownText(last->handheldReason()) : std::u16string();
@@ -167,10 +167,10 @@ class SocketDeviceManager final : public RefCounted<IDeviceManager> {
  private:
   const std::shared_ptr<const SocketServiceOptions> options_;
   const DeviceAddress address_;
-  std::mutex mutex_;
+  Mutex mutex_;
   // The connection of the last GetDevices, kept for what the handheld said on it (the
   // device objects share it while the channel is opened).
-  std::shared_ptr<DeviceConnection> last_;
+  std::shared_ptr<DeviceConnection> last_ GUARDED_BY(mutex_);
 };
 
 }  // namespace

@@ -13,26 +13,29 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+
+#include "platform/bounded_line.h"
+#include "platform/mutex.h"
 
 namespace lexora {
 namespace {
 
 // What the reading threads, the interrupt watcher and the exit paths share.
 struct Shared {
-  std::mutex mutex;
+  Mutex mutex;
   // Written by the watcher to wake a waiting read; made once, never closed.
   int wake[2] = {-1, -1};
-  bool reading = false;
+  bool reading GUARDED_BY(mutex) = false;
   // The terminal whose echo is off, and how to put it back.
-  int hiddenFd = -1;
-  termios saved{};
+  int hiddenFd GUARDED_BY(mutex) = -1;
+  termios saved GUARDED_BY(mutex){};
 };
 
-void restoreTerminalLocked(Shared& shared) {
+void restoreTerminalLocked(Shared& shared) REQUIRES(shared.mutex) {
   if (shared.hiddenFd >= 0) tcsetattr(shared.hiddenFd, TCSANOW, &shared.saved);
   shared.hiddenFd = -1;
 }
@@ -51,7 +54,7 @@ Shared& shared() {
 
 void restoreTerminalAtExit() {
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  MutexLock lock(s.mutex);
   restoreTerminalLocked(s);
 }
 
@@ -64,7 +67,7 @@ void drainWake(const Shared& s) {
 // Wakes the read in progress, if any; true when there was one to answer.
 bool cancelRead() {
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  MutexLock lock(s.mutex);
   if (!s.reading || s.wake[1] < 0) return false;
   const char byte = 1;
   return write(s.wake[1], &byte, 1) == 1;
@@ -76,7 +79,7 @@ class HiddenEcho {
   HiddenEcho(int fd, bool hide) {
     if (!hide) return;
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     termios old{};
     if (tcgetattr(fd, &old) != 0) return;
     termios quiet = old;
@@ -89,7 +92,7 @@ class HiddenEcho {
   ~HiddenEcho() {
     if (!hidden_) return;
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     restoreTerminalLocked(s);
   }
   bool hidden() const { return hidden_; }
@@ -105,13 +108,13 @@ class WaitingRead {
  public:
   WaitingRead() {
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     drainWake(s);  // a wake meant for an earlier read must not end this one
     s.reading = true;
   }
   ~WaitingRead() {
     Shared& s = shared();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     s.reading = false;
     drainWake(s);
   }
@@ -121,25 +124,35 @@ class WaitingRead {
 
 enum class ReadEnd { Line, EndOfInput, Interrupted };
 
-// Reads byte by byte: standard input may hold more lines for later challenges, and
-// nothing beyond this line may be taken from it.
-ReadEnd readLineFrom(int fd, std::string& line) {
+// Reads blocks until `line` is done. Standard input may hold more lines for later
+// questions: what is read beyond this line waits in `leftover` for the next read.
+ReadEnd readLineFrom(int fd, BoundedLine& line, std::string& leftover) {
+  leftover.erase(0, line.add(leftover));
+  if (line.done()) return ReadEnd::Line;
   const int wake = shared().wake[0];
-  for (;;) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
-    if (poll(fds, wake >= 0 ? 2 : 1, -1) < 0) {
-      if (errno == EINTR) continue;
-      return ReadEnd::EndOfInput;
+  char block[512];
+  const auto readBlocks = [&] {
+    for (;;) {
+      pollfd fds[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+      if (poll(fds, wake >= 0 ? 2 : 1, -1) < 0) {
+        if (errno == EINTR) continue;
+        return ReadEnd::EndOfInput;
+      }
+      if (wake >= 0 && (fds[1].revents & POLLIN)) return ReadEnd::Interrupted;
+      if (fds[0].revents == 0) continue;
+      const ssize_t n = read(fd, block, sizeof block);
+      if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+      if (n <= 0) return ReadEnd::EndOfInput;
+      const std::string_view bytes(block, static_cast<size_t>(n));
+      const size_t taken = line.add(bytes);
+      if (!line.done()) continue;
+      leftover.assign(bytes.substr(taken));
+      return ReadEnd::Line;
     }
-    if (wake >= 0 && (fds[1].revents & POLLIN)) return ReadEnd::Interrupted;
-    if (fds[0].revents == 0) continue;
-    char c = 0;
-    const ssize_t n = read(fd, &c, 1);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (n <= 0) return ReadEnd::EndOfInput;
-    if (c == '\n') return ReadEnd::Line;
-    line.push_back(c);
-  }
+  };
+  const ReadEnd end = readBlocks();
+  std::fill(block, block + sizeof block, '\0');  // it may have held a password
+  return end;
 }
 
 }  // namespace
@@ -157,30 +170,34 @@ bool isConsoleTerminal(ConsoleStream stream) {
   return isatty(fd) == 1;
 }
 
-std::optional<std::string> readConsoleLine(LineSource source, Echo echo) {
+ConsoleLine readConsoleLine(LineSource source, Echo echo) {
   int fd = STDIN_FILENO;
   if (source == LineSource::Terminal) {
     fd = open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::nullopt;  // no controlling terminal: nobody to ask
+    if (fd < 0) return {ConsoleLine::End::NoLine, {}};  // no controlling terminal
   }
-  std::string line;
+  BoundedLine line(kPasswordLineMaxBytes);
+  // A terminal opened for this read only gives what was typed; its rest goes with it.
+  static std::string standardInputLeftover;
+  std::string terminalLeftover;
   ReadEnd end;
   bool wasHidden;
   {
     HiddenEcho hidden(fd, echo == Echo::Hidden);
     wasHidden = hidden.hidden();
     WaitingRead waiting;
-    end = readLineFrom(fd, line);
+    end = readLineFrom(fd, line, fd == STDIN_FILENO ? standardInputLeftover : terminalLeftover);
   }
   if (fd != STDIN_FILENO) close(fd);
   // The Enter that ended a hidden line was not echoed either.
   if (wasHidden) std::fputc('\n', stderr);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (end == ReadEnd::Interrupted || (end == ReadEnd::EndOfInput && line.empty())) {
-    std::fill(line.begin(), line.end(), '\0');
-    return std::nullopt;
+  if (line.tooLong()) return {ConsoleLine::End::TooLong, {}};
+  std::string text = line.take();
+  if (end == ReadEnd::Interrupted || (end == ReadEnd::EndOfInput && text.empty())) {
+    std::fill(text.begin(), text.end(), '\0');
+    return {ConsoleLine::End::NoLine, {}};
   }
-  return line;
+  return {ConsoleLine::End::Line, std::move(text)};
 }
 
 struct ConsoleInterrupts::State {

@@ -55,6 +55,10 @@ FilePtr createNewFile(const std::filesystem::path& path) {
   return file;
 }
 
+bool canCreateFilesIn(const std::filesystem::path& folder) {
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 bool copyPermissions(std::FILE* file, const std::filesystem::path& model) {
   struct stat info;
   return ::stat(model.c_str(), &info) == 0 && fchmod(fileno(file), info.st_mode & 07777) == 0;

@@ -3,12 +3,14 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <span>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/file.h"
+#include "platform/mutex.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -28,15 +30,60 @@ std::string trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-std::vector<std::string> readLines(const std::string& path) {
+// The settings of one file as read at the start of the run.
+struct LoadedSettings {
+  std::string path;
   std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
+  std::optional<SettingsProblem> problem;
+};
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+    lines.push_back(std::move(line));
+    at = end + 1;
   }
   return lines;
+}
+
+// Only a regular file is read (a FIFO is refused without waiting for a writer), and never
+// more than one byte past the bound, so that a file growing meanwhile is caught too.
+LoadedSettings load(const std::string& path) {
+  LoadedSettings loaded{path, {}, std::nullopt};
+  FilePtr file = openForReading(path);
+  if (!file) {
+    // No settings yet is the usual first start, not a problem.
+    if (errno != ENOENT && errno != ENOTDIR) loaded.problem = SettingsProblem{path, errno};
+    return loaded;
+  }
+  std::string text(kSettingsMaxBytes + 1, '\0');
+  const size_t n = std::fread(text.data(), 1, text.size(), file.get());
+  if (n > kSettingsMaxBytes) {
+    loaded.problem = SettingsProblem{path, EFBIG};
+    return loaded;
+  }
+  if (std::ferror(file.get()) != 0) {
+    loaded.problem = SettingsProblem{path, errno != 0 ? errno : EIO};
+    return loaded;
+  }
+  text.resize(n);
+  loaded.lines = splitLines(text);
+  return loaded;
+}
+
+Mutex gLoadedMutex;
+std::optional<LoadedSettings> gLoaded GUARDED_BY(gLoadedMutex);
+
+// The settings of `path`, read at the first use. A different path (tests move
+// XDG_CONFIG_HOME) is read afresh.
+LoadedSettings& loadedLocked(const std::string& path) REQUIRES(gLoadedMutex) {
+  if (!gLoaded || gLoaded->path != path) gLoaded = load(path);
+  return *gLoaded;
 }
 
 // Index of "entry=" inside [section], or -1; `sectionEnd` is where a new entry would go
@@ -69,7 +116,8 @@ std::string filePath(const std::string& applicationName) {
 Settings::Settings(std::string applicationName) : applicationName_(std::move(applicationName)) {}
 
 std::u16string Settings::read(std::u16string_view section, std::u16string_view entry) const {
-  const auto lines = readLines(filePath(applicationName_));
+  MutexLock lock(gLoadedMutex);
+  const auto& lines = loadedLocked(filePath(applicationName_)).lines;
   long sectionEnd;
   const long at = findEntry(lines, utf16ToUtf8(section), utf16ToUtf8(entry), sectionEnd);
   if (at < 0) return {};
@@ -78,16 +126,25 @@ std::u16string Settings::read(std::u16string_view section, std::u16string_view e
   return utf8ToUtf16(line.substr(line.find('=') + 1));
 }
 
+std::optional<SettingsProblem> Settings::problem() const {
+  MutexLock lock(gLoadedMutex);
+  return loadedLocked(filePath(applicationName_)).problem;
+}
+
 bool Settings::write(std::u16string_view section, std::u16string_view entry,
                      std::u16string_view value) {
   const std::string dir = configDirectory();
+  const std::string path = filePath(applicationName_);
+  MutexLock lock(gLoadedMutex);
+  LoadedSettings& loaded = loadedLocked(path);
+  if (loaded.problem) return false;
+
   // Create the folder and its parent (~/.config may not exist on a fresh account).
   const auto parent = dir.substr(0, dir.rfind('/'));
   ::mkdir(parent.c_str(), 0700);
   ::mkdir(dir.c_str(), 0700);
 
-  const std::string path = filePath(applicationName_);
-  auto lines = readLines(path);
+  auto lines = loaded.lines;
   const std::string s = utf16ToUtf8(section), e = utf16ToUtf8(entry);
   const std::string newLine = e + "=" + utf16ToUtf8(value);
   long sectionEnd;
@@ -102,15 +159,19 @@ bool Settings::write(std::u16string_view section, std::u16string_view entry,
     lines.push_back(newLine);
   }
 
-  // Write beside the file and rename, so a crash never leaves half a settings file.
+  // Write beside the file and rename, so a crash never leaves half a settings file. Whatever
+  // was put at the settings' place since they were read (a FIFO would block the write) is
+  // not written into.
   std::string error;
-  auto out = AtomicFile::create(path, error);
+  auto out = AtomicFile::create(path, error, AtomicFile::Target::RegularOnly);
   if (!out) return false;
   for (const auto& l : lines) {
     out->write(std::span(reinterpret_cast<const uint8_t*>(l.data()), l.size()));
     out->write(std::span(reinterpret_cast<const uint8_t*>("\n"), 1));
   }
-  return out->commit(error);
+  if (!out->commit(error)) return false;
+  loaded.lines = std::move(lines);
+  return true;
 }
 
 }  // namespace lexora

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/bounded_line.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
@@ -151,7 +152,7 @@ class WaitingRead {
   WaitingRead& operator=(const WaitingRead&) = delete;
 };
 
-enum class ReadEnd { Line, EndOfInput };
+enum class ReadEnd { Line, EndOfInput, TooLong };
 
 // A console gives UTF-16 whatever its code page; one character at a time, so that nothing
 // beyond this line is taken (standard input may hold more lines for later challenges).
@@ -165,6 +166,11 @@ ReadEnd readConsoleLineFrom(HANDLE console, std::string& line) {
       return ReadEnd::EndOfInput;
     }
     if (c == L'\n') break;
+    // The bound is in UTF-8 bytes, and one UTF-16 unit makes up to three.
+    if (wide.size() >= kPasswordLineMaxBytes / 3) {
+      std::fill(wide.begin(), wide.end(), u'\0');
+      return ReadEnd::TooLong;
+    }
     wide.push_back(static_cast<char16_t>(c));
   }
   appendUtf8(line, wide);
@@ -179,6 +185,7 @@ ReadEnd readBytesLineFrom(HANDLE input, std::string& line) {
     DWORD read = 0;
     if (!ReadFile(input, &c, 1, &read, nullptr) || read == 0) return ReadEnd::EndOfInput;
     if (c == '\n') return ReadEnd::Line;
+    if (line.size() >= kPasswordLineMaxBytes) return ReadEnd::TooLong;
     line.push_back(c);
   }
 }
@@ -232,13 +239,13 @@ bool isConsoleTerminal(ConsoleStream stream) {
   return GetConsoleMode(handle, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-std::optional<std::string> readConsoleLine(LineSource source, Echo echo) {
+ConsoleLine readConsoleLine(LineSource source, Echo echo) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   HANDLE opened = nullptr;
   if (source == LineSource::Terminal) {
     opened = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;  // no console: nobody to ask
+    if (opened == INVALID_HANDLE_VALUE) return {ConsoleLine::End::NoLine, {}};  // no console
     input = opened;
   }
   std::string line;
@@ -257,11 +264,11 @@ std::optional<std::string> readConsoleLine(LineSource source, Echo echo) {
   // The Enter that ended a hidden line was not echoed either.
   if (wasHidden) std::fputc('\n', stderr);
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (interrupted || (end == ReadEnd::EndOfInput && line.empty())) {
+  if (end == ReadEnd::TooLong || interrupted || (end == ReadEnd::EndOfInput && line.empty())) {
     std::fill(line.begin(), line.end(), '\0');
-    return std::nullopt;
+    return {end == ReadEnd::TooLong ? ConsoleLine::End::TooLong : ConsoleLine::End::NoLine, {}};
   }
-  return line;
+  return {ConsoleLine::End::Line, std::move(line)};
 }
 
 struct ConsoleInterrupts::State {};

@@ -53,6 +53,12 @@ FilePtr createNewFile(const std::filesystem::path& path) {
   return FilePtr(_wfopen(path.c_str(), L"wbx"));
 }
 
+// A folder's read-only attribute does not keep new files out (Explorer uses it to mark
+// customised folders); access control shows when the file is made.
+bool canCreateFilesIn(const std::filesystem::path&) {
+  return true;
+}
+
 // The attributes that matter on Windows come from the folder; there is nothing to copy.
 bool copyPermissions(std::FILE*, const std::filesystem::path&) {
   return true;

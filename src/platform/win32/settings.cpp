@@ -37,4 +37,8 @@ bool Settings::write(std::u16string_view section, std::u16string_view entry,
                          static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+std::optional<SettingsProblem> Settings::problem() const {
+  return std::nullopt;  // a registry value is read bounded, and nothing else is there
+}
+
 }  // namespace lexora

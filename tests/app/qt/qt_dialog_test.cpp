@@ -12,6 +12,7 @@
 
 #include "app/lexora_dialog.h"
 #include "app/qt/about_box.h"
+#include "app/qt/lexora_app.h"
 #include "app/qt/password_dialog.h"
 #include "app/qt/qt_dialog_view.h"
 #include "app/qt/qt_text.h"
@@ -69,6 +70,21 @@ struct Rig {
     view.show();
   }
   void click(int id) { QTest::mouseClick(view.control(id), Qt::LeftButton); }
+  // Presses Send and waits, 20 s at most, until the job has ended; `statuses` gets what the
+  // status line showed meanwhile.
+  bool sendAndWait(QStringList& statuses) {
+    QObject::connect(widget<QLineEdit>(view, kIdStatusLine), &QLineEdit::textChanged,
+                     [&statuses](const QString& status) { statuses << status; });
+    click(kIdSend);
+    return QTest::qWaitFor([&] { return statuses.size() > 1 && idle(); }, 20000);
+  }
+  // Whether the handheld has received exactly the packed image of `file`.
+  bool receivedWhole(const std::filesystem::path& file) {
+    fake.settle();
+    test::ScriptedUserInterface quiet;
+    return fake.acceptedBytes() ==
+           serializePackedImage(loadAndPackFile(file, quiet)->packed.dictionary);
+  }
   bool idle() const {
     return text(view, kIdStatusLine) == QStringLiteral("Ready") &&
            view.control(kIdSend)->isEnabled() && !view.control(kIdStop)->isEnabled();
@@ -249,17 +265,30 @@ class QtDialogTest : public QObject {
     const std::u16string path = test::writeNumberedDictionary(rig.dir.path(), "whole", 40);
     rig.dialog.select({path});
     QStringList statuses;
-    connect(widget<QLineEdit>(rig.view, kIdStatusLine), &QLineEdit::textChanged,
-            [&statuses](const QString& status) { statuses << status; });
-    rig.click(kIdSend);
-    QTRY_VERIFY_WITH_TIMEOUT(statuses.size() > 1 && rig.idle(), 20000);
-    rig.fake.settle();
-    test::ScriptedUserInterface quiet;
-    QVERIFY(rig.fake.acceptedBytes() ==
-            serializePackedImage(loadAndPackFile(path, quiet)->packed.dictionary));
+    QVERIFY(rig.sendAndWait(statuses));
+    QVERIFY(rig.receivedWhole(path));
     QVERIFY(statuses.contains(toQString(u"Load dictionary file " + path + u"...Success")));
     QVERIFY(!rig.view.offDialogThread);
     QCOMPARE(rig.view.messages.size(), 1);  // the size question
+  }
+
+  // `lexora $'bad\xff.txt'`: the file box cannot show the name, but the job opens that very
+  // file, not one named with U+FFFD.
+  void aFileNameThatIsNotUtf8IsOpenedAsGiven() {
+    Rig rig;
+    const std::filesystem::path written = test::writeNumberedDictionary(rig.dir.path(), "bad", 5);
+    const std::filesystem::path bad = rig.dir.path() / "bad\xff.txt";
+    std::filesystem::rename(written, bad);
+    const std::string argument = bad.native();
+    const char* argv[] = {"lexora", argument.c_str()};
+    const std::vector<std::filesystem::path> files = commandLineFiles(2, argv);
+    QCOMPARE(files.size(), size_t{1});
+    QCOMPARE(files[0].native(), bad.native());
+    rig.dialog.select(files);
+    QStringList statuses;
+    QVERIFY(rig.sendAndWait(statuses));
+    QVERIFY(rig.receivedWhole(bad));
+    QCOMPARE(rig.view.messages.size(), 1);  // the size question, no failure
   }
 
   void exitInTheMiddleOfATransfer() {

@@ -286,7 +286,8 @@ TEST_F(Win32DialogTest, BrowseGivesTheDialogItsBufferAndReadsTheAnswer) {
   click(window, kIdBrowse);
   EXPECT_EQ(textOf(GetDlgItem(window, kIdFileBox)), u"D:\\a.txt;D:\\b.txt");
   click(window, kIdBrowse);  // cancelled
-  EXPECT_EQ(dialog_->selection().paths, (std::vector<std::u16string>{u"D:\\a.txt", u"D:\\b.txt"}));
+  EXPECT_EQ(dialog_->selection().paths,
+            (std::vector<std::filesystem::path>{u"D:\\a.txt", u"D:\\b.txt"}));
   ASSERT_EQ(view_.fileRequests.size(), 2u);
   const OPENFILENAMEW& request = view_.fileRequests[0];
   EXPECT_EQ(request.nMaxFile, 52000u);
