@@ -425,6 +425,7 @@ EOF
   local status=$?
   touch done
   wait "$holder"
+  stress_stop_handheld
   cat out
   [ "$status" = 3 ] || { echo "exit status $status"; return 1; }
   grep -q "serves at most 1 connections at once; try again later" out || return 1
