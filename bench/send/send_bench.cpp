@@ -122,6 +122,9 @@ class TimedManager final : public RefCounted<IDeviceManager> {
     *devices = inner ? new TimedDevices(inner, t_) : nullptr;
     return status;
   }
+  HResult GetHandheldReason(std::u16string* reason) override {
+    return inner_->GetHandheldReason(reason);
+  }
 
  private:
   Ref<IDeviceManager> inner_;

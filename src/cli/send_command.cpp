@@ -35,6 +35,8 @@ constexpr BilingualText kForeignSocketAt{
     u"The socket belongs to another user, so nothing was sent to it at "};
 constexpr BilingualText kChannelRefusedAt{u"手机已应答，但拒绝打开通道：",
                                           u"The handheld answered, but refused the channel at "};
+constexpr BilingualText kTurnedAwayAt{u"手机已应答，但拒绝了这次连接：",
+                                      u"The handheld answered, but turned the connection away at "};
 
 // What the line after "Open USB link failed!" says happened, followed by the address.
 const BilingualText& openFailureText(OpenFailure failure) {
@@ -49,6 +51,8 @@ const BilingualText& openFailureText(OpenFailure failure) {
       return kPasswordRefusedAt;
     case OpenFailure::ChannelRefused:
       return kChannelRefusedAt;
+    case OpenFailure::TurnedAway:
+      return kTurnedAwayAt;
     case OpenFailure::None:
     case OpenFailure::NoHandheld:
       break;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include "pack/image_file_name.h"
 #include "pack/packed_image.h"
@@ -34,16 +35,36 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
   return true;
 }
 
+// The suffix of a temporary name's `attempt`-th choice.
+std::string tempSuffix(DictionaryStore::TempNames names, int attempt) {
+  if (names == DictionaryStore::TempNames::Predictable) return std::to_string(attempt);
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  std::string suffix;
+  for (int i = 0; i < 6; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
+  return suffix;
+}
+
 // Several connections may store the same name at once, so each writes a temporary file of
-// its own, made exclusively (mkostemp: O_CREAT|O_EXCL, never through a link) in the store,
-// and the last rename wins with one whole image. The shared AtomicFile writes "<path>.part",
-// one name per target, which is exactly what concurrent writers must not share.
+// its own, made exclusively (O_CREAT|O_EXCL: a name taken, by a link too, is never opened)
+// in the store, and the last rename wins with one whole image. The shared AtomicFile
+// writes "<path>.part", one name per target, which is exactly what concurrent writers must
+// not share.
 bool replaceWith(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
-                 std::string& error) {
+                 DictionaryStore::TempNames names, std::string& error) {
   // Hidden and without the .lxp extension, so that `list` never shows a half-written one.
-  // Its 8 more bytes fit: packedImageFileName leaves room for them under NAME_MAX.
-  std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  // Its 8 more bytes at most (a dot, a dot and six characters) fit: packedImageFileName
+  // leaves room for them under NAME_MAX.
+  const std::string prefix = (path.parent_path() / ("." + path.filename().string() + ".")).string();
+  constexpr int kAttempts = 100;
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < kAttempts; ++attempt) {
+    temp = prefix + tempSuffix(names, attempt);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST && errno != EINTR) break;
+  }
   if (fd < 0) {
     error = systemError("cannot create a temporary file in " + path.parent_path().string());
     return false;
@@ -68,8 +89,8 @@ bool replaceWith(const std::filesystem::path& path, const std::vector<uint8_t>& 
 
 }  // namespace
 
-DictionaryStore::DictionaryStore(std::filesystem::path directory)
-    : directory_(std::move(directory)) {}
+DictionaryStore::DictionaryStore(std::filesystem::path directory, TempNames tempNames)
+    : directory_(std::move(directory)), tempNames_(tempNames) {}
 
 std::filesystem::path DictionaryStore::defaultDirectory() {
   const char* data = std::getenv("XDG_DATA_HOME");
@@ -92,7 +113,7 @@ bool DictionaryStore::store(const PackedDictionary& dictionary, std::filesystem:
     error = "the dictionary does not fit the packed image format";
     return false;
   }
-  return replaceWith(path, bytes, error);
+  return replaceWith(path, bytes, tempNames_, error);
 }
 
 std::optional<std::vector<WordFound>> DictionaryStore::lookup(std::string_view utf8Name,

@@ -14,7 +14,12 @@ namespace lexora::handheld {
 
 class DictionaryStore {
  public:
-  explicit DictionaryStore(std::filesystem::path directory);
+  // How the temporary files an image is written to before it takes its name are named:
+  // at random, or (for tests that plant files there) .NAME.lxp.0, .1, ... in turn.
+  enum class TempNames { Random, Predictable };
+
+  explicit DictionaryStore(std::filesystem::path directory,
+                           TempNames tempNames = TempNames::Random);
 
   // $XDG_DATA_HOME/lexora-handheld (~/.local/share when unset).
   static std::filesystem::path defaultDirectory();
@@ -47,6 +52,7 @@ class DictionaryStore {
 
  private:
   std::filesystem::path directory_;
+  TempNames tempNames_;
 };
 
 }  // namespace lexora::handheld

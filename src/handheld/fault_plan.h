@@ -22,6 +22,12 @@ struct FaultPlan {
   int64_t faultLast = INT64_MAX;
   int64_t closeAfter = 0;  // close the channel on receiving this many messages (0: never)
   int ackDelayMs = 0;
+  // Hold each end flag until this many connections hold one, then store their dictionaries
+  // at once (0: never hold), so that racing senders surely race.
+  size_t gatherEndFlags = 0;
+  // Name the store's temporary files in a known order instead of at random, so that a test
+  // can plant files where they will go.
+  bool predictableTempNames = false;
 
   // Whether the write counted `write` (from 1) is refused.
   bool refusesWrite(int64_t write) const { return refuseWrites && write > refuseWritesAfter; }

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "handheld/conversation.h"
+#include "handheld/gathering.h"
 #include "handheld/log_text.h"
 #include "handheld/memory_budget.h"
 #include "link/connectivity_service.h"
@@ -35,8 +36,6 @@ namespace lexora::handheld {
 namespace {
 
 namespace dp = device_protocol;
-
-constexpr std::chrono::milliseconds kGreetingWait{10000};
 
 int gSignalPipe[2] = {-1, -1};
 
@@ -90,6 +89,7 @@ struct Shared {
   std::atomic<int32_t> attempts;
   MemoryBudget memory;
   StopFlag stop;
+  Gathering endFlags;  // where the fault plan holds end flags
 };
 
 class Session {
@@ -101,7 +101,9 @@ class Session {
         attempts_(shared.attempts),
         socket_(std::move(socket)),
         prefix_("connection " + std::to_string(number) + ": "),
-        store_(options_.store),
+        store_(options_.store, faults_.predictableTempNames
+                                   ? DictionaryStore::TempNames::Predictable
+                                   : DictionaryStore::TempNames::Random),
         conversation_(
             store_, [this](const std::string& text) { note(text); }, 1ull << 30, &shared.memory) {}
 
@@ -167,9 +169,13 @@ class Session {
   bool greet() {
     dp::Frame frame;
     dp::FrameError error;
-    if (!socket_->read(frame, error, kGreetingWait)) {
+    // The greeting has the same time as every frame after it: a client that connects and
+    // then trickles or says nothing holds a connection no longer than an idle one.
+    if (!socket_->read(frame, error, options_.idleTimeout)) {
       if (error.kind == dp::FrameError::Kind::Malformed) {
         fail(error.detail);
+      } else if (error.kind == dp::FrameError::Kind::TimedOut) {
+        note("closed: no greeting within the idle time-out");
       } else {
         note(error.detail);
       }
@@ -260,6 +266,9 @@ class Session {
         send(dp::kClose, {});
         return false;
       }
+      if (message.type == MessageType::End && faults_.gatherEndFlags > 1 && !gatherEndFlag()) {
+        return false;
+      }
       if (auto ack = conversation_.handle(std::move(message))) {
         if (!acknowledge(*ack)) return false;
       }
@@ -279,6 +288,17 @@ class Session {
       return false;
     }
     return send(dp::kMessage, bytes);
+  }
+
+  // Holds the end flag until the fault plan's number of connections hold one. False when
+  // the connection failed or the emulator is stopping.
+  bool gatherEndFlag() {
+    // Never for ever: a sender that gave up leaves a group short.
+    constexpr std::chrono::milliseconds kGatherLimit{10000};
+    if (!flush()) return false;
+    note("holding the end flag until " + std::to_string(faults_.gatherEndFlags) +
+         " connections hold one");
+    return shared_.endFlags.meet(kGatherLimit);
   }
 
   bool refuse(const std::string& reason) {
@@ -400,7 +420,12 @@ int serve(const ServeOptions& options, const FaultPlan& faults) {
   std::cout << "listening on " << bound.text() << std::endl;
   log("store " + options.store.string());
 
-  Shared shared{options, faults, {options.attempts}, MemoryBudget(options.maxMemoryBytes), {}};
+  Shared shared{options,
+                faults,
+                {options.attempts},
+                MemoryBudget(options.maxMemoryBytes),
+                {},
+                Gathering(faults.gatherEndFlags)};
   std::list<Worker> workers;
   auto reap = [&workers] {
     workers.remove_if([](Worker& w) {
@@ -474,6 +499,7 @@ int serve(const ServeOptions& options, const FaultPlan& faults) {
   }
 
   shared.stop.set();
+  shared.endFlags.end();
   for (Worker& w : workers) w.socket->shutdown();
   for (Worker& w : workers) w.thread.join();
   log("stopped");

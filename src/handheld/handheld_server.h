@@ -22,9 +22,9 @@ struct ServeOptions {
   int32_t attempts = 10;
   Variant pin = Variant::fromInt32(0x2A3B4C5D);
   // Limits that keep the emulator serving under hostile use: connections beyond
-  // maxConnections are turned away with a reason, a connection silent for idleTimeout
-  // (after its greeting too) is closed, and blocks beyond maxMemoryBytes held across all
-  // connections are refused.
+  // maxConnections are turned away with a reason, a connection that does not complete its
+  // greeting or any later frame within idleTimeout (silent, or sending a byte at a time)
+  // is closed, and blocks beyond maxMemoryBytes held across all connections are refused.
   size_t maxConnections = 32;
   std::chrono::milliseconds idleTimeout{10 * 60 * 1000};
   uint64_t maxMemoryBytes = 1ull << 30;

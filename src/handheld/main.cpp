@@ -47,7 +47,8 @@ constexpr char kUsage[] =
     "limits:\n"
     "  --max-connections N    serve at most N connections at once; more are turned away\n"
     "                         with a reason (default 32)\n"
-    "  --idle-timeout S       close a connection silent for S seconds (default 600)\n"
+    "  --idle-timeout S       close a connection that completes no frame (its greeting\n"
+    "                         included) within S seconds (default 600)\n"
     "  --max-memory MB        refuse blocks beyond MB megabytes held across all\n"
     "                         connections (default 1024)\n"
     "\n"
@@ -62,7 +63,12 @@ constexpr char kUsage[] =
     "  --fault-at K           apply the acknowledgement fault to the K-th only (from 1)\n"
     "  --fault-from K         apply it from the K-th on\n"
     "  --close-after K        close the channel on receiving the K-th message\n"
-    "  --ack-delay MS         wait before each acknowledgement\n";
+    "  --ack-delay MS         wait before each acknowledgement\n"
+    "  --gather-end-flags N   hold each end flag until N connections hold one (at most\n"
+    "                         10 s), then store their dictionaries at once\n"
+    "  --predictable-temp-names\n"
+    "                         name the store's temporary files .NAME.lxp.0, .1, ... in\n"
+    "                         turn instead of at random\n";
 
 // A wrong command line: one line saying what, and where the help is.
 int usageError(const std::string& what) {
@@ -170,6 +176,10 @@ int serveCommand(const std::vector<std::string>& args) {
       faults.closeAfter = *n;
     } else if (a == "--ack-delay" && (n = count()) && *n <= 600000) {
       faults.ackDelayMs = static_cast<int>(*n);
+    } else if (a == "--gather-end-flags" && (n = count()) && *n > 0 && *n <= 100000) {
+      faults.gatherEndFlags = static_cast<size_t>(*n);
+    } else if (a == "--predictable-temp-names") {
+      faults.predictableTempNames = true;
     } else {
       return usageError("serve: bad option or value " + a);
     }

@@ -24,6 +24,15 @@ constexpr BilingualText kCutOff{
     u"The dictionary \"{name}\" was cut off after {sent} of its {total} blocks. The handheld "
     u"now holds this incomplete copy; send the dictionary again."};
 
+// The open failure, with the handheld's own reason as its second line when it gave one.
+std::u16string openFailureMessage(const std::u16string& handheldReason) {
+  std::u16string text(kOpenFailed.pick());
+  if (handheldReason.empty()) return text;
+  const size_t firstLineEnd = text.find(u'\n');
+  return text.insert(firstLineEnd == std::u16string::npos ? text.size() : firstLineEnd,
+                     u"\n" + handheldReason);
+}
+
 std::u16string cutOffMessage(std::u16string_view name, size_t sent, size_t total) {
   std::u16string text(kCutOff.pick());
   auto fill = [&text](std::u16string_view field, std::u16string_view value) {
@@ -56,7 +65,8 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
   dialog.setLink(link.get());
   if (link->Open() != 0) {
     result.openFailure = link->openFailure();
-    showWarning(ui, kOpenFailed.pick());
+    result.handheldReason = link->handheldReason();
+    showWarning(ui, openFailureMessage(result.handheldReason));
   } else {
     result.linkOpened = true;
     for (const std::filesystem::path& path : parameters.selectedPaths) {

@@ -46,6 +46,7 @@ struct TransferJobParameters {
 struct TransferOutcome {
   bool linkOpened = false;
   OpenFailure openFailure = OpenFailure::None;  // why the link did not open
+  std::u16string handheldReason;                // ... in the handheld's words, if it gave any
   size_t filesSelected = 0;
   // Files whose every message the handheld acknowledged.
   size_t filesSent = 0;

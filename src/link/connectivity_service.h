@@ -93,6 +93,10 @@ class IDeviceManager : public IObject {
  public:
   static constexpr Guid kIid = vendorIid(0xC716830B);
   virtual HResult GetDevices(IDeviceCollection** devices) = 0;
+  // The handheld's own words for why it turned away the last GetDevices, or refused the
+  // last OpenChannel, through this manager; empty when it gave none. Not the vendor's: its
+  // service gives no reason, and the wrapper around it answers empty.
+  virtual HResult GetHandheldReason(std::u16string* reason) = 0;
 };
 
 // Creates and starts the service and hands out its device manager (the vendor's

@@ -60,11 +60,25 @@ int USBLink::Open() {
   lastChallenge_ = Challenge::None;
   // Each stage names the failure its early returns stand for.
   openFailure_ = OpenFailure::NoHandheld;
+  handheldReason_.clear();
 
   Ref<IDeviceManager> manager;
   if (!service_ || failed(service_(manager.put())) || !manager) return -1;
+  const int result = openThrough(*manager.get());
+  if (result != 0) {
+    std::u16string reason;
+    if (!failed(manager->GetHandheldReason(&reason))) handheldReason_ = std::move(reason);
+    // An answer with a reason is not the silence of no handheld at all.
+    if (openFailure_ == OpenFailure::NoHandheld && !handheldReason_.empty()) {
+      openFailure_ = OpenFailure::TurnedAway;
+    }
+  }
+  return result;
+}
+
+int USBLink::openThrough(IDeviceManager& manager) {
   Ref<IDeviceCollection> devices;
-  if (failed(manager->GetDevices(devices.put())) || !devices) return -1;
+  if (failed(manager.GetDevices(devices.put())) || !devices) return -1;
   uint32_t deviceCount = 0;
   if (failed(devices->GetCount(&deviceCount)) || deviceCount == 0) return -1;
   // Only the first device is ever used, however many are connected.

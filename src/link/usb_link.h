@@ -38,6 +38,7 @@ enum class OpenFailure {
   PasswordCancelled,  // a password challenge was cancelled
   PasswordRefused,    // passwords were given and the handheld still refused the channel
   ChannelRefused,     // the handheld refused the channel without asking for a password
+  TurnedAway,         // the handheld answered, but turned the connection away with a reason
 };
 
 class USBLink final : public RefCounted<IChannelEvents> {
@@ -56,6 +57,8 @@ class USBLink final : public RefCounted<IChannelEvents> {
   int Open();
   // Why the last Open returned -1 (None after a 0). Same thread as Open.
   OpenFailure openFailure() const { return openFailure_; }
+  // The handheld's own words for that failure, when it gave any (empty otherwise).
+  const std::u16string& handheldReason() const { return handheldReason_; }
 
   // Sends `length` bytes in chunks of at most sendChunkSize(), halving the process-wide
   // size after a failed chunk and retrying it. False when the size fell to 0 (or no channel
@@ -95,6 +98,9 @@ class USBLink final : public RefCounted<IChannelEvents> {
   USBLink(std::u16string_view channelName, UserInterface& ui, ServiceFactory service, Waits waits);
   ~USBLink() override;
 
+  // Open's stages after the service was reached.
+  int openThrough(IDeviceManager& manager);
+
   Ref<IChannel> channel_;
   // Events live as long as the object, so a late call from the service always finds them.
   Event dataReadyEvent_{Event::Reset::Auto};
@@ -105,6 +111,7 @@ class USBLink final : public RefCounted<IChannelEvents> {
   const Waits waits_;
   std::unique_ptr<uint8_t[]> receiveBuffer_;
   OpenFailure openFailure_ = OpenFailure::None;
+  std::u16string handheldReason_;
   // How the last password challenge ended; set on the service's thread.
   enum class Challenge { None, Answered, Cancelled };
   std::atomic<Challenge> lastChallenge_{Challenge::None};

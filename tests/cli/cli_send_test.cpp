@@ -1,7 +1,11 @@
 // lexora-cli send against a lexora-handheld started by the test.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <sstream>
 #include <thread>
 
@@ -131,6 +135,37 @@ TEST_F(CliSendTest, NoHandheldIsADistinctExitStatus) {
   EXPECT_NE(run.err.find("Open USB link failed!"), std::string::npos);
   EXPECT_NE(run.err.find("No handheld answered at unix:"), std::string::npos);
   EXPECT_EQ(run.err.find("Load dictionary file"), std::string::npos) << "nothing is loaded";
+}
+
+// A handheld that turns the connection away says why, and the user reads it: not "no
+// handheld", which would send them looking for a cable.
+TEST_F(CliSendTest, AHandheldThatTurnsTheConnectionAwayIsQuoted) {
+  test::HandheldProcess handheld({"--max-connections", "1"});
+  ASSERT_TRUE(handheld.started());
+  // Holds the one connection the handheld serves, greeted, so that it surely counts.
+  struct Held {
+    int fd;
+    ~Held() { close(fd); }
+    int get() const { return fd; }
+  } held{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+  ASSERT_GE(held.get(), 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = handheld.address().substr(5);  // after "unix:"
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(::connect(held.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const uint8_t hello[] = {1, 0, 0, 0, 5, 'L', 'X', 'H', 'H', 1};
+  ASSERT_EQ(::send(held.get(), hello, sizeof hello, MSG_NOSIGNAL), 10);
+  uint8_t reply = 0;
+  ASSERT_EQ(::recv(held.get(), &reply, 1, 0), 1);
+  ASSERT_EQ(reply, 0x81) << "the device list";
+
+  const auto run = send(handheld, {"--yes", kEnglish});
+  EXPECT_EQ(run.exitStatus, 3);
+  EXPECT_NE(run.err.find("at most 1 connections at once; try again later"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("No handheld answered"), std::string::npos) << run.err;
 }
 
 TEST_F(CliSendTest, OutputToAFileHasNoRepeatedLines) {

@@ -101,6 +101,20 @@ TEST_F(TransferJobTest, NoHandheldShowsTheOpenFailureOnceAndLoadsNothing) {
   EXPECT_EQ(fake_.liveObjects(), 0) << "every service object released";
 }
 
+// The box keeps its texts; what the handheld said is its second line.
+TEST_F(TransferJobTest, TheHandheldsReasonIsTheOpenFailuresSecondLine) {
+  fake_.setDevices({});
+  fake_.setHandheldReason(u"the handheld serves at most 2 connections at once");
+  FakeDialog dialog;
+  const auto outcome = run({dictionary("one", 3)}, dialog);
+  EXPECT_EQ(outcome.openFailure, OpenFailure::TurnedAway);
+  EXPECT_EQ(dialog.scripted().warnings(),
+            std::vector<std::u16string>{
+                u"Open USB link failed!\nthe handheld serves at most 2 connections at once\n"
+                u"Please check: \n1. Is mobile phone connected to PC correctly\n2. Is Lexora "
+                u"running on mobile phone"});
+}
+
 TEST_F(TransferJobTest, AFileThatFailsToLoadIsSkippedAndTheOthersAreSent) {
   const auto first = dictionary("first", 40), third = dictionary("third", 5);
   const std::u16string missing = test::u16path(dir_ / "missing.txt");

@@ -17,6 +17,7 @@ class Both final : public RefCounted<IChannel, IDeviceManager> {
   }
   HResult Write(const uint8_t*, uint32_t) override { return kSOk; }
   HResult GetDevices(IDeviceCollection**) override { return kENoInterface; }
+  HResult GetHandheldReason(std::u16string*) override { return kENoInterface; }
 };
 
 TEST(RefCountedTest, QueryInterfaceHandsOutEachListedInterfaceAndCountsIt) {

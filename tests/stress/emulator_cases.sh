@@ -19,27 +19,29 @@ stress_python() {
   timeout 20 python3 - "$CASE_DIR/h.sock" "$@"
 }
 
-# Six senders store six different dictionaries, all named "same", at once: what is stored
-# is one whole image, that of a sender told it succeeded.
+# Twelve senders store twelve different dictionaries, all named "same", at once: what is
+# stored is one whole image, that of a sender told it succeeded. The emulator holds the end
+# flags until all twelve have come, so that the stores surely race.
 case_racing_senders_of_one_name_leave_one_whole_image() {
-  stress_start_handheld || return 1
-  local i pids=()
-  for i in 1 2 3 4 5 6; do
+  local senders=12
+  stress_start_handheld --gather-end-flags "$senders" || return 1
+  local i round entry pids
+  for i in $(seq -w "$senders"); do
     mkdir "d$i"
-    # Of one size, so that the senders reach their end flags together.
-    stress_make_text "d$i/same.txt" 30000 "sender$i"
+    # Of one size, so that their images take as long to write.
+    stress_make_text "d$i/same.txt" 300 "sender$i"
     "$CLI" pack "d$i/same.txt" -o "d$i/same.lxp" >/dev/null || return 1
   done
-  for round in 1 2 3 4; do
+  for round in 1 2 3; do
     pids=()
-    for i in 1 2 3 4 5 6; do
+    for i in $(seq -w "$senders"); do
       "$CLI" --lang en send --yes --device "unix:$CASE_DIR/h.sock" "d$i/same.txt" \
         >"d$i/out" 2>&1 &
-      pids+=($!)
+      pids+=("$i:$!")
     done
     local acknowledged=()
-    for i in 1 2 3 4 5 6; do
-      wait "${pids[$((i - 1))]}" && acknowledged+=("$i")
+    for entry in "${pids[@]}"; do
+      wait "${entry#*:}" && acknowledged+=("${entry%%:*}")
     done
     [ ${#acknowledged[@]} -gt 0 ] || { echo "round $round: no sender succeeded"; return 1; }
     "$CLI" inspect store/same.lxp >/dev/null || { echo "round $round: damaged image"; return 1; }
@@ -47,6 +49,9 @@ case_racing_senders_of_one_name_leave_one_whole_image() {
     for i in "${acknowledged[@]}"; do cmp -s store/same.lxp "d$i/same.lxp" && match=$i; done
     [ -n "$match" ] || { echo "round $round: stored image is no acknowledged sender's"; return 1; }
   done
+  # The race was run: every end flag was held until its round's others had come.
+  [ "$(grep -c "holding the end flag" handheld.log)" -ge $((3 * senders)) ] ||
+    { echo "the end flags were not held together"; return 1; }
   # No temporary file is left behind.
   [ "$(ls -A store)" = "same.lxp" ] || { ls -A store; return 1; }
   stress_stop_handheld
@@ -76,6 +81,9 @@ for s in held:
     s.close()
 EOF
   after=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  # The case is about exhaustion: it must have happened.
+  grep -q "accept: Too many open files" handheld.log ||
+    { echo "descriptors never ran out"; cat handheld.log; return 1; }
   # Two seconds of spinning would be about 200 ticks.
   [ $((after - before)) -lt 60 ] || { echo "cpu ticks while exhausted: $((after - before))"; return 1; }
   # At once: a full backlog makes the sender wait, not fail.
@@ -267,4 +275,159 @@ EOF
   kill "$pid"
   timeout 10 tail --pid="$pid" -f /dev/null
   grep -q "cannot start its thread" handheld.log && [ ! -e h.sock ]
+}
+
+# The idle time-out bounds each frame, the greeting included: a client that says nothing
+# before its greeting, or sends a byte every 1.5 s (before or after it), is closed within
+# about --idle-timeout, not after a fixed 10 s nor never.
+case_idle_timeout_bounds_each_frame_not_each_byte() {
+  stress_start_handheld --idle-timeout 2 || return 1
+  stress_python <<'EOF' || return 1
+import socket, struct, sys, threading, time
+hello = b"\x01" + struct.pack(">I", 5) + b"LXHH\x01"
+open_channel = b"\x02" + struct.pack(">I", 7) + b"\x00Lexora"
+results = {}
+def connect():
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    s.connect(sys.argv[1])
+    return s
+def closed_within(s, seconds):
+    # True when the emulator ends the connection within `seconds`.
+    s.settimeout(seconds)
+    try:
+        while s.recv(4096):
+            pass
+        return True
+    except ConnectionResetError:
+        return True
+    except socket.timeout:
+        return False
+def trickle(name, s, data):
+    # A byte every 1.5 s; how long the emulator took to close the connection.
+    start = time.time()
+    for byte in data:
+        try:
+            s.sendall(bytes([byte]))
+        except OSError:
+            break
+        if closed_within(s, 1.5):
+            break
+    results[name] = time.time() - start
+def silent(name, s):
+    start = time.time()
+    closed_within(s, 12)
+    results[name] = time.time() - start
+def greeted_then_trickle(name):
+    s = connect()
+    s.sendall(hello)
+    s.settimeout(5)
+    assert s.recv(1) == b"\x81", "no device list"
+    time.sleep(0.2)  # the rest of the device list has come: take it
+    s.setblocking(False)
+    try:
+        s.recv(65536)
+    except BlockingIOError:
+        pass
+    s.setblocking(True)
+    trickle(name, s, open_channel)
+threads = [
+    threading.Thread(target=silent, args=("silent before the greeting", connect())),
+    threading.Thread(target=trickle, args=("trickled greeting", connect(), hello)),
+    threading.Thread(target=greeted_then_trickle, args=("trickled frame after the greeting",)),
+]
+for t in threads:
+    t.start()
+for t in threads:
+    t.join()
+failed = False
+for name, took in sorted(results.items()):
+    print("%s: closed after %.1f s" % (name, took))
+    if not 1.5 <= took < 4:
+        failed = True
+assert len(results) == 3 and not failed, results
+EOF
+  stress_make_text d.txt 200 after
+  "$CLI" --lang en send --yes --device "unix:$CASE_DIR/h.sock" d.txt >/dev/null 2>&1 || return 1
+  stress_stop_handheld
+}
+
+# Links planted in the store, at the temporary names the store will choose and at the
+# image's own name, are never written through: the image is stored beside them whole.
+case_links_planted_in_the_store_are_not_written_through() {
+  mkdir store
+  echo precious >victim
+  echo precious >victim-of-the-name
+  local i
+  for i in $(seq 0 9); do ln -s ../victim "store/.same.lxp.$i"; done
+  # A dangling link: following it would create its target.
+  ln -s ../created-through-a-link store/.same.lxp.10
+  ln -s ../victim-of-the-name store/same.lxp
+  stress_start_handheld --predictable-temp-names || return 1
+  stress_make_text same.txt 300 planted
+  "$CLI" pack same.txt -o same.lxp >/dev/null || return 1
+  "$CLI" --lang en send --yes --device "unix:$CASE_DIR/h.sock" same.txt >out 2>&1 ||
+    { cat out; tail -3 handheld.log; return 1; }
+  stress_stop_handheld
+  [ "$(cat victim)" = precious ] && [ "$(cat victim-of-the-name)" = precious ] ||
+    { echo "a planted link was written through"; return 1; }
+  [ ! -e created-through-a-link ] || { echo "a dangling link was followed"; return 1; }
+  [ -f store/same.lxp ] && [ ! -L store/same.lxp ] && cmp -s store/same.lxp same.lxp ||
+    { echo "the image was not stored whole under its name"; return 1; }
+  # Nothing but the planted links and the image.
+  [ "$(find store -type f | wc -l)" = 1 ] || { ls -lA store; return 1; }
+}
+
+# A full store (a small tmpfs, a real ENOSPC): the send fails, nothing partial is left in
+# the store, and the emulator goes on serving.
+case_a_full_store_fails_the_send_and_keeps_nothing() {
+  [ "$(id -u)" = 0 ] || { echo "needs root to mount a small tmpfs; skipped"; return 0; }
+  mkdir store
+  mount -t tmpfs -o size=256k lexora-stress "$CASE_DIR/store" ||
+    { echo "cannot mount a tmpfs here; skipped"; return 0; }
+  trap 'stress_stop_handheld; umount -l "$CASE_DIR/store"' EXIT
+  stress_start_handheld || return 1
+  local pid
+  pid=$(cat handheld.pid)
+  awk 'BEGIN { srand(11); for (i = 0; i < 20000; i++) { s = ""; for (j = 0; j < 8; j++) s = s sprintf("%08x", int(rand() * 4294967296)); printf "w%06d\t%s\n", i, s } }' >big.txt
+  "$CLI" --lang en send --yes --device "unix:$CASE_DIR/h.sock" big.txt >out 2>&1 &&
+    { echo "a send to a full store succeeded"; cat out; return 1; }
+  grep -q "No space left on device" handheld.log ||
+    { echo "the store never filled up"; tail -5 handheld.log; return 1; }
+  [ -z "$(ls -A store)" ] || { echo "left in the store:"; ls -lA store; return 1; }
+  kill -0 "$pid" || { echo "the emulator ended"; return 1; }
+  stress_make_text small.txt 200 small
+  "$CLI" --lang en send --yes --device "unix:$CASE_DIR/h.sock" small.txt >out 2>&1 ||
+    { echo "no longer serving"; cat out; return 1; }
+  "$CLI" inspect store/small.lxp >/dev/null
+}
+
+# A client beyond --max-connections is told the handheld's own reason by lexora-cli, not
+# that no handheld answered.
+case_a_client_beyond_the_cap_reads_the_handhelds_reason() {
+  stress_start_handheld --max-connections 1 || return 1
+  # Holds the one connection served, greeted, until the send is done.
+  stress_python <<'EOF' &
+import os, socket, struct, sys, time
+folder = os.path.dirname(sys.argv[1])
+s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+s.connect(sys.argv[1])
+s.sendall(b"\x01" + struct.pack(">I", 5) + b"LXHH\x01")
+assert s.recv(1) == b"\x81"
+open(os.path.join(folder, "held"), "w").close()
+while not os.path.exists(os.path.join(folder, "done")):
+    time.sleep(0.05)
+EOF
+  local holder=$!
+  for _ in $(seq 100); do [ -e held ] && break; sleep 0.05; done
+  [ -e held ] || { echo "no connection held"; return 1; }
+  stress_make_text d.txt 100 beyond
+  "$CLI" --lang en send --yes --device "unix:$CASE_DIR/h.sock" d.txt >out 2>&1
+  local status=$?
+  touch done
+  wait "$holder"
+  stress_stop_handheld
+  cat out
+  [ "$status" = 3 ] || { echo "exit status $status"; return 1; }
+  grep -q "serves at most 1 connections at once; try again later" out || return 1
+  ! grep -q "No handheld answered" out
 }

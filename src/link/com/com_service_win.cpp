@@ -199,6 +199,11 @@ class ComDeviceManager final : public Wrapper<IDeviceManager, IVendorDeviceManag
     *devices = vendor.get() ? new ComDeviceCollection(vendor.detach()) : nullptr;
     return hr;
   }
+  HResult GetHandheldReason(std::u16string* reason) override {
+    if (!reason) return E_POINTER;
+    reason->clear();
+    return S_OK;
+  }
 };
 
 }  // namespace

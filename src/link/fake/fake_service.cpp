@@ -33,6 +33,7 @@ struct FakeService::State {
   std::function<bool(size_t, std::span<const uint8_t>)> writeFilter GUARDED_BY(mutex);
   std::function<bool()> endFlagRelease GUARDED_BY(mutex);
   std::deque<Reply> replies GUARDED_BY(mutex);
+  std::u16string handheldReason GUARDED_BY(mutex);
 
   std::vector<Write> writes GUARDED_BY(mutex);
   std::vector<uint8_t> accepted GUARDED_BY(mutex);
@@ -390,6 +391,12 @@ class FakeDeviceManager final : public Tracked<IDeviceManager> {
     *devices = new FakeDeviceCollection(state_);
     return kSOk;
   }
+  HResult GetHandheldReason(std::u16string* reason) override {
+    if (!reason) return kEPointer;
+    MutexLock lock(state_->mutex);
+    *reason = state_->handheldReason;
+    return kSOk;
+  }
 };
 
 }  // namespace
@@ -438,6 +445,11 @@ void FakeService::setPassword(std::u16string password, int32_t attempts) {
   MutexLock lock(state_->mutex);
   state_->password = std::move(password);
   state_->attempts = attempts;
+}
+
+void FakeService::setHandheldReason(std::u16string reason) {
+  MutexLock lock(state_->mutex);
+  state_->handheldReason = std::move(reason);
 }
 
 void FakeService::setCloseReport(bool report, int delayMs) {

@@ -81,6 +81,8 @@ class FakeService {
   // would, until `release` returns true (at most 20 s): a test can act while a dictionary is
   // surely mid-way.
   void holdEndFlagUntil(std::function<bool()> release);
+  // What the handheld says when a call fails (GetHandheldReason); empty by default.
+  void setHandheldReason(std::u16string reason);
   // Replies for the acknowledged messages, in order; afterwards each gets ack(100).
   void queueReply(Reply reply);
 

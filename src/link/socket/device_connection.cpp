@@ -39,13 +39,21 @@ bool DeviceConnection::greet() {
   hello.push_back(dp::kVersion);
   dp::FrameError error;
   dp::Frame frame;
-  if (!socket_.write(dp::kHello, hello, error) ||
-      !socket_.read(frame, error, options_->replyWait)) {
-    report("greeting the handheld: " + error.detail);
+  // A handheld that turns the connection away says why and hangs up at once, so the
+  // greeting may find the connection closed when the reason has already come: it is
+  // looked for all the same.
+  const bool sent = socket_.write(dp::kHello, hello, error);
+  dp::FrameError readError;
+  if (!socket_.read(frame, readError, sent ? options_->replyWait : std::chrono::milliseconds(0)) ||
+      (!sent && frame.type != dp::kError)) {
+    report("greeting the handheld: " + (sent ? readError : error).detail);
     return false;
   }
   if (frame.type == dp::kError) {
-    report("the handheld reported: " + dp::payloadText(frame.payload));
+    const std::string reason = dp::payloadText(frame.payload);
+    report("the handheld reported: " + reason);
+    MutexLock lock(mutex_);
+    handheldReason_ = reason;
     return false;
   }
   if (frame.type != dp::kDevices) {
@@ -347,11 +355,17 @@ bool DeviceConnection::takeOpeningFrame(dp::Frame& frame, IChannelEvents* sink, 
     changed_.notify_all();
     return true;
   }
-  if (frame.type == dp::kChannelRefused) {
-    end = {"the handheld refused the channel: " + dp::payloadText(frame.payload), false};
+  if (frame.type == dp::kChannelRefused || frame.type == dp::kError) {
+    const std::string reason = dp::payloadText(frame.payload);
+    {
+      MutexLock lock(mutex_);
+      handheldReason_ = reason;
+    }
+    if (frame.type == dp::kError) return takeOpenFrame(frame, sink, end);
+    end = {"the handheld refused the channel: " + reason, false};
     return false;
   }
-  if (frame.type == dp::kClose || frame.type == dp::kError || frame.type == dp::kQuery) {
+  if (frame.type == dp::kClose || frame.type == dp::kQuery) {
     return takeOpenFrame(frame, sink, end);
   }
   end = outOfPlace(frame);
@@ -435,6 +449,11 @@ void DeviceConnection::answerChallenge(IChannelEvents* sink, int32_t attempts) {
     inChallenge_ = false;
   }
   changed_.notify_all();
+}
+
+std::string DeviceConnection::handheldReason() {
+  MutexLock lock(mutex_);
+  return handheldReason_;
 }
 
 void DeviceConnection::report(const std::string& text) {

@@ -37,6 +37,10 @@ class DeviceConnection {
 
   const std::vector<device_protocol::DeviceDescription>& devices() const { return devices_; }
 
+  // Why the handheld turned the greeting away or refused the channel, in its own words;
+  // empty when it gave no reason.
+  std::string handheldReason();
+
   // Opens the channel `name` on device `index`. The reader thread started here answers the
   // password challenges through `sink` and calls it until the channel has ended.
   HResult openChannel(int32_t index, std::u16string_view name, IChannelEvents* sink);
@@ -135,6 +139,7 @@ class DeviceConnection {
   bool inChallenge_ GUARDED_BY(mutex_) = false;
   bool wasOpened_ GUARDED_BY(mutex_) = false;
   bool closingByPc_ GUARDED_BY(mutex_) = false;
+  std::string handheldReason_ GUARDED_BY(mutex_);
   // Writes handed to the socket whose result has not come.
   size_t unconfirmed_ GUARDED_BY(mutex_) = 0;
   size_t refusals_ GUARDED_BY(mutex_) = 0;    // refused writes not yet reported by a write or read

@@ -1,5 +1,6 @@
 #include "link/socket/frame_socket.h"
 
+#include <algorithm>
 #include <array>
 
 #include "link/socket/frame_socket_internal.h"
@@ -23,6 +24,10 @@ std::array<uint8_t, kHeaderSize> frameHeader(uint8_t type, size_t payloadSize) {
 
 bool FrameSocket::read(Frame& frame, FrameError& error,
                        std::optional<std::chrono::milliseconds> timeout) {
+  using Clock = std::chrono::steady_clock;
+  // One deadline for the whole frame, counted from the first wait: a peer that trickles
+  // its bytes gets no more time than a silent one.
+  std::optional<Clock::time_point> deadline;
   for (;;) {
     if (readBegin_ < readEnd_) {
       // The decoder takes nothing past the end of its frame: the rest stays buffered.
@@ -35,8 +40,20 @@ bool FrameSocket::read(Frame& frame, FrameError& error,
     }
     // Everything buffered is in the decoder now.
     readBegin_ = readEnd_ = 0;
+    std::optional<std::chrono::milliseconds> wait = timeout;
+    bool rest = false;
+    if (timeout) {
+      const Clock::time_point now = Clock::now();
+      if (deadline) {
+        wait = std::max(std::chrono::milliseconds(0),
+                        std::chrono::ceil<std::chrono::milliseconds>(*deadline - now));
+        rest = true;
+      } else {
+        deadline = now + *timeout;
+      }
+    }
     size_t received = 0;
-    if (!receive(received, error, timeout)) return false;
+    if (!receive(received, error, wait, rest)) return false;
     if (received == 0) {
       return decoder_.midFrame()
                  ? failWith(error, Kind::ClosedMidFrame, "connection closed inside a frame")

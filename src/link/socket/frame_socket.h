@@ -27,9 +27,10 @@ class FrameSocket {
   FrameSocket(const FrameSocket&) = delete;
   FrameSocket& operator=(const FrameSocket&) = delete;
 
-  // Reads the next frame from the peer, waiting at most `timeout` for each part of it
-  // (for ever without one). False with `error` when no whole, valid frame came; after a
-  // time-out the next read goes on with the frame where this one stopped.
+  // Reads the next frame from the peer, waiting at most `timeout` in all (for ever without
+  // one), however the frame's bytes are spread over that time. False with `error` when no
+  // whole, valid frame came; after a time-out the next read goes on with the frame where
+  // this one stopped, with a time-out of its own.
   bool read(Frame& frame, FrameError& error,
             std::optional<std::chrono::milliseconds> timeout = std::nullopt);
   // Whether the next read has to wait for the peer: no whole frame is buffered.
@@ -52,9 +53,10 @@ class FrameSocket {
 
  private:
   // Appends whatever the peer has sent (at least one byte, or 0 at the end of the
-  // stream) after the buffered bytes, waiting at most `timeout` for it.
+  // stream) after the buffered bytes, waiting at most `timeout` for it. `rest` marks what
+  // is left of a read's time after a first receive, which the socket need not keep.
   bool receive(size_t& received, FrameError& error,
-               std::optional<std::chrono::milliseconds> timeout);
+               std::optional<std::chrono::milliseconds> timeout, bool rest);
   bool sendLocked(std::span<const uint8_t> head, std::span<const uint8_t> payload,
                   FrameError& error) REQUIRES(writeMutex_);
 

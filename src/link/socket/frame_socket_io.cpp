@@ -25,10 +25,22 @@ FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), decoder_(
 }
 
 bool FrameSocket::receive(size_t& received, FrameError& error,
-                          std::optional<std::chrono::milliseconds> timeout) {
+                          std::optional<std::chrono::milliseconds> timeout, bool rest) {
   if (readBuffer_.empty()) readBuffer_.resize(kReadBufferSize);
   // A zero time-out only looks.
-  const bool look = timeout && timeout->count() <= 0;
+  bool look = timeout && timeout->count() <= 0;
+  if (rest && !look) {
+    // The rest of a read's time changes with every receive: waited for here, it leaves the
+    // socket the time-out that whole reads ask for.
+    pollfd p{fd_.get(), POLLIN, 0};
+    int ready;
+    do {
+      ready = poll(&p, 1, static_cast<int>(timeout->count()));
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0) return failWith(error, Kind::TimedOut, "no answer in time");
+    if (ready < 0) return failWith(error, Kind::Io, std::string("poll: ") + std::strerror(errno));
+    look = true;
+  }
   // The socket keeps the time-out, so a receive that has to wait is still one call; it is
   // set again only when a read asks for another.
   if (!look && timeout != receiveTimeout_) {

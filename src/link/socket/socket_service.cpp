@@ -8,11 +8,24 @@
 #include "link/socket/device_connection.h"
 #include "link/socket/device_protocol.h"
 #include "link/socket/socket_connect.h"
+#include "platform/mutex.h"
+#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {
 
 namespace dp = device_protocol;
+
+// The handheld's words are shown to the user as they are, but no control character in
+// them reaches a terminal, and a handheld cannot fill the screen.
+std::u16string shownText(const std::string& utf8) {
+  constexpr size_t kMaxShown = 500;
+  std::u16string text = utf8ToUtf16(utf8.substr(0, kMaxShown));
+  for (char16_t& c : text) {
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) c = u'?';
+  }
+  return text;
+}
 
 class SocketChannel final : public RefCounted<IChannel> {
  public:
@@ -133,15 +146,31 @@ class SocketDeviceManager final : public RefCounted<IDeviceManager> {
       if (options_->foreignPeer) options_->foreignPeer(error);
     } else {
       auto made = std::make_shared<DeviceConnection>(std::move(fd), options_);
-      if (made->greet()) connection = std::move(made);
+      if (made->greet()) connection = made;
+      MutexLock lock(mutex_);
+      last_ = std::move(made);
     }
     *devices = new SocketDeviceCollection(std::move(connection));
+    return kSOk;
+  }
+  HResult GetHandheldReason(std::u16string* reason) override {
+    if (!reason) return kEPointer;
+    std::shared_ptr<DeviceConnection> last;
+    {
+      MutexLock lock(mutex_);
+      last = last_;
+    }
+    *reason = last ? shownText(last->handheldReason()) : std::u16string();
     return kSOk;
   }
 
  private:
   const std::shared_ptr<const SocketServiceOptions> options_;
   const DeviceAddress address_;
+  Mutex mutex_;
+  // The connection of the last GetDevices, kept for what the handheld said on it (the
+  // device objects share it while the channel is opened).
+  std::shared_ptr<DeviceConnection> last_ GUARDED_BY(mutex_);
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <thread>
 #include <vector>
 
 namespace lexora::device_protocol {
@@ -75,6 +76,33 @@ TEST(FrameSocketTest, AReadThatTimesOutInsideAFrameLosesNothing) {
   ASSERT_EQ(send(pc.get(), rest, sizeof rest, MSG_NOSIGNAL), 3);
   ASSERT_TRUE(device.read(frame, error, 20ms)) << error.detail;
   EXPECT_EQ(frame.type, kClose);
+}
+
+// A peer that sends a byte now and then, each well inside the time-out, still gets no more
+// than the time-out for the whole frame; the bytes it sent are kept for the next read.
+TEST(FrameSocketTest, ATrickledFrameGetsOneTimeOutInAll) {
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  UniqueFd pc(fds[0]);
+  FrameSocket device(UniqueFd{fds[1]}, Side::Pc);
+  const std::vector<uint8_t> bytes{kWrite, 0,   0,   0,   12,  'a', 'b', 'c', 'd',
+                                   'e',    'f', 'g', 'h', 'i', 'j', 'k', 'l'};
+  std::thread trickle([&] {
+    for (uint8_t byte : bytes) {
+      std::this_thread::sleep_for(40ms);
+      if (send(pc.get(), &byte, 1, MSG_NOSIGNAL) != 1) return;
+    }
+  });
+  Frame frame;
+  FrameError error;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(device.read(frame, error, 200ms));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(error.kind, Kind::TimedOut) << error.detail;
+  EXPECT_LT(took, 500ms) << "the time-out restarted with each byte";
+  trickle.join();
+  ASSERT_TRUE(device.read(frame, error, 200ms)) << error.detail;
+  EXPECT_EQ(frame.payload.size(), 12u);
 }
 
 }  // namespace

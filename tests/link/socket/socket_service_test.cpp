@@ -11,6 +11,7 @@
 #include "link/handheld_process.h"
 #include "link/link_test_data.h"
 #include "link/send_packed_dictionary.h"
+#include "link/socket/device_connection.h"
 #include "link/socket/device_protocol.h"
 #include "link/socket/frame_socket.h"
 #include "link/socket/socket_connect.h"
@@ -316,6 +317,23 @@ std::vector<uint8_t> oneDevice() {
 
 void writeRaw(dp::FrameSocket& socket, std::vector<uint8_t> bytes) {
   [[maybe_unused]] auto n = send(socket.fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+// A handheld that turns a connection away says why and hangs up at once, often before the
+// PC has sent its greeting: the reason is kept all the same.
+TEST(DeviceConnectionTest, AReasonThatCameBeforeTheGreetingIsKept) {
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  UniqueFd handheld(fds[1]);
+  const std::string reason = "the handheld serves at most 2 connections at once";
+  std::vector<uint8_t> frame{dp::kError, 0, 0, 0, static_cast<uint8_t>(reason.size())};
+  frame.insert(frame.end(), reason.begin(), reason.end());
+  ASSERT_EQ(send(handheld.get(), frame.data(), frame.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(frame.size()));
+  handheld.reset();
+  DeviceConnection connection(UniqueFd{fds[0]}, std::make_shared<SocketServiceOptions>());
+  EXPECT_FALSE(connection.greet());
+  EXPECT_EQ(connection.handheldReason(), reason);
 }
 
 TEST_F(SocketLinkTest, MalformedFramesFromTheDeviceEndTheConnectionWithAClearError) {

@@ -18,7 +18,7 @@ FrameSocket::FrameSocket(UniqueFd fd, Side peer) : fd_(std::move(fd)), decoder_(
 }
 
 bool FrameSocket::receive(size_t& received, FrameError& error,
-                          std::optional<std::chrono::milliseconds> timeout) {
+                          std::optional<std::chrono::milliseconds> timeout, bool /*rest*/) {
   if (readBuffer_.empty()) readBuffer_.resize(kReadBufferSize);
   const SOCKET s = winsock::handle(fd_.get());
   // Winsock leaves a socket in an undefined state after SO_RCVTIMEO fires, so a time-out is
