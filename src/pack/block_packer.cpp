@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "pack/transfer_message.h"
+#include "platform/anonymous_memory.h"
 #include "platform/bytes.h"
 
 namespace lexora {
@@ -27,7 +28,7 @@ using Entry = EntryMap::Entry;
 // byte within the last three) are cut where the limit falls. Never below the headword and
 // its TAB.
 int32_t cutAtCharacter(const Entry& e, int32_t limit) {
-  const auto floor = static_cast<int32_t>(e.keyLength) + 1;
+  const auto floor = static_cast<int32_t>(e.keySize()) + 1;
   if (limit >= e.length) return e.length;
   if (limit <= floor) return floor;
   const auto* data = reinterpret_cast<const uint8_t*>(e.data());
@@ -42,11 +43,11 @@ int32_t cutAtCharacter(const Entry& e, int32_t limit) {
 
 size_t recordItemSize(const Entry& e) {
   return 2 + static_cast<size_t>(
-                 std::max<int32_t>(0, e.length - static_cast<int32_t>(e.keyLength) - 1));
+                 std::max<int32_t>(0, e.length - static_cast<int32_t>(e.keySize()) - 1));
 }
 
 void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {
-  const size_t headword = e.keyLength;
+  const size_t headword = e.keySize();
   const size_t n = recordItemSize(e) - 2;
   appendBigEndian16(out, static_cast<uint16_t>(n));
   const auto* data = reinterpret_cast<const uint8_t*>(e.data());
@@ -55,29 +56,50 @@ void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {
 }
 
 void appendKeyItem(std::vector<uint8_t>& out, const Entry& e) {
-  out.push_back(static_cast<uint8_t>(e.keyLength));
+  out.push_back(static_cast<uint8_t>(e.keySize()));
   const auto* data = reinterpret_cast<const uint8_t*>(e.data());
-  out.insert(out.end(), data, data + e.keyLength);
+  out.insert(out.end(), data, data + e.keySize());
 }
 
-// One zlib stream, level 9, window 15, memory level 8, default strategy, in a single
-// deflate call. Returns false only when zlib cannot start (no memory).
-bool compress(const std::vector<uint8_t>& input, std::vector<uint8_t>& output) {
-  z_stream z{};
-  if (deflateInit2(&z, 9, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-  // Twice the input, or the bound when that is larger (tiny inputs): always room enough
-  // for the complete stream, so one call with Z_FINISH ends it.
-  const uLong bound = deflateBound(&z, static_cast<uLong>(input.size()));
-  output.resize(std::max<size_t>(2 * input.size(), bound));
-  z.next_in = const_cast<Bytef*>(input.data());
-  z.avail_in = static_cast<uInt>(input.size());
-  z.next_out = output.data();
-  z.avail_out = static_cast<uInt>(output.size());
-  const int result = deflate(&z, Z_FINISH);
-  output.resize(z.total_out);
-  deflateEnd(&z);
-  return result == Z_STREAM_END;
-}
+// Makes one zlib stream at a time, level 9, window 15, memory level 8, default strategy,
+// each in a single deflate call. The compressor's state (some 260 KiB) is made once and
+// reset between streams, which gives the same bytes as a fresh one: thousands of blocks
+// then cost no allocation each.
+class Deflater {
+ public:
+  Deflater() = default;
+  ~Deflater() {
+    if (ready_) deflateEnd(&z_);
+  }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+
+  // Compresses `input` into `output` (its whole content). False only when zlib cannot
+  // start (no memory).
+  bool compress(const std::vector<uint8_t>& input, std::vector<uint8_t>& output) {
+    if (!ready_) {
+      if (deflateInit2(&z_, 9, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+      ready_ = true;
+    } else if (deflateReset(&z_) != Z_OK) {
+      return false;
+    }
+    // Twice the input, or the bound when that is larger (tiny inputs): always room enough
+    // for the complete stream, so one call with Z_FINISH ends it.
+    const uLong bound = deflateBound(&z_, static_cast<uLong>(input.size()));
+    output.resize(std::max<size_t>(2 * input.size(), bound));
+    z_.next_in = const_cast<Bytef*>(input.data());
+    z_.avail_in = static_cast<uInt>(input.size());
+    z_.next_out = output.data();
+    z_.avail_out = static_cast<uInt>(output.size());
+    const int result = deflate(&z_, Z_FINISH);
+    output.resize(z_.total_out);
+    return result == Z_STREAM_END;
+  }
+
+ private:
+  z_stream z_{};
+  bool ready_ = false;
+};
 
 // Compresses the entries [first, last) into blocks. Normally one block; when the stream
 // would not fit a record message (incompressible data near the 65,537-byte limit) the
@@ -85,13 +107,13 @@ bool compress(const std::vector<uint8_t>& input, std::vector<uint8_t>& output) {
 class BlockCompressor {
  public:
   // `counted` marks, by position in `all`, the entries already counted as shortened.
-  BlockCompressor(std::atomic<int64_t>& shortened, Entry* const* all, std::vector<uint8_t>& counted)
+  BlockCompressor(std::atomic<int64_t>& shortened, Entry* const* all, LargeVector<uint8_t>& counted)
       : shortened_(shortened), all_(all), counted_(counted) {}
 
   bool pack(std::span<Entry*> range, std::vector<PackedBlock>& out) {
     records_.clear();
     for (Entry* e : range) appendRecordItem(records_, *e);
-    if (!compress(records_, stream_)) return false;
+    if (!deflater_.compress(records_, stream_)) return false;
     // Key and record messages carry 16-bit lengths: neither buffer of a block may pass that.
     if (fitsMessage(stream_.size())) {
       PackedBlock block;
@@ -121,7 +143,8 @@ class BlockCompressor {
  private:
   std::atomic<int64_t>& shortened_;
   Entry* const* all_;
-  std::vector<uint8_t>& counted_;
+  LargeVector<uint8_t>& counted_;
+  Deflater deflater_;
   std::vector<uint8_t> records_, stream_;
 };
 
@@ -132,9 +155,10 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
   result.dictionary.name = dictionary.name;
 
   // The format's caps, applied to the map itself; long headwords cannot be packed at all.
-  std::vector<Entry*> kept;
-  std::vector<int32_t> originalLength;
-  std::vector<uint8_t> counted;  // entries already counted as shortened
+  // One of each per entry, so for millions of entries they are large.
+  LargeVector<Entry*> kept;
+  LargeVector<int32_t> originalLength;
+  LargeVector<uint8_t> counted;  // entries already counted as shortened
   int64_t shortenedByCap = 0;
   const auto entries = dictionary.entries.entries();
   kept.reserve(entries.size());
@@ -145,7 +169,7 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
   const std::unordered_set<std::string_view> cutByReader(dictionary.shortenedKeys.begin(),
                                                          dictionary.shortenedKeys.end());
   for (Entry& e : entries) {
-    if (e.keyLength > kMaxHeadwordBytes) {
+    if (e.keySize() > kMaxHeadwordBytes) {
       // Shortening the headword would break the key order the handheld relies on, and a
       // key item cannot say more than 255 bytes; the entry is left out and counted.
       ++result.droppedLongHeadwords;
@@ -165,13 +189,13 @@ std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
   size_t first = 0, records = 0, keys = 0;
   for (size_t i = 0; i < kept.size(); ++i) {
     records += recordItemSize(*kept[i]);
-    keys += 1 + kept[i]->keyLength;
+    keys += 1 + kept[i]->keySize();
     const bool hasNext = i + 1 < kept.size();
     bool open = records <= kCloseAfter && hasNext &&
                 originalLength[i + 1] + static_cast<int64_t>(records) <= kMaxRecordBuffer;
     // The key buffer has no 3,072-byte rule of its own; long headwords with short
     // explanations could otherwise pass a key message's 16-bit length.
-    if (open && keys + 1 + kept[i + 1]->keyLength > kMaxMessagePayload) open = false;
+    if (open && keys + 1 + kept[i + 1]->keySize() > kMaxMessagePayload) open = false;
     if (!open) {
       plans.push_back(std::span<Entry*>(kept).subspan(first, i + 1 - first));
       first = i + 1;

@@ -4,6 +4,17 @@
 
 namespace lexora {
 
+AnonymousMemory AnonymousMemory::allocate(size_t size) {
+  void* bytes = mapAnonymous(size);
+  return bytes != nullptr ? AnonymousMemory(static_cast<char*>(bytes), size) : AnonymousMemory();
+}
+
+void AnonymousMemory::release() {
+  unmapAnonymous(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
 AnonymousMemory::~AnonymousMemory() {
   release();
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,8 +52,9 @@ class AtomicFile {
  private:
   AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file);
 
-  std::filesystem::path path_;  // the file replaced, after following links
-  std::filesystem::path temp_;  // empty when writing straight into a device, or moved from
+  std::filesystem::path path_;      // the file replaced, after following links
+  std::filesystem::path temp_;      // empty when writing straight into a device, or moved from
+  std::unique_ptr<char[]> buffer_;  // file_'s; it outlives the stream
   FilePtr file_;
   std::optional<RemovedOnTermination> removedOnSignal_;  // while temp_ exists
   bool written_ = true;

@@ -3,19 +3,22 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
+#include <type_traits>
 
+#include "platform/anonymous_memory.h"
 #include "platform/text_codec.h"
 
 namespace lexora {
 
 // Bytes are carved from large chunks that never move, so the views handed out stay valid
-// for the map's life and a million small allocations become a few hundred. Chunks start at
-// 64 KiB and double up to 4 MiB: a small map (a short word list, each fuzz run) then costs
-// no 4 MiB allocation, while a large dictionary needs only a few more chunks.
+// for the map's life and a million small allocations become a few dozen. Chunks start at
+// 64 KiB and double up to 32 MiB: a small map (a short word list, each fuzz run) then costs
+// no large allocation, while a large dictionary's chunks can use large pages.
 struct EntryMap::Arena {
   static constexpr size_t kFirstChunk = 64 << 10;
-  static constexpr size_t kChunk = 4 << 20;
-  std::vector<std::unique_ptr<char[]>> chunks;
+  static constexpr size_t kChunk = 32 << 20;
+  std::vector<AnonymousMemory> chunks;
   char* next = nullptr;
   size_t left = 0;
   size_t chunkSize = kFirstChunk / 2;
@@ -24,9 +27,11 @@ struct EntryMap::Arena {
     if (n > left) {
       chunkSize = std::min(2 * chunkSize, kChunk);
       const size_t size = std::max(n, chunkSize);
-      chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
-      next = chunks.back().get();
+      AnonymousMemory chunk = AnonymousMemory::allocate(size);
+      if (!chunk) throw std::bad_alloc();
+      next = chunk.data();
       left = size;
+      chunks.push_back(std::move(chunk));
     }
     char* p = next;
     next += n;
@@ -149,6 +154,12 @@ EntryMap::EntryMap(EntryMap&&) noexcept = default;
 EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;
 
 EntryMap::Entry EntryMap::store(std::string_view key, std::string_view data) {
+  if (data.starts_with(key)) {
+    char* p = arena_->allocate(data.size());
+    std::memcpy(p, data.data(), data.size());
+    return {p, static_cast<uint32_t>(key.size()) | Entry::kKeyInData,
+            static_cast<int32_t>(data.size())};
+  }
   char* p = arena_->allocate(key.size() + data.size());
   std::memcpy(p, key.data(), key.size());
   if (!data.empty()) std::memcpy(p + key.size(), data.data(), data.size());
@@ -167,9 +178,8 @@ void EntryMap::addUtf8Key(std::string_view key, std::string_view entryBytes) {
   // A record's length is a signed 32-bit count; anything beyond could never be packed
   // (records are cut at 65,535 bytes), so an absurdly long entry is cut here instead.
   entryBytes = entryBytes.substr(0, INT32_MAX);
-  // A key past 4 GiB is cut likewise: any key over 255 bytes is left out by the packer,
-  // cut or not.
-  log_.push_back(store(key.substr(0, UINT32_MAX), entryBytes));
+  // So is a key: any key over 255 bytes is left out by the packer, cut or not.
+  log_.push_back(store(key.substr(0, INT32_MAX), entryBytes));
   normalized_ = false;
 }
 
@@ -182,7 +192,7 @@ void EntryMap::normalize() {
     uint64_t prefix;
     uint32_t position;
   };
-  std::vector<Item> order(log_.size());
+  LargeVector<Item> order(log_.size());
   for (size_t i = 0; i < log_.size(); ++i) {
     uint64_t prefix = 0;
     const std::string_view k = log_[i].key();
@@ -207,24 +217,16 @@ void EntryMap::normalize() {
     const int c = compareKeys(log_[a.position].key(), log_[b.position].key());
     return c != 0 ? c < 0 : a.position < b.position;
   });
-  // Put the log in that order in place, one cycle of the permutation at a time: a sorted
-  // copy would cost as much memory again as the log. A visited place's position is marked.
-  constexpr uint32_t kPlaced = UINT32_MAX;
-  for (size_t start = 0; start < order.size(); ++start) {
-    if (order[start].position == kPlaced) continue;
-    const Entry first = log_[start];
-    size_t to = start;
-    while (true) {
-      const uint32_t from = order[to].position;
-      order[to].position = kPlaced;
-      if (from == start) {
-        log_[to] = first;
-        break;
-      }
-      log_[to] = log_[from];
-      to = from;
-    }
+  // Put the log in that order without a sorted copy of it, which would cost as much memory
+  // again: each sorted place's item has served its purpose once its entry is fetched, so
+  // the entries are gathered into the items' own storage (both are 16 bytes) and copied
+  // back in one sweep.
+  static_assert(sizeof(Item) == sizeof(Entry) && std::is_trivially_copyable_v<Entry>);
+  for (Item& item : order) {
+    const Entry e = log_[item.position];
+    std::memcpy(static_cast<void*>(&item), &e, sizeof e);
   }
+  std::memcpy(static_cast<void*>(log_.data()), order.data(), log_.size() * sizeof(Entry));
   order = {};
   size_t out = 0;
   for (size_t i = 0; i < log_.size();) {
@@ -235,10 +237,13 @@ void EntryMap::normalize() {
     if (j - i > 1) {
       // Merged: first data, then TAB and each later data, in the order of adding.
       const auto length = static_cast<size_t>(std::min<int64_t>(total, INT32_MAX));
-      char* p = arena_->allocate(merged.keyLength + length);
-      std::memcpy(p, merged.bytes, merged.keyLength);
+      // The merged data begins with the first data, so it holds the key where that did.
+      const bool keyInData = (merged.keyField & Entry::kKeyInData) != 0;
+      const size_t keyBytes = keyInData ? 0 : merged.keySize();
+      char* p = arena_->allocate(keyBytes + length);
+      std::memcpy(p, merged.bytes, keyBytes);
       merged.bytes = p;
-      p += merged.keyLength;
+      p += keyBytes;
       size_t at = 0;
       for (size_t k = i; k < j && at < length; ++k) {
         if (k > i) p[at++] = '\t';

@@ -16,19 +16,25 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/anonymous_memory.h"
+
 namespace lexora {
 
 class EntryMap {
  public:
   // Sixteen bytes, since a dictionary may hold millions: the key's bytes and the data lie
-  // one after the other in the map's arena, so one pointer finds both.
+  // one after the other in the map's arena, so one pointer finds both. Where the data
+  // begins with the key itself (a headword written in lower case, the usual case), the key
+  // is not stored again: it is the data's first bytes.
   struct Entry {
-    const char* bytes;   // the key (UTF-8 form of the headword key), then the data
-    uint32_t keyLength;  // bytes of the key
-    int32_t length;      // bytes of the data; the packer may lower it in place
+    const char* bytes;  // the key (UTF-8 form of the headword key), then the data
+    uint32_t keyField;  // bytes of the key, and kKeyInData when `bytes` starts the data
+    int32_t length;     // bytes of the data; the packer may lower it in place
 
-    std::string_view key() const { return {bytes, keyLength}; }
-    const char* data() const { return bytes + keyLength; }
+    static constexpr uint32_t kKeyInData = 0x80000000u;
+    size_t keySize() const { return keyField & ~kKeyInData; }
+    std::string_view key() const { return {bytes, keySize()}; }
+    const char* data() const { return (keyField & kKeyInData) ? bytes : bytes + keySize(); }
   };
 
   EntryMap();
@@ -59,7 +65,7 @@ class EntryMap {
   Entry store(std::string_view key, std::string_view data);
 
   std::unique_ptr<Arena> arena_;
-  std::vector<Entry> log_;
+  LargeVector<Entry> log_;
   bool normalized_ = true;
 };
 

@@ -4,15 +4,12 @@
 
 namespace lexora {
 
-AnonymousMemory AnonymousMemory::allocate(size_t size) {
-  char* bytes = new (std::nothrow) char[size];
-  return bytes != nullptr ? AnonymousMemory(bytes, size) : AnonymousMemory();
+void* mapAnonymous(size_t size) {
+  return size == 0 ? nullptr : new (std::nothrow) char[size];
 }
 
-void AnonymousMemory::release() {
-  delete[] data_;
-  data_ = nullptr;
-  size_ = 0;
+void unmapAnonymous(void* bytes, size_t) {
+  delete[] static_cast<char*>(bytes);
 }
 
 }  // namespace lexora
