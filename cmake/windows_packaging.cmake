@@ -29,7 +29,7 @@ function(lexora_windows_package)
   set(CPACK_PACKAGE_NAME lexora)
   set(CPACK_PACKAGE_VENDOR "The Lexora developers")
   # Named like the Linux packages, by the project's version; the program files carry the
-  # version information of the original program (2.12.0.0).
+  # dialog's own version information (2.12.0.0).
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_PACKAGE_FILE_NAME lexora-${PROJECT_VERSION}-windows-x86_64)
   # The NSIS installer is made from the same install rules (cmake/windows_installer.cmake).

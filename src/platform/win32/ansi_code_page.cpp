@@ -71,7 +71,7 @@ std::optional<AnsiCodePage> AnsiCodePage::open(const std::string& name) {
   if (!GetCPInfo(page, &info)) return std::nullopt;
   AnsiCodePage result;
   result.name_ = name;
-  // The system's own page is named by CP_ACP, as the conversions of the original program do.
+  // The system's own page is named by CP_ACP, as the dialog's conversions always name it.
   result.windowsCodePage_ = page == GetACP() ? CP_ACP : page;
   if (info.MaxCharSize == 1) {
     auto table = std::make_shared<std::array<char16_t, 256>>();
