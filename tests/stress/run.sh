@@ -27,8 +27,15 @@ for name in $(declare -F | awk '{print $3}' | grep '^case_' | sort); do
   CASE_DIR=$(mktemp -d)
   export CASE_DIR
   start=$SECONDS
-  if (cd "$CASE_DIR" && timeout -k 5 "$CASE_SECONDS" bash -c "$(declare -f "$name"); $(declare -f | sed -n '/^stress_/,/^}/p'); $name") \
-      >"$CASE_DIR.log" 2>&1; then
+  # timeout runs the case in a process group of its own (its pid is the group's id), so an
+  # emulator that a failing case left running is ended with the rest of the group.
+  (cd "$CASE_DIR" && exec timeout -k 5 "$CASE_SECONDS" bash -c "$(declare -f "$name"); $(declare -f | sed -n '/^stress_/,/^}/p'); $name") \
+    >"$CASE_DIR.log" 2>&1 &
+  case_pid=$!
+  wait "$case_pid"
+  status=$?
+  kill -KILL -- "-$case_pid" 2>/dev/null
+  if [ "$status" -eq 0 ]; then
     result=yes; passed=$((passed + 1))
   else
     result=NO; failed=$((failed + 1))
