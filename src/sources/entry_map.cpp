@@ -275,12 +275,6 @@ const EntryMap::Entry* EntryMap::find(std::u16string_view key) {
   return it != log_.end() && it->key() == k ? &*it : nullptr;
 }
 
-uint64_t EntryMap::dataBytes() {
-  uint64_t total = 0;
-  for (const Entry& e : entries()) total += static_cast<uint64_t>(e.length);
-  return total;
-}
-
 void addEntry(EntryMap& entries, std::u16string_view key, std::string_view entryBytes) {
   entries.add(key, entryBytes);
 }

@@ -56,9 +56,6 @@ class EntryMap {
   // The record with exactly this key, or nullptr.
   const Entry* find(std::u16string_view key);
 
-  // Total bytes held by records (merged records counted once), for reports.
-  uint64_t dataBytes();
-
  private:
   struct Arena;
   void normalize();
