@@ -10,6 +10,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;     // some file failed, a word was not found
 inline constexpr int kExitUsage = 2;      // the command line itself is wrong
 inline constexpr int kExitNoChannel = 3;  // send: no channel to the handheld could be opened
+// A second Ctrl-C during send: the shell's status for a program ended by SIGINT.
+inline constexpr int kExitInterrupted = 130;
 
 int packCommand(const CommandLine& line);
 int infoCommand(const CommandLine& line);

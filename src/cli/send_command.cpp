@@ -124,7 +124,7 @@ int sendCommand(const CommandLine& line) {
   std::atomic<bool> stopAsked{false};
   {
     ConsoleInterrupts interrupts([&] {
-      if (stopAsked.exchange(true)) quitConsoleProgram(130);
+      if (stopAsked.exchange(true)) quitConsoleProgram(kExitInterrupted);
       std::fprintf(stderr, "\n%s\n", utf16ToUtf8(kStopping.pick()).c_str());
       if (TransferJob* started = running.load()) started->stop();
     });
