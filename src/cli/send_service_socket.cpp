@@ -1,8 +1,8 @@
 #include <atomic>
 #include <memory>
 
-#include "cli/choose_device_address.h"
 #include "cli/send_service.h"
+#include "link/socket/default_device_address.h"
 #include "link/socket/device_address.h"
 #include "link/socket/socket_service.h"
 

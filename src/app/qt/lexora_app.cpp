@@ -12,17 +12,6 @@
 #include "platform/ui_language.h"
 
 namespace lexora {
-namespace {
-
-// Where the handheld is reached: the [Link] device= setting lexora-cli reads too, else the
-// address lexora-handheld listens on by default.
-std::string deviceAddress() {
-  const std::u16string stored = applicationSettings().read(u"Link", u"device");
-  return stored.empty() ? defaultDeviceAddress() : utf16ToUtf8(stored);
-}
-
-}  // namespace
-
 std::vector<std::filesystem::path> commandLineFiles(int argc, const char* const* argv) {
   std::vector<std::filesystem::path> files;
   for (int i = 1; i < argc; ++i) {
@@ -53,7 +42,7 @@ int CLexoraApp::run() {
     view.showMessage(warning->text, MessageIcon::Warning, MessageButtons::Ok);
   }
   SocketServiceOptions options;
-  options.address = deviceAddress();
+  options.address = chooseDeviceAddress(std::nullopt);
   CLexoraDlg dialog(view, socketServiceFactory(options));
   view.attach(dialog);
   dialog.initDialog();

@@ -7,7 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/application.h"
+#include "platform/text_codec.h"
+
 namespace lexora {
+
+std::string chooseDeviceAddress(const std::optional<std::string>& given) {
+  if (given && !given->empty()) return *given;
+  const std::u16string stored = applicationSettings().read(u"Link", u"device");
+  if (!stored.empty()) return utf16ToUtf8(stored);
+  return defaultDeviceAddress();
+}
 
 std::optional<std::filesystem::path> sharedTmpSocketFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");

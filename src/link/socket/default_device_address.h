@@ -12,6 +12,11 @@ namespace lexora {
 // XDG_RUNTIME_DIR is unset.
 std::string defaultDeviceAddress();
 
+// Where the PC looks for the handheld, in lexora-cli and the dialog alike: `given`
+// (--device) when given and not empty, else the [Link] device= setting when set, else
+// defaultDeviceAddress(). Not validated here.
+std::string chooseDeviceAddress(const std::optional<std::string>& given);
+
 // The folder in /tmp that holds the default socket when XDG_RUNTIME_DIR is unset (where
 // anyone could otherwise create it first); nullopt when the runtime folder is used.
 std::optional<std::filesystem::path> sharedTmpSocketFolder();
