@@ -6,7 +6,6 @@
 namespace lexora {
 namespace {
 
-constexpr BilingualText kReady{u"准备就绪", u"Ready"};
 constexpr BilingualText kBeingSent{u"已经启动发送词典文件！", u"Dictionary file is being sent!"};
 constexpr BilingualText kNotBeingSent{u"没有启动发送词典文件！",
                                       u"Dictionary file isn't being sent!"};
@@ -72,7 +71,7 @@ CLexoraDlg::~CLexoraDlg() {
 }
 
 void CLexoraDlg::initDialog() {
-  view_.setControlText(kIdStatusLine, kReady.pick());
+  view_.setControlText(kIdStatusLine, kReadyStatus.pick());
 }
 
 std::u16string_view CLexoraDlg::systemMenuAboutText() {

@@ -14,7 +14,6 @@ constexpr BilingualText kOpenFailed{
     u"打开USB通道失败！\n请检查：\n1、手机连接是否正常\n2、手机上是否已运行Lexora",
     u"Open USB link failed!\nPlease check: \n1. Is mobile phone connected to PC correctly\n2. Is "
     u"Lexora running on mobile phone"};
-constexpr BilingualText kReady{u"准备就绪", u"Ready"};
 // A stop during the blocks still sends the end flag, and the handheld then keeps the blocks
 // it has in place of any earlier, complete copy: the user must know. (After a failed block
 // the handheld drops the dictionary, and the failure has its own message.)
@@ -103,7 +102,7 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
   link.reset();
   dialog.enableSendButton(true);
   dialog.enableStopButton(false);
-  ui.setStatus(kReady.pick());
+  ui.setStatus(kReadyStatus.pick());
   if (outcome) *outcome = result;
   return 0;
 }

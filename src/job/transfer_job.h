@@ -13,9 +13,13 @@
 #include "link/connectivity_service.h"
 #include "link/usb_link.h"
 #include "platform/event.h"
+#include "platform/ui_language.h"
 #include "platform/user_interface.h"
 
 namespace lexora {
+
+// The status line while no transfer runs: the dialog shows it at start, the job when it ends.
+inline constexpr BilingualText kReadyStatus{u"准备就绪", u"Ready"};
 
 // What the job uses of the dialog that started it. Called from the job's worker thread.
 class TransferDialog {
