@@ -1,5 +1,3 @@
-#ifdef _WIN32
-
 #include "link/com/com_service_win.h"
 
 #include <objbase.h>
@@ -227,5 +225,3 @@ ServiceFactory vendorServiceFactory() {
 }
 
 }  // namespace lexora
-
-#endif  // _WIN32
