@@ -50,8 +50,8 @@ bool TransferDialog::confirmSend(int32_t packedSize) {
   return askYesNo(ui(), sizeQuestion(packedSize));
 }
 
-int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
-                      Event& stopEvent, TransferOutcome* outcome) {
+void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
+                       Event& stopEvent, TransferOutcome* outcome) {
   [[maybe_unused]] ComApartment apartment;
   UserInterface& ui = dialog.ui();
   TransferOutcome result;
@@ -104,7 +104,6 @@ int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& param
   dialog.enableStopButton(false);
   ui.setStatus(kReadyStatus.pick());
   if (outcome) *outcome = result;
-  return 0;
 }
 
 TransferJob::TransferJob(TransferDialog& dialog, TransferJobParameters parameters)

@@ -59,9 +59,9 @@ struct TransferOutcome {
 
 // The job procedure, on the calling thread. `stopEvent` (auto-reset) is tested after a Yes
 // and, while sending, after the name and after each block; a test that finds it set clears
-// it. Always returns 0; `outcome`, when given, tells how it went.
-int TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
-                      Event& stopEvent, TransferOutcome* outcome = nullptr);
+// it. `outcome`, when given, tells how it went.
+void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
+                       Event& stopEvent, TransferOutcome* outcome = nullptr);
 
 // Runs one transfer job on a worker thread of its own.
 class TransferJob {
