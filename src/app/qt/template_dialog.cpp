@@ -79,7 +79,7 @@ QSize dialogBaseUnits(const QFont& font) {
 }
 
 TemplateDialog::TemplateDialog(const DialogTemplate& dialog, QWidget* parent)
-    : QDialog(parent, windowFlagsFor(dialog.styles)), dialog_(dialog) {
+    : QDialog(parent, windowFlagsFor(dialog.styles)) {
   setFont(dialogFont(dialog.font));
   base_ = dialogBaseUnits(font());
   setWindowTitle(toQString(dialog.caption));

@@ -23,7 +23,6 @@ class TemplateDialog : public QDialog {
   // window's decorations, the font and the fixed client size.
   explicit TemplateDialog(const DialogTemplate& dialog, QWidget* parent = nullptr);
 
-  const DialogTemplate& dialogTemplate() const { return dialog_; }
   // The control with `id`; null for none (and for kNoControlId).
   QWidget* control(int id) const;
   // Every control's id, first to last (kNoControlId for those without one).
@@ -42,7 +41,6 @@ class TemplateDialog : public QDialog {
     uint32_t styles;
   };
 
-  const DialogTemplate& dialog_;
   QSize base_;
   std::vector<Control> controls_;
   bool shown_ = false;
