@@ -18,20 +18,33 @@ namespace lexora {
 struct EntryMap::Arena {
   static constexpr size_t kFirstChunk = 64 << 10;
   static constexpr size_t kChunk = 32 << 20;
-  std::vector<AnonymousMemory> chunks;
+  // From LargeBlockAllocator: the small first chunks stay on the heap, where the sanitizers
+  // watch their ends.
+  struct Chunk {
+    char* data;
+    size_t size;
+  };
+  std::vector<Chunk> chunks;
   char* next = nullptr;
   size_t left = 0;
   size_t chunkSize = kFirstChunk / 2;
+
+  Arena() = default;
+  Arena(const Arena&) = delete;
+  Arena& operator=(const Arena&) = delete;
+  ~Arena() {
+    for (const Chunk& chunk : chunks)
+      LargeBlockAllocator<char>().deallocate(chunk.data, chunk.size);
+  }
 
   char* allocate(size_t n) {
     if (n > left) {
       chunkSize = std::min(2 * chunkSize, kChunk);
       const size_t size = std::max(n, chunkSize);
-      AnonymousMemory chunk = AnonymousMemory::allocate(size);
-      if (!chunk) throw std::bad_alloc();
-      next = chunk.data();
+      chunks.reserve(chunks.size() + 1);  // so that the push below cannot lose the chunk
+      next = LargeBlockAllocator<char>().allocate(size);
+      chunks.push_back({next, size});
       left = size;
-      chunks.push_back(std::move(chunk));
     }
     char* p = next;
     next += n;
