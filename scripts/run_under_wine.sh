@@ -38,4 +38,20 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || ! server_running; then
   flock -u 9
   exec 9>&-
 fi
-exec wine "$@"
+
+# Now and then Wine fails to start a program: it ends at once, having printed nothing at all.
+# Such a start is tried again, at most twice. A program that printed anything, on either
+# stream, is never run a second time, so no failure of the program itself is hidden. Its
+# output is kept in files (not pipes, which a Wine service could hold open) and shown when
+# it ends.
+out=$(mktemp) err=$(mktemp)
+trap 'cat "$out"; cat "$err" >&2; rm -f "$out" "$err"' EXIT
+for attempt in 1 2 3; do
+  status=0
+  wine "$@" >"$out" 2>"$err" || status=$?
+  if [ "$status" -eq 0 ] || [ -s "$out" ] || [ -s "$err" ] || [ "$attempt" -eq 3 ]; then
+    exit "$status"
+  fi
+  echo "run_under_wine: $1 ended with status $status before printing anything; starting it again" >&2
+  sleep 0.2
+done
