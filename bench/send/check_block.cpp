@@ -13,6 +13,7 @@
 
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
+#include "platform/whole_file.h"
 
 int main(int argc, char** argv) {
   using namespace lexora;

@@ -23,6 +23,7 @@
 #include "link/usb_link.h"
 #include "pack/packed_image.h"
 #include "platform/user_interface.h"
+#include "platform/whole_file.h"
 
 extern char** environ;
 

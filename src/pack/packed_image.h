@@ -12,9 +12,6 @@
 #include <vector>
 
 #include "pack/packed_dictionary.h"
-// An image known to be small may be read whole; any other is read as it streams, a block at
-// a time (pack/packed_image_reader.h).
-#include "platform/whole_file.h"
 
 namespace lexora {
 

@@ -8,6 +8,7 @@
 #include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
+#include "platform/whole_file.h"
 #include "sources/load_dictionary_file.h"
 #include "support/run_program.h"
 #include "support/stardict_writer.h"

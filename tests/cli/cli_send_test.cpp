@@ -11,6 +11,7 @@
 
 #include "link/handheld_process.h"
 #include "pack/packed_image.h"
+#include "platform/whole_file.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
 
