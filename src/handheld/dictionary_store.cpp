@@ -48,9 +48,10 @@ std::string tempSuffix(DictionaryStore::TempNames names, int attempt) {
 
 // Several connections may store the same name at once, so each writes a temporary file of
 // its own, made exclusively (O_CREAT|O_EXCL: a name taken, by a link too, is never opened)
-// in the store, and the last rename wins with one whole image. The shared AtomicFile
-// writes "<path>.part", one name per target, which is exactly what concurrent writers must
-// not share.
+// in the store, and the last rename wins with one whole image. The store names these
+// files itself rather than through AtomicFile: its short suffix leaves long dictionary
+// names room under NAME_MAX, and --predictable-temp-names lets the tests plant links at
+// the very names it will try.
 bool replaceWith(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                  DictionaryStore::TempNames names, std::string& error) {
   // Hidden and without the .lxp extension, so that `list` never shows a half-written one.
