@@ -67,15 +67,19 @@ case_running_out_of_descriptors_does_not_wedge_the_emulator() {
   before=$(awk '{print $14 + $15}' "/proc/$pid/stat")
   stress_python <<'EOF' || return 1
 import socket, sys, time
+# The listen backlog is short: a connect the emulator has not yet made room for fails at
+# once, so keep trying until more are held than its descriptor limit lets it accept.
 held = []
-for _ in range(40):
+deadline = time.time() + 8
+while len(held) < 30 and time.time() < deadline:
     s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     s.setblocking(False)
     try:
         s.connect(sys.argv[1])
+        held.append(s)
     except (BlockingIOError, OSError):
-        pass
-    held.append(s)
+        s.close()
+        time.sleep(0.01)
 time.sleep(2)
 for s in held:
     s.close()
