@@ -17,6 +17,18 @@ const AnsiCodePage* gChosen GUARDED_BY(gChoiceMutex) = nullptr;
 
 }  // namespace
 
+void AnsiCodePage::decode(std::string_view bytes, std::u16string& out) const {
+  if (!table_) {
+    decodeMultiByte(bytes, out);
+    return;
+  }
+  const auto& table = *table_;
+  const size_t at = out.size();
+  out.resize(at + bytes.size());
+  char16_t* p = out.data() + at;
+  for (unsigned char b : bytes) *p++ = table[b];
+}
+
 bool chooseAnsiCodePage(const std::string& name) {
   auto page = AnsiCodePage::open(name);
   if (!page) return false;

@@ -37,6 +37,9 @@ class AnsiCodePage {
  private:
   AnsiCodePage() = default;
 
+  // A page of more than one byte per character, through the system's conversion.
+  void decodeMultiByte(std::string_view bytes, std::u16string& out) const;
+
   std::string name_;
   // Single-byte code pages decode through this table; multi-byte ones through the system.
   std::shared_ptr<const std::array<char16_t, 256>> table_;

@@ -106,15 +106,7 @@ std::optional<AnsiCodePage> AnsiCodePage::open(const std::string& name) {
   return page;
 }
 
-void AnsiCodePage::decode(std::string_view bytes, std::u16string& out) const {
-  if (table_) {
-    const auto& table = *table_;
-    const size_t at = out.size();
-    out.resize(at + bytes.size());
-    char16_t* p = out.data() + at;
-    for (unsigned char b : bytes) *p++ = table[b];
-    return;
-  }
+void AnsiCodePage::decodeMultiByte(std::string_view bytes, std::u16string& out) const {
   // iconv descriptors carry state, so each thread keeps its own.
   thread_local std::string threadName;
   thread_local std::unique_ptr<Iconv> threadCd;

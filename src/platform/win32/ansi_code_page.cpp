@@ -87,15 +87,7 @@ std::optional<AnsiCodePage> AnsiCodePage::open(const std::string& name) {
   return result;
 }
 
-void AnsiCodePage::decode(std::string_view bytes, std::u16string& out) const {
-  if (table_) {
-    const auto& table = *table_;
-    const size_t at = out.size();
-    out.resize(at + bytes.size());
-    char16_t* p = out.data() + at;
-    for (unsigned char b : bytes) *p++ = table[b];
-    return;
-  }
+void AnsiCodePage::decodeMultiByte(std::string_view bytes, std::u16string& out) const {
   while (!bytes.empty()) {
     // The conversion counts in int; a larger input (never a text line) goes in pieces.
     const int size = static_cast<int>(std::min<size_t>(bytes.size(), INT_MAX / 2));
