@@ -220,13 +220,18 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
         break;
       case Option::Lang:
         if (value == "zh" || value == "en") {
-          setUiLanguageForRun(value == "zh" ? kLanguageChinese : kLanguageEnglish);
+          line.language = value == "zh" ? kLanguageChinese : kLanguageEnglish;
         } else {
           mistake(kBadLanguage, value);
         }
         break;
       case Option::CodePage:
-        if (!chooseAnsiCodePage(value)) mistake(kUnknownCodePage, value);
+        // Only tried here: the caller chooses it, once the whole line is read.
+        if (AnsiCodePage::open(value)) {
+          line.ansiCodePage = value;
+        } else {
+          mistake(kUnknownCodePage, value);
+        }
         break;
       case Option::Quiet:
         quiet = true;

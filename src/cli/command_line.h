@@ -1,5 +1,6 @@
 // lexora-cli's command line: which command, its operands and options, or why the line is
-// wrong. Reading it has two effects on the process: --lang and --ansi-code-page take hold.
+// wrong. Reading it changes nothing in the process: the caller makes --lang and
+// --ansi-code-page take hold before it shows anything.
 #pragma once
 
 #include <optional>
@@ -24,6 +25,9 @@ struct CommandLine {
   ConsoleUserInterface::Detail detail = ConsoleUserInterface::Detail::Normal;
   bool passwordFromStdin = false;  // --password-stdin
   bool force = false;              // --force
+  // Process-wide choices, the last valid one given.
+  std::optional<int> language;              // --lang: kLanguageChinese or kLanguageEnglish
+  std::optional<std::string> ansiCodePage;  // --ansi-code-page, a name the system knows
 };
 
 struct ParsedCommandLine {
@@ -31,7 +35,8 @@ struct ParsedCommandLine {
   Action action = Action::Run;
   CommandLine line;
   // UsageError: the first mistake found (a text from the table, and the argument it is
-  // about), composed only when shown, so that a --lang after the mistake still counts.
+  // about), composed only when shown, so that it speaks the language --lang chose, even a
+  // --lang that came after the mistake.
   const BilingualText* mistake = nullptr;
   std::string about;
   std::u16string error() const;

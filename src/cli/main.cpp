@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_user_interface.h"
+#include "platform/ansi_code_page.h"
 #include "platform/application.h"
 #include "platform/console.h"
 #include "platform/program_version.h"
@@ -33,11 +34,20 @@ int finishOutput(int status) {
   return status;
 }
 
+// The line's process-wide choices take hold before anything is shown, whatever its action:
+// a usage error, the help and the settings warning speak the language --lang chose.
+void applyProcessOptions(const CommandLine& line) {
+  if (line.language) setUiLanguageForRun(*line.language);
+  // The parser has opened it already, so choosing it cannot fail.
+  if (line.ansiCodePage) chooseAnsiCodePage(*line.ansiCodePage);
+}
+
 int runCommand(int argc, const char* const* argv) {
   setApplicationName("Lexora");  // shares the stored language choice with the desktop program
   const ParsedCommandLine parsed = parseCommandLine(argc, argv);
   const CommandLine& line = parsed.line;
-  // After the line is read, so that --lang picks the warning's language.
+  applyProcessOptions(line);
+  // After --lang took hold, so that it picks the warning's language.
   if (const auto warning = takeSettingsWarning()) {
     ConsoleUserInterface ui;
     ui.showFileWarning(warning->text, warning->file, warning->systemError);

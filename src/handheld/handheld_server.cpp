@@ -26,6 +26,7 @@
 #include "link/connectivity_service.h"
 #include "link/password_answer.h"
 #include "link/socket/device_protocol.h"
+#include "link/socket/frame_encoder.h"
 #include "link/socket/frame_socket.h"
 #include "link/socket/socket_connect.h"
 #include "platform/bytes.h"
@@ -375,9 +376,8 @@ struct Worker {
 // Refuses a connection the emulator cannot serve: an Error frame saying why, then the end.
 // Never waits: a client that does not read simply misses the reason.
 void turnAway(int client, const std::string& reason) {
-  std::vector<uint8_t> frame{dp::kError};
-  appendBigEndian32(frame, static_cast<uint32_t>(reason.size()));
-  frame.insert(frame.end(), reason.begin(), reason.end());
+  std::vector<uint8_t> frame;
+  dp::appendFrame(frame, dp::kError, textBytes(reason));
   [[maybe_unused]] ssize_t n =
       send(client, frame.data(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
   ::shutdown(client, SHUT_WR);
@@ -396,28 +396,157 @@ struct SocketFileGuard {
   }
 };
 
-}  // namespace
-
-int serve(const ServeOptions& options, const FaultPlan& faults) {
-  DeviceAddress bound;
-  std::string error;
-  UniqueFd listener = listenForService(options.listen, bound, error);
-  if (!listener) {
-    log(error);
-    return 1;
-  }
-  SocketFileGuard socketFile{bound.kind == DeviceAddress::Kind::Unix ? bound.path : ""};
+// SIGINT and SIGTERM wake the accept loop through gSignalPipe. False (logged) when the pipe
+// cannot be made.
+bool watchStopSignals() {
   if (pipe(gSignalPipe) != 0) {
     log(std::string("pipe: ") + std::strerror(errno));
-    return 1;
+    return false;
   }
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  return true;
+}
 
+// Takes connections until a stop signal, serving each on a thread of its own, and gives
+// finished sessions' threads and descriptors back as it goes.
+class AcceptLoop {
+ public:
+  AcceptLoop(int listener, Shared& shared) : listener_(listener), shared_(shared) {}
+  AcceptLoop(const AcceptLoop&) = delete;
+  AcceptLoop& operator=(const AcceptLoop&) = delete;
+  // Stops the sessions still running and waits for them.
+  ~AcceptLoop() {
+    shared_.stop.set();
+    shared_.endFlags.end();
+    for (Worker& w : workers_) w.socket->shutdown();
+    for (Worker& w : workers_) w.thread.join();
+  }
+
+  void run() {
+    for (;;) {
+      reap();
+      const Wake wake = await();
+      if (wake == Wake::Stop) return;
+      if (wake == Wake::Connection) acceptOne();
+    }
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  enum class Wake { Connection, Nothing, Stop };
+
+  // Joins the threads of finished sessions.
+  void reap() {
+    workers_.remove_if([](Worker& w) {
+      if (!w.finished->load()) return false;
+      w.thread.join();
+      return true;
+    });
+  }
+
+  // Waits for a connection (unless resting after exhaustion), a stop signal, or the time
+  // to reap again.
+  Wake await() {
+    // Finished sessions give their descriptors back within this time, whether or not
+    // anyone connects meanwhile.
+    constexpr std::chrono::milliseconds kReapEvery{200};
+    const Clock::time_point now = Clock::now();
+    const bool resting = now < resumeAt_;
+    std::chrono::milliseconds wait{-1};
+    if (resting) wait = std::chrono::ceil<std::chrono::milliseconds>(resumeAt_ - now);
+    if (!workers_.empty()) wait = wait.count() < 0 ? kReapEvery : std::min(wait, kReapEvery);
+    pollfd fds[2] = {{listener_, static_cast<short>(resting ? 0 : POLLIN), 0},
+                     {gSignalPipe[0], POLLIN, 0}};
+    if (poll(fds, 2, static_cast<int>(wait.count())) < 0) {
+      if (errno == EINTR) return Wake::Nothing;
+      log(std::string("poll: ") + std::strerror(errno));
+      return Wake::Stop;
+    }
+    if (fds[1].revents) return Wake::Stop;
+    return !resting && (fds[0].revents & POLLIN) ? Wake::Connection : Wake::Nothing;
+  }
+
+  void acceptOne() {
+    UniqueFd client(accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC));
+    if (!client) {
+      if (const int error = errno; isExhaustion(error)) rest(error);
+      return;
+    }
+    backOff_ = std::chrono::milliseconds(0);
+    const int number = ++connections_;
+    reap();
+    if (workers_.size() >= shared_.options.maxConnections) {
+      log("connection " + std::to_string(number) + ": refused, " + std::to_string(workers_.size()) +
+          " connections are being served");
+      turnAway(client.get(), "the handheld serves at most " +
+                                 std::to_string(shared_.options.maxConnections) +
+                                 " connections at once; try again later");
+      return;
+    }
+    startSession(std::move(client), number);
+  }
+
+  // Backs off (up to a second) until finished sessions have given resources back.
+  void rest(int error) {
+    if (backOff_.count() == 0) log(std::string("accept: ") + std::strerror(error));
+    backOff_ =
+        std::clamp(backOff_ * 2, std::chrono::milliseconds(25), std::chrono::milliseconds(1000));
+    resumeAt_ = Clock::now() + backOff_;
+  }
+
+  void startSession(UniqueFd client, int number) {
+    const int fd = client.get();
+    auto socket = std::make_shared<dp::FrameSocket>(std::move(client), dp::Side::Pc);
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    try {
+      std::thread thread([&shared = shared_, socket, finished, number] {
+        Session(shared, socket, number).run();
+        socket->shutdown();
+        finished->store(true);
+      });
+      workers_.push_back({socket, finished, std::move(thread)});
+    } catch (const std::system_error& e) {
+      // No thread to serve it: tell the PC and go on serving the others.
+      log("connection " + std::to_string(number) + ": cannot start its thread: " + e.what());
+      turnAway(fd, "the handheld cannot serve another connection now");
+    }
+  }
+
+  const int listener_;
+  Shared& shared_;
+  std::list<Worker> workers_;
+  std::chrono::milliseconds backOff_{0};
+  Clock::time_point resumeAt_{};
+  int connections_ = 0;
+};
+
+// Listens where the options say, with the stop signals watched, and tells where on
+// standard output. Nothing (logged) when either fails; `socketFile` then already names a
+// socket file made.
+UniqueFd startListening(const ServeOptions& options, SocketFileGuard& socketFile) {
+  DeviceAddress bound;
+  std::string error;
+  UniqueFd listener = listenForService(options.listen, bound, error);
+  if (!listener) {
+    log(error);
+    return {};
+  }
+  if (bound.kind == DeviceAddress::Kind::Unix) socketFile.path = bound.path;
+  if (!watchStopSignals()) return {};
   std::cout << "listening on " << bound.text() << std::endl;
+  return listener;
+}
+
+}  // namespace
+
+int serve(const ServeOptions& options, const FaultPlan& faults) {
+  SocketFileGuard socketFile;
+  const UniqueFd listener = startListening(options, socketFile);
+  if (!listener) return 1;
   log("store " + options.store.string());
 
   Shared shared{options,
@@ -426,82 +555,7 @@ int serve(const ServeOptions& options, const FaultPlan& faults) {
                 MemoryBudget(options.maxMemoryBytes),
                 {},
                 Gathering(faults.gatherEndFlags)};
-  std::list<Worker> workers;
-  auto reap = [&workers] {
-    workers.remove_if([](Worker& w) {
-      if (!w.finished->load()) return false;
-      w.thread.join();
-      return true;
-    });
-  };
-  using Clock = std::chrono::steady_clock;
-  // Finished sessions give their descriptors back within this time, whether or not
-  // anyone connects meanwhile.
-  constexpr std::chrono::milliseconds kReapEvery{200};
-  std::chrono::milliseconds backOff{0};
-  Clock::time_point resumeAt{};
-  int connections = 0;
-  for (;;) {
-    reap();
-    const Clock::time_point now = Clock::now();
-    const bool resting = now < resumeAt;
-    std::chrono::milliseconds wait{-1};
-    if (resting) {
-      wait = std::chrono::ceil<std::chrono::milliseconds>(resumeAt - now);
-    }
-    if (!workers.empty()) wait = wait.count() < 0 ? kReapEvery : std::min(wait, kReapEvery);
-    pollfd fds[2] = {{listener.get(), static_cast<short>(resting ? 0 : POLLIN), 0},
-                     {gSignalPipe[0], POLLIN, 0}};
-    if (poll(fds, 2, static_cast<int>(wait.count())) < 0) {
-      if (errno == EINTR) continue;
-      log(std::string("poll: ") + std::strerror(errno));
-      break;
-    }
-    if (fds[1].revents) break;
-    if (resting || !(fds[0].revents & POLLIN)) continue;
-    UniqueFd client(accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (!client) {
-      if (isExhaustion(errno)) {
-        // Back off (up to a second) until finished sessions have given resources back.
-        if (backOff.count() == 0) log(std::string("accept: ") + std::strerror(errno));
-        backOff =
-            std::clamp(backOff * 2, std::chrono::milliseconds(25), std::chrono::milliseconds(1000));
-        resumeAt = Clock::now() + backOff;
-      }
-      continue;
-    }
-    backOff = std::chrono::milliseconds(0);
-    const int number = ++connections;
-    reap();
-    if (workers.size() >= options.maxConnections) {
-      log("connection " + std::to_string(number) + ": refused, " + std::to_string(workers.size()) +
-          " connections are being served");
-      turnAway(client.get(), "the handheld serves at most " +
-                                 std::to_string(options.maxConnections) +
-                                 " connections at once; try again later");
-      continue;
-    }
-    const int fd = client.get();
-    auto socket = std::make_shared<dp::FrameSocket>(std::move(client), dp::Side::Pc);
-    auto finished = std::make_shared<std::atomic<bool>>(false);
-    try {
-      std::thread thread([&shared, socket, finished, number] {
-        Session(shared, socket, number).run();
-        socket->shutdown();
-        finished->store(true);
-      });
-      workers.push_back({socket, finished, std::move(thread)});
-    } catch (const std::system_error& e) {
-      // No thread to serve it: tell the PC and go on serving the others.
-      log("connection " + std::to_string(number) + ": cannot start its thread: " + e.what());
-      turnAway(fd, "the handheld cannot serve another connection now");
-    }
-  }
-
-  shared.stop.set();
-  shared.endFlags.end();
-  for (Worker& w : workers) w.socket->shutdown();
-  for (Worker& w : workers) w.thread.join();
+  AcceptLoop(listener.get(), shared).run();
   log("stopped");
   return 0;
 }

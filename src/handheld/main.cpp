@@ -15,6 +15,7 @@
 #include "handheld/handheld_server.h"
 #include "handheld/listen_scope.h"
 #include "handheld/password_file.h"
+#include "handheld/serve_command_line.h"
 #include "link/socket/default_device_address.h"
 #include "link/socket/device_address.h"
 #include "platform/program_version.h"
@@ -23,7 +24,6 @@
 namespace {
 
 using lexora::handheld::DictionaryStore;
-using lexora::handheld::FaultPlan;
 using lexora::handheld::ServeOptions;
 
 constexpr char kUsage[] =
@@ -91,105 +91,16 @@ std::optional<int> helpOrVersion(const std::vector<std::string>& args) {
   return std::nullopt;
 }
 
-std::optional<int64_t> number(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  int64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9' || value > (INT64_MAX - 9) / 10) return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
-lexora::Variant pinValue(const std::string& text) {
-  const std::u16string wide = lexora::utf8ToUtf16(text);
-  if (auto value = lexora::changeTypeToInt32(lexora::Variant::fromString(wide))) {
-    return lexora::Variant::fromInt32(*value);
-  }
-  return lexora::Variant::fromString(wide);
-}
-
-int serveCommand(const std::vector<std::string>& args) {
-  ServeOptions options;
-  FaultPlan faults;
-  std::string listen = lexora::defaultDeviceAddress();
-  options.store = DictionaryStore::defaultDirectory();
-  std::optional<std::string> passwordSource;
-  bool allowRemote = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    auto count = [&]() -> std::optional<int64_t> {
-      auto v = value();
-      return v ? number(*v) : std::nullopt;
-    };
-    std::optional<std::string> v;
-    std::optional<int64_t> n;
-    if (a == "--listen" && (v = value())) {
-      listen = *v;
-    } else if (a == "--store" && (v = value())) {
-      options.store = *v;
-    } else if (a == "--password") {
-      return usageError(
-          "--password is not taken: a command line is visible to every user; use "
-          "--password-file FILE (- for standard input)");
-    } else if (a == "--password-file" && (v = value())) {
-      passwordSource = *v;
-    } else if (a == "--allow-remote") {
-      allowRemote = true;
-    } else if (a == "--attempts" && (n = count()) && *n <= INT32_MAX) {
-      options.attempts = static_cast<int32_t>(*n);
-    } else if (a == "--pin" && (v = value())) {
-      options.pin = pinValue(*v);
-    } else if (a == "--max-connections" && (n = count()) && *n > 0 && *n <= 100000) {
-      options.maxConnections = static_cast<size_t>(*n);
-    } else if (a == "--idle-timeout" && (n = count()) && *n > 0 && *n <= 86400) {
-      options.idleTimeout = std::chrono::seconds(*n);
-    } else if (a == "--max-memory" && (n = count()) && *n > 0 && *n <= (1 << 24)) {
-      options.maxMemoryBytes = static_cast<uint64_t>(*n) << 20;
-    } else if (a == "--no-device") {
-      faults.noDevice = true;
-    } else if (a == "--two-devices") {
-      faults.twoDevices = true;
-    } else if (a == "--refuse-writes") {
-      faults.refuseWrites = true;
-    } else if (a == "--refuse-writes-after" && (n = count())) {
-      faults.refuseWrites = true;
-      faults.refuseWritesAfter = *n;
-    } else if (a == "--no-ack") {
-      faults.ackFault = FaultPlan::AckFault::NoAck;
-    } else if (a == "--ack-type" && (n = count()) && *n <= 255) {
-      faults.ackFault = FaultPlan::AckFault::WrongType;
-      faults.wrongAckType = static_cast<uint8_t>(*n);
-    } else if (a == "--short-ack") {
-      faults.ackFault = FaultPlan::AckFault::Short;
-    } else if (a == "--long-ack") {
-      faults.ackFault = FaultPlan::AckFault::Overlong;
-    } else if (a == "--fault-at" && (n = count()) && *n > 0) {
-      faults.faultFirst = faults.faultLast = *n;
-    } else if (a == "--fault-from" && (n = count()) && *n > 0) {
-      faults.faultFirst = *n;
-    } else if (a == "--close-after" && (n = count()) && *n > 0) {
-      faults.closeAfter = *n;
-    } else if (a == "--ack-delay" && (n = count()) && *n <= 600000) {
-      faults.ackDelayMs = static_cast<int>(*n);
-    } else if (a == "--gather-end-flags" && (n = count()) && *n > 0 && *n <= 100000) {
-      faults.gatherEndFlags = static_cast<size_t>(*n);
-    } else if (a == "--predictable-temp-names") {
-      faults.predictableTempNames = true;
-    } else {
-      return usageError("serve: bad option or value " + a);
-    }
-  }
+int serveCommand(std::vector<std::string> args) {
   std::string error;
-  auto address = lexora::parseDeviceAddress(listen, error);
+  auto line = lexora::handheld::parseServeCommandLine(args, error);
+  if (!line) return usageError(error);
+  ServeOptions& options = line->options;
+  auto address = lexora::parseDeviceAddress(line->listen, error);
   if (!address) return usageError(error);
   options.listen = *address;
   if (!lexora::handheld::listensOnLoopbackOnly(options.listen)) {
-    if (!allowRemote) {
+    if (!line->allowRemote) {
       return usageError(options.listen.text() +
                         " is reachable from other machines; add --allow-remote to listen there");
     }
@@ -197,8 +108,8 @@ int serveCommand(const std::vector<std::string>& args) {
               << ", reachable from other machines; the link is not encrypted (dictionaries and "
                  "password answers cross the network as they are)\n";
   }
-  if (passwordSource) {
-    options.password = lexora::handheld::readPasswordFile(*passwordSource, error);
+  if (line->passwordSource) {
+    options.password = lexora::handheld::readPasswordFile(*line->passwordSource, error);
     if (!options.password) {
       std::cerr << "lexora-handheld: " << error << "\n";
       return 1;
@@ -213,7 +124,7 @@ int serveCommand(const std::vector<std::string>& args) {
     std::cerr << "lexora-handheld: " << error << "\n";
     return 1;
   }
-  return lexora::handheld::serve(options, faults);
+  return lexora::handheld::serve(options, line->faults);
 }
 
 // Splits off "--store DIR"; false when it lacks its value.
@@ -291,6 +202,17 @@ int lookupCommand(std::vector<std::string> args) {
   return finishOutput(status);
 }
 
+struct CommandSpec {
+  std::string_view name;
+  int (*run)(std::vector<std::string> args);
+};
+
+constexpr CommandSpec kCommands[] = {
+    {"serve", serveCommand},
+    {"list", listCommand},
+    {"lookup", lookupCommand},
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,8 +222,8 @@ int main(int argc, char** argv) {
   if (const auto answered = helpOrVersion(command.starts_with("-") ? std::vector{command} : args)) {
     return finishOutput(*answered);
   }
-  if (command == "serve") return serveCommand(args);
-  if (command == "list") return listCommand(std::move(args));
-  if (command == "lookup") return lookupCommand(std::move(args));
+  for (const CommandSpec& known : kCommands) {
+    if (command == known.name) return known.run(std::move(args));
+  }
   return usageError(command.empty() ? "no command given" : "unknown command " + command);
 }

@@ -47,6 +47,28 @@ bool stopRequested(Event& stopEvent) {
   return stopEvent.wait(std::chrono::milliseconds(0));
 }
 
+// A block's key or record: the type byte alone, then the length and the bytes as a block.
+bool sendMessage(USBLink& link, MessageType type, const std::vector<uint8_t>& bytes) {
+  const auto header = messageHeader(type, bytes.size());
+  return link.WriteBytes(header.data(), 1) &&
+         link.WriteBlock(bytes.data(), static_cast<int32_t>(bytes.size())) == 0;
+}
+
+// One block, key then record, and its acknowledgement; what went wrong, or nullptr.
+const BilingualText* sendBlock(USBLink& link, const PackedBlock& block) {
+  if (!sendMessage(link, MessageType::Key, block.keyBytes)) return &kKeyNotWritten;
+  if (!sendMessage(link, MessageType::Record, block.packedBytes)) return &kRecordNotWritten;
+  switch (readAcknowledgement(link)) {
+    case Ack::NotReceived:
+      return &kRecordNotAcknowledged;
+    case Ack::Refused:
+      return &kRecordRefused;
+    case Ack::Received:
+      break;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Event& stopEvent,
@@ -106,28 +128,8 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
     ui.setStatus(status);
     ui.setProgress(percent);
 
-    const auto keyType = messageHeader(MessageType::Key, block.keyBytes.size());
-    if (!link.WriteBytes(keyType.data(), 1) ||
-        link.WriteBlock(block.keyBytes.data(), block.keyLength()) != 0) {
-      showWarning(ui, kKeyNotWritten.pick());
-      blocksFailed = true;
-      break;
-    }
-    const auto recordType = messageHeader(MessageType::Record, block.packedBytes.size());
-    if (!link.WriteBytes(recordType.data(), 1) ||
-        link.WriteBlock(block.packedBytes.data(), block.packedLength()) != 0) {
-      showWarning(ui, kRecordNotWritten.pick());
-      blocksFailed = true;
-      break;
-    }
-    const Ack ack = readAcknowledgement(link);
-    if (ack == Ack::NotReceived) {
-      showWarning(ui, kRecordNotAcknowledged.pick());
-      blocksFailed = true;
-      break;
-    }
-    if (ack == Ack::Refused) {
-      showWarning(ui, kRecordRefused.pick());
+    if (const BilingualText* failure = sendBlock(link, block)) {
+      showWarning(ui, failure->pick());
       blocksFailed = true;
       break;
     }

@@ -1,8 +1,8 @@
 #include "link/socket/frame_socket.h"
 
 #include <algorithm>
-#include <array>
 
+#include "link/socket/frame_encoder.h"
 #include "link/socket/frame_socket_internal.h"
 #include "platform/bytes.h"
 
@@ -11,16 +11,6 @@ namespace lexora::device_protocol {
 using frame_socket_detail::failWith;
 using frame_socket_detail::kHeaderSize;
 using Kind = FrameError::Kind;
-
-namespace {
-
-std::array<uint8_t, kHeaderSize> frameHeader(uint8_t type, size_t payloadSize) {
-  std::array<uint8_t, kHeaderSize> header{type};
-  writeBigEndian32(header.data() + 1, static_cast<uint32_t>(payloadSize));
-  return header;
-}
-
-}  // namespace
 
 bool FrameSocket::read(Frame& frame, FrameError& error,
                        std::optional<std::chrono::milliseconds> timeout) {
@@ -71,16 +61,14 @@ bool FrameSocket::readWouldWait() const {
 
 bool FrameSocket::write(uint8_t type, std::span<const uint8_t> payload, FrameError& error) {
   if (payload.size() > 0xFFFFFFFFu) return failWith(error, Kind::Malformed, "frame too long");
-  const auto header = frameHeader(type, payload.size());
+  const auto header = encodeFrameHeader(type, payload.size());
   MutexLock lock(writeMutex_);
   return sendLocked(header, payload, error);
 }
 
 size_t FrameSocket::queue(uint8_t type, std::span<const uint8_t> payload) {
-  const auto header = frameHeader(type, payload.size());
   MutexLock lock(writeMutex_);
-  queued_.insert(queued_.end(), header.begin(), header.end());
-  queued_.insert(queued_.end(), payload.begin(), payload.end());
+  appendFrame(queued_, type, payload);
   return queued_.size();
 }
 

@@ -5,11 +5,12 @@
 #include <cstddef>
 #include <string>
 
+#include "link/socket/frame_encoder.h"
 #include "link/socket/frame_socket.h"
 
 namespace lexora::device_protocol::frame_socket_detail {
 
-constexpr size_t kHeaderSize = 5;
+constexpr size_t kHeaderSize = kFrameHeaderSize;
 // The largest frame any type allows, so that such a frame can come in one receive.
 constexpr size_t kReadBufferSize = kHeaderSize + 0xFFFF;
 
