@@ -28,7 +28,7 @@ class CLexoraDlg : public TransferDialog {
   // The text of the system menu's About item (empty: no item). Views with a system menu.
   static std::u16string_view systemMenuAboutText();
 
-  // A command from control `id`; Escape and the close box arrive as kIdExit.
+  // A command from control `id`; Escape and the close box arrive as main_control::kExit.
   void command(int id);
   // A system-menu command: the About item opens the About box; false for the others,
   // which the view handles by default.

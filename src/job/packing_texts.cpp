@@ -11,7 +11,7 @@ std::u16string sizeQuestion(int32_t packedSize) {
   // S / 1,048,576 as S * (1/1024) * (1/1024): both factors are exact in binary.
   const double megabytes = packedSize * (1.0 / 1024) * (1.0 / 1024);
   char buffer[256];
-  if (GetUiLanguage() == kLanguageChinese) {
+  if (GetUiLanguage() == UiLanguage::Chinese) {
     std::snprintf(buffer, sizeof buffer, "词典压缩后尺寸%d字节(%03.1fMB)。\n是否发送到手机？",
                   packedSize, megabytes);
   } else {
@@ -25,7 +25,7 @@ std::u16string sizeQuestion(int32_t packedSize) {
 
 std::optional<std::u16string> packingNotice(const PackResult& result) {
   if (result.droppedLongHeadwords == 0 && result.shortenedRecords == 0) return std::nullopt;
-  const bool chinese = GetUiLanguage() == kLanguageChinese;
+  const bool chinese = GetUiLanguage() == UiLanguage::Chinese;
   std::string text;
   if (result.droppedLongHeadwords > 0) {
     text += chinese

@@ -127,7 +127,7 @@ class InfoParser {
 std::u16string unsupportedTypeMessage(char16_t letter) {
   const std::u16string_view description = typeDescription(letter);
   std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
+  if (GetUiLanguage() == UiLanguage::Chinese) {
     text = u"单词解释中包含类型";
     text += letter;
     text += u"(";

@@ -27,7 +27,7 @@ std::u16string number(int64_t value) {
 
 void reportDamagedIndex(UserInterface& ui, int32_t read, int32_t declared) {
   std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
+  if (GetUiLanguage() == UiLanguage::Chinese) {
     text = u"词典的索引文件已损坏：" + number(declared) + u"个词条中只能读到" + number(read) +
            u"个。已读到的词条将保留。";
   } else {
@@ -39,7 +39,7 @@ void reportDamagedIndex(UserInterface& ui, int32_t read, int32_t declared) {
 
 void reportDamagedData(UserInterface& ui, int64_t blocks) {
   std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
+  if (GetUiLanguage() == UiLanguage::Chinese) {
     text = u"词典的数据文件已损坏：有" + number(blocks) +
            u"个词条的数据不完整，这些词条只保留了能读到的部分。";
   } else {
@@ -53,7 +53,7 @@ void reportDamagedData(UserInterface& ui, int64_t blocks) {
 // temporary file: not damage in the dictionary, so told apart from it.
 void reportNoTemporarySpace(UserInterface& ui, int64_t blocks) {
   std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
+  if (GetUiLanguage() == UiLanguage::Chinese) {
     text = u"词典的数据文件解压后过大，临时文件夹中没有足够的空间：有" + number(blocks) +
            u"个词条的数据无法读取，这些词条只保留了能读到的部分。";
   } else {
