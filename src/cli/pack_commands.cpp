@@ -38,10 +38,9 @@ constexpr BilingualText kNotToTerminal{
     u"压缩映像不写到终端（使用 --force 仍可写出）。",
     u"A packed image is not written to a terminal (use --force to write it anyway)."};
 
-// The first line of the size question: the packed size in bytes and megabytes.
+// The packed size in bytes and megabytes.
 std::string sizeLine(int32_t size) {
-  const std::string question = utf16ToUtf8(sizeQuestion(size));
-  return question.substr(0, question.find('\n'));
+  return utf16ToUtf8(packedSizeText(size));
 }
 
 ConsoleUserInterface commandInterface(const CommandLine& line) {
