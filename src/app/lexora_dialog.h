@@ -1,7 +1,8 @@
-// The main dialog's logic, toolkit-neutral: Browse, Send, Stop, Exit, About, the language
-// switch, and the transfer job's dialog. A view (Qt, Win32, the tests') builds the windows
-// from mainDialogTemplate(GetUiLanguage()), forwards each command here and carries out
-// what the controller asks of it.
+// CLexoraDlg is the main dialog's toolkit-free controller: Browse, Send, Stop, Exit, About,
+// the language switch, and the transfer job's dialog. It owns no window. A view
+// (QtDialogView, Win32DialogView, the tests' TestView) builds the windows from
+// mainDialogTemplate(GetUiLanguage()), forwards each command here and carries out what the
+// controller asks of it.
 #pragma once
 
 #include <memory>
