@@ -29,6 +29,18 @@ TEST(SizeQuestion, Chinese) {
   EXPECT_EQ(sizeQuestion(52429), u"词典压缩后尺寸52429字节(0.1MB)。\n是否发送到手机？");
 }
 
+// pack prints the size alone: the question's first line, with nothing of the question.
+TEST(SizeQuestion, ItsFirstLineIsThePackedSizeLine) {
+  for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
+    test::LanguageScope scope(language);
+    for (int32_t size : {0, 52429, 2147483647}) {
+      const std::u16string line = packedSizeText(size);
+      EXPECT_EQ(line.find(u'\n'), std::u16string::npos);
+      EXPECT_EQ(sizeQuestion(size).substr(0, line.size() + 1), line + u"\n");
+    }
+  }
+}
+
 TEST(PackingNotice, OnlyWhenSomethingWasLeftOut) {
   test::LanguageScope scope(UiLanguage::English);
   PackResult result;
