@@ -5,7 +5,6 @@
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
 #include "platform/format_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {

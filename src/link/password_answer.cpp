@@ -6,7 +6,6 @@
 #include "platform/ansi_code_page.h"
 #include "platform/format_text.h"
 #include "platform/sha1.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {
