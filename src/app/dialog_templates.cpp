@@ -5,8 +5,8 @@
 
 namespace lexora {
 namespace {
-const DialogTemplate& byLanguage(int language, int chinese, int english) {
-  return *findDialogTemplate(language == kLanguageChinese ? chinese : english);
+const DialogTemplate& byLanguage(const DialogLayout& layout, UiLanguage language) {
+  return *findDialogTemplate(layout.id(language));
 }
 }  // namespace
 
@@ -27,7 +27,8 @@ const ControlTemplate* findControl(const DialogTemplate& dialog, int id) {
 
 std::u16string_view loadString(int id) {
   for (const StringTableEntry& entry : kStringTable) {
-    if (entry.id == id) return entry.text;
+    if (entry.chineseId == id) return entry.text.chinese;
+    if (entry.englishId == id) return entry.text.english;
   }
   return {};
 }
@@ -40,17 +41,18 @@ DialogTexts templateTexts(const DialogTemplate& dialog) {
   return texts;
 }
 
-const DialogTemplate& mainDialogTemplate(int language) {
-  return byLanguage(language, 102, 103);
+const DialogTemplate& mainDialogTemplate(UiLanguage language) {
+  return byLanguage(templates::kMainDialog, language);
 }
-const DialogTemplate& aboutBoxTemplate(int language) {
-  return byLanguage(language, 100, 104);
+const DialogTemplate& aboutBoxTemplate(UiLanguage language) {
+  return byLanguage(templates::kAboutBox, language);
 }
-const DialogTemplate& passwordDialogTemplate(int language) {
-  return byLanguage(language, 131, 132);
+const DialogTemplate& passwordDialogTemplate(UiLanguage language) {
+  return byLanguage(templates::kPasswordDialog, language);
 }
-int aboutMenuStringId(int language) {
-  return language == kLanguageChinese ? 101 : 102;
+int aboutMenuStringId(UiLanguage language) {
+  const StringTableEntry& aboutItem = kStringTable[0];
+  return language == UiLanguage::Chinese ? aboutItem.chineseId : aboutItem.englishId;
 }
 
 }  // namespace lexora

@@ -1,13 +1,17 @@
 // The dialog templates and the string table as data: the main dialog (102 Chinese, 103
-// English), the About box (100, 104) and the password dialog (131, 132). Every view builds
-// its windows from these, and a resource script can be generated from them.
+// English), the About box (100, 104) and the password dialog (131, 132). Each dialog is one
+// layout with a text per language; every view builds its windows from the templates derived
+// from it, and a resource script can be generated from them.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
 #include "app/dialog_units.h"
+#include "platform/ui_language.h"
 
 namespace lexora {
 
@@ -37,23 +41,35 @@ enum Style : uint32_t {
 
 // Controls without an id of their own (labels, the icon) carry this one, as on Windows.
 inline constexpr int kNoControlId = -1;
-
-// Control ids of the main dialog.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdExit = 2;  // the cancel command: Exit, Escape and the close box
-inline constexpr int kIdBrowse = 3;
-inline constexpr int kIdAbout = 4;
-inline constexpr int kIdFileBox = 1000;
-inline constexpr int kIdStatusLine = 1001;
-inline constexpr int kIdLanguage = 1002;
-inline constexpr int kIdFileLabel = 1004;
-inline constexpr int kIdSend = 1006;
-inline constexpr int kIdStop = 1007;
-// The password dialog.
-inline constexpr int kIdCancel = 2;
-inline constexpr int kIdAttempts = 1005;
-inline constexpr int kIdPassword = 1006;
+// The id the dialog manager treats as OK in any dialog: Enter presses it when no button
+// has the focus.
+inline constexpr int kDialogOkId = 1;
 inline constexpr int kIconApplication = 128;
+
+// Each dialog numbers its controls on its own; the values are the resource ids the Windows
+// build uses, so two dialogs may reuse a number.
+namespace main_control {
+inline constexpr int kExit = 2;  // the cancel command: Exit, Escape and the close box
+inline constexpr int kBrowse = 3;
+inline constexpr int kAbout = 4;
+inline constexpr int kFileBox = 1000;
+inline constexpr int kStatusLine = 1001;
+inline constexpr int kLanguage = 1002;
+inline constexpr int kFileLabel = 1004;
+inline constexpr int kSend = 1006;
+inline constexpr int kStop = 1007;
+}  // namespace main_control
+
+namespace about_control {
+inline constexpr int kOk = kDialogOkId;
+}  // namespace about_control
+
+namespace password_control {
+inline constexpr int kOk = kDialogOkId;
+inline constexpr int kCancel = 2;
+inline constexpr int kAttempts = 1005;
+inline constexpr int kPassword = 1006;
+}  // namespace password_control
 
 struct ControlTemplate {
   int id;
@@ -77,9 +93,33 @@ struct DialogTemplate {
   std::span<const ControlTemplate> controls;  // in order: creation and tab order
 };
 
-struct StringTableEntry {
+// A dialog's layout, written once for both languages; the template of each language is
+// derived from it, so the two can differ only in their texts.
+struct ControlLayout {
   int id;
-  std::u16string_view text;
+  ControlKind kind;
+  BilingualText text;
+  DialogRect place;
+  uint32_t styles;
+};
+
+struct DialogLayout {
+  int chineseId;  // the template numbers
+  int englishId;
+  BilingualText caption;
+  DialogRect size;
+  uint32_t styles;
+  DialogFont font;
+  constexpr int id(UiLanguage language) const {
+    return language == UiLanguage::Chinese ? chineseId : englishId;
+  }
+};
+
+// A string of the string table, numbered per language.
+struct StringTableEntry {
+  int chineseId;
+  int englishId;
+  BilingualText text;
 };
 
 namespace templates {
@@ -97,132 +137,146 @@ inline constexpr uint32_t kLabel = kStyleVisible;
 inline constexpr uint32_t kReadOnlyBox =
     kStyleVisible | kStyleReadOnly | kStyleBorder | kStyleTabStop;
 
-inline constexpr ControlTemplate kMainChinese[] = {
-    {kIdFileLabel, ControlKind::StaticText, u"词典文件：", {7, 7, 120, 9}, kLabel},
-    {kIdFileBox, ControlKind::Edit, u"", {7, 18, 206, 13}, kReadOnlyBox | kStyleAutoHScroll},
-    {kIdBrowse, ControlKind::PushButton, u"浏览", {220, 18, 44, 14}, kDefButton},
-    {kIdSend, ControlKind::PushButton, u"发送", {61, 54, 44, 17}, kDefButton},
-    {kIdStop, ControlKind::PushButton, u"停止", {136, 54, 44, 17}, kDefButton | kStyleDisabled},
-    {kIdExit, ControlKind::PushButton, u"退出", {281, 7, 50, 16}, kButton},
-    {kIdAbout, ControlKind::PushButton, u"关于", {281, 30, 50, 16}, kButton},
-    {kIdLanguage, ControlKind::PushButton, u"English UI", {281, 53, 50, 16}, kDefButton},
-    {kIdStatusLine, ControlKind::Edit, u"", {7, 73, 324, 13}, kReadOnlyBox},
+inline constexpr DialogLayout kMainDialog{
+    102, 103, {u"莱克索拉", u"Lexora"}, {0, 0, 338, 93}, kMainStyles, kSimSun};
+
+inline constexpr ControlLayout kMainControls[] = {
+    {main_control::kFileLabel,
+     ControlKind::StaticText,
+     {u"词典文件：", u"Dictionary File:"},
+     {7, 7, 120, 9},
+     kLabel},
+    {main_control::kFileBox,
+     ControlKind::Edit,
+     {u"", u""},
+     {7, 18, 206, 13},
+     kReadOnlyBox | kStyleAutoHScroll},
+    {main_control::kBrowse,
+     ControlKind::PushButton,
+     {u"浏览", u"Browse"},
+     {220, 18, 44, 14},
+     kDefButton},
+    {main_control::kSend,
+     ControlKind::PushButton,
+     {u"发送", u"Send"},
+     {61, 54, 44, 17},
+     kDefButton},
+    {main_control::kStop,
+     ControlKind::PushButton,
+     {u"停止", u"Stop"},
+     {136, 54, 44, 17},
+     kDefButton | kStyleDisabled},
+    {main_control::kExit, ControlKind::PushButton, {u"退出", u"Exit"}, {281, 7, 50, 16}, kButton},
+    {main_control::kAbout,
+     ControlKind::PushButton,
+     {u"关于", u"About"},
+     {281, 30, 50, 16},
+     kButton},
+    // Each language's button offers the other one.
+    {main_control::kLanguage,
+     ControlKind::PushButton,
+     {u"English UI", u"中文界面"},
+     {281, 53, 50, 16},
+     kDefButton},
+    {main_control::kStatusLine, ControlKind::Edit, {u"", u""}, {7, 73, 324, 13}, kReadOnlyBox},
 };
 
-inline constexpr ControlTemplate kMainEnglish[] = {
-    {kIdFileLabel, ControlKind::StaticText, u"Dictionary File:", {7, 7, 120, 9}, kLabel},
-    {kIdFileBox, ControlKind::Edit, u"", {7, 18, 206, 13}, kReadOnlyBox | kStyleAutoHScroll},
-    {kIdBrowse, ControlKind::PushButton, u"Browse", {220, 18, 44, 14}, kDefButton},
-    {kIdSend, ControlKind::PushButton, u"Send", {61, 54, 44, 17}, kDefButton},
-    {kIdStop, ControlKind::PushButton, u"Stop", {136, 54, 44, 17}, kDefButton | kStyleDisabled},
-    {kIdExit, ControlKind::PushButton, u"Exit", {281, 7, 50, 16}, kButton},
-    {kIdAbout, ControlKind::PushButton, u"About", {281, 30, 50, 16}, kButton},
-    {kIdLanguage, ControlKind::PushButton, u"中文界面", {281, 53, 50, 16}, kDefButton},
-    {kIdStatusLine, ControlKind::Edit, u"", {7, 73, 324, 13}, kReadOnlyBox},
-};
+inline constexpr DialogLayout kAboutBox{
+    100, 104, {u"关于 Lexora", u"About Lexora"}, {0, 0, 235, 69}, kBoxStyles, kSimSun};
 
 // The credit lines' wording is ours to choose.
-inline constexpr ControlTemplate kAboutChinese[] = {
-    {kNoControlId, ControlKind::Icon, u"", {11, 17, 20, 20}, kLabel},
-    {kNoControlId, ControlKind::StaticText, u"莱克索拉 2.12 版", {40, 10, 119, 8}, kLabel},
-    {kIdOk, ControlKind::PushButton, u"确定", {178, 7, 50, 16}, kDefButton | kStyleGroup},
-    {kNoControlId, ControlKind::StaticText, u"词典打包与发送工具", {40, 25, 119, 8}, kLabel},
-    {kNoControlId, ControlKind::StaticText, u"支持文本与StarDict词典", {40, 39, 119, 8}, kLabel},
-    {kNoControlId, ControlKind::StaticText, u"Lexora 项目", {40, 54, 119, 8}, kLabel},
-};
-
-inline constexpr ControlTemplate kAboutEnglish[] = {
-    {kNoControlId, ControlKind::Icon, u"", {11, 17, 20, 20}, kLabel},
-    {kNoControlId, ControlKind::StaticText, u"Lexora v2.12", {40, 10, 119, 8}, kLabel},
-    {kIdOk, ControlKind::PushButton, u"OK", {178, 7, 50, 16}, kDefButton | kStyleGroup},
+inline constexpr ControlLayout kAboutControls[] = {
+    {kNoControlId, ControlKind::Icon, {u"", u""}, {11, 17, 20, 20}, kLabel},
     {kNoControlId,
      ControlKind::StaticText,
-     u"Dictionary packer and sender",
+     {u"莱克索拉 2.12 版", u"Lexora v2.12"},
+     {40, 10, 119, 8},
+     kLabel},
+    {about_control::kOk,
+     ControlKind::PushButton,
+     {u"确定", u"OK"},
+     {178, 7, 50, 16},
+     kDefButton | kStyleGroup},
+    {kNoControlId,
+     ControlKind::StaticText,
+     {u"词典打包与发送工具", u"Dictionary packer and sender"},
      {40, 25, 119, 8},
      kLabel},
     {kNoControlId,
      ControlKind::StaticText,
-     u"Text and StarDict dictionaries",
+     {u"支持文本与StarDict词典", u"Text and StarDict dictionaries"},
      {40, 39, 119, 8},
      kLabel},
-    {kNoControlId, ControlKind::StaticText, u"The Lexora project", {40, 54, 119, 8}, kLabel},
+    {kNoControlId,
+     ControlKind::StaticText,
+     {u"Lexora 项目", u"The Lexora project"},
+     {40, 54, 119, 8},
+     kLabel},
 };
 
-inline constexpr ControlTemplate kPasswordChinese[] = {
-    {kIdOk, ControlKind::PushButton, u"确定", {48, 53, 50, 14}, kDefButton},
-    {kIdCancel, ControlKind::PushButton, u"取消", {138, 53, 50, 14}, kButton},
-    {kIdAttempts,
+inline constexpr DialogLayout kPasswordDialog{
+    131,        132,      {u"输入手机密码", u"Input Mobile Phone' Password"}, {0, 0, 246, 74},
+    kBoxStyles, kShellDlg};
+
+inline constexpr ControlLayout kPasswordControls[] = {
+    {password_control::kOk,
+     ControlKind::PushButton,
+     {u"确定", u"OK"},
+     {48, 53, 50, 14},
+     kDefButton},
+    {password_control::kCancel,
+     ControlKind::PushButton,
+     {u"取消", u"Cancel"},
+     {138, 53, 50, 14},
+     kButton},
+    {password_control::kAttempts,
      ControlKind::StaticText,
-     u"您还可以尝试100次",
+     {u"您还可以尝试100次", u"You have 100 attemptes remaining"},
      {7, 7, 231, 12},
      kLabel | kStyleGroup},
-    {kIdPassword,
+    {password_control::kPassword,
      ControlKind::Edit,
-     u"",
+     {u"", u""},
      {7, 20, 231, 13},
      kStyleVisible | kStyleBorder | kStyleTabStop | kStylePassword | kStyleAutoHScroll},
 };
 
-inline constexpr ControlTemplate kPasswordEnglish[] = {
-    {kIdOk, ControlKind::PushButton, u"OK", {48, 53, 50, 14}, kDefButton},
-    {kIdCancel, ControlKind::PushButton, u"Cancel", {138, 53, 50, 14}, kButton},
-    {kIdAttempts,
-     ControlKind::StaticText,
-     u"You have 100 attemptes remaining",
-     {7, 7, 231, 12},
-     kLabel | kStyleGroup},
-    {kIdPassword,
-     ControlKind::Edit,
-     u"",
-     {7, 20, 231, 13},
-     kStyleVisible | kStyleBorder | kStyleTabStop | kStylePassword | kStyleAutoHScroll},
-};
+template <size_t N>
+constexpr std::array<ControlTemplate, N> controlsIn(const ControlLayout (&rows)[N],
+                                                    UiLanguage language) {
+  std::array<ControlTemplate, N> controls{};
+  for (size_t i = 0; i < N; ++i) {
+    const ControlLayout& row = rows[i];
+    controls[i] = {row.id, row.kind, row.text.in(language), row.place, row.styles};
+  }
+  return controls;
+}
+
+// The controls of one layout in one language, kept for the program's lifetime.
+template <const auto& rows, UiLanguage language>
+inline constexpr auto kControlsIn = controlsIn(rows, language);
+
+template <const DialogLayout& dialog, const auto& rows, UiLanguage language>
+inline constexpr DialogTemplate kTemplateIn{dialog.id(language), dialog.caption.in(language),
+                                            dialog.size,         dialog.styles,
+                                            dialog.font,         kControlsIn<rows, language>};
 
 }  // namespace templates
 
 inline constexpr DialogTemplate kDialogTemplates[] = {
-    {100,
-     u"关于 Lexora",
-     {0, 0, 235, 69},
-     templates::kBoxStyles,
-     templates::kSimSun,
-     templates::kAboutChinese},
-    {102,
-     u"莱克索拉",
-     {0, 0, 338, 93},
-     templates::kMainStyles,
-     templates::kSimSun,
-     templates::kMainChinese},
-    {103,
-     u"Lexora",
-     {0, 0, 338, 93},
-     templates::kMainStyles,
-     templates::kSimSun,
-     templates::kMainEnglish},
-    {104,
-     u"About Lexora",
-     {0, 0, 235, 69},
-     templates::kBoxStyles,
-     templates::kSimSun,
-     templates::kAboutEnglish},
-    {131,
-     u"输入手机密码",
-     {0, 0, 246, 74},
-     templates::kBoxStyles,
-     templates::kShellDlg,
-     templates::kPasswordChinese},
-    {132,
-     u"Input Mobile Phone' Password",
-     {0, 0, 246, 74},
-     templates::kBoxStyles,
-     templates::kShellDlg,
-     templates::kPasswordEnglish},
+    templates::kTemplateIn<templates::kAboutBox, templates::kAboutControls, UiLanguage::Chinese>,
+    templates::kTemplateIn<templates::kMainDialog, templates::kMainControls, UiLanguage::Chinese>,
+    templates::kTemplateIn<templates::kMainDialog, templates::kMainControls, UiLanguage::English>,
+    templates::kTemplateIn<templates::kAboutBox, templates::kAboutControls, UiLanguage::English>,
+    templates::kTemplateIn<templates::kPasswordDialog, templates::kPasswordControls,
+                           UiLanguage::Chinese>,
+    templates::kTemplateIn<templates::kPasswordDialog, templates::kPasswordControls,
+                           UiLanguage::English>,
 };
 
 // The text of the system menu's About item, 101 Chinese and 102 English.
 inline constexpr StringTableEntry kStringTable[] = {
-    {101, u"关于 Lexora(&A)..."},
-    {102, u"About Lexora(&A)..."},
+    {101, 102, {u"关于 Lexora(&A)...", u"About Lexora(&A)..."}},
 };
 inline constexpr int kSystemMenuAboutCommand = 16;
 
@@ -233,10 +287,10 @@ const ControlTemplate* findControl(const DialogTemplate& dialog, int id);
 // The string by number; empty when there is none.
 std::u16string_view loadString(int id);
 
-// The templates for an interface language (4 Chinese, anything else English).
-const DialogTemplate& mainDialogTemplate(int language);
-const DialogTemplate& aboutBoxTemplate(int language);
-const DialogTemplate& passwordDialogTemplate(int language);
-int aboutMenuStringId(int language);
+// The templates for an interface language.
+const DialogTemplate& mainDialogTemplate(UiLanguage language);
+const DialogTemplate& aboutBoxTemplate(UiLanguage language);
+const DialogTemplate& passwordDialogTemplate(UiLanguage language);
+int aboutMenuStringId(UiLanguage language);
 
 }  // namespace lexora

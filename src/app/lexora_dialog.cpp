@@ -43,7 +43,7 @@ class CLexoraDlg::JobInterface : public UserInterface {
   }
   void setStatus(std::u16string_view text) override {
     calls_.run([&](bool closing) {
-      if (!closing) view_.setControlText(kIdStatusLine, text);
+      if (!closing) view_.setControlText(main_control::kStatusLine, text);
     });
   }
   std::optional<std::u16string> askPassword(std::u16string_view prompt) override {
@@ -71,7 +71,7 @@ CLexoraDlg::~CLexoraDlg() {
 }
 
 void CLexoraDlg::initDialog() {
-  view_.setControlText(kIdStatusLine, kReadyStatus.pick());
+  view_.setControlText(main_control::kStatusLine, kReadyStatus.pick());
 }
 
 std::u16string_view CLexoraDlg::systemMenuAboutText() {
@@ -84,22 +84,22 @@ void CLexoraDlg::command(int id) {
   // for the box this very thread has open.
   if (calls_->busy()) return;
   switch (id) {
-    case kIdAbout:
+    case main_control::kAbout:
       about();
       break;
-    case kIdStop:
+    case main_control::kStop:
       stop();
       break;
-    case kIdSend:
+    case main_control::kSend:
       send();
       break;
-    case kIdBrowse:
+    case main_control::kBrowse:
       browse();
       break;
-    case kIdExit:
+    case main_control::kExit:
       exit();
       break;
-    case kIdLanguage:
+    case main_control::kLanguage:
       SwitchUiLanguage();
       break;
     default:
@@ -115,7 +115,7 @@ bool CLexoraDlg::systemCommand(int id) {
 
 void CLexoraDlg::select(std::vector<std::filesystem::path> paths) {
   selection_ = makeFileSelection(std::move(paths));
-  view_.setControlText(kIdFileBox, selection_.text);
+  view_.setControlText(main_control::kFileBox, selection_.text);
 }
 
 void CLexoraDlg::browse() {
@@ -124,7 +124,7 @@ void CLexoraDlg::browse() {
     request.filters.push_back({filter.description.pick(), filter.pattern});
   }
   selection_ = applyFileDialogResult(selection_, view_.openFiles(request));
-  view_.setControlText(kIdFileBox, selection_.text);
+  view_.setControlText(main_control::kFileBox, selection_.text);
 }
 
 void CLexoraDlg::send() {
@@ -166,10 +166,9 @@ void CLexoraDlg::about() {
 }
 
 void CLexoraDlg::SwitchUiLanguage() {
-  const int language = GetUiLanguage();
+  const UiLanguage language = GetUiLanguage();
   const DialogTexts current = view_.dialogTexts(mainDialogTemplate(language));
-  const DialogTexts other = view_.dialogTexts(
-      mainDialogTemplate(language == kLanguageChinese ? kLanguageEnglish : kLanguageChinese));
+  const DialogTexts other = view_.dialogTexts(mainDialogTemplate(otherLanguage(language)));
   view_.setTitle(other.title);
   // Only texts that differ between the templates change: the file box and the status line,
   // empty in both, keep what they show.
@@ -191,13 +190,13 @@ UserInterface& CLexoraDlg::ui() {
 
 void CLexoraDlg::enableSendButton(bool enabled) {
   calls_->run([&](bool closing) {
-    if (!closing) view_.enableControl(kIdSend, enabled);
+    if (!closing) view_.enableControl(main_control::kSend, enabled);
   });
 }
 
 void CLexoraDlg::enableStopButton(bool enabled) {
   calls_->run([&](bool closing) {
-    if (!closing) view_.enableControl(kIdStop, enabled);
+    if (!closing) view_.enableControl(main_control::kStop, enabled);
   });
 }
 

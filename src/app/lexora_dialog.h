@@ -1,7 +1,8 @@
-// The main dialog's logic, toolkit-neutral: Browse, Send, Stop, Exit, About, the language
-// switch, and the transfer job's dialog. A view (Qt, Win32, the tests') builds the windows
-// from mainDialogTemplate(GetUiLanguage()), forwards each command here and carries out
-// what the controller asks of it.
+// CLexoraDlg is the main dialog's toolkit-free controller: Browse, Send, Stop, Exit, About,
+// the language switch, and the transfer job's dialog. It owns no window. A view
+// (QtDialogView, Win32DialogView, the tests' TestView) builds the windows from
+// mainDialogTemplate(GetUiLanguage()), forwards each command here and carries out what the
+// controller asks of it.
 #pragma once
 
 #include <memory>
@@ -28,7 +29,7 @@ class CLexoraDlg : public TransferDialog {
   // The text of the system menu's About item (empty: no item). Views with a system menu.
   static std::u16string_view systemMenuAboutText();
 
-  // A command from control `id`; Escape and the close box arrive as kIdExit.
+  // A command from control `id`; Escape and the close box arrive as main_control::kExit.
   void command(int id);
   // A system-menu command: the About item opens the About box; false for the others,
   // which the view handles by default.

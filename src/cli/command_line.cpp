@@ -220,7 +220,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
         break;
       case Option::Lang:
         if (value == "zh" || value == "en") {
-          line.language = value == "zh" ? kLanguageChinese : kLanguageEnglish;
+          line.language = value == "zh" ? UiLanguage::Chinese : UiLanguage::English;
         } else {
           mistake(kBadLanguage, value);
         }

@@ -26,7 +26,7 @@ struct CommandLine {
   bool passwordFromStdin = false;  // --password-stdin
   bool force = false;              // --force
   // Process-wide choices, the last valid one given.
-  std::optional<int> language;              // --lang: kLanguageChinese or kLanguageEnglish
+  std::optional<UiLanguage> language;       // --lang
   std::optional<std::string> ansiCodePage;  // --ansi-code-page, a name the system knows
 };
 

@@ -12,6 +12,7 @@
 #include "platform/atomic_file.h"
 #include "platform/console.h"
 #include "platform/file.h"
+#include "platform/format_text.h"
 #include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
@@ -26,8 +27,8 @@ constexpr BilingualText kSameOutput{
 constexpr BilingualText kNothingToPack{
     u"词典中没有可打包的词条，未写出压缩映像。",
     u"The dictionary has no entries to pack; no image was written."};
-constexpr BilingualText kLeftOut{u"未打包（词头超过255字节）：",
-                                 u"left out (headwords over 255 bytes): "};
+constexpr BilingualText kLeftOut{u"未打包（词头超过255字节）：{count}",
+                                 u"left out (headwords over 255 bytes): {count}"};
 constexpr BilingualText kImageExists{
     u"压缩映像已存在，未覆盖（使用 --force 可覆盖）。",
     u"The packed image already exists and was not replaced (use --force to replace it)."};
@@ -38,10 +39,9 @@ constexpr BilingualText kNotToTerminal{
     u"压缩映像不写到终端（使用 --force 仍可写出）。",
     u"A packed image is not written to a terminal (use --force to write it anyway)."};
 
-// The first line of the size question: the packed size in bytes and megabytes.
+// The packed size in bytes and megabytes.
 std::string sizeLine(int32_t size) {
-  const std::string question = utf16ToUtf8(sizeQuestion(size));
-  return question.substr(0, question.find('\n'));
+  return utf16ToUtf8(packedSizeText(size));
 }
 
 ConsoleUserInterface commandInterface(const CommandLine& line) {
@@ -203,8 +203,7 @@ int infoCommand(const CommandLine& line) {
         std::printf("%s\n  name: %s\n  entries: %lld\n", file.c_str(),
                     utf16ToUtf8(packed.name).c_str(), static_cast<long long>(entries));
         if (leftOut > 0) {
-          std::printf("  %s%lld\n", utf16ToUtf8(kLeftOut.pick()).c_str(),
-                      static_cast<long long>(leftOut));
+          std::printf("  %s\n", utf16ToUtf8(formatText(kLeftOut, {{u"count", leftOut}})).c_str());
         }
         std::printf("  blocks: %zu\n  packed size: %d\n  %s\n", packed.blocks.size(),
                     packedSize(packed), sizeLine(packedSize(packed)).c_str());

@@ -9,8 +9,11 @@
 
 namespace lexora {
 
-// The size question, in the interface language: the packed size in bytes and megabytes,
-// then whether to send it (two lines, separated by LF).
+// The packed size in bytes and megabytes, one line in the interface language.
+std::u16string packedSizeText(int32_t packedSize);
+
+// The size question: the packed size line, then whether to send it (two lines, separated
+// by LF).
 std::u16string sizeQuestion(int32_t packedSize);
 
 // What packing had to leave out or shorten, when anything; nullopt when nothing.

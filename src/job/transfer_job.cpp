@@ -4,7 +4,7 @@
 #include "job/packing_texts.h"
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
-#include "platform/text_codec.h"
+#include "platform/format_text.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -33,15 +33,7 @@ std::u16string openFailureMessage(const std::u16string& handheldReason) {
 }
 
 std::u16string cutOffMessage(std::u16string_view name, size_t sent, size_t total) {
-  std::u16string text(kCutOff.pick());
-  auto fill = [&text](std::u16string_view field, std::u16string_view value) {
-    const size_t at = text.find(field);
-    if (at != std::u16string::npos) text.replace(at, field.size(), value);
-  };
-  fill(u"{name}", name);
-  fill(u"{sent}", utf8ToUtf16(std::to_string(sent)));
-  fill(u"{total}", utf8ToUtf16(std::to_string(total)));
-  return text;
+  return formatText(kCutOff, {{u"name", name}, {u"sent", sent}, {u"total", total}});
 }
 
 }  // namespace

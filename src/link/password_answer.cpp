@@ -4,14 +4,14 @@
 #include <cstring>
 
 #include "platform/ansi_code_page.h"
+#include "platform/format_text.h"
 #include "platform/sha1.h"
-#include "platform/text_codec.h"
-#include "platform/ui_language.h"
 
 namespace lexora {
 namespace {
 
-constexpr BilingualText kPromptFormat{u"您还可以尝试%d次", u"You have %d attemptes remaining"};
+constexpr BilingualText kPrompt{u"您还可以尝试{attempts}次",
+                                u"You have {attempts} attemptes remaining"};
 
 // Keeps the password's bytes from lingering in freed memory.
 class WipedString {
@@ -29,12 +29,7 @@ class WipedString {
 }  // namespace
 
 std::u16string passwordPrompt(int32_t attemptsRemaining) {
-  const std::u16string_view format = kPromptFormat.pick();
-  const size_t at = format.find(u"%d");
-  std::u16string text(format.substr(0, at));
-  appendUtf16(text, std::to_string(attemptsRemaining));
-  text += format.substr(at + 2);
-  return text;
+  return formatText(kPrompt, {{u"attempts", attemptsRemaining}});
 }
 
 std::optional<std::array<uint8_t, 20>> passwordDigest(std::u16string_view password) {

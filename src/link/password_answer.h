@@ -15,7 +15,7 @@ namespace lexora {
 
 inline constexpr size_t kPasswordMaxCharacters = 14;
 
-// "You have %d attemptes remaining" in the interface language, %d filled in.
+// "You have N attemptes remaining" in the interface language.
 std::u16string passwordPrompt(int32_t attemptsRemaining);
 
 // The digest the handheld expects for `password`; nullopt when it is longer than 14

@@ -7,40 +7,42 @@
 
 namespace lexora {
 namespace {
+// Not yet decided: the next GetUiLanguage asks the stored choice and the system.
+constexpr int kUndecided = 0xFFFF;
 // Written only by the thread that decides or flips it; a single aligned integer.
-std::atomic<int> gLanguage{kLanguageUndecided};
+std::atomic<int> gLanguage{kUndecided};
 }  // namespace
 
-int GetUiLanguage() {
+UiLanguage GetUiLanguage() {
   const int current = gLanguage.load(std::memory_order_relaxed);
-  if (current != kLanguageUndecided) return current;
+  if (current != kUndecided) return static_cast<UiLanguage>(current);
   const std::u16string stored = applicationSettings().read(u"UI", u"language");
-  int decided;
+  UiLanguage decided;
   if (stored == u"english") {
-    decided = kLanguageEnglish;
+    decided = UiLanguage::English;
   } else if (stored == u"chinese") {
-    decided = kLanguageChinese;
+    decided = UiLanguage::Chinese;
   } else {
     decided = systemUiLanguage();
   }
-  gLanguage.store(decided, std::memory_order_relaxed);
+  gLanguage.store(static_cast<int>(decided), std::memory_order_relaxed);
   return decided;
 }
 
-void setUiLanguageForRun(int language) {
-  gLanguage.store(language == kLanguageChinese ? kLanguageChinese : kLanguageEnglish);
+void setUiLanguageForRun(UiLanguage language) {
+  gLanguage.store(static_cast<int>(language));
 }
 
-int toggleUiLanguage() {
-  const int next = GetUiLanguage() == kLanguageChinese ? kLanguageEnglish : kLanguageChinese;
-  gLanguage.store(next);
+UiLanguage toggleUiLanguage() {
+  const UiLanguage next = otherLanguage(GetUiLanguage());
+  gLanguage.store(static_cast<int>(next));
   applicationSettings().write(u"UI", u"language",
-                              next == kLanguageChinese ? u"chinese" : u"english");
+                              next == UiLanguage::Chinese ? u"chinese" : u"english");
   return next;
 }
 
 void resetUiLanguageForTesting() {
-  gLanguage.store(kLanguageUndecided);
+  gLanguage.store(kUndecided);
 }
 
 }  // namespace lexora

@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "platform/file.h"
+#include "platform/format_text.h"
 #include "platform/text_codec.h"
-#include "platform/ui_language.h"
 #include "platform/white_space.h"
 #include "sources/line_piece.h"
 
@@ -124,25 +124,15 @@ class InfoParser {
   StarDictInfo info_;
 };
 
+constexpr BilingualText kUnsupportedType{
+    u"单词解释中包含类型{letter}({description})的数据！\n本版本不能处理这种数据，将把它丢弃！\n"
+    u"其他类型的数据将会保留！",
+    u"Word explain include data of type {letter} ({description})!\nThis verion cannot handle this "
+    u"type, and will discard it!\nThe others will be kept!"};
+
 std::u16string unsupportedTypeMessage(char16_t letter) {
-  const std::u16string_view description = typeDescription(letter);
-  std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
-    text = u"单词解释中包含类型";
-    text += letter;
-    text += u"(";
-    text += description;
-    text += u")的数据！\n本版本不能处理这种数据，将把它丢弃！\n其他类型的数据将会保留！";
-  } else {
-    text = u"Word explain include data of type ";
-    text += letter;
-    text += u" (";
-    text += description;
-    text +=
-        u")!\nThis verion cannot handle this type, and will discard it!\nThe others will be "
-        u"kept!";
-  }
-  return text;
+  return formatText(kUnsupportedType,
+                    {{u"letter", letter}, {u"description", typeDescription(letter)}});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/format_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/gz_file.h"
@@ -19,51 +20,22 @@ constexpr BilingualText kIndexOpenFailed{u"打开.idx/.idx.gz文件失败！",
                                          u"Open .idx/.idx.gz file failed!"};
 constexpr BilingualText kDataOpenFailed{u"打开.dict/.dict.dz文件失败！",
                                         u"Open .dict/.dict.dz file failed!"};
-
-std::u16string number(int64_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-void reportDamagedIndex(UserInterface& ui, int32_t read, int32_t declared) {
-  std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
-    text = u"词典的索引文件已损坏：" + number(declared) + u"个词条中只能读到" + number(read) +
-           u"个。已读到的词条将保留。";
-  } else {
-    text = u"The index file of this dictionary is damaged: only " + number(read) + u" of its " +
-           number(declared) + u" entries could be read. The entries read are kept.";
-  }
-  showWarning(ui, text);
-}
-
-void reportDamagedData(UserInterface& ui, int64_t blocks) {
-  std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
-    text = u"词典的数据文件已损坏：有" + number(blocks) +
-           u"个词条的数据不完整，这些词条只保留了能读到的部分。";
-  } else {
-    text = u"The data file of this dictionary is damaged: the data of " + number(blocks) +
-           u" entries are incomplete. Those entries keep only what could be read.";
-  }
-  showWarning(ui, text);
-}
-
+constexpr BilingualText kIndexDamaged{
+    u"词典的索引文件已损坏：{declared}个词条中只能读到{read}个。已读到的词条将保留。",
+    u"The index file of this dictionary is damaged: only {read} of its {declared} entries could "
+    u"be read. The entries read are kept."};
+constexpr BilingualText kDataDamaged{
+    u"词典的数据文件已损坏：有{blocks}个词条的数据不完整，这些词条只保留了能读到的部分。",
+    u"The data file of this dictionary is damaged: the data of {blocks} entries are incomplete. "
+    u"Those entries keep only what could be read."};
 // The blocks lost because a large compressed data file could not be unpacked into a
 // temporary file: not damage in the dictionary, so told apart from it.
-void reportNoTemporarySpace(UserInterface& ui, int64_t blocks) {
-  std::u16string text;
-  if (GetUiLanguage() == kLanguageChinese) {
-    text = u"词典的数据文件解压后过大，临时文件夹中没有足够的空间：有" + number(blocks) +
-           u"个词条的数据无法读取，这些词条只保留了能读到的部分。";
-  } else {
-    text =
-        u"The data file of this dictionary is too large to unpack: the temporary folder has "
-        u"no room for it. The data of " +
-        number(blocks) + u" entries could not be read. Those entries keep only what could be read.";
-  }
-  showWarning(ui, text);
-}
+constexpr BilingualText kNoTemporarySpace{
+    u"词典的数据文件解压后过大，临时文件夹中没有足够的空间：有{blocks}"
+    u"个词条的数据无法读取，这些词条只保留了能读到的部分。",
+    u"The data file of this dictionary is too large to unpack: the temporary folder has no room "
+    u"for it. The data of {blocks} entries could not be read. Those entries keep only what "
+    u"could be read."};
 
 // The index or data file beside the info file: the info file's path with its last three
 // characters replaced by `suffix`, which keeps its own lower case.
@@ -208,13 +180,13 @@ int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::
     }
     ++read;
   }
-  if (read < info.wordcount) reportDamagedIndex(ui, read, info.wordcount);
+  if (read < info.wordcount) {
+    showWarning(ui, formatText(kIndexDamaged, {{u"read", read}, {u"declared", info.wordcount}}));
+  }
   if (damagedBlocks > 0) {
-    if (data->problem() == StarDictData::Problem::noTemporarySpace) {
-      reportNoTemporarySpace(ui, damagedBlocks);
-    } else {
-      reportDamagedData(ui, damagedBlocks);
-    }
+    const bool noSpace = data->problem() == StarDictData::Problem::noTemporarySpace;
+    showWarning(
+        ui, formatText(noSpace ? kNoTemporarySpace : kDataDamaged, {{u"blocks", damagedBlocks}}));
   }
   return 0;
 }

@@ -33,14 +33,14 @@ class LexoraDialogTest : public ::testing::Test {
   }
   void select(Paths paths) {
     view_.files.push_back(std::move(paths));
-    dialog_.command(kIdBrowse);
+    dialog_.command(main_control::kBrowse);
   }
   // Pumps the dialog's thread until the job has restored the dialog.
   bool pumpUntilJobEnded() {
     const size_t before = view_.statuses.size();
     return view_.pumpUntil([this, before] {
       return view_.statuses.size() > before && view_.statuses.back() == u"Ready" &&
-             view_.enabled(kIdSend) && !view_.enabled(kIdStop);
+             view_.enabled(main_control::kSend) && !view_.enabled(main_control::kStop);
     });
   }
   // What the dialog showed, for failure messages.
@@ -55,7 +55,7 @@ class LexoraDialogTest : public ::testing::Test {
                          [](const auto& m) { return m.icon == MessageIcon::Warning; });
   }
 
-  test::LanguageScope language_{kLanguageEnglish};
+  test::LanguageScope language_{UiLanguage::English};
   test::TempDir dir_;
   FakeService fake_;
   test::TestView view_{mainDialogTemplate(GetUiLanguage())};
@@ -63,20 +63,20 @@ class LexoraDialogTest : public ::testing::Test {
 };
 
 TEST_F(LexoraDialogTest, StartsReadyWithSendEnabledAndStopDisabled) {
-  EXPECT_EQ(view_.controlText(kIdStatusLine), u"Ready");
-  EXPECT_TRUE(view_.enabled(kIdSend));
-  EXPECT_FALSE(view_.enabled(kIdStop));
-  EXPECT_TRUE(view_.controlText(kIdFileBox).empty());
+  EXPECT_EQ(view_.controlText(main_control::kStatusLine), u"Ready");
+  EXPECT_TRUE(view_.enabled(main_control::kSend));
+  EXPECT_FALSE(view_.enabled(main_control::kStop));
+  EXPECT_TRUE(view_.controlText(main_control::kFileBox).empty());
 }
 
 TEST_F(LexoraDialogTest, BrowseKeepsTheOrderAndACancelKeepsTheSelection) {
   select({u"/d/b.ifo", u"/d/a.txt"});
-  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/b.ifo;/d/a.txt");
+  EXPECT_EQ(view_.controlText(main_control::kFileBox), u"/d/b.ifo;/d/a.txt");
   view_.files.push_back(std::nullopt);
-  dialog_.command(kIdBrowse);
+  dialog_.command(main_control::kBrowse);
   EXPECT_EQ(dialog_.selection().paths,
             (std::vector<std::filesystem::path>{u"/d/b.ifo", u"/d/a.txt"}));
-  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/b.ifo;/d/a.txt");
+  EXPECT_EQ(view_.controlText(main_control::kFileBox), u"/d/b.ifo;/d/a.txt");
   ASSERT_EQ(view_.fileRequests.size(), 2u);
   ASSERT_EQ(view_.fileRequests[0].filters.size(), 3u);
   EXPECT_EQ(view_.fileRequests[0].filters[0].pattern, u"*.txt;*.tab;*.ifo");
@@ -84,23 +84,23 @@ TEST_F(LexoraDialogTest, BrowseKeepsTheOrderAndACancelKeepsTheSelection) {
 
 TEST_F(LexoraDialogTest, SendWhileRunningIsRefusedAndASecondStopFindsNoJob) {
   select({dictionary("one", 3)});
-  dialog_.command(kIdSend);
+  dialog_.command(main_control::kSend);
   // The job now waits for the dialog's thread, which this test does not pump yet.
   ASSERT_TRUE(view_.waitForPosted());
   EXPECT_TRUE(dialog_.jobRunning());
-  dialog_.command(kIdSend);
+  dialog_.command(main_control::kSend);
   EXPECT_EQ(warnings(), 1u) << "a second job is refused";
-  dialog_.command(kIdStop);
+  dialog_.command(main_control::kStop);
   EXPECT_EQ(warnings(), 1u) << "the first Stop reaches the job";
   EXPECT_FALSE(dialog_.jobRunning());
-  dialog_.command(kIdStop);
+  dialog_.command(main_control::kStop);
   EXPECT_EQ(warnings(), 2u) << "the second Stop finds no job";
   // The stop pressed while loading ends the job at the Yes, without sending.
   ASSERT_TRUE(pumpUntilJobEnded());
   fake_.settle();
   EXPECT_TRUE(fake_.acceptedBytes().empty());
   // And a new Send is accepted once it ended.
-  dialog_.command(kIdSend);
+  dialog_.command(main_control::kSend);
   ASSERT_TRUE(pumpUntilJobEnded());
   EXPECT_EQ(warnings(), 2u);
   EXPECT_FALSE(fake_.acceptedBytes().empty());
@@ -108,9 +108,9 @@ TEST_F(LexoraDialogTest, SendWhileRunningIsRefusedAndASecondStopFindsNoJob) {
 
 TEST_F(LexoraDialogTest, ExitAsksFirstAndEndsOnlyOnYes) {
   view_.answers = {false, true};
-  dialog_.command(kIdExit);  // the Exit button, the Escape key and the close box alike
+  dialog_.command(main_control::kExit);  // the Exit button, the Escape key and the close box alike
   EXPECT_FALSE(view_.ended);
-  dialog_.command(kIdExit);
+  dialog_.command(main_control::kExit);
   EXPECT_TRUE(view_.ended);
   ASSERT_EQ(view_.messages.size(), 2u);
   EXPECT_EQ(view_.messages[0].buttons, MessageButtons::YesNo);
@@ -121,23 +121,23 @@ TEST_F(LexoraDialogTest, LanguageSwitchTwiceRestoresLabelsAndKeepsBoxAndStatus) 
   select({u"/d/a.txt"});
   const auto labels = [this](int templateId) {
     for (const ControlTemplate& control : findDialogTemplate(templateId)->controls) {
-      if (control.id == kIdFileBox || control.id == kIdStatusLine) continue;
+      if (control.id == main_control::kFileBox || control.id == main_control::kStatusLine) continue;
       if (view_.controlText(control.id) != control.text) return false;
     }
     return view_.title() == findDialogTemplate(templateId)->caption;
   };
-  dialog_.command(kIdLanguage);
+  dialog_.command(main_control::kLanguage);
   EXPECT_TRUE(labels(102));
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
   EXPECT_EQ(applicationSettings().read(u"UI", u"language"), u"chinese");
-  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/a.txt");
-  EXPECT_EQ(view_.controlText(kIdStatusLine), u"Ready");
-  dialog_.command(kIdAbout);  // in the language of that moment
-  dialog_.command(kIdLanguage);
+  EXPECT_EQ(view_.controlText(main_control::kFileBox), u"/d/a.txt");
+  EXPECT_EQ(view_.controlText(main_control::kStatusLine), u"Ready");
+  dialog_.command(main_control::kAbout);  // in the language of that moment
+  dialog_.command(main_control::kLanguage);
   EXPECT_TRUE(labels(103));
   EXPECT_EQ(applicationSettings().read(u"UI", u"language"), u"english");
-  EXPECT_EQ(view_.controlText(kIdFileBox), u"/d/a.txt");
-  dialog_.command(kIdAbout);
+  EXPECT_EQ(view_.controlText(main_control::kFileBox), u"/d/a.txt");
+  dialog_.command(main_control::kAbout);
   EXPECT_EQ(view_.abouts, (std::vector<int>{100, 104}));
 }
 
@@ -146,7 +146,7 @@ TEST_F(LexoraDialogTest, AWholeTransferShowsEachStepOnTheStatusLine) {
   select({path});
   fake_.setPassword(u"secret", 3);  // the prompt comes from the service's own thread
   view_.passwords.push_back(u"secret");
-  dialog_.command(kIdSend);
+  dialog_.command(main_control::kSend);
   ASSERT_TRUE(pumpUntilJobEnded());
   EXPECT_EQ(view_.passwordDialogs, std::vector<int>{132});
   fake_.settle();
@@ -166,9 +166,9 @@ TEST_F(LexoraDialogTest, AWholeTransferShowsEachStepOnTheStatusLine) {
 
 TEST_F(LexoraDialogTest, ExitWhileTheJobWaitsForTheDialogEndsWithoutSending) {
   select({dictionary("first", 3), dictionary("second", 3)});
-  dialog_.command(kIdSend);
-  ASSERT_TRUE(view_.waitForPosted());  // the job waits for this thread
-  dialog_.command(kIdExit);            // answered Yes; must neither hang nor send
+  dialog_.command(main_control::kSend);
+  ASSERT_TRUE(view_.waitForPosted());    // the job waits for this thread
+  dialog_.command(main_control::kExit);  // answered Yes; must neither hang nor send
   EXPECT_TRUE(view_.ended);
   fake_.settle();
   EXPECT_TRUE(fake_.acceptedBytes().empty());
@@ -184,13 +184,13 @@ TEST_F(LexoraDialogTest, ExitWhileBlocksAreSentStillSendsTheEndFlag) {
     if (message.text.find(u"exit") != std::u16string::npos) exitAsked = true;
   };
   fake_.holdEndFlagUntil([&exitAsked] { return exitAsked.load(); });
-  dialog_.command(kIdSend);
+  dialog_.command(main_control::kSend);
   ASSERT_TRUE(view_.pumpUntil([this] {
     return std::any_of(view_.statuses.begin(), view_.statuses.end(), [](const auto& status) {
       return status.find(u'%') != std::u16string::npos;
     });
   })) << shown();
-  dialog_.command(kIdExit);
+  dialog_.command(main_control::kExit);
   EXPECT_TRUE(view_.ended);
   fake_.settle();
   const auto bytes = fake_.acceptedBytes();

@@ -12,7 +12,7 @@ TestView::TestView(const DialogTemplate& dialog) : title_(dialog.caption) {
 
 void TestView::setControlText(int id, std::u16string_view text) {
   texts_.at(id) = text;
-  if (id == kIdStatusLine) statuses.emplace_back(text);
+  if (id == main_control::kStatusLine) statuses.emplace_back(text);
 }
 
 std::u16string TestView::controlText(int id) const {

@@ -31,7 +31,7 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, PackThenInspectRoundTripsEveryEntryOfTheExamples) {
   ASSERT_TRUE(chooseAnsiCodePage("CP1252"));
-  test::LanguageScope language(kLanguageEnglish);
+  test::LanguageScope language(UiLanguage::English);
   for (const std::string name : {"english", "chinese-english"}) {
     const std::string source = kExamples + name + ".txt";
     const std::string image = (dir_ / (name + ".lxp")).string();

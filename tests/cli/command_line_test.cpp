@@ -10,11 +10,11 @@ namespace lexora {
 namespace {
 
 TEST(CommandLine, LanguageAndCodePageAreRecordedNotApplied) {
-  const int language = GetUiLanguage();
-  const int other = language == kLanguageChinese ? kLanguageEnglish : kLanguageChinese;
+  const UiLanguage language = GetUiLanguage();
+  const UiLanguage other = otherLanguage(language);
   const std::string page = ansiCodePage().name() == "CP936" ? "CP1252" : "CP936";
   const char* const argv[] = {"lexora-cli",
-                              other == kLanguageChinese ? "--lang=zh" : "--lang=en",
+                              other == UiLanguage::Chinese ? "--lang=zh" : "--lang=en",
                               "--ansi-code-page",
                               page.c_str(),
                               "info",

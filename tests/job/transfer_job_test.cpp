@@ -69,7 +69,7 @@ class TransferJobTest : public ::testing::Test {
     return out;
   }
 
-  test::LanguageScope language_{kLanguageEnglish};
+  test::LanguageScope language_{UiLanguage::English};
   test::TempDir dir_;
   FakeService fake_;
   Event stopEvent_{Event::Reset::Auto};

@@ -35,12 +35,12 @@ std::string digestHex(std::u16string_view password) {
 
 TEST(PasswordPrompt, NamesTheAttemptsInTheInterfaceLanguage) {
   {
-    test::LanguageScope english(kLanguageEnglish);
+    test::LanguageScope english(UiLanguage::English);
     EXPECT_EQ(passwordPrompt(3), u"You have 3 attemptes remaining");
     EXPECT_EQ(passwordPrompt(0), u"You have 0 attemptes remaining");
     EXPECT_EQ(passwordPrompt(-2), u"You have -2 attemptes remaining");
   }
-  test::LanguageScope chinese(kLanguageChinese);
+  test::LanguageScope chinese(UiLanguage::Chinese);
   EXPECT_EQ(passwordPrompt(3), u"您还可以尝试3次");
 }
 
@@ -59,7 +59,7 @@ TEST(PasswordDigest, IsSha1OfTheAnsiBytesBeforeTheFirstZero) {
 }
 
 TEST(PasswordAnswer, CancelAndOverlongAnswersLeaveTheBufferUntouched) {
-  test::LanguageScope english(kLanguageEnglish);
+  test::LanguageScope english(UiLanguage::English);
   test::ScriptedUserInterface ui;
   ui.queuePassword(std::nullopt);
   ui.queuePassword(u"abcdefghijklmno");
@@ -84,7 +84,7 @@ class PasswordChallengeTest : public ::testing::TestWithParam<test::ServiceRoute
     if (result == 0) link->Close();
     return result;
   }
-  test::LanguageScope english{kLanguageEnglish};
+  test::LanguageScope english{UiLanguage::English};
   test::ScriptedUserInterface ui;
   FakeService fake;
   test::RoutedService route{GetParam(), fake.factory()};

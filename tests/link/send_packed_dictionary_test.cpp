@@ -61,7 +61,7 @@ class SendTest : public ::testing::TestWithParam<test::ServiceRoute> {
     return all.size() >= 2 && all[all.size() - 2] == Bytes{4} && all.back() == Bytes({0, 0});
   }
 
-  test::LanguageScope english{kLanguageEnglish};
+  test::LanguageScope english{UiLanguage::English};
   test::ScriptedUserInterface ui;
   FakeService fake;
   test::RoutedService route{GetParam(), fake.factory()};
@@ -136,7 +136,7 @@ TEST_P(SendTest, AcknowledgementsOfType100WithAPayloadAreSuccesses) {
 }
 
 TEST_P(SendTest, ChineseTextsFollowTheInterfaceLanguage) {
-  test::LanguageScope chinese(kLanguageChinese);
+  test::LanguageScope chinese(UiLanguage::Chinese);
   fake.queueReply(FakeService::silence());
   EXPECT_FALSE(send(dictionaryOf(u"abc", 1)));
   EXPECT_EQ(ui.statuses(), std::vector<std::u16string>{u"发送词典名abc..."});

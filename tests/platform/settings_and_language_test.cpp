@@ -41,51 +41,51 @@ TEST_F(LanguageTest, FirstStartFollowsTheSystemLanguage) {
   for (const char* chinese : {"zh_CN.UTF-8", "zh_TW.UTF-8", "zh_HK", "zh_SG", "zh"}) {
     resetUiLanguageForTesting();
     setSystemLanguage(chinese);
-    EXPECT_EQ(GetUiLanguage(), kLanguageChinese) << chinese;
+    EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese) << chinese;
   }
   for (const char* other : {"ja_JP.UTF-8", "de_DE", "en_GB", "C"}) {
     resetUiLanguageForTesting();
     setSystemLanguage(other);
-    EXPECT_EQ(GetUiLanguage(), kLanguageEnglish) << other;
+    EXPECT_EQ(GetUiLanguage(), UiLanguage::English) << other;
   }
   EXPECT_EQ(stored(), u"") << "a derived language is never stored";
 }
 
 TEST_F(LanguageTest, LanguageVariableComesFirst) {
   setenv("LANGUAGE", "zh_CN:en", 1);
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
 }
 
 TEST_F(LanguageTest, StoredChoiceMustMatchExactly) {
   setSystemLanguage("zh_CN.UTF-8");
   store(u"english");
-  EXPECT_EQ(GetUiLanguage(), kLanguageEnglish);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::English);
 
   for (std::u16string_view near : {u"English", u"english ", u" chinese", u"CHINESE"}) {
     resetUiLanguageForTesting();
     setSystemLanguage("en_US");
     store(near);
-    EXPECT_EQ(GetUiLanguage(), kLanguageEnglish);
+    EXPECT_EQ(GetUiLanguage(), UiLanguage::English);
     resetUiLanguageForTesting();
     setSystemLanguage("zh_CN");
-    EXPECT_EQ(GetUiLanguage(), kLanguageChinese) << "the system decides when the value is odd";
+    EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese) << "the system decides when the value is odd";
     EXPECT_EQ(stored(), near) << "and the odd value is left alone";
   }
 }
 
 TEST_F(LanguageTest, OnceDecidedLaterChangesWaitForTheNextStart) {
   store(u"chinese");
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
   store(u"english");
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
 }
 
 TEST_F(LanguageTest, ToggleFlipsAndStoresKeepingOtherSettings) {
   applicationSettings().write(u"General", u"ansiCodePage", u"CP936");
-  EXPECT_EQ(GetUiLanguage(), kLanguageEnglish);
-  EXPECT_EQ(toggleUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::English);
+  EXPECT_EQ(toggleUiLanguage(), UiLanguage::Chinese);
   EXPECT_EQ(stored(), u"chinese");
-  EXPECT_EQ(toggleUiLanguage(), kLanguageEnglish);
+  EXPECT_EQ(toggleUiLanguage(), UiLanguage::English);
   EXPECT_EQ(stored(), u"english");
   EXPECT_EQ(applicationSettings().read(u"General", u"ansiCodePage"), u"CP936");
   EXPECT_EQ(test::readFile(config_.path() / "Lexora" / "Lexora.conf"),
@@ -93,16 +93,16 @@ TEST_F(LanguageTest, ToggleFlipsAndStoresKeepingOtherSettings) {
 }
 
 TEST_F(LanguageTest, RunOnlyChoiceIsNotStored) {
-  setUiLanguageForRun(kLanguageChinese);
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  setUiLanguageForRun(UiLanguage::Chinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
   EXPECT_EQ(BilingualText({u"中", u"en"}).pick(), u"中");
   EXPECT_EQ(stored(), u"");
 }
 
 TEST_F(LanguageTest, UnwritableSettingsStillSwitchTheLanguage) {
   setenv("XDG_CONFIG_HOME", "/proc/no-such-folder", 1);
-  EXPECT_EQ(toggleUiLanguage(), kLanguageChinese);
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(toggleUiLanguage(), UiLanguage::Chinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
 }
 
 // Settings are read at the first use and kept: a later change on disk (or a file that never
@@ -112,7 +112,7 @@ TEST_F(LanguageTest, SettingsAreReadOncePerRun) {
   EXPECT_EQ(stored(), u"chinese");
   test::writeFile(settingsFile(), "[UI]\nlanguage=english\n");
   EXPECT_EQ(stored(), u"chinese");
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
 }
 
 // Anything but a small regular file is set aside whole: nothing read, nothing written, and
@@ -124,8 +124,8 @@ TEST_F(LanguageTest, SettingsThatAreNotASmallRegularFileAreSetAside) {
   ASSERT_EQ(stored(), u"");
   ASSERT_TRUE(applicationSettings().problem());
   EXPECT_EQ(applicationSettings().problem()->systemError, EFBIG);
-  EXPECT_EQ(GetUiLanguage(), kLanguageChinese);
-  EXPECT_EQ(toggleUiLanguage(), kLanguageEnglish) << "the switch still applies to the run";
+  EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
+  EXPECT_EQ(toggleUiLanguage(), UiLanguage::English) << "the switch still applies to the run";
   EXPECT_EQ(test::readFile(settingsFile()), big) << "a file set aside is not replaced";
 
   // Exactly the bound is still read.
@@ -168,13 +168,14 @@ TEST_F(LanguageTest, SavingTheLanguageNeverWritesThroughALinkAtTheTemporaryName)
     std::filesystem::create_symlink(victim, temp);
     planted = true;
   });
-  const int language = toggleUiLanguage();
+  const UiLanguage language = toggleUiLanguage();
   AtomicFile::setTemporaryNameHookForTesting(nullptr);
   ASSERT_TRUE(planted);
   EXPECT_EQ(test::readFile(victim), "precious");
-  EXPECT_EQ(stored(), language == kLanguageChinese ? u"chinese" : u"english");
-  EXPECT_EQ(test::readFile(settingsFile()),
-            language == kLanguageChinese ? "[UI]\nlanguage=chinese\n" : "[UI]\nlanguage=english\n");
+  EXPECT_EQ(stored(), language == UiLanguage::Chinese ? u"chinese" : u"english");
+  EXPECT_EQ(test::readFile(settingsFile()), language == UiLanguage::Chinese
+                                                ? "[UI]\nlanguage=chinese\n"
+                                                : "[UI]\nlanguage=english\n");
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST(SourceSelection, NameIsBetweenTheLastSeparatorAndTheLastDot) {
 }
 
 TEST(SourceSelection, UnknownExtensionsAreRefusedWithTheirMessage) {
-  for (int language : {kLanguageEnglish, kLanguageChinese}) {
+  for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
     test::LanguageScope scope(language);
     test::TempDir dir;
     test::writeFile(dir / "words.txt.bak", "a\tb\n");
@@ -34,14 +34,14 @@ TEST(SourceSelection, UnknownExtensionsAreRefusedWithTheirMessage) {
     EXPECT_TRUE(dictionary.entries.empty());
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(ui.messages()[0].text, language == kLanguageChinese
+    EXPECT_EQ(ui.messages()[0].text, language == UiLanguage::Chinese
                                          ? u"莱克索拉不支持这种扩展名的词典文件！"
                                          : u"Lexora cannot handle file with this extend name");
   }
 }
 
 TEST(SourceSelection, UpperCaseExtensionsReachTheTextReader) {
-  test::LanguageScope scope(kLanguageEnglish);
+  test::LanguageScope scope(UiLanguage::English);
   test::TempDir dir;
   test::writeFile(dir / "Oxford.TXT", "Zoo\tanimals\n");
   test::writeFile(dir / "list.Tab", "x\ty\n");
@@ -56,7 +56,7 @@ TEST(SourceSelection, UpperCaseExtensionsReachTheTextReader) {
 }
 
 TEST(SourceSelection, FilesWithoutEntriesLoadButSayWhy) {
-  test::LanguageScope scope(kLanguageEnglish);
+  test::LanguageScope scope(UiLanguage::English);
   test::TempDir dir;
   // A file read whole that held nothing still loads (the size question shows 0 bytes),
   // with one warning; a big-endian file gets a second one telling what is read instead.

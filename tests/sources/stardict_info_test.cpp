@@ -17,7 +17,7 @@ class StarDictInfoTest : public ::testing::Test {
   }
   std::vector<std::u16string> warnings() const { return ui_.warnings(); }
 
-  test::LanguageScope language_{kLanguageEnglish};
+  test::LanguageScope language_{UiLanguage::English};
   test::TempDir dir_;
   test::ScriptedUserInterface ui_;
   StarDictInfo info_;
@@ -91,7 +91,7 @@ TEST_F(StarDictInfoTest, EveryDroppedTypeLetterGetsAnInformationNotice) {
 }
 
 TEST_F(StarDictInfoTest, MessagesInChinese) {
-  test::LanguageScope chinese(kLanguageChinese);
+  test::LanguageScope chinese(UiLanguage::Chinese);
   ASSERT_EQ(read("bookname=x\nwordcount=3\nsametypesequence=W\n"), 0);
   EXPECT_EQ(ui_.messages().at(0).text,
             u"单词解释中包含类型W(wav file)的数据！\n本版本不能处理这种数据，将把它丢弃！\n"

@@ -47,7 +47,7 @@ class StarDictReaderTest : public ::testing::Test {
     return f;
   }
 
-  test::LanguageScope language_{kLanguageEnglish};
+  test::LanguageScope language_{UiLanguage::English};
   test::TempDir dir_;
   test::ScriptedUserInterface ui_;
   LoadedDictionary dictionary_;
@@ -215,7 +215,7 @@ TEST_F(StarDictReaderTest, MissingFilesKeepTheName) {
   EXPECT_TRUE(dictionary_.entries.empty());
   EXPECT_EQ(ui_.warnings().back(), u"Open .idx/.idx.gz file failed!");
   {
-    test::LanguageScope chinese(kLanguageChinese);
+    test::LanguageScope chinese(UiLanguage::Chinese);
     EXPECT_EQ(loadPath(dir_ / "x.ifo"), -1);
     EXPECT_EQ(ui_.warnings().back(), u"打开.idx/.idx.gz文件失败！");
   }

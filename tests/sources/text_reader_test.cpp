@@ -41,7 +41,7 @@ class TextReaderTest : public ::testing::Test {
   }
   using V = std::vector<std::string>;
 
-  test::LanguageScope language_{kLanguageEnglish};
+  test::LanguageScope language_{UiLanguage::English};
   test::TempDir dir_;
   std::filesystem::path path_;
   test::ScriptedUserInterface ui_;
@@ -162,7 +162,7 @@ TEST_F(TextReaderTest, AMillionCharacterLineWithoutLineFeeds) {
 }
 
 TEST_F(TextReaderTest, FilesThatCannotBeReadAreReportedAndLeaveNoName) {
-  for (int language : {kLanguageEnglish, kLanguageChinese}) {
+  for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
     test::LanguageScope scope(language);
     test::ScriptedUserInterface ui;
     LoadedDictionary missing, folder;
@@ -171,7 +171,7 @@ TEST_F(TextReaderTest, FilesThatCannotBeReadAreReportedAndLeaveNoName) {
     EXPECT_EQ(readTextDictionary(folder, dir_ / "folder.txt", ui), -1);
     EXPECT_TRUE(missing.name.empty());
     const std::u16string expected =
-        language == kLanguageChinese ? u"打开词典文件失败！" : u"Open dictionary file failed!";
+        language == UiLanguage::Chinese ? u"打开词典文件失败！" : u"Open dictionary file failed!";
     EXPECT_EQ(ui.warnings(), (std::vector<std::u16string>{expected, expected}));
   }
 }

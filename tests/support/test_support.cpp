@@ -131,7 +131,7 @@ std::u16string writeNumberedDictionary(const std::filesystem::path& folder, cons
   return u16path(writeFile(folder / (name + ".txt"), text));
 }
 
-LanguageScope::LanguageScope(int language) {
+LanguageScope::LanguageScope(UiLanguage language) {
   resetUiLanguageForTesting();
   setUiLanguageForRun(language);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui_language.h"
 #include "platform/user_interface.h"
 
 namespace lexora::test {
@@ -106,7 +107,7 @@ class SettingsRedirect {
 // place; restores both afterwards.
 class LanguageScope {
  public:
-  explicit LanguageScope(int language);
+  explicit LanguageScope(UiLanguage language);
   ~LanguageScope();
 
  private:

@@ -6,7 +6,7 @@ namespace lexora {
 
 CAboutDlg::CAboutDlg(const DialogTemplate& dialog, QWidget* parent)
     : TemplateDialog(dialog, parent) {
-  if (auto* ok = qobject_cast<QPushButton*>(control(kIdOk))) {
+  if (auto* ok = qobject_cast<QPushButton*>(control(about_control::kOk))) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   }
 }

@@ -150,13 +150,13 @@ int QtDialogView::runModal(QDialog& box) {
 }
 
 void QtDialogView::reject() {
-  command(kIdExit);
+  command(main_control::kExit);
 }
 
 void QtDialogView::closeEvent(QCloseEvent* event) {
   // The dialog ends through endDialog() alone, once Exit has been answered Yes.
   event->ignore();
-  command(kIdExit);
+  command(main_control::kExit);
 }
 
 }  // namespace lexora

@@ -1,7 +1,7 @@
-// The main dialog on Qt 6 Widgets: the window built from template 102 or 103, every button
-// and Escape and the close box forwarded to the controller as commands, and what the
-// controller asks of a view carried out with Qt's boxes. Every modal box runs through
-// runModal(), which tests override to answer the very box built, without a modal loop.
+// QtDialogView, CLexoraDlg's view on Qt 6 Widgets (Win32DialogView is its twin): the window built
+// from template 102 or 103, every button and Escape and the close box forwarded to the controller
+// as commands, and what the controller asks of a view carried out with Qt's boxes. Every modal box
+// runs through runModal(), which tests override to answer the very box built, without a modal loop.
 #pragma once
 
 #include <QCloseEvent>

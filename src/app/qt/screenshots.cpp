@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   bool ok = true;
   for (const auto& [language, suffix] :
-       {std::pair{kLanguageChinese, "zh"}, std::pair{kLanguageEnglish, "en"}}) {
+       {std::pair{UiLanguage::Chinese, "zh"}, std::pair{UiLanguage::English, "en"}}) {
     setUiLanguageForRun(language);
     const QString tail = QStringLiteral("-%1.png").arg(QLatin1String(suffix));
     {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     }
     {
       CInputPasswordDialog password(passwordDialogTemplate(language), passwordPrompt(3));
-      if (auto* field = qobject_cast<QLineEdit*>(password.control(kIdPassword))) {
+      if (auto* field = qobject_cast<QLineEdit*>(password.control(password_control::kPassword))) {
         field->setText(QStringLiteral("secret"));
       }
       ok &= save(framed(password), folder, QStringLiteral("qt-password") + tail);

@@ -50,7 +50,7 @@ QWidget* createControl(const ControlTemplate& control, const QRect& place, QWidg
       // Enter presses the focused button; the dialog manager's own default is OK (id 1),
       // so only an OK button styled as default is the default when no button has focus.
       button->setAutoDefault(true);
-      button->setDefault((control.styles & kStyleDefaultButton) != 0 && control.id == kIdOk);
+      button->setDefault((control.styles & kStyleDefaultButton) != 0 && control.id == kDialogOkId);
       return button;
     }
   }

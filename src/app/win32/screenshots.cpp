@@ -106,9 +106,9 @@ int run(const std::wstring& folder) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kIconApplication));
   bool ok = true;
-  for (int language : {kLanguageChinese, kLanguageEnglish}) {
+  for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
     setUiLanguageForRun(language);
-    const std::wstring suffix = language == kLanguageChinese ? L"-zh.png" : L"-en.png";
+    const std::wstring suffix = language == UiLanguage::Chinese ? L"-zh.png" : L"-en.png";
 
     Win32DialogView view(instance, icon);
     CLexoraDlg dialog(view, ServiceFactory());

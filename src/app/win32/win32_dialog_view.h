@@ -1,7 +1,8 @@
-// The main dialog on Win32: template 102 or 103 built in memory, every command forwarded to
-// the controller (Escape and the close box arrive as IDCANCEL, the Exit command), and what
-// the controller asks of a view carried out with the system's boxes. Each modal box goes
-// through one virtual function, which the tests replace to answer it without a modal loop.
+// Win32DialogView, CLexoraDlg's view on Win32 (QtDialogView is its twin): template 102 or 103 built
+// in memory, every command forwarded to the controller (Escape and the close box arrive as
+// IDCANCEL, the Exit command), and what the controller asks of a view carried out with the system's
+// boxes. Each modal box goes through one virtual function, which the tests replace to answer it
+// without a modal loop.
 #pragma once
 
 #include <windows.h>

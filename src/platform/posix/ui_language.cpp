@@ -5,13 +5,13 @@
 
 namespace lexora {
 
-int systemUiLanguage() {
+UiLanguage systemUiLanguage() {
   for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* v = std::getenv(name);
     if (v && *v)
-      return std::string_view(v).substr(0, 2) == "zh" ? kLanguageChinese : kLanguageEnglish;
+      return std::string_view(v).substr(0, 2) == "zh" ? UiLanguage::Chinese : UiLanguage::English;
   }
-  return kLanguageEnglish;
+  return UiLanguage::English;
 }
 
 }  // namespace lexora

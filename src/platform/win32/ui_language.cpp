@@ -4,10 +4,10 @@
 
 namespace lexora {
 
-int systemUiLanguage() {
+UiLanguage systemUiLanguage() {
   // The primary language is the low 10 bits; LANG_CHINESE covers every Chinese variant.
-  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? kLanguageChinese
-                                                                   : kLanguageEnglish;
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? UiLanguage::Chinese
+                                                                   : UiLanguage::English;
 }
 
 }  // namespace lexora

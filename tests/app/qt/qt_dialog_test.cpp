@@ -73,9 +73,9 @@ struct Rig {
   // Presses Send and waits, 20 s at most, until the job has ended; `statuses` gets what the
   // status line showed meanwhile.
   bool sendAndWait(QStringList& statuses) {
-    QObject::connect(widget<QLineEdit>(view, kIdStatusLine), &QLineEdit::textChanged,
+    QObject::connect(widget<QLineEdit>(view, main_control::kStatusLine), &QLineEdit::textChanged,
                      [&statuses](const QString& status) { statuses << status; });
-    click(kIdSend);
+    click(main_control::kSend);
     return QTest::qWaitFor([&] { return statuses.size() > 1 && idle(); }, 20000);
   }
   // Whether the handheld has received exactly the packed image of `file`.
@@ -86,11 +86,12 @@ struct Rig {
            serializePackedImage(loadAndPackFile(file, quiet)->packed.dictionary);
   }
   bool idle() const {
-    return text(view, kIdStatusLine) == QStringLiteral("Ready") &&
-           view.control(kIdSend)->isEnabled() && !view.control(kIdStop)->isEnabled();
+    return text(view, main_control::kStatusLine) == QStringLiteral("Ready") &&
+           view.control(main_control::kSend)->isEnabled() &&
+           !view.control(main_control::kStop)->isEnabled();
   }
 
-  test::LanguageScope language{kLanguageEnglish};
+  test::LanguageScope language{UiLanguage::English};
   test::TempDir dir;
   FakeService fake;
   AnsweringView view{mainDialogTemplate(GetUiLanguage())};
@@ -126,8 +127,8 @@ class QtDialogTest : public QObject {
       }
     }
     const CAboutDlg english(*findDialogTemplate(103));
-    QVERIFY(widget<QLineEdit>(english, kIdFileBox)->isReadOnly());
-    QVERIFY(widget<QLineEdit>(english, kIdStatusLine)->isReadOnly());
+    QVERIFY(widget<QLineEdit>(english, main_control::kFileBox)->isReadOnly());
+    QVERIFY(widget<QLineEdit>(english, main_control::kStatusLine)->isReadOnly());
   }
 
   void languageSwitchTwiceOnRealWidgets() {
@@ -136,20 +137,21 @@ class QtDialogTest : public QObject {
     const auto showsTemplate = [&rig](int id) {
       const DialogTemplate& dialog = *findDialogTemplate(id);
       for (const ControlTemplate& control : dialog.controls) {
-        if (control.id == kIdFileBox || control.id == kIdStatusLine) continue;
+        if (control.id == main_control::kFileBox || control.id == main_control::kStatusLine)
+          continue;
         if (text(rig.view, control.id) != toQString(control.text)) return false;
       }
       return rig.view.windowTitle() == toQString(dialog.caption);
     };
-    rig.click(kIdLanguage);
+    rig.click(main_control::kLanguage);
     QVERIFY(showsTemplate(102));
-    QCOMPARE(text(rig.view, kIdFileBox), QStringLiteral("/d/a.txt"));
-    QCOMPARE(text(rig.view, kIdStatusLine), QStringLiteral("Ready"));
-    rig.click(kIdAbout);
-    rig.click(kIdLanguage);
+    QCOMPARE(text(rig.view, main_control::kFileBox), QStringLiteral("/d/a.txt"));
+    QCOMPARE(text(rig.view, main_control::kStatusLine), QStringLiteral("Ready"));
+    rig.click(main_control::kAbout);
+    rig.click(main_control::kLanguage);
     QVERIFY(showsTemplate(103));
-    QCOMPARE(text(rig.view, kIdFileBox), QStringLiteral("/d/a.txt"));
-    rig.click(kIdAbout);
+    QCOMPARE(text(rig.view, main_control::kFileBox), QStringLiteral("/d/a.txt"));
+    rig.click(main_control::kAbout);
     QCOMPARE(rig.view.boxTitles,
              (QStringList{toQString(u"关于 Lexora"), QStringLiteral("About Lexora")}));
   }
@@ -170,11 +172,11 @@ class QtDialogTest : public QObject {
       files.selectFile(toQString(path));
       return int(QDialog::Accepted);
     };
-    rig.click(kIdBrowse);
-    QCOMPARE(text(rig.view, kIdFileBox), toQString(path));
+    rig.click(main_control::kBrowse);
+    QCOMPARE(text(rig.view, main_control::kFileBox), toQString(path));
     rig.view.answer = nullptr;  // cancelled: the selection stays
-    rig.click(kIdBrowse);
-    QCOMPARE(text(rig.view, kIdFileBox), toQString(path));
+    rig.click(main_control::kBrowse);
+    QCOMPARE(text(rig.view, main_control::kFileBox), toQString(path));
   }
 
   void escapeAndTheCloseBoxAskBeforeExit() {
@@ -192,13 +194,14 @@ class QtDialogTest : public QObject {
   }
 
   void passwordDialogKeys() {
-    test::LanguageScope language{kLanguageEnglish};
+    test::LanguageScope language{UiLanguage::English};
     const DialogTemplate& dialog = passwordDialogTemplate(GetUiLanguage());
     {
       CInputPasswordDialog box(dialog, u"You have 3 attemptes remaining");
       box.show();
-      QCOMPARE(box.focusWidget(), box.control(kIdOk));
-      QCOMPARE(text(box, kIdAttempts), QStringLiteral("You have 3 attemptes remaining"));
+      QCOMPARE(box.focusWidget(), box.control(password_control::kOk));
+      QCOMPARE(text(box, password_control::kAttempts),
+               QStringLiteral("You have 3 attemptes remaining"));
       QTest::keyClick(box.focusWidget(), Qt::Key_Return);  // Enter at once
       QCOMPARE(box.result(), int(QDialog::Accepted));
       QVERIFY(box.password().empty());
@@ -206,11 +209,11 @@ class QtDialogTest : public QObject {
     {
       CInputPasswordDialog box(dialog, u"");
       box.show();
-      auto* field = widget<QLineEdit>(box, kIdPassword);
+      auto* field = widget<QLineEdit>(box, password_control::kPassword);
       QCOMPARE(field->echoMode(), QLineEdit::Password);
       QTest::keyClicks(field, QStringLiteral("abcdefghijklmnO"));
       QCOMPARE(field->text(), QStringLiteral("abcdefghijklmn"));  // the 15th is refused
-      QTest::mouseClick(box.control(kIdCancel), Qt::LeftButton);
+      QTest::mouseClick(box.control(password_control::kCancel), Qt::LeftButton);
       QCOMPARE(box.result(), int(QDialog::Rejected));
     }
     {
@@ -231,8 +234,8 @@ class QtDialogTest : public QObject {
       if (shown++ == 0) {
         QTest::keyClick(&password, Qt::Key_Escape);
       } else {
-        QTest::keyClicks(password.control(kIdPassword), QStringLiteral("secret"));
-        QTest::keyClick(password.control(kIdPassword), Qt::Key_Return);
+        QTest::keyClicks(password.control(password_control::kPassword), QStringLiteral("secret"));
+        QTest::keyClick(password.control(password_control::kPassword), Qt::Key_Return);
       }
       return password.result();
     };
@@ -306,15 +309,15 @@ class QtDialogTest : public QObject {
     };
     rig.fake.holdEndFlagUntil([&exitAsked] { return exitAsked.load(); });
     // Escape once blocks are being sent, as soon as the job's status call has returned.
-    connect(widget<QLineEdit>(rig.view, kIdStatusLine), &QLineEdit::textChanged, &rig.view,
-            [&rig](const QString& status) {
+    connect(widget<QLineEdit>(rig.view, main_control::kStatusLine), &QLineEdit::textChanged,
+            &rig.view, [&rig](const QString& status) {
               if (status.contains(u'%')) {
                 QTimer::singleShot(0, &rig.view, [&rig] {
                   if (rig.view.isVisible()) QTest::keyClick(&rig.view, Qt::Key_Escape);
                 });
               }
             });
-    rig.click(kIdSend);
+    rig.click(main_control::kSend);
     QTRY_VERIFY_WITH_TIMEOUT(!rig.view.isVisible(), 20000);  // Exit answered Yes, no hang
     // The size question and Exit: "later" never comes.
     QVERIFY2(rig.view.messages.size() == 2, qPrintable(rig.view.messages.join(u" | ")));

@@ -71,15 +71,19 @@ TEST(DialogResource, EveryTemplateReadsBackAsItsData) {
 TEST(DialogResource, StylesOfTheMainAndThePasswordDialog) {
   // WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT, shown in
   // the task bar; the password dialog's shell font adds DS_FIXEDSYS (DS_SHELLFONT).
-  EXPECT_EQ(win32DialogStyles(mainDialogTemplate(9)), (Win32Styles{0x80CA00C0, 0x00040000}));
-  EXPECT_EQ(win32DialogStyles(passwordDialogTemplate(9)), (Win32Styles{0x80C800C8, 0}));
-  const DialogTemplate& main = mainDialogTemplate(9);
+  EXPECT_EQ(win32DialogStyles(mainDialogTemplate(UiLanguage::English)),
+            (Win32Styles{0x80CA00C0, 0x00040000}));
+  EXPECT_EQ(win32DialogStyles(passwordDialogTemplate(UiLanguage::English)),
+            (Win32Styles{0x80C800C8, 0}));
+  const DialogTemplate& main = mainDialogTemplate(UiLanguage::English);
   // WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL.
-  EXPECT_EQ(win32ControlStyles(*findControl(main, kIdFileBox)).style, 0x50810880u);
+  EXPECT_EQ(win32ControlStyles(*findControl(main, main_control::kFileBox)).style, 0x50810880u);
   // ... | WS_DISABLED | BS_DEFPUSHBUTTON for Stop.
-  EXPECT_EQ(win32ControlStyles(*findControl(main, kIdStop)).style, 0x58010001u);
+  EXPECT_EQ(win32ControlStyles(*findControl(main, main_control::kStop)).style, 0x58010001u);
   // The password field: WS_BORDER | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL.
-  EXPECT_EQ(win32ControlStyles(*findControl(passwordDialogTemplate(9), kIdPassword)).style,
+  EXPECT_EQ(win32ControlStyles(*findControl(passwordDialogTemplate(UiLanguage::English),
+                                            password_control::kPassword))
+                .style,
             0x508100A0u);
 }
 

@@ -63,7 +63,7 @@ void expectBuiltFrom(HWND dialog, const DialogTemplate& data) {
     // Edits show their contents (the status line its first status), the attempts text its
     // prompt: only the labels and buttons keep the template's text.
     if ((control.kind == ControlKind::PushButton || control.kind == ControlKind::StaticText) &&
-        control.id != kIdAttempts) {
+        control.id != password_control::kAttempts) {
       EXPECT_EQ(textOf(child), control.text);
     }
     auto styles = static_cast<uint32_t>(GetWindowLongW(child, GWL_STYLE));
@@ -207,8 +207,8 @@ class Win32DialogTest : public ::testing::Test {
 TEST_F(Win32DialogTest, StartsInTheStoredLanguageWithEveryControlInItsPlace) {
   HWND window = start(u"chinese");
   expectBuiltFrom(window, *findDialogTemplate(102));
-  EXPECT_EQ(textOf(GetDlgItem(window, kIdStatusLine)), u"准备就绪");
-  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, kIdStop)));
+  EXPECT_EQ(textOf(GetDlgItem(window, main_control::kStatusLine)), u"准备就绪");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, main_control::kStop)));
   EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
   // The system menu: a separator, then the About item with string 101.
   HMENU menu = GetSystemMenu(window, FALSE);
@@ -224,17 +224,17 @@ TEST_F(Win32DialogTest, TheBoxesAreBuiltFromTheirTemplatesInBothLanguages) {
   int passwordFocusChecks = 0;
   view_.onModal = [&](HWND box) {
     expectBuiltFrom(box, *findDialogTemplate(view_.modals.back().templateId));
-    if (GetDlgItem(box, kIdPassword)) {
+    if (GetDlgItem(box, password_control::kPassword)) {
       EXPECT_EQ(GetFocus(), GetDlgItem(box, IDOK)) << "the dialog opens with the focus on OK";
-      EXPECT_EQ(SendDlgItemMessageW(box, kIdPassword, EM_GETLIMITTEXT, 0, 0), 14);
+      EXPECT_EQ(SendDlgItemMessageW(box, password_control::kPassword, EM_GETLIMITTEXT, 0, 0), 14);
       ++passwordFocusChecks;
     }
     PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
   };
   for (int round = 0; round < 2; ++round) {
-    click(window, kIdAbout);
+    click(window, main_control::kAbout);
     EXPECT_FALSE(view_.askPassword(passwordDialogTemplate(GetUiLanguage()), u"x").has_value());
-    click(window, kIdLanguage);
+    click(window, main_control::kLanguage);
   }
   ASSERT_EQ(view_.modals.size(), 4u);
   EXPECT_EQ(view_.modals[0].templateId, 104);
@@ -250,18 +250,18 @@ TEST_F(Win32DialogTest, LanguageSwitchTwiceKeepsFileBoxStatusAndMenuItem) {
   HWND window = start(u"english");
   view_.files.push_back(
       ScriptedView::FileAnswer{std::u16string(u"C:\\dicts\\oxford.txt\0", 20), 9});
-  click(window, kIdBrowse);
+  click(window, main_control::kBrowse);
   const std::u16string englishItem = aboutMenuItem(window);
   EXPECT_EQ(englishItem, loadString(102));
 
-  click(window, kIdLanguage);
+  click(window, main_control::kLanguage);
   EXPECT_EQ(textOf(window), u"莱克索拉");
   for (const ControlTemplate& control : findDialogTemplate(102)->controls) {
     if (control.text.empty()) continue;
     EXPECT_EQ(textOf(GetDlgItem(window, control.id)), control.text);
   }
-  EXPECT_EQ(textOf(GetDlgItem(window, kIdFileBox)), u"C:\\dicts\\oxford.txt");
-  EXPECT_EQ(textOf(GetDlgItem(window, kIdStatusLine)), u"Ready");
+  EXPECT_EQ(textOf(GetDlgItem(window, main_control::kFileBox)), u"C:\\dicts\\oxford.txt");
+  EXPECT_EQ(textOf(GetDlgItem(window, main_control::kStatusLine)), u"Ready");
   EXPECT_EQ(stored(), u"chinese");
   EXPECT_EQ(aboutMenuItem(window), englishItem) << "the menu item keeps its first text";
   // The About item opens the box of the new language.
@@ -270,7 +270,7 @@ TEST_F(Win32DialogTest, LanguageSwitchTwiceKeepsFileBoxStatusAndMenuItem) {
   ASSERT_EQ(view_.modals.size(), 1u);
   EXPECT_EQ(view_.modals[0].templateId, 100);
 
-  click(window, kIdLanguage);
+  click(window, main_control::kLanguage);
   EXPECT_EQ(textOf(window), u"Lexora");
   for (const ControlTemplate& control : findDialogTemplate(103)->controls) {
     if (control.text.empty()) continue;
@@ -283,9 +283,9 @@ TEST_F(Win32DialogTest, BrowseGivesTheDialogItsBufferAndReadsTheAnswer) {
   HWND window = start(u"english");
   const std::u16string twoFiles(u"D:\\\0a.txt\0b.txt\0\0", 17);
   view_.files.push_back(ScriptedView::FileAnswer{twoFiles, 4});
-  click(window, kIdBrowse);
-  EXPECT_EQ(textOf(GetDlgItem(window, kIdFileBox)), u"D:\\a.txt;D:\\b.txt");
-  click(window, kIdBrowse);  // cancelled
+  click(window, main_control::kBrowse);
+  EXPECT_EQ(textOf(GetDlgItem(window, main_control::kFileBox)), u"D:\\a.txt;D:\\b.txt");
+  click(window, main_control::kBrowse);  // cancelled
   EXPECT_EQ(dialog_->selection().paths,
             (std::vector<std::filesystem::path>{u"D:\\a.txt", u"D:\\b.txt"}));
   ASSERT_EQ(view_.fileRequests.size(), 2u);
@@ -305,14 +305,14 @@ TEST_F(Win32DialogTest, BrowseGivesTheDialogItsBufferAndReadsTheAnswer) {
 
 TEST_F(Win32DialogTest, StopWarnsAndExitAsksFromTheButtonEscapeAndTheCloseBox) {
   HWND window = start(u"english");
-  click(window, kIdStop);
+  click(window, main_control::kStop);
   ASSERT_EQ(view_.boxes.size(), 1u);
   EXPECT_EQ(view_.boxes[0].type, UINT{MB_OK | MB_ICONWARNING});
   EXPECT_EQ(view_.boxes[0].caption, u"lexora-win32-dialog-test");
   EXPECT_EQ(view_.boxes[0].owner, window);
 
-  SetFocus(GetDlgItem(window, kIdAbout));
-  PostMessageW(GetDlgItem(window, kIdAbout), WM_KEYDOWN, VK_ESCAPE, 0);
+  SetFocus(GetDlgItem(window, main_control::kAbout));
+  PostMessageW(GetDlgItem(window, main_control::kAbout), WM_KEYDOWN, VK_ESCAPE, 0);
   ASSERT_TRUE(pumpUntil([&] { return view_.boxes.size() == 2; }));
   PostMessageW(window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(pumpUntil([&] { return view_.boxes.size() == 3; }));
@@ -321,7 +321,7 @@ TEST_F(Win32DialogTest, StopWarnsAndExitAsksFromTheButtonEscapeAndTheCloseBox) {
   EXPECT_TRUE(IsWindow(window)) << "No keeps the dialog";
 
   view_.answers.push_back(IDYES);
-  click(window, kIdExit);
+  click(window, main_control::kExit);
   EXPECT_FALSE(IsWindow(window));
 }
 
@@ -330,24 +330,25 @@ TEST_F(Win32DialogTest, ASendAnswersThePasswordAndTheQuestionOnTheDialogThread) 
   const std::u16string path = test::writeNumberedDictionary(dir_.path(), "one", 40);
   view_.files.push_back(
       ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
-  click(window, kIdBrowse);
+  click(window, main_control::kBrowse);
   fake_.setPassword(u"secret", 3);
   view_.answers.push_back(IDYES);  // the size question
   std::u16string prompt;
   view_.onModal = [&](HWND box) {
-    prompt = textOf(GetDlgItem(box, kIdAttempts));
-    SetDlgItemTextW(box, kIdPassword, L"secret");
+    prompt = textOf(GetDlgItem(box, password_control::kAttempts));
+    SetDlgItemTextW(box, password_control::kPassword, L"secret");
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   };
-  click(window, kIdSend);
+  click(window, main_control::kSend);
   ASSERT_TRUE(pumpUntil([&] {
-    return !dialog_->jobRunning() && textOf(GetDlgItem(window, kIdStatusLine)) == u"Ready";
+    return !dialog_->jobRunning() &&
+           textOf(GetDlgItem(window, main_control::kStatusLine)) == u"Ready";
   }));
   EXPECT_EQ(prompt, u"You have 3 attemptes remaining");
   ASSERT_EQ(view_.boxes.size(), 1u);
   EXPECT_EQ(view_.boxes[0].type, UINT{MB_YESNO | MB_ICONQUESTION});
-  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kIdSend)));
-  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, kIdStop)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, main_control::kSend)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, main_control::kStop)));
   EXPECT_FALSE(fake_.acceptedBytes().empty());
 }
 
@@ -360,13 +361,13 @@ TEST_F(Win32DialogTest, SendsADictionaryThroughComToTheHandheld) {
   const std::u16string path(dictionary, dictionary + std::strlen(dictionary));
   view_.files.push_back(
       ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
-  click(window, kIdBrowse);
+  click(window, main_control::kBrowse);
   view_.answers.push_back(IDYES);
   std::vector<std::u16string> statuses;
-  click(window, kIdSend);
+  click(window, main_control::kSend);
   ASSERT_TRUE(pumpUntil(
       [&] {
-        const std::u16string status = textOf(GetDlgItem(window, kIdStatusLine));
+        const std::u16string status = textOf(GetDlgItem(window, main_control::kStatusLine));
         if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
         return !dialog_->jobRunning() && status == u"Ready";
       },

@@ -83,7 +83,7 @@ class SocketLinkTest : public ::testing::Test {
     return n;
   }
 
-  test::LanguageScope english{kLanguageEnglish};
+  test::LanguageScope english{UiLanguage::English};
   test::ScriptedUserInterface ui;
   Diagnostics diagnostics;
   Event stop{Event::Reset::Auto};

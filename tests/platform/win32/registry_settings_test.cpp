@@ -15,7 +15,7 @@ TEST(RegistrySettings, LanguageIsAStringWithItsNulUnderTheApplicationsKey) {
   test::SettingsRedirect redirect;
   resetUiLanguageForTesting();
   applicationSettings().write(u"General", u"ansiCodePage", u"CP936");
-  const int flipped = toggleUiLanguage();
+  const UiLanguage flipped = toggleUiLanguage();
 
   DWORD type = 0;
   DWORD size = 0;
@@ -28,7 +28,7 @@ TEST(RegistrySettings, LanguageIsAStringWithItsNulUnderTheApplicationsKey) {
   ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, key, L"language", RRF_RT_REG_SZ, nullptr, value.data(),
                          &size),
             ERROR_SUCCESS);
-  const std::wstring expected = flipped == kLanguageChinese ? L"chinese" : L"english";
+  const std::wstring expected = flipped == UiLanguage::Chinese ? L"chinese" : L"english";
   EXPECT_EQ(size, (expected.size() + 1) * sizeof(wchar_t)) << "stored with its NUL";
   EXPECT_EQ(std::wstring(value.data()), expected);
   EXPECT_EQ(applicationSettings().read(u"General", u"ansiCodePage"), u"CP936");
