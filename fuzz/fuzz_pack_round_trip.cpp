@@ -18,7 +18,7 @@
 #include "pack/packed_image_check.h"
 #include "pack/transfer_message.h"
 #include "platform/text_codec.h"
-#include "sources/entry_map.h"
+#include "dictionary/entry_map.h"
 
 using namespace lexora;
 

@@ -9,7 +9,7 @@
 
 #include "pack/block_packer.h"
 #include "platform/user_interface.h"
-#include "sources/loaded_dictionary.h"
+#include "dictionary/loaded_dictionary.h"
 
 namespace lexora {
 

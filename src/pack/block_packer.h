@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "pack/packed_dictionary.h"
-#include "sources/loaded_dictionary.h"
+#include "dictionary/loaded_dictionary.h"
 
 namespace lexora {
 

@@ -5,7 +5,7 @@
 
 #include "pack/transfer_message.h"
 #include "platform/text_codec.h"
-#include "sources/entry_map.h"
+#include "dictionary/entry_map.h"
 
 namespace lexora {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/text_codec.h"
-#include "sources/entry_map.h"
+#include "dictionary/entry_map.h"
 
 namespace lexora {
 namespace {

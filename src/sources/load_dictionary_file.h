@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/user_interface.h"
-#include "sources/loaded_dictionary.h"
+#include "dictionary/loaded_dictionary.h"
 
 namespace lexora {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/user_interface.h"
-#include "sources/loaded_dictionary.h"
+#include "dictionary/loaded_dictionary.h"
 
 namespace lexora {
 

@@ -1,7 +1,7 @@
 #include "link/link_test_data.h"
 
 #include "pack/block_packer.h"
-#include "sources/loaded_dictionary.h"
+#include "dictionary/loaded_dictionary.h"
 
 namespace lexora::test {
 

@@ -1,4 +1,4 @@
-#include "sources/entry_map.h"
+#include "dictionary/entry_map.h"
 
 #include <gtest/gtest.h>
 
