@@ -56,7 +56,6 @@ class EntryMap {
 
   // Ends loading: sorts and merges what was added, in place. Freezing again does nothing.
   void freeze();
-  bool frozen() const { return frozen_; }
 
   // The reads below REQUIRE a frozen map.
   // All records in ascending key order, repeated keys merged.
