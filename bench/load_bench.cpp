@@ -33,8 +33,7 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
-    // Reading the entries in key order finishes the map (sorting and merging), which is
-    // part of loading.
+    // Loading ends by freezing the map (sorting and merging), so this is all of it.
     const size_t records = dictionary.entries.size();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

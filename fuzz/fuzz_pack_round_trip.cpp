@@ -13,12 +13,12 @@
 #include <string>
 #include <string_view>
 
+#include "dictionary/entry_map.h"
 #include "pack/block_packer.h"
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
 #include "pack/transfer_message.h"
 #include "platform/text_codec.h"
-#include "sources/entry_map.h"
 
 using namespace lexora;
 
@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fresh) it->second += "\t" + entry;
   }
 
-  auto packed = packDictionary(loaded);
+  loaded.entries.freeze();
+  auto packed = packDictionary(loaded, PackOptions{.threads = 2});
   if (!packed) __builtin_trap();
   for (const PackedBlock& b : packed->dictionary.blocks) {
     if (!fitsMessage(b.keyBytes.size()) || !fitsMessage(b.packedBytes.size())) __builtin_trap();

@@ -38,6 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lexora::LoadedDictionary dictionary;
   if (lexora::readTextDictionary(dictionary, std::filesystem::path(path), ui) != 0)
     __builtin_trap();
-  if (!lexora::packDictionary(dictionary)) __builtin_trap();
+  if (!lexora::packDictionary(dictionary, lexora::PackOptions{})) __builtin_trap();
   return 0;
 }

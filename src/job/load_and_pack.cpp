@@ -1,5 +1,7 @@
 #include "job/load_and_pack.h"
 
+#include <thread>
+
 #include "job/packing_texts.h"
 #include "platform/path_text.h"
 #include "platform/status_text.h"
@@ -31,7 +33,9 @@ std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file
   ui.setStatus(loadingStatus(path) + std::u16string(statusSuccess()));
 
   ui.setStatus(packingStatus(path));
-  auto packed = packDictionary(result.loaded);
+  // Compressing is the long part of packing, and the bytes do not depend on the threads.
+  const PackOptions options{.threads = std::thread::hardware_concurrency()};
+  auto packed = packDictionary(result.loaded, options);
   if (!packed) {
     showWarning(ui, kPackFailed.pick());
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <span>
 #include <thread>
 #include <unordered_set>
 
@@ -22,14 +23,31 @@ constexpr size_t kMaxHeadwordBytes = 255;    // a key item's length has one byte
 
 using Entry = EntryMap::Entry;
 
-// The length of `e`'s data cut to at most `limit` bytes without splitting a UTF-8 sequence:
-// a lead byte whose sequence the cut would leave unfinished goes with the rest, so the
-// handheld never shows a broken character at the end. Bytes that are not UTF-8 (no lead
-// byte within the last three) are cut where the limit falls. Never below the headword and
-// its TAB.
-int32_t cutAtCharacter(const Entry& e, int32_t limit) {
+// One entry as it is packed: its place among the map's records, and the length of its data
+// after the cuts. The map keeps the length it was loaded with. Eight bytes, since there is
+// one per entry.
+struct PackedRecord {
+  uint32_t index;
+  int32_t length;
+};
+
+// Which records go into which block, and how long each is packed.
+struct BlockPlan {
+  LargeVector<PackedRecord> records;  // the entries that are packed, in key order
+  LargeVector<uint8_t> counted;       // by record: already counted as shortened
+  std::vector<std::span<PackedRecord>> blocks;
+  int64_t droppedLongHeadwords = 0;
+  int64_t shortened = 0;  // records counted in `counted`
+};
+
+// The length of `e`'s data, now `length` bytes, cut to at most `limit` bytes without
+// splitting a UTF-8 sequence: a lead byte whose sequence the cut would leave unfinished goes
+// with the rest, so the handheld never shows a broken character at the end. Bytes that are
+// not UTF-8 (no lead byte within the last three) are cut where the limit falls. Never below
+// the headword and its TAB.
+int32_t cutAtCharacter(const Entry& e, int32_t length, int32_t limit) {
   const auto floor = static_cast<int32_t>(e.keySize()) + 1;
-  if (limit >= e.length) return e.length;
+  if (limit >= length) return length;
   if (limit <= floor) return floor;
   const auto* data = reinterpret_cast<const uint8_t*>(e.data());
   for (int32_t back = 1; back <= 3 && limit - back >= floor; ++back) {
@@ -41,14 +59,14 @@ int32_t cutAtCharacter(const Entry& e, int32_t limit) {
   return limit;
 }
 
-size_t recordItemSize(const Entry& e) {
-  return 2 + static_cast<size_t>(
-                 std::max<int32_t>(0, e.length - static_cast<int32_t>(e.keySize()) - 1));
+size_t recordItemSize(const Entry& e, int32_t length) {
+  return 2 +
+         static_cast<size_t>(std::max<int32_t>(0, length - static_cast<int32_t>(e.keySize()) - 1));
 }
 
-void appendRecordItem(std::vector<uint8_t>& out, const Entry& e) {
+void appendRecordItem(std::vector<uint8_t>& out, const Entry& e, int32_t length) {
   const size_t headword = e.keySize();
-  const size_t n = recordItemSize(e) - 2;
+  const size_t n = recordItemSize(e, length) - 2;
   appendBigEndian16(out, static_cast<uint16_t>(n));
   const auto* data = reinterpret_cast<const uint8_t*>(e.data());
   // Offset L holds the TAB, which is not packed.
@@ -59,6 +77,62 @@ void appendKeyItem(std::vector<uint8_t>& out, const Entry& e) {
   out.push_back(static_cast<uint8_t>(e.keySize()));
   const auto* data = reinterpret_cast<const uint8_t*>(e.data());
   out.insert(out.end(), data, data + e.keySize());
+}
+
+// The format's caps: each record's length cut to what a record item holds, and long
+// headwords left out, since they cannot be packed at all.
+void cutRecords(const LoadedDictionary& dictionary, BlockPlan& plan) {
+  const std::span<const Entry> entries = dictionary.entries.entries();
+  plan.records.reserve(entries.size());
+  plan.counted.reserve(entries.size());
+  // Keys of entries the reader had to cut; the packer may cut the same entries again, and
+  // the user is told once per entry, whichever cut it.
+  const std::unordered_set<std::string_view> cutByReader(dictionary.shortenedKeys.begin(),
+                                                         dictionary.shortenedKeys.end());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Entry& e = entries[i];
+    if (e.keySize() > kMaxHeadwordBytes) {
+      // Shortening the headword would break the key order the handheld relies on, and a
+      // key item cannot say more than 255 bytes; the entry is left out and counted.
+      ++plan.droppedLongHeadwords;
+      continue;
+    }
+    const bool cut = e.length > kMaxRecordLength || cutByReader.contains(e.key());
+    plan.records.push_back(
+        {static_cast<uint32_t>(i), cutAtCharacter(e, e.length, kMaxRecordLength)});
+    plan.counted.push_back(cut ? 1 : 0);
+    if (cut) ++plan.shortened;
+  }
+}
+
+// Cuts the records into blocks by the closing rules. The rule for the next entry looks at
+// the length it was loaded with, not the one it is packed with.
+void closeBlocks(std::span<const Entry> entries, BlockPlan& plan) {
+  const std::span<PackedRecord> records(plan.records);
+  size_t first = 0, recordBytes = 0, keys = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const Entry& e = entries[records[i].index];
+    recordBytes += recordItemSize(e, records[i].length);
+    keys += 1 + e.keySize();
+    const bool hasNext = i + 1 < records.size();
+    const Entry* next = hasNext ? &entries[records[i + 1].index] : nullptr;
+    bool open = recordBytes <= kCloseAfter && hasNext &&
+                next->length + static_cast<int64_t>(recordBytes) <= kMaxRecordBuffer;
+    // The key buffer has no 3,072-byte rule of its own; long headwords with short
+    // explanations could otherwise pass a key message's 16-bit length.
+    if (open && keys + 1 + next->keySize() > kMaxMessagePayload) open = false;
+    if (!open) {
+      plan.blocks.push_back(records.subspan(first, i + 1 - first));
+      first = i + 1;
+      recordBytes = keys = 0;
+    }
+  }
+}
+
+// Planning is cheap and serial: one pass over the records for the cuts, one for the blocks.
+void planBlocks(const LoadedDictionary& dictionary, BlockPlan& plan) {
+  cutRecords(dictionary, plan);
+  closeBlocks(dictionary.entries.entries(), plan);
 }
 
 // Makes one zlib stream at a time, level 9, window 15, memory level 8, default strategy,
@@ -101,23 +175,22 @@ class Deflater {
   bool ready_ = false;
 };
 
-// Compresses the entries [first, last) into blocks. Normally one block; when the stream
-// would not fit a record message (incompressible data near the 65,537-byte limit) the
-// range is split in two, and a lone entry is shortened until its stream fits.
+// Compresses a range of records into blocks. Normally one block; when the stream would not
+// fit a record message (incompressible data near the 65,537-byte limit) the range is split
+// in two, and a lone record is shortened until its stream fits.
 class BlockCompressor {
  public:
-  // `counted` marks, by position in `all`, the entries already counted as shortened.
-  BlockCompressor(std::atomic<int64_t>& shortened, Entry* const* all, LargeVector<uint8_t>& counted)
-      : shortened_(shortened), all_(all), counted_(counted) {}
+  BlockCompressor(std::span<const Entry> entries, BlockPlan& plan, std::atomic<int64_t>& shortened)
+      : entries_(entries), plan_(plan), shortened_(shortened) {}
 
-  bool pack(std::span<Entry*> range, std::vector<PackedBlock>& out) {
+  bool pack(std::span<PackedRecord> range, std::vector<PackedBlock>& out) {
     records_.clear();
-    for (Entry* e : range) appendRecordItem(records_, *e);
+    for (const PackedRecord& r : range) appendRecordItem(records_, entries_[r.index], r.length);
     if (!deflater_.compress(records_, stream_)) return false;
     // Key and record messages carry 16-bit lengths: neither buffer of a block may pass that.
     if (fitsMessage(stream_.size())) {
       PackedBlock block;
-      for (Entry* e : range) appendKeyItem(block.keyBytes, *e);
+      for (const PackedRecord& r : range) appendKeyItem(block.keyBytes, entries_[r.index]);
       block.packedBytes.assign(stream_.begin(), stream_.end());
       out.push_back(std::move(block));
       return true;
@@ -128,11 +201,11 @@ class BlockCompressor {
     }
     // A single record that deflate cannot shrink enough: give up the excess, plus the
     // stream's own overhead, and try again (at most a few rounds).
-    Entry& e = *range[0];
+    PackedRecord& r = range[0];
     const auto excess = static_cast<int32_t>(stream_.size() - kMaxMessagePayload);
-    e.length = cutAtCharacter(e, e.length - excess - 64);
-    // Each compressor touches only its own entries' marks: no two threads share one.
-    uint8_t& mark = counted_[static_cast<size_t>(range.data() - all_)];
+    r.length = cutAtCharacter(entries_[r.index], r.length, r.length - excess - 64);
+    // Each compressor touches only its own records and their marks: no two threads share one.
+    uint8_t& mark = plan_.counted[static_cast<size_t>(range.data() - plan_.records.data())];
     if (!mark) {
       mark = 1;
       ++shortened_;
@@ -141,93 +214,58 @@ class BlockCompressor {
   }
 
  private:
+  std::span<const Entry> entries_;
+  BlockPlan& plan_;
   std::atomic<int64_t>& shortened_;
-  Entry* const* all_;
-  LargeVector<uint8_t>& counted_;
   Deflater deflater_;
   std::vector<uint8_t> records_, stream_;
 };
 
-}  // namespace
-
-std::optional<PackResult> packDictionary(LoadedDictionary& dictionary) {
-  PackResult result;
-  result.dictionary.name = dictionary.name;
-
-  // The format's caps, applied to the map itself; long headwords cannot be packed at all.
-  // One of each per entry, so for millions of entries they are large.
-  LargeVector<Entry*> kept;
-  LargeVector<int32_t> originalLength;
-  LargeVector<uint8_t> counted;  // entries already counted as shortened
-  int64_t shortenedByCap = 0;
-  const auto entries = dictionary.entries.entries();
-  kept.reserve(entries.size());
-  originalLength.reserve(entries.size());
-  counted.reserve(entries.size());
-  // Keys of entries the reader had to cut; the packer may cut the same entries again, and
-  // the user is told once per entry, whichever cut it.
-  const std::unordered_set<std::string_view> cutByReader(dictionary.shortenedKeys.begin(),
-                                                         dictionary.shortenedKeys.end());
-  for (Entry& e : entries) {
-    if (e.keySize() > kMaxHeadwordBytes) {
-      // Shortening the headword would break the key order the handheld relies on, and a
-      // key item cannot say more than 255 bytes; the entry is left out and counted.
-      ++result.droppedLongHeadwords;
-      continue;
-    }
-    originalLength.push_back(e.length);
-    const bool cut = e.length > kMaxRecordLength || cutByReader.contains(e.key());
-    e.length = cutAtCharacter(e, kMaxRecordLength);
-    counted.push_back(cut ? 1 : 0);
-    if (cut) ++shortenedByCap;
-    kept.push_back(&e);
-  }
-
-  // Cut the entries into blocks by the closing rules. Planning is cheap and serial;
-  // compressing is where the time goes, so that part runs on every core.
-  std::vector<std::span<Entry*>> plans;
-  size_t first = 0, records = 0, keys = 0;
-  for (size_t i = 0; i < kept.size(); ++i) {
-    records += recordItemSize(*kept[i]);
-    keys += 1 + kept[i]->keySize();
-    const bool hasNext = i + 1 < kept.size();
-    bool open = records <= kCloseAfter && hasNext &&
-                originalLength[i + 1] + static_cast<int64_t>(records) <= kMaxRecordBuffer;
-    // The key buffer has no 3,072-byte rule of its own; long headwords with short
-    // explanations could otherwise pass a key message's 16-bit length.
-    if (open && keys + 1 + kept[i + 1]->keySize() > kMaxMessagePayload) open = false;
-    if (!open) {
-      plans.push_back(std::span<Entry*>(kept).subspan(first, i + 1 - first));
-      first = i + 1;
-      records = keys = 0;
-    }
-  }
-
-  std::vector<std::vector<PackedBlock>> packed(plans.size());
-  std::atomic<size_t> nextPlan{0};
+// Compresses every planned block, `threads` at a time, and appends them to `out` in plan
+// order; the bytes equal a one-by-one compression. False when zlib fails.
+bool compressBlocks(std::span<const Entry> entries, BlockPlan& plan, unsigned threads,
+                    PackResult& out) {
+  std::vector<std::vector<PackedBlock>> packed(plan.blocks.size());
+  std::atomic<size_t> nextBlock{0};
   std::atomic<bool> failed{false};
-  std::atomic<int64_t> shortened{shortenedByCap};
+  std::atomic<int64_t> shortened{plan.shortened};
   auto worker = [&] {
-    BlockCompressor compressor(shortened, kept.data(), counted);
-    for (size_t p; !failed && (p = nextPlan++) < plans.size();) {
-      if (!compressor.pack(plans[p], packed[p])) failed = true;
+    BlockCompressor compressor(entries, plan, shortened);
+    for (size_t b; !failed && (b = nextBlock++) < plan.blocks.size();) {
+      if (!compressor.pack(plan.blocks[b], packed[b])) failed = true;
     }
   };
-  const size_t threads =
-      std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), (plans.size() + 7) / 8);
+  // A thread is worth starting only for a few blocks' work.
+  const size_t count = std::min<size_t>(std::max(1u, threads), (plan.blocks.size() + 7) / 8);
   std::vector<std::jthread> pool;
-  for (size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
+  for (size_t t = 1; t < count; ++t) pool.emplace_back(worker);
   worker();
   pool.clear();  // joins
-  if (failed) return std::nullopt;
+  if (failed) return false;
 
   size_t blockCount = 0;
   for (const auto& p : packed) blockCount += p.size();
-  result.dictionary.blocks.reserve(blockCount);
+  out.dictionary.blocks.reserve(blockCount);
   for (auto& p : packed) {
-    for (auto& block : p) result.dictionary.blocks.push_back(std::move(block));
+    for (auto& block : p) out.dictionary.blocks.push_back(std::move(block));
   }
-  result.shortenedRecords = shortened;
+  out.shortenedRecords = shortened;
+  return true;
+}
+
+}  // namespace
+
+std::optional<PackResult> packDictionary(const LoadedDictionary& dictionary,
+                                         const PackOptions& options) {
+  PackResult result;
+  result.dictionary.name = dictionary.name;
+  BlockPlan plan;
+  planBlocks(dictionary, plan);
+  result.droppedLongHeadwords = plan.droppedLongHeadwords;
+  // Compressing is where the time goes, so that part runs on several threads.
+  if (!compressBlocks(dictionary.entries.entries(), plan, options.threads, result)) {
+    return std::nullopt;
+  }
   return result;
 }
 

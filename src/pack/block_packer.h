@@ -4,8 +4,8 @@
 
 #include <optional>
 
+#include "dictionary/loaded_dictionary.h"
 #include "pack/packed_dictionary.h"
-#include "sources/loaded_dictionary.h"
 
 namespace lexora {
 
@@ -20,10 +20,17 @@ struct PackResult {
   int64_t shortenedRecords = 0;
 };
 
-// Lowers every record length above 65,535 to at most 65,535 in place, as the format
-// demands, ending it on a whole UTF-8 character.
+struct PackOptions {
+  // How many threads compress blocks at once (0 counts as 1). The caller chooses: the
+  // bytes are the same for any count, only the time differs.
+  unsigned threads = 1;
+};
+
+// REQUIRES: `dictionary.entries` is frozen.
+// Every record above 65,535 bytes is packed cut to at most 65,535, as the format demands,
+// ending on a whole UTF-8 character; the dictionary itself is left as it is.
 // Returns nullopt only when zlib fails (no memory); nothing is then half-packed.
-// The blocks are compressed on all cores; the bytes equal a one-by-one compression.
-std::optional<PackResult> packDictionary(LoadedDictionary& dictionary);
+std::optional<PackResult> packDictionary(const LoadedDictionary& dictionary,
+                                         const PackOptions& options);
 
 }  // namespace lexora

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
+#include "dictionary/key_order.h"
 #include "pack/transfer_message.h"
 #include "platform/text_codec.h"
-#include "sources/entry_map.h"
 
 namespace lexora {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "dictionary/key_order.h"
 #include "platform/text_codec.h"
-#include "sources/entry_map.h"
 
 namespace lexora {
 namespace {

@@ -50,6 +50,7 @@ int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path
   if (extension == u"ifo")
     return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
   showWarning(ui, kUnsupportedExtension.pick());
+  dictionary.entries.freeze();  // loading ends with nothing read
   return -1;
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "dictionary/loaded_dictionary.h"
 #include "platform/user_interface.h"
-#include "sources/loaded_dictionary.h"
 
 namespace lexora {
 
@@ -14,7 +14,8 @@ namespace lexora {
 // reader (or this function, for an extension it does not know) has told the user why.
 // Extensions, compared after ASCII lower-casing: "txt", "tab" (text dictionary), "ifo"
 // (StarDict). The extension is what follows the path's last '.'. A file read without
-// finding any entry returns 0 too, after a warning that no entries were found.
+// finding any entry returns 0 too, after a warning that no entries were found. Either way
+// the entries are frozen on return.
 int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
                        UserInterface& ui);
 

@@ -88,10 +88,8 @@ bool convertBlock(StarDictData& data, const IndexRecord& record,
   }
 }
 
-}  // namespace
-
-int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
-                           UserInterface& ui) {
+int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
+                        UserInterface& ui) {
   StarDictInfo info;
   if (readStarDictInfo(ifoPath, info, ui) != 0) return -1;
   dictionary.name = info.bookname;
@@ -189,6 +187,16 @@ int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::
         ui, formatText(noSpace ? kNoTemporarySpace : kDataDamaged, {{u"blocks", damagedBlocks}}));
   }
   return 0;
+}
+
+}  // namespace
+
+int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
+                           UserInterface& ui) {
+  const int result = readStarDictEntries(dictionary, ifoPath, ui);
+  // Loading ends here, whether the file was read whole or not: what was read stays as it is.
+  dictionary.entries.freeze();
+  return result;
 }
 
 }  // namespace lexora

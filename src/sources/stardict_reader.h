@@ -3,12 +3,13 @@
 
 #include <filesystem>
 
+#include "dictionary/loaded_dictionary.h"
 #include "platform/user_interface.h"
-#include "sources/loaded_dictionary.h"
 
 namespace lexora {
 
-// REQUIRES: `dictionary` is empty. Returns 0 when read, -1 otherwise (the user is told).
+// REQUIRES: `dictionary` is empty. Returns 0 when read, -1 otherwise (the user is told). The
+// entries read are frozen either way.
 int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
                            UserInterface& ui);
 

@@ -184,10 +184,8 @@ class LineConverter {
   std::string text_, key_;
 };
 
-}  // namespace
-
-int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path& path,
-                       UserInterface& ui) {
+int readTextEntries(LoadedDictionary& dictionary, const std::filesystem::path& path,
+                    UserInterface& ui) {
   FilePtr file = openForReading(path);
   if (!file) {
     ui.showFileWarning(kOpenFailed.pick(), path, errno);
@@ -249,6 +247,16 @@ int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path
   }
   if (bigEndian) showWarning(ui, kBigEndian.pick());
   return 0;
+}
+
+}  // namespace
+
+int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path& path,
+                       UserInterface& ui) {
+  const int result = readTextEntries(dictionary, path, ui);
+  // Loading ends here, whether the file was read whole or not: what was read stays as it is.
+  dictionary.entries.freeze();
+  return result;
 }
 
 }  // namespace lexora

@@ -4,13 +4,13 @@
 
 #include <filesystem>
 
+#include "dictionary/loaded_dictionary.h"
 #include "platform/user_interface.h"
-#include "sources/loaded_dictionary.h"
 
 namespace lexora {
 
 // REQUIRES: `dictionary` is empty. Returns 0 when the file was read to its end, -1 when it
-// cannot be opened or a read fails (the user is told).
+// cannot be opened or a read fails (the user is told). The entries read are frozen either way.
 int readTextDictionary(LoadedDictionary& dictionary, const std::filesystem::path& path,
                        UserInterface& ui);
 

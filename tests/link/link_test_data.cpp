@@ -1,7 +1,7 @@
 #include "link/link_test_data.h"
 
+#include "dictionary/loaded_dictionary.h"
 #include "pack/block_packer.h"
-#include "sources/loaded_dictionary.h"
 
 namespace lexora::test {
 
@@ -15,7 +15,8 @@ PackedDictionary packedTestDictionary(std::u16string name, int entries) {
     for (char c : word) key += static_cast<char16_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     addEntry(loaded.entries, key, data);
   }
-  auto packed = packDictionary(loaded);
+  loaded.entries.freeze();
+  auto packed = packDictionary(loaded, PackOptions{});
   return packed ? std::move(packed->dictionary) : PackedDictionary{};
 }
 

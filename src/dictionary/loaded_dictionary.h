@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sources/entry_map.h"
+#include "dictionary/entry_map.h"
 
 namespace lexora {
 

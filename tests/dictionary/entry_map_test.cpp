@@ -1,4 +1,4 @@
-#include "sources/entry_map.h"
+#include "dictionary/entry_map.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@ namespace lexora {
 namespace {
 
 std::vector<std::string> keysOf(EntryMap& map) {
+  map.freeze();
   std::vector<std::string> keys;
   for (const auto& e : map.entries()) keys.emplace_back(e.key());
   return keys;
@@ -26,20 +27,35 @@ TEST(EntryMap, RepeatedHeadwordsMergeInTheOrderAdded) {
   addEntry(map, u"apple", "Apple\tfruit");
   addEntry(map, u"pear", "pear\tanother fruit");
   addEntry(map, u"apple", "apple\tcompany");
+  addEntry(map, u"apple", "APPLE\tthird");
+  map.freeze();
   const auto* apple = map.find(u"apple");
   ASSERT_NE(apple, nullptr);
-  EXPECT_EQ(apple->length, 25);
-  EXPECT_EQ(dataOf(apple), "Apple\tfruit\tapple\tcompany");
-  // Adding after the entries were read merges into the existing record too.
-  addEntry(map, u"apple", "APPLE\tthird");
-  EXPECT_EQ(dataOf(map.find(u"apple")), "Apple\tfruit\tapple\tcompany\tAPPLE\tthird");
+  EXPECT_EQ(apple->length, 37);
+  EXPECT_EQ(dataOf(apple), "Apple\tfruit\tapple\tcompany\tAPPLE\tthird");
   EXPECT_EQ(map.size(), 2u);
+}
+
+// Freezing ends loading: the records stay as they were, and an entry added afterwards is a
+// fault in the caller, which a debug build stops at and any other build ignores.
+TEST(EntryMap, AFrozenMapRefusesWrites) {
+  EntryMap map;
+  addEntry(map, u"pear", "pear\tfruit");
+  map.freeze();
+  const EntryMap::Entry* pear = map.find(u"pear");
+  EXPECT_DEBUG_DEATH(addEntry(map, u"pear", "pear\tlate"), "frozen");
+  EXPECT_DEBUG_DEATH(map.addUtf8Key("zoo", "zoo\tlate"), "frozen");
+  map.freeze();  // again: nothing changes
+  EXPECT_EQ(map.size(), 1u);
+  EXPECT_EQ(map.find(u"pear"), pear);
+  EXPECT_EQ(dataOf(pear), "pear\tfruit");
 }
 
 TEST(EntryMap, EmptyKeysAreIgnored) {
   EntryMap map;
   addEntry(map, u"", "\tnothing");
   EXPECT_TRUE(map.empty());
+  map.freeze();
   EXPECT_EQ(map.size(), 0u);
 }
 
@@ -111,6 +127,7 @@ TEST(EntryMap, ManyEntriesStayPutAcrossArenaChunks) {
     addEntry(map, u"w" + std::u16string(1, static_cast<char16_t>(u'0' + i)), "w\t" + big);
   for (int i = 0; i < 20000; ++i)
     addEntry(map, utf8ToUtf16("k" + std::to_string(i)), "k\t" + std::to_string(i));
+  map.freeze();
   EXPECT_EQ(map.size(), 20005u);
   EXPECT_EQ(dataOf(map.find(u"k12345")), "k\t12345");
   EXPECT_EQ(map.find(u"w3")->length, static_cast<int32_t>(big.size() + 2));

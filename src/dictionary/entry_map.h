@@ -1,12 +1,16 @@
 // The entry map: every entry of one dictionary, keyed by the lower-cased headword and
-// iterated in the order of the keys' UTF-16 code units (a plain ordinal comparison).
+// iterated in key order (key_order.h).
 //
 // An entry's data is "headword TAB explanation" in UTF-8; adding a key that is already
 // present appends TAB and the new data to the record (in the order of adding).
 //
+// A map has two phases. While loading, a reader adds entries; `freeze` then ends loading,
+// and from there on the map is read-only: its records are what every later step (the
+// packer, the info command) sees, through the const interface only.
+//
 // Storage is built for million-entry dictionaries: data live in one arena, additions are
-// logged and sorted/merged once when the entries are first read, which gives exactly the
-// records a search tree with per-add merging would give.
+// logged and sorted/merged once, when the map is frozen, which gives exactly the records a
+// search tree with per-add merging would give.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +18,8 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "dictionary/key_order.h"
 #include "platform/anonymous_memory.h"
 
 namespace lexora {
@@ -29,7 +33,7 @@ class EntryMap {
   struct Entry {
     const char* bytes;  // the key (UTF-8 form of the headword key), then the data
     uint32_t keyField;  // bytes of the key, and kKeyInData when `bytes` starts the data
-    int32_t length;     // bytes of the data; the packer may lower it in place
+    int32_t length;     // bytes of the data
 
     static constexpr uint32_t kKeyInData = 0x80000000u;
     size_t keySize() const { return keyField & ~kKeyInData; }
@@ -42,38 +46,36 @@ class EntryMap {
   EntryMap(EntryMap&&) noexcept;
   EntryMap& operator=(EntryMap&&) noexcept;
 
-  // Adds an entry; an empty key adds nothing. The bytes are copied.
+  // Adds an entry; an empty key adds nothing. The bytes are copied. REQUIRES: not frozen
+  // (a debug build stops here; otherwise the entry is dropped, so the records read so far
+  // stay what they were).
   void add(std::u16string_view key, std::string_view entryBytes);
   // The same with the key already in the map's form (appendKeyBytes). REQUIRES: valid
-  // UTF-8, lone surrogates aside.
+  // UTF-8, lone surrogates aside; not frozen.
   void addUtf8Key(std::string_view key, std::string_view entryBytes);
 
-  // All records in ascending key order, repeated keys merged.
-  std::span<Entry> entries();
-  size_t size() { return entries().size(); }
-  bool empty() const { return log_.empty(); }
+  // Ends loading: sorts and merges what was added, in place. Freezing again does nothing.
+  void freeze();
 
+  // The reads below REQUIRE a frozen map.
+  // All records in ascending key order, repeated keys merged.
+  std::span<const Entry> entries() const;
+  size_t size() const { return entries().size(); }
   // The record with exactly this key, or nullptr.
-  const Entry* find(std::u16string_view key);
+  const Entry* find(std::u16string_view key) const;
+
+  // Whether nothing was added; any time.
+  bool empty() const { return log_.empty(); }
 
  private:
   struct Arena;
-  void normalize();
+  bool acceptsWrites() const;
   Entry store(std::string_view key, std::string_view data);
 
   std::unique_ptr<Arena> arena_;
   LargeVector<Entry> log_;
-  bool normalized_ = true;
+  bool frozen_ = false;
 };
-
-// Appends the map's form of a key: its UTF-8, except that a lone surrogate keeps a
-// three-byte form of its own (ED A0..BF xx) where UTF-8 has U+FFFD, so that such keys stay
-// apart and in order. As long as the UTF-8 the packer sends, which keeps U+FFFD.
-void appendKeyBytes(std::string& out, std::u16string_view key);
-
-// Orders keys in the map's form as their UTF-16 forms would be ordered (code unit by code
-// unit). Negative, zero or positive like memcmp. Any bytes are safe to compare.
-int compareKeys(std::string_view a, std::string_view b);
 
 // The most of a record that matters to the packer: one byte more than a block can carry
 // (65,535), so that a record cut here still shows it was longer than that. The packer
