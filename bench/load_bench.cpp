@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/text_codec.h"
-#include "platform/user_interface.h"
+#include "base/text_codec.h"
+#include "base/user_interface.h"
 #include "sources/load_dictionary_file.h"
 
 namespace {

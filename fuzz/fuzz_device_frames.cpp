@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text_codec.h"
 #include "link/socket/device_protocol.h"
 #include "link/socket/frame_decoder.h"
-#include "platform/text_codec.h"
 
 using namespace lexora;
 using namespace lexora::device_protocol;

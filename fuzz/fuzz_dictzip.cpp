@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 #include "sources/dictzip_reader.h"
 #include "sources/stardict_data.h"
 

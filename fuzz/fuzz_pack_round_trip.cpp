@@ -13,12 +13,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/text_codec.h"
 #include "dictionary/entry_map.h"
 #include "pack/block_packer.h"
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
 #include "pack/transfer_message.h"
-#include "platform/text_codec.h"
 
 using namespace lexora;
 

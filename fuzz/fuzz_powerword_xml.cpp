@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 #include "sources/powerword_xml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

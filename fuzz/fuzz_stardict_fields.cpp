@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/text_codec.h"
 #include "platform/ansi_code_page.h"
-#include "platform/text_codec.h"
 #include "sources/stardict_fields.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

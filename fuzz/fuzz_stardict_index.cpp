@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 #include "sources/stardict_index.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

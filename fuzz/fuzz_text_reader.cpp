@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/text_codec.h"
 #include "pack/block_packer.h"
 #include "platform/ansi_code_page.h"
-#include "platform/text_codec.h"
 #include "sources/text_reader.h"
 
 namespace {

@@ -18,11 +18,11 @@
 #include <string>
 #include <thread>
 
+#include "base/user_interface.h"
 #include "link/send_packed_dictionary.h"
 #include "link/socket/socket_service.h"
 #include "link/usb_link.h"
 #include "pack/packed_image.h"
-#include "platform/user_interface.h"
 #include "platform/whole_file.h"
 
 extern char** environ;

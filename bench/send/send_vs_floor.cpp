@@ -34,8 +34,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/text_codec.h"
 #include "pack/packed_image.h"
-#include "platform/text_codec.h"
 #include "platform/whole_file.h"
 
 extern char** environ;

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/dialog_view.h"
-#include "platform/mutex.h"
+#include "base/mutex.h"
 
 namespace lexora {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/dialog_templates.h"
-#include "platform/user_interface.h"
+#include "base/user_interface.h"
 
 namespace lexora {
 

@@ -71,7 +71,7 @@ CLexoraDlg::~CLexoraDlg() {
 }
 
 void CLexoraDlg::initDialog() {
-  view_.setControlText(main_control::kStatusLine, kReadyStatus.pick());
+  view_.setControlText(main_control::kStatusLine, pick(kReadyStatus));
 }
 
 std::u16string_view CLexoraDlg::systemMenuAboutText() {
@@ -119,9 +119,9 @@ void CLexoraDlg::select(std::vector<std::filesystem::path> paths) {
 }
 
 void CLexoraDlg::browse() {
-  OpenFileRequest request{kOpenTitle.pick(), {}};
+  OpenFileRequest request{pick(kOpenTitle), {}};
   for (const BilingualFilter& filter : kFilters) {
-    request.filters.push_back({filter.description.pick(), filter.pattern});
+    request.filters.push_back({pick(filter.description), filter.pattern});
   }
   selection_ = applyFileDialogResult(selection_, view_.openFiles(request));
   view_.setControlText(main_control::kFileBox, selection_.text);
@@ -129,7 +129,7 @@ void CLexoraDlg::browse() {
 
 void CLexoraDlg::send() {
   if (jobRunning()) {
-    view_.showMessage(kBeingSent.pick(), MessageIcon::Warning, MessageButtons::Ok);
+    view_.showMessage(pick(kBeingSent), MessageIcon::Warning, MessageButtons::Ok);
     return;
   }
   forgetFinishedJobs();
@@ -142,7 +142,7 @@ void CLexoraDlg::send() {
 void CLexoraDlg::stop() {
   forgetFinishedJobs();
   if (!jobRunning()) {
-    view_.showMessage(kNotBeingSent.pick(), MessageIcon::Warning, MessageButtons::Ok);
+    view_.showMessage(pick(kNotBeingSent), MessageIcon::Warning, MessageButtons::Ok);
     return;
   }
   // Stop does not wait: the job finishes on its own (the end flag, closing the link).
@@ -151,7 +151,7 @@ void CLexoraDlg::stop() {
 }
 
 void CLexoraDlg::exit() {
-  if (view_.showMessage(kExitQuestion.pick(), MessageIcon::Question, MessageButtons::YesNo) !=
+  if (view_.showMessage(pick(kExitQuestion), MessageIcon::Question, MessageButtons::YesNo) !=
       MessageAnswer::Yes) {
     return;
   }

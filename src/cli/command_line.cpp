@@ -2,8 +2,9 @@
 
 #include <string_view>
 
+#include "base/text_codec.h"
 #include "platform/ansi_code_page.h"
-#include "platform/text_codec.h"
+#include "platform/ui_language.h"
 
 namespace lexora {
 namespace {
@@ -151,7 +152,7 @@ const BilingualText* commandMistake(const CommandLine& line, bool yes, bool no, 
 
 std::u16string ParsedCommandLine::error() const {
   if (!mistake) return {};
-  return std::u16string(mistake->pick()) + utf8ToUtf16(about);
+  return std::u16string(pick(*mistake)) + utf8ToUtf16(about);
 }
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <string>
 
+#include "base/text_codec.h"
 #include "link/password_answer.h"
 #include "platform/application.h"
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -126,11 +126,11 @@ MessageAnswer ConsoleUserInterface::ask(std::u16string_view text) {
     std::fputc('\n', stderr);
     std::fflush(stderr);
     MutexLock lock(mutex_);
-    if (!toldNoTerminal_) std::fprintf(stderr, "%s\n", utf8(kNoTerminal.pick()).c_str());
+    if (!toldNoTerminal_) std::fprintf(stderr, "%s\n", utf8(pick(kNoTerminal)).c_str());
     toldNoTerminal_ = true;
     return MessageAnswer::No;
   }
-  std::fputs(utf8(kYesNo.pick()).c_str(), stderr);
+  std::fputs(utf8(pick(kYesNo)).c_str(), stderr);
   std::fflush(stderr);
   const ConsoleLine line = readConsoleLine(LineSource::StandardInput, Echo::Shown);
   if (line.end != ConsoleLine::End::Line) {
@@ -157,7 +157,7 @@ std::optional<std::u16string> ConsoleUserInterface::askPassword(std::u16string_v
         fromTerminal ? LineSource::Terminal : LineSource::StandardInput, Echo::Hidden);
     if (line.end == ConsoleLine::End::TooLong) {
       // Its end may never come (a link to /dev/zero): no further line is asked for.
-      std::fprintf(stderr, "%s\n", utf8(kPasswordLineTooLong.pick()).c_str());
+      std::fprintf(stderr, "%s\n", utf8(pick(kPasswordLineTooLong)).c_str());
       return std::nullopt;
     }
     if (line.end != ConsoleLine::End::Line) return std::nullopt;  // nobody to ask: Cancel
@@ -167,7 +167,7 @@ std::optional<std::u16string> ConsoleUserInterface::askPassword(std::u16string_v
     // that what is hashed is always exactly what was typed.
     if (password.size() <= kPasswordMaxCharacters) return password;
     std::fill(password.begin(), password.end(), u'\0');
-    std::fprintf(stderr, "%s\n", utf8(kPasswordTooLong.pick()).c_str());
+    std::fprintf(stderr, "%s\n", utf8(pick(kPasswordTooLong)).c_str());
   }
 }
 

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "base/mutex.h"
+#include "base/user_interface.h"
 #include "cli/status_line.h"
-#include "platform/mutex.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

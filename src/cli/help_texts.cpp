@@ -116,17 +116,17 @@ constexpr BilingualText kSendHelp{
 std::u16string helpText(Command command) {
   switch (command) {
     case Command::Pack:
-      return std::u16string(kPackHelp.pick());
+      return std::u16string(pick(kPackHelp));
     case Command::Info:
-      return std::u16string(kInfoHelp.pick());
+      return std::u16string(pick(kInfoHelp));
     case Command::Inspect:
-      return std::u16string(kInspectHelp.pick());
+      return std::u16string(pick(kInspectHelp));
     case Command::Send:
-      return std::u16string(kSendHelp.pick());
+      return std::u16string(pick(kSendHelp));
     case Command::None:
       break;
   }
-  return std::u16string(kProgramHelp.pick());
+  return std::u16string(pick(kProgramHelp));
 }
 
 }  // namespace lexora

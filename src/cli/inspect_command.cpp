@@ -5,13 +5,13 @@
 #include <optional>
 #include <vector>
 
+#include "base/text_codec.h"
 #include "cli/commands.h"
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
 #include "pack/packed_image_reader.h"
 #include "pack/word_lookup.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -34,7 +34,7 @@ void showFailure(UserInterface& ui, const std::string& path, const PackedImageRe
   if (image.unreadable()) {
     showFileFailure(ui, kUnreadable, error);
   } else {
-    showWarning(ui, std::u16string(kDamaged.pick()) + utf8ToUtf16(path + ": " + error));
+    showWarning(ui, std::u16string(pick(kDamaged)) + utf8ToUtf16(path + ": " + error));
   }
 }
 
@@ -129,7 +129,7 @@ int inspectCommand(const CommandLine& line) {
       const auto& [entry, error] = image.found[w];
       if (!entry) {
         if (!error.empty()) {
-          showWarning(ui, std::u16string(kDamaged.pick()) + utf8ToUtf16(image.path + ": " + error));
+          showWarning(ui, std::u16string(pick(kDamaged)) + utf8ToUtf16(image.path + ": " + error));
           status = kExitFailed;
         }
         continue;
@@ -139,7 +139,7 @@ int inspectCommand(const CommandLine& line) {
       std::printf("%s\t%s\n", entry->headword.c_str(), entry->text.c_str());
     }
     if (!found && !images.empty()) {
-      showWarning(ui, std::u16string(kNotFound.pick()) + utf8ToUtf16(word));
+      showWarning(ui, std::u16string(pick(kNotFound)) + utf8ToUtf16(word));
       status = kExitFailed;
     }
   }

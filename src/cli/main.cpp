@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_codec.h"
 #include "cli/commands.h"
 #include "cli/console_user_interface.h"
 #include "platform/ansi_code_page.h"
@@ -12,7 +13,6 @@
 #include "platform/console.h"
 #include "platform/program_version.h"
 #include "platform/settings_warning.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 using namespace lexora;
@@ -27,7 +27,7 @@ constexpr BilingualText kOutputLost{u"写入标准输出失败：", u"Writing to
 int finishOutput(int status) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
     const int error = errno;
-    std::fprintf(stderr, "lexora-cli: %s%s\n", utf16ToUtf8(kOutputLost.pick()).c_str(),
+    std::fprintf(stderr, "lexora-cli: %s%s\n", utf16ToUtf8(pick(kOutputLost)).c_str(),
                  std::strerror(error != 0 ? error : EIO));
     return status == kExitOk ? kExitFailed : status;
   }

@@ -5,6 +5,8 @@
 #include <map>
 #include <vector>
 
+#include "base/format_text.h"
+#include "base/text_codec.h"
 #include "cli/commands.h"
 #include "job/load_and_pack.h"
 #include "job/packing_texts.h"
@@ -12,9 +14,7 @@
 #include "platform/atomic_file.h"
 #include "platform/console.h"
 #include "platform/file.h"
-#include "platform/format_text.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -116,7 +116,7 @@ int packCommand(const CommandLine& line) {
     const std::filesystem::path folder =
         line.outputDir->empty() ? std::filesystem::path(".") : pathFromArgument(*line.outputDir);
     if (const int reason = prepareOutputFolder(folder); reason != 0) {
-      ui.showFileWarning(kFolderUnusable.pick(), folder, reason);
+      ui.showFileWarning(pick(kFolderUnusable), folder, reason);
       return kExitFailed;
     }
   }
@@ -128,13 +128,13 @@ int packCommand(const CommandLine& line) {
     const std::filesystem::path key = comparedPath(out);
     // Everything that refuses the output is decided before a big dictionary is loaded.
     if (const auto earlier = written.find(key); !toStandardOutput && earlier != written.end()) {
-      showWarning(ui, std::u16string(kSameOutput.pick()) + earlier->second + u", " +
+      showWarning(ui, std::u16string(pick(kSameOutput)) + earlier->second + u", " +
                           pathText(pathFromArgument(file)) + u" -> " + pathText(out));
       status = kExitFailed;
       continue;
     }
     if (toStandardOutput && !line.force && isConsoleTerminal(ConsoleStream::Output)) {
-      showWarning(ui, kNotToTerminal.pick());
+      showWarning(ui, pick(kNotToTerminal));
       status = kExitFailed;
       continue;
     }
@@ -144,7 +144,7 @@ int packCommand(const CommandLine& line) {
     std::error_code unknown;
     if (!toStandardOutput && !line.force &&
         std::filesystem::is_regular_file(std::filesystem::status(out, unknown))) {
-      ui.showFileWarning(kImageExists.pick(), out, EEXIST);
+      ui.showFileWarning(pick(kImageExists), out, EEXIST);
       status = kExitFailed;
       continue;
     }
@@ -170,7 +170,7 @@ int packCommand(const CommandLine& line) {
     if (line.name) packed.name = utf8ToUtf16(*line.name);
     ui.note(sizeLine(packedSize(packed)));
     if (packed.blocks.empty()) {
-      showWarning(ui, kNothingToPack.pick());
+      showWarning(ui, pick(kNothingToPack));
       status = kExitFailed;
       continue;
     }

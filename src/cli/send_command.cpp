@@ -4,12 +4,12 @@
 #include <memory>
 #include <optional>
 
+#include "base/text_codec.h"
 #include "cli/commands.h"
 #include "cli/send_service.h"
 #include "job/transfer_job.h"
 #include "platform/console.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -77,7 +77,7 @@ class ConsoleDialog : public TransferDialog {
   void enableStopButton(bool) override {}
   bool confirmSend(int32_t packedSize) override {
     if (automaticYes_ && packedSize == 0) {
-      showWarning(ui_, kEmptyNotSent.pick());
+      showWarning(ui_, pick(kEmptyNotSent));
       return false;
     }
     return TransferDialog::confirmSend(packedSize);
@@ -102,7 +102,7 @@ int sendCommand(const CommandLine& line) {
   std::optional<SendService> service = chooseSendService(line.device, error);
   if (!service) return usageError(utf8ToUtf16(error));
   if (ui.detail() == ConsoleUserInterface::Detail::Verbose) {
-    ui.note(utf16ToUtf8(kHandheldAddress.pick()) + service->where);
+    ui.note(utf16ToUtf8(pick(kHandheldAddress)) + service->where);
   }
 
   TransferJobParameters parameters;
@@ -125,7 +125,7 @@ int sendCommand(const CommandLine& line) {
   {
     ConsoleInterrupts interrupts([&] {
       if (stopAsked.exchange(true)) quitConsoleProgram(kExitInterrupted);
-      std::fprintf(stderr, "\n%s\n", utf16ToUtf8(kStopping.pick()).c_str());
+      std::fprintf(stderr, "\n%s\n", utf16ToUtf8(pick(kStopping)).c_str());
       if (TransferJob* started = running.load()) started->stop();
     });
     job.emplace(dialog, std::move(parameters));
@@ -141,7 +141,7 @@ int sendCommand(const CommandLine& line) {
         service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
             ? kForeignSocketAt
             : openFailureText(outcome.openFailure);
-    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(text.pick()).c_str(), service->where.c_str());
+    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(pick(text)).c_str(), service->where.c_str());
     return kExitNoChannel;
   }
   return outcome.filesSent == outcome.filesSelected ? kExitOk : kExitFailed;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora::handheld {
 namespace {

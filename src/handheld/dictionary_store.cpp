@@ -10,10 +10,10 @@
 #include <cstring>
 #include <random>
 
+#include "base/text_codec.h"
 #include "pack/image_file_name.h"
 #include "pack/packed_image.h"
 #include "pack/packed_image_reader.h"
-#include "platform/text_codec.h"
 
 namespace lexora::handheld {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/mutex.h"
+#include "base/mutex.h"
 
 namespace lexora::handheld {
 

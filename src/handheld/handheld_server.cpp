@@ -19,6 +19,9 @@
 #include <system_error>
 #include <thread>
 
+#include "base/bytes.h"
+#include "base/mutex.h"
+#include "base/text_codec.h"
 #include "handheld/conversation.h"
 #include "handheld/gathering.h"
 #include "handheld/log_text.h"
@@ -29,9 +32,6 @@
 #include "link/socket/frame_encoder.h"
 #include "link/socket/frame_socket.h"
 #include "link/socket/socket_connect.h"
-#include "platform/bytes.h"
-#include "platform/mutex.h"
-#include "platform/text_codec.h"
 
 namespace lexora::handheld {
 namespace {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text_codec.h"
 #include "handheld/dictionary_store.h"
 #include "handheld/handheld_server.h"
 #include "handheld/listen_scope.h"
@@ -19,7 +20,6 @@
 #include "link/socket/default_device_address.h"
 #include "link/socket/device_address.h"
 #include "platform/program_version.h"
-#include "platform/text_codec.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/bounded_line.h"
+#include "base/text_codec.h"
 #include "link/password_answer.h"
-#include "platform/bounded_line.h"
 #include "platform/file.h"
-#include "platform/text_codec.h"
 
 namespace lexora::handheld {
 namespace {

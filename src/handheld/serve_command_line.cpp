@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/text_codec.h"
 #include "handheld/dictionary_store.h"
 #include "link/socket/default_device_address.h"
-#include "platform/text_codec.h"
 
 namespace lexora::handheld {
 namespace {

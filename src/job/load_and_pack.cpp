@@ -2,9 +2,10 @@
 
 #include <thread>
 
+#include "base/status_text.h"
 #include "job/packing_texts.h"
 #include "platform/path_text.h"
-#include "platform/status_text.h"
+#include "platform/ui_language.h"
 #include "sources/load_dictionary_file.h"
 
 namespace lexora {
@@ -16,11 +17,11 @@ constexpr BilingualText kPackFailed{u"压缩词典文件失败！", u"Compress d
 }  // namespace
 
 std::u16string loadingStatus(std::u16string_view path) {
-  return statusText(kLoading, path);
+  return statusText(pick(kLoading), path);
 }
 
 std::u16string packingStatus(std::u16string_view path) {
-  return statusText(kPacking, path);
+  return statusText(pick(kPacking), path);
 }
 
 std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file,
@@ -30,18 +31,18 @@ std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file
   // Each status is composed when shown, so a language switch meanwhile takes effect.
   ui.setStatus(loadingStatus(path));
   if (loadDictionaryFile(result.loaded, file, ui) != 0) return std::nullopt;
-  ui.setStatus(loadingStatus(path) + std::u16string(statusSuccess()));
+  ui.setStatus(loadingStatus(path) + std::u16string(pick(kStatusSuccess)));
 
   ui.setStatus(packingStatus(path));
   // Compressing is the long part of packing, and the bytes do not depend on the threads.
   const PackOptions options{.threads = std::thread::hardware_concurrency()};
   auto packed = packDictionary(result.loaded, options);
   if (!packed) {
-    showWarning(ui, kPackFailed.pick());
+    showWarning(ui, pick(kPackFailed));
     return std::nullopt;
   }
   result.packed = std::move(*packed);
-  ui.setStatus(packingStatus(path) + std::u16string(statusSuccess()));
+  ui.setStatus(packingStatus(path) + std::u16string(pick(kStatusSuccess)));
   if (auto notice = packingNotice(result.packed)) {
     ui.showMessage(*notice, MessageIcon::Information, MessageButtons::Ok);
   }

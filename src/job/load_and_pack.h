@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/user_interface.h"
 #include "dictionary/loaded_dictionary.h"
 #include "pack/block_packer.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/format_text.h"
+#include "base/format_text.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -37,7 +37,7 @@ std::u16string packedSizeText(int32_t packedSize) {
 }
 
 std::u16string sizeQuestion(int32_t packedSize) {
-  return packedSizeText(packedSize) + u"\n" + std::u16string(kSendQuestion.pick());
+  return packedSizeText(packedSize) + u"\n" + std::u16string(pick(kSendQuestion));
 }
 
 std::optional<std::u16string> packingNotice(const PackResult& result) {

@@ -1,10 +1,10 @@
 #include "job/transfer_job.h"
 
+#include "base/format_text.h"
 #include "job/load_and_pack.h"
 #include "job/packing_texts.h"
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
-#include "platform/format_text.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -25,7 +25,7 @@ constexpr BilingualText kCutOff{
 
 // The open failure, with the handheld's own reason as its second line when it gave one.
 std::u16string openFailureMessage(const std::u16string& handheldReason) {
-  std::u16string text(kOpenFailed.pick());
+  std::u16string text(pick(kOpenFailed));
   if (handheldReason.empty()) return text;
   const size_t firstLineEnd = text.find(u'\n');
   return text.insert(firstLineEnd == std::u16string::npos ? text.size() : firstLineEnd,
@@ -94,7 +94,7 @@ void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& para
   link.reset();
   dialog.enableSendButton(true);
   dialog.enableStopButton(false);
-  ui.setStatus(kReadyStatus.pick());
+  ui.setStatus(pick(kReadyStatus));
   if (outcome) *outcome = result;
 }
 

@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/user_interface.h"
 #include "link/connectivity_service.h"
 #include "link/usb_link.h"
 #include "platform/event.h"
 #include "platform/ui_language.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

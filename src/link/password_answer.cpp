@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/format_text.h"
 #include "platform/ansi_code_page.h"
-#include "platform/format_text.h"
 #include "platform/sha1.h"
+#include "platform/ui_language.h"
 
 namespace lexora {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/user_interface.h"
 #include "link/hresult.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

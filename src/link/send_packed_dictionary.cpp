@@ -3,10 +3,10 @@
 #include <chrono>
 #include <string>
 
+#include "base/status_text.h"
+#include "base/text_codec.h"
 #include "pack/packed_image.h"
 #include "pack/transfer_message.h"
-#include "platform/status_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -83,12 +83,12 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
     fits = fits && fitsMessage(block.keyBytes.size()) && fitsMessage(block.packedBytes.size());
   }
   if (!fits) {
-    showWarning(ui, kTooLong.pick());
+    showWarning(ui, pick(kTooLong));
     return true;
   }
   const auto nameLength = static_cast<int32_t>(nameBytes.size());
 
-  const std::u16string sendingName = statusText(kSendingName, name);
+  const std::u16string sendingName = statusText(pick(kSendingName), name);
   ui.setStatus(sendingName);
   // The type byte alone, then the length, then the name: three writes, as the device expects.
   const auto nameHeader = messageHeader(MessageType::Name, nameBytes.size());
@@ -96,20 +96,20 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
       !link.WriteBytes(nameHeader.data() + 1, kMessageHeaderSize - 1) ||
       (nameLength > 0 &&
        !link.WriteBytes(reinterpret_cast<const uint8_t*>(nameBytes.data()), nameLength))) {
-    showWarning(ui, kNameNotWritten.pick());
+    showWarning(ui, pick(kNameNotWritten));
     return false;
   }
   switch (readAcknowledgement(link)) {
     case Ack::NotReceived:
-      showWarning(ui, kNameNotAcknowledged.pick());
+      showWarning(ui, pick(kNameNotAcknowledged));
       return false;
     case Ack::Refused:
-      showWarning(ui, kNameRefused.pick());
+      showWarning(ui, pick(kNameRefused));
       return false;
     case Ack::Received:
       break;
   }
-  ui.setStatus(sendingName + std::u16string(statusSuccess()));
+  ui.setStatus(sendingName + std::u16string(pick(kStatusSuccess)));
   if (stopRequested(stopEvent)) {
     outcome.stopped = true;
     return false;
@@ -122,14 +122,14 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   int64_t blocksAcknowledged = 0;
   for (const PackedBlock& block : dictionary.blocks) {
     const int percent = static_cast<int>(progress / blockCount);
-    std::u16string status = statusText(kSendingContent, name);
+    std::u16string status = statusText(pick(kSendingContent), name);
     appendUtf16(status, std::to_string(percent));
     status += u"%";
     ui.setStatus(status);
     ui.setProgress(percent);
 
     if (const BilingualText* failure = sendBlock(link, block)) {
-      showWarning(ui, failure->pick());
+      showWarning(ui, pick(*failure));
       blocksFailed = true;
       break;
     }
@@ -142,16 +142,16 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   }
 
   outcome.stopped = stopSeen;
-  const std::u16string endSending = statusText(kEndSending, u"");
+  const std::u16string endSending = statusText(pick(kEndSending), u"");
   ui.setStatus(endSending);
   const auto endFlag = messageHeader(MessageType::End, 0);
   if (!link.WriteBytes(endFlag.data(), 1) ||
       !link.WriteBytes(endFlag.data() + 1, kMessageHeaderSize - 1) ||
       readAcknowledgement(link) != Ack::Received) {
-    showWarning(ui, kEndFlagFailed.pick());
+    showWarning(ui, pick(kEndFlagFailed));
     return false;
   }
-  ui.setStatus(endSending + std::u16string(statusSuccess()));
+  ui.setStatus(endSending + std::u16string(pick(kStatusSuccess)));
   outcome.endFlagAcknowledged = true;
   outcome.blocksAcknowledged = static_cast<size_t>(blocksAcknowledged);
   outcome.everyMessageAcknowledged = !blocksFailed && blocksAcknowledged == blockCount;

@@ -4,10 +4,10 @@
 
 #include <cstddef>
 
+#include "base/user_interface.h"
 #include "link/usb_link.h"
 #include "pack/packed_dictionary.h"
 #include "platform/event.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

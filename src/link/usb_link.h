@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/user_interface.h"
 #include "link/connectivity_service.h"
 #include "platform/event.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

@@ -9,9 +9,9 @@
 #include <thread>
 #include <unordered_set>
 
+#include "base/bytes.h"
 #include "pack/transfer_message.h"
 #include "platform/anonymous_memory.h"
-#include "platform/bytes.h"
 
 namespace lexora {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 namespace lexora {
 namespace {

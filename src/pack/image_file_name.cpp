@@ -1,7 +1,7 @@
 #include "pack/image_file_name.h"
 
+#include "base/text_codec.h"
 #include "platform/sha1.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

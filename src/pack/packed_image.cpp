@@ -1,11 +1,11 @@
 #include "pack/packed_image.h"
 
+#include "base/text_codec.h"
 #include "pack/block_reader.h"
 #include "pack/packed_image_reader.h"
 #include "pack/transfer_message.h"
 #include "platform/atomic_file.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

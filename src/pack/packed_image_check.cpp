@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/text_codec.h"
 #include "dictionary/key_order.h"
 #include "pack/transfer_message.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

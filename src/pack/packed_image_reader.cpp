@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <vector>
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
+#include "base/text_codec.h"
 #include "platform/file.h"
 #include "platform/path_text.h"
 #include "platform/random_access_file.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 namespace lexora {
 namespace {

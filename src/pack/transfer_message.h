@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 namespace lexora {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text_codec.h"
 #include "dictionary/key_order.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

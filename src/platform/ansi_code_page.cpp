@@ -2,9 +2,9 @@
 
 #include <deque>
 
+#include "base/mutex.h"
+#include "base/text_codec.h"
 #include "platform/application.h"
-#include "platform/mutex.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -8,8 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "base/text_codec.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

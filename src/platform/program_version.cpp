@@ -1,6 +1,6 @@
 #include "platform/program_version.h"
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -15,7 +15,7 @@ constexpr BilingualText kLicence{
 
 std::string programVersionText(std::string_view program) {
   return std::string(program) + " " + LEXORA_VERSION +
-         "\nCopyright (c) 2026 The Lexora developers\n" + utf16ToUtf8(kLicence.pick()) + "\n";
+         "\nCopyright (c) 2026 The Lexora developers\n" + utf16ToUtf8(pick(kLicence)) + "\n";
 }
 
 }  // namespace lexora

@@ -20,7 +20,7 @@ std::atomic<bool> gTaken{false};
 std::optional<SettingsWarning> takeSettingsWarning() {
   const std::optional<SettingsProblem> problem = applicationSettings().problem();
   if (!problem || gTaken.exchange(true)) return std::nullopt;
-  return SettingsWarning{std::u16string(kSettingsSetAside.pick()) + pathText(problem->file),
+  return SettingsWarning{std::u16string(pick(kSettingsSetAside)) + pathText(problem->file),
                          problem->file, problem->systemError};
 }
 

@@ -1,18 +1,14 @@
 // The interface language: one process-wide value that picks every text Lexora shows.
 #pragma once
 
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
+#include "base/bilingual_text.h"
+#include "base/format_text.h"
+
 namespace lexora {
-
-// The values are the ones stored and shown: 4 is the primary language id of any Chinese,
-// 9 that of English.
-enum class UiLanguage { Chinese = 4, English = 9 };
-
-// The other language: what the language button switches to.
-constexpr UiLanguage otherLanguage(UiLanguage language) {
-  return language == UiLanguage::Chinese ? UiLanguage::English : UiLanguage::Chinese;
-}
 
 // Chinese or English. The first call decides: the stored choice ("UI",
 // "language": exactly "english" or "chinese"), else the system's interface language.
@@ -34,14 +30,15 @@ UiLanguage systemUiLanguage();
 // Forgets the decision, so the next GetUiLanguage decides again (tests only).
 void resetUiLanguageForTesting();
 
-// A text in both languages; `pick` chooses by the current interface language.
-struct BilingualText {
-  std::u16string_view chinese;
-  std::u16string_view english;
-  constexpr std::u16string_view in(UiLanguage language) const {
-    return language == UiLanguage::Chinese ? chinese : english;
-  }
-  std::u16string_view pick() const { return in(GetUiLanguage()); }
-};
+// `text` in the current interface language.
+inline std::u16string_view pick(const BilingualText& text) {
+  return text.in(GetUiLanguage());
+}
+
+// `text` in the current interface language with its {name} fields filled in.
+inline std::u16string formatText(const BilingualText& text,
+                                 std::initializer_list<TextField> fields) {
+  return formatText(pick(text), fields);
+}
 
 }  // namespace lexora

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/text_codec.h"
 #include "platform/file.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 

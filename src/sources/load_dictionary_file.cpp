@@ -1,7 +1,7 @@
 #include "sources/load_dictionary_file.h"
 
+#include "base/text_codec.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/stardict_reader.h"
 #include "sources/text_reader.h"
@@ -16,7 +16,7 @@ constexpr BilingualText kNoEntries{u"词典文件中没有找到任何词条。"
                                    u"No entries were found in the dictionary file."};
 
 int warnWhenEmpty(int result, const LoadedDictionary& dictionary, UserInterface& ui) {
-  if (result == 0 && dictionary.entries.empty()) showWarning(ui, kNoEntries.pick());
+  if (result == 0 && dictionary.entries.empty()) showWarning(ui, pick(kNoEntries));
   return result;
 }
 
@@ -49,7 +49,7 @@ int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path
     return warnWhenEmpty(readTextDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"ifo")
     return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
-  showWarning(ui, kUnsupportedExtension.pick());
+  showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;
 }

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/user_interface.h"
 #include "dictionary/loaded_dictionary.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 #include "platform/xml_document.h"
 
 namespace lexora {

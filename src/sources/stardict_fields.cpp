@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/bytes.h"
+#include "base/text_codec.h"
 #include "platform/ansi_code_page.h"
-#include "platform/bytes.h"
-#include "platform/text_codec.h"
 #include "sources/powerword_xml.h"
 
 namespace lexora {

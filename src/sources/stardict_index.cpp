@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/bytes.h"
-#include "platform/text_codec.h"
+#include "base/bytes.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/format_text.h"
+#include "base/text_codec.h"
+#include "base/white_space.h"
 #include "platform/file.h"
-#include "platform/format_text.h"
-#include "platform/text_codec.h"
-#include "platform/white_space.h"
+#include "platform/ui_language.h"
 #include "sources/line_piece.h"
 
 namespace lexora {
@@ -151,7 +152,7 @@ StarDictInfo parseStarDictInfo(std::string_view text) {
 int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui) {
   FilePtr file = openForReading(path);
   if (!file) {
-    ui.showFileWarning(kOpenFailed.pick(), path, errno);
+    ui.showFileWarning(pick(kOpenFailed), path, errno);
     return -1;
   }
   InfoParser parser;
@@ -165,15 +166,15 @@ int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, User
   info = parser.finish();
 
   if (info.bookname.empty()) {
-    showWarning(ui, kNoBookname.pick());
+    showWarning(ui, pick(kNoBookname));
     return -1;
   }
   if (info.wordcount == 0) {
-    showWarning(ui, kNoWordcount.pick());
+    showWarning(ui, pick(kNoWordcount));
     return -1;
   }
   if (info.sametypesequence.empty()) {
-    showWarning(ui, kNoSametypesequence.pick());
+    showWarning(ui, pick(kNoSametypesequence));
     return -1;
   }
   for (char16_t letter : info.sametypesequence) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/user_interface.h"
+#include "base/user_interface.h"
 
 namespace lexora {
 

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/format_text.h"
-#include "platform/text_codec.h"
+#include "base/format_text.h"
+#include "base/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/gz_file.h"
 #include "sources/stardict_data.h"
@@ -102,7 +102,7 @@ int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::pat
   if (!indexFile) indexFile = openGzFile(siblingFile(ifoPath, "idx.gz"));
   if (!indexFile) {
     failed.note(siblingFile(ifoPath, "idx.gz"));
-    ui.showFileWarning(kIndexOpenFailed.pick(), failed.path, failed.error);
+    ui.showFileWarning(pick(kIndexOpenFailed), failed.path, failed.error);
     return -1;
   }
   failed = {};
@@ -112,7 +112,7 @@ int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::pat
   if (!data) {
     failed.note(siblingFile(ifoPath, "dict.dz"));
     indexFile.reset();
-    ui.showFileWarning(kDataOpenFailed.pick(), failed.path, failed.error);
+    ui.showFileWarning(pick(kDataOpenFailed), failed.path, failed.error);
     return -1;
   }
   gzbuffer(indexFile.get(), 128 * 1024);

@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
+#include "base/user_interface.h"
 #include "dictionary/loaded_dictionary.h"
-#include "platform/user_interface.h"
 
 namespace lexora {
 

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#include "base/text_codec.h"
+#include "base/white_space.h"
 #include "platform/ansi_code_page.h"
 #include "platform/file.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
-#include "platform/white_space.h"
 #include "sources/line_piece.h"
 #include "sources/load_dictionary_file.h"
 
@@ -188,7 +188,7 @@ int readTextEntries(LoadedDictionary& dictionary, const std::filesystem::path& p
                     UserInterface& ui) {
   FilePtr file = openForReading(path);
   if (!file) {
-    ui.showFileWarning(kOpenFailed.pick(), path, errno);
+    ui.showFileWarning(pick(kOpenFailed), path, errno);
     return -1;
   }
   dictionary.name = dictionaryNameFromPath(pathText(path));
@@ -242,10 +242,10 @@ int readTextEntries(LoadedDictionary& dictionary, const std::filesystem::path& p
     continuation = lineGoesOn;
   }
   if (reader.failed()) {
-    showWarning(ui, kReadFailed.pick());
+    showWarning(ui, pick(kReadFailed));
     return -1;
   }
-  if (bigEndian) showWarning(ui, kBigEndian.pick());
+  if (bigEndian) showWarning(ui, pick(kBigEndian));
   return 0;
 }
 

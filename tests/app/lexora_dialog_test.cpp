@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <atomic>
 
+#include "base/text_codec.h"
 #include "job/load_and_pack.h"
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/application.h"
 #include "platform/settings.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 #include "test_view.h"

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
+#include "base/text_codec.h"
 #include "pack/packed_image.h"
 #include "platform/ansi_code_page.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "platform/whole_file.h"
 #include "sources/load_dictionary_file.h"

@@ -6,7 +6,7 @@
 #include <random>
 #include <set>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

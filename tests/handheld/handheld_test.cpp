@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "base/text_codec.h"
 #include "handheld/conversation.h"
 #include "handheld/dictionary_store.h"
 #include "handheld/log_text.h"
@@ -11,7 +12,6 @@
 #include "pack/packed_image.h"
 #include "pack/transfer_message.h"
 #include "pack/word_lookup.h"
-#include "platform/text_codec.h"
 #include "support/test_support.h"
 
 namespace lexora::handheld {

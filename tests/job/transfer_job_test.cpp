@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text_codec.h"
 #include "job/load_and_pack.h"
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 

@@ -95,7 +95,7 @@ TEST_F(LanguageTest, ToggleFlipsAndStoresKeepingOtherSettings) {
 TEST_F(LanguageTest, RunOnlyChoiceIsNotStored) {
   setUiLanguageForRun(UiLanguage::Chinese);
   EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);
-  EXPECT_EQ(BilingualText({u"中", u"en"}).pick(), u"中");
+  EXPECT_EQ(pick(BilingualText{u"中", u"en"}), u"中");
   EXPECT_EQ(stored(), u"");
 }
 

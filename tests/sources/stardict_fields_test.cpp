@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <random>
 
+#include "base/text_codec.h"
 #include "platform/ansi_code_page.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/load_dictionary_file.h"
 #include "sources/stardict_fields.h"

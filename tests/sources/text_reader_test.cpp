@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "base/text_codec.h"
 #include "platform/ansi_code_page.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
 

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <random>
 
+#include "base/text_codec.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora::test {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/user_interface.h"
 #include "platform/ui_language.h"
-#include "platform/user_interface.h"
 
 namespace lexora::test {
 

@@ -3,12 +3,12 @@
 #include "app/lexora_dialog.h"
 #include "app/qt/application_icon.h"
 #include "app/qt/qt_dialog_view.h"
+#include "base/text_codec.h"
 #include "link/socket/default_device_address.h"
 #include "link/socket/socket_service.h"
 #include "platform/application.h"
 #include "platform/path_text.h"
 #include "platform/settings_warning.h"
-#include "platform/text_codec.h"
 #include "platform/ui_language.h"
 
 namespace lexora {

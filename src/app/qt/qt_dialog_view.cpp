@@ -93,11 +93,11 @@ MessageAnswer QtDialogView::showMessage(std::u16string_view text, MessageIcon ic
   QMessageBox box(boxIcon(icon), QString::fromStdString(applicationName()), toQString(text),
                   QMessageBox::NoButton, this);
   if (buttons == MessageButtons::YesNo) {
-    box.addButton(QMessageBox::Yes)->setText(toQString(kYes.pick()));
-    box.addButton(QMessageBox::No)->setText(toQString(kNo.pick()));
+    box.addButton(QMessageBox::Yes)->setText(toQString(pick(kYes)));
+    box.addButton(QMessageBox::No)->setText(toQString(pick(kNo)));
     box.setDefaultButton(QMessageBox::Yes);
   } else {
-    box.addButton(QMessageBox::Ok)->setText(toQString(kOk.pick()));
+    box.addButton(QMessageBox::Ok)->setText(toQString(pick(kOk)));
   }
   const int answer = runModal(box);
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
@@ -113,11 +113,11 @@ std::optional<std::vector<std::u16string>> QtDialogView::openFiles(const OpenFil
   for (const FileDialogFilter& filter : request.filters) filters << nameFilter(filter);
   dialog.setNameFilters(filters);
   if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
-  dialog.setLabelText(QFileDialog::LookIn, toQString(kLookIn.pick()));
-  dialog.setLabelText(QFileDialog::FileName, toQString(kFileName.pick()));
-  dialog.setLabelText(QFileDialog::FileType, toQString(kFileType.pick()));
-  dialog.setLabelText(QFileDialog::Accept, toQString(kOpen.pick()));
-  dialog.setLabelText(QFileDialog::Reject, toQString(kCancel.pick()));
+  dialog.setLabelText(QFileDialog::LookIn, toQString(pick(kLookIn)));
+  dialog.setLabelText(QFileDialog::FileName, toQString(pick(kFileName)));
+  dialog.setLabelText(QFileDialog::FileType, toQString(pick(kFileType)));
+  dialog.setLabelText(QFileDialog::Accept, toQString(pick(kOpen)));
+  dialog.setLabelText(QFileDialog::Reject, toQString(pick(kCancel)));
   if (runModal(dialog) != QDialog::Accepted) return std::nullopt;
   std::vector<std::u16string> paths;
   for (const QString& path : dialog.selectedFiles()) paths.push_back(toU16String(path));

@@ -7,9 +7,9 @@
 #include "app/win32/about_box.h"
 #include "app/win32/dialog_resource.h"
 #include "app/win32/password_dialog.h"
+#include "base/text_codec.h"
 #include "platform/application.h"
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -8,10 +8,10 @@
 #include <future>
 #include <thread>
 
+#include "base/mutex.h"
+#include "base/text_codec.h"
 #include "link/password_answer.h"
 #include "pack/transfer_message.h"
-#include "platform/mutex.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 

@@ -14,13 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/mutex.h"
 #include "link/connectivity_service.h"
 #include "link/socket/device_protocol.h"
 #include "link/socket/frame_socket.h"
 #include "link/socket/socket_service.h"
 #include "link/socket/unique_fd.h"
 #include "pack/transfer_message.h"
-#include "platform/mutex.h"
 
 namespace lexora {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/bytes.h"
-#include "platform/text_codec.h"
+#include "base/bytes.h"
+#include "base/text_codec.h"
 
 namespace lexora::device_protocol {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 namespace lexora::device_protocol {
 namespace {

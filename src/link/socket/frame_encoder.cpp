@@ -1,6 +1,6 @@
 #include "link/socket/frame_encoder.h"
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 namespace lexora::device_protocol {
 

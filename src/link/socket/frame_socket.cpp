@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/bytes.h"
 #include "link/socket/frame_encoder.h"
 #include "link/socket/frame_socket_internal.h"
-#include "platform/bytes.h"
 
 namespace lexora::device_protocol {
 

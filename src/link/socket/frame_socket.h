@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/mutex.h"
 #include "link/socket/device_protocol.h"
 #include "link/socket/frame_decoder.h"
 #include "link/socket/unique_fd.h"
-#include "platform/mutex.h"
 
 namespace lexora::device_protocol {
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "base/mutex.h"
+#include "base/text_codec.h"
 #include "link/socket/device_connection.h"
 #include "link/socket/device_protocol.h"
 #include "link/socket/socket_connect.h"
-#include "platform/mutex.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <thread>
 
-#include "platform/bounded_line.h"
-#include "platform/mutex.h"
+#include "base/bounded_line.h"
+#include "base/mutex.h"
 
 namespace lexora {
 namespace {

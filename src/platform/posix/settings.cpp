@@ -8,10 +8,10 @@
 #include <span>
 #include <vector>
 
+#include "base/mutex.h"
+#include "base/text_codec.h"
 #include "platform/atomic_file.h"
 #include "platform/file.h"
-#include "platform/mutex.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 namespace {

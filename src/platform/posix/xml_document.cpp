@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -14,8 +14,8 @@
 #include <mutex>
 #include <string>
 
-#include "platform/bounded_line.h"
-#include "platform/text_codec.h"
+#include "base/bounded_line.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/path_text.h"
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 

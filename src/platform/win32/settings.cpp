@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

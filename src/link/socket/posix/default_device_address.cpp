@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/text_codec.h"
 #include "platform/application.h"
-#include "platform/text_codec.h"
 
 namespace lexora {
 

@@ -1,4 +1,4 @@
-#include "platform/bounded_line.h"
+#include "base/bounded_line.h"
 
 #include <gtest/gtest.h>
 

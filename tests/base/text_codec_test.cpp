@@ -1,10 +1,10 @@
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "platform/white_space.h"
+#include "base/white_space.h"
 
 namespace lexora {
 namespace {

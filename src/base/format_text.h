@@ -1,13 +1,12 @@
 // Values put into texts: a text names each value it shows as {name}, so each language
-// places its values where its grammar wants them.
+// places its values where its grammar wants them. platform/ui_language.h has the form
+// that picks a BilingualText in the interface language first.
 #pragma once
 
 #include <concepts>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-
-#include "platform/ui_language.h"
 
 namespace lexora {
 
@@ -33,11 +32,5 @@ struct TextField {
 // again, so a value that itself reads {name} is shown as it is; a {name} no field names
 // stays as written.
 std::u16string formatText(std::u16string_view text, std::initializer_list<TextField> fields);
-
-// The same, for `text` in the interface language.
-inline std::u16string formatText(const BilingualText& text,
-                                 std::initializer_list<TextField> fields) {
-  return formatText(text.pick(), fields);
-}
 
 }  // namespace lexora

@@ -1,4 +1,4 @@
-#include "platform/format_text.h"
+#include "base/format_text.h"
 
 #include <algorithm>
 

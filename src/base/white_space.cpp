@@ -1,4 +1,4 @@
-#include "platform/white_space.h"
+#include "base/white_space.h"
 
 namespace lexora {
 

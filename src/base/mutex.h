@@ -7,7 +7,7 @@
 
 #include <mutex>
 
-#include "platform/thread_annotations.h"
+#include "base/thread_annotations.h"
 
 namespace lexora {
 

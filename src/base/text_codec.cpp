@@ -1,4 +1,4 @@
-#include "platform/text_codec.h"
+#include "base/text_codec.h"
 
 namespace lexora {
 namespace {

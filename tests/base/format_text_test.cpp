@@ -1,9 +1,11 @@
-#include "platform/format_text.h"
+#include "base/format_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
+
+#include "base/bilingual_text.h"
 
 namespace lexora {
 namespace {
