@@ -11,8 +11,6 @@ namespace lexora {
 struct PackedBlock {
   std::vector<uint8_t> keyBytes;     // items: length byte L, then L bytes of headword (UTF-8)
   std::vector<uint8_t> packedBytes;  // one zlib stream of the record items
-  int32_t keyLength() const { return static_cast<int32_t>(keyBytes.size()); }
-  int32_t packedLength() const { return static_cast<int32_t>(packedBytes.size()); }
 };
 
 struct PackedDictionary {
