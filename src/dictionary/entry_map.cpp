@@ -96,6 +96,9 @@ void EntryMap::addUtf8Key(std::string_view key, std::string_view entryBytes) {
 
 void EntryMap::freeze() {
   if (frozen_) return;
+  frozen_ = true;
+  // An empty log has no storage to sort into (its data pointer may be null).
+  if (log_.empty()) return;
   // Sort small (prefix, position) pairs rather than the entries: the first eight key bytes,
   // remapped so that plain integer order is UTF-16 order, settle most comparisons without
   // touching the keys. The position breaks ties, so equal keys keep the order of adding.
@@ -152,7 +155,6 @@ void EntryMap::freeze() {
     i = j;
   }
   log_.resize(out);
-  frozen_ = true;
 }
 
 std::span<const EntryMap::Entry> EntryMap::entries() const {
