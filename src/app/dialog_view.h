@@ -23,6 +23,7 @@ struct FileDialogFilter {
 struct OpenFileRequest {
   std::u16string_view title;
   std::vector<FileDialogFilter> filters;  // the first one is selected
+  std::u16string initialFolder;           // empty: wherever the dialog itself would open
 };
 
 // A main dialog template's texts as the toolkit shows them: the title and each control's
@@ -67,6 +68,13 @@ class DialogView {
   // Any thread, never blocks: runs `call` later on the dialog's thread (from its message
   // loop). A call posted after the dialog ended may be dropped.
   virtual void postToDialogThread(std::function<void()> call) = 0;
+
+  // The Return key and the focus (default_button.h). The id of the main dialog's control
+  // that has the keyboard focus, 0 for none; moving the focus to control `id`; and the
+  // button Return presses while the focus is on no push button (0: none).
+  virtual int focusedControl() const = 0;
+  virtual void focusControl(int id) = 0;
+  virtual void setDefaultButton(int id) = 0;
 };
 
 }  // namespace lexora

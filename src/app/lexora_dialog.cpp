@@ -1,6 +1,9 @@
 #include "app/lexora_dialog.h"
 
+#include "app/browse_folder.h"
+#include "app/default_button.h"
 #include "job/packing_texts.h"
+#include "platform/path_text.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -64,7 +67,11 @@ CLexoraDlg::CLexoraDlg(DialogView& view, ServiceFactory service, LinkWaits waits
       service_(std::move(service)),
       waits_(waits),
       calls_(std::make_shared<DialogThreadCalls>(view)),
-      jobInterface_(std::make_unique<JobInterface>(view, *calls_)) {}
+      jobInterface_(std::make_unique<JobInterface>(view, *calls_)) {
+  for (const ControlTemplate& control : mainDialogTemplate(GetUiLanguage()).controls) {
+    buttonEnabled_[control.id] = (control.styles & kStyleDisabled) == 0;
+  }
+}
 
 CLexoraDlg::~CLexoraDlg() {
   shutDown();
@@ -72,6 +79,7 @@ CLexoraDlg::~CLexoraDlg() {
 
 void CLexoraDlg::initDialog() {
   view_.setControlText(main_control::kStatusLine, pick(kReadyStatus));
+  view_.setDefaultButton(defaultButtonNow([this](int id) { return buttonEnabled_[id]; }));
 }
 
 std::u16string_view CLexoraDlg::systemMenuAboutText() {
@@ -118,12 +126,20 @@ void CLexoraDlg::select(std::vector<std::filesystem::path> paths) {
   view_.setControlText(main_control::kFileBox, selection_.text);
 }
 
+void CLexoraDlg::drop(std::vector<std::filesystem::path> paths) {
+  if (paths.empty()) return;
+  rememberBrowseFolder(paths.front());
+  select(std::move(paths));
+}
+
 void CLexoraDlg::browse() {
-  OpenFileRequest request{pick(kOpenTitle), {}};
+  OpenFileRequest request{pick(kOpenTitle), {}, browseFolder()};
   for (const BilingualFilter& filter : kFilters) {
     request.filters.push_back({pick(filter.description), filter.pattern});
   }
-  selection_ = applyFileDialogResult(selection_, view_.openFiles(request));
+  std::optional<std::vector<std::u16string>> chosen = view_.openFiles(request);
+  if (chosen && !chosen->empty()) rememberBrowseFolder(pathFromText(chosen->front()));
+  selection_ = applyFileDialogResult(selection_, std::move(chosen));
   view_.setControlText(main_control::kFileBox, selection_.text);
 }
 
@@ -133,7 +149,8 @@ void CLexoraDlg::send() {
     return;
   }
   forgetFinishedJobs();
-  job_.reset();  // ended: joins at once
+  job_.reset();         // ended: joins at once
+  focusToRestore_ = 0;  // a button the last job left disabled is no longer waited for
   // The job works on its own copy of the paths: Browse stays available while it runs.
   TransferJobParameters parameters{selection_.paths, service_, waits_};
   job_ = std::make_unique<TransferJob>(*this, std::move(parameters));
@@ -190,14 +207,34 @@ UserInterface& CLexoraDlg::ui() {
 
 void CLexoraDlg::enableSendButton(bool enabled) {
   calls_->run([&](bool closing) {
-    if (!closing) view_.enableControl(main_control::kSend, enabled);
+    if (!closing) enableButton(main_control::kSend, enabled);
   });
 }
 
 void CLexoraDlg::enableStopButton(bool enabled) {
   calls_->run([&](bool closing) {
-    if (!closing) view_.enableControl(main_control::kStop, enabled);
+    if (!closing) enableButton(main_control::kStop, enabled);
   });
+}
+
+// A button disabled while it has the focus would leave the keyboard nowhere on Win32 and
+// with whatever control comes next on Qt; both move the focus to the default button, and
+// give it back when the button returns, unless the user has moved it since.
+void CLexoraDlg::enableButton(int id, bool enabled) {
+  const bool hadFocus = !enabled && view_.focusedControl() == id;
+  buttonEnabled_[id] = enabled;
+  view_.enableControl(id, enabled);
+  const int defaultId = defaultButtonNow([this](int button) { return buttonEnabled_[button]; });
+  view_.setDefaultButton(defaultId);
+  if (hadFocus && defaultId != 0) {
+    focusToRestore_ = id;
+    focusMovedTo_ = defaultId;
+    view_.focusControl(defaultId);
+  } else if (enabled && focusToRestore_ == id) {
+    const int focus = view_.focusedControl();
+    if (focus == focusMovedTo_ || focus == 0) view_.focusControl(id);
+    focusToRestore_ = 0;
+  }
 }
 
 bool CLexoraDlg::confirmSend(int32_t packedSize) {

@@ -5,6 +5,7 @@
 // controller asks of it.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -38,6 +39,9 @@ class CLexoraDlg : public TransferDialog {
   // Makes `paths` the selection, as if chosen with Browse (the files given on the command
   // line at start-up, in the bytes they were given in).
   void select(std::vector<std::filesystem::path> paths);
+  // Files dropped on the dialog: the selection, as if chosen with Browse (whose folder they
+  // also become).
+  void drop(std::vector<std::filesystem::path> paths);
   void browse();
   void send();
   void stop();
@@ -60,6 +64,8 @@ class CLexoraDlg : public TransferDialog {
 
   void shutDown();
   void forgetFinishedJobs();
+  // Enables or disables Send or Stop for the job, keeping the default button and the focus.
+  void enableButton(int id, bool enabled);
 
   DialogView& view_;
   const ServiceFactory service_;
@@ -71,6 +77,11 @@ class CLexoraDlg : public TransferDialog {
   // Jobs let go by Stop that may still be finishing (sending the end flag, closing).
   std::vector<std::unique_ptr<TransferJob>> stoppedJobs_;
   bool shutDown_ = false;
+  // The Return key: which buttons are enabled, and the button the focus left when the job
+  // disabled it, with where the focus went instead, so it can come back.
+  std::map<int, bool> buttonEnabled_;
+  int focusToRestore_ = 0;
+  int focusMovedTo_ = 0;
 };
 
 }  // namespace lexora

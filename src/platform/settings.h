@@ -33,7 +33,8 @@ class Settings {
   // The stored value, or the empty string when there is none (or it cannot be read).
   std::u16string read(std::u16string_view section, std::u16string_view entry) const;
 
-  // Stores the value; false when it could not be written. Other entries are kept.
+  // Stores the value; false when it could not be written (in the INI file also when a text
+  // holds a line break, which the file cannot keep). Other entries are kept.
   bool write(std::u16string_view section, std::u16string_view entry, std::u16string_view value);
 
   // nullopt when the settings were read, or there are none; else why they were set aside.

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <atomic>
 
+#include "app/default_button.h"
 #include "base/text_codec.h"
 #include "job/load_and_pack.h"
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/application.h"
+#include "platform/path_text.h"
 #include "platform/settings.h"
 #include "platform/ui_language.h"
 #include "support/test_support.h"
@@ -80,6 +82,51 @@ TEST_F(LexoraDialogTest, BrowseKeepsTheOrderAndACancelKeepsTheSelection) {
   ASSERT_EQ(view_.fileRequests.size(), 2u);
   ASSERT_EQ(view_.fileRequests[0].filters.size(), 3u);
   EXPECT_EQ(view_.fileRequests[0].filters[0].pattern, u"*.txt;*.tab;*.ifo");
+}
+
+TEST_F(LexoraDialogTest, ReturnPressesBrowseAndAJobGivesTheFocusBackToTheButtonItHad) {
+  using namespace main_control;
+  EXPECT_EQ(view_.defaultButton, kBrowse);
+  EXPECT_EQ(defaultButtonNow([](int id) { return id != kBrowse; }), kSend);
+  EXPECT_EQ(defaultButtonNow([](int id) { return id == kStop || id == kLanguage; }), kStop);
+  EXPECT_EQ(defaultButtonNow([](int) { return false; }), 0);
+
+  select({dictionary("one", 3)});
+  view_.focused = kSend;  // Send pressed from the keyboard
+  dialog_.command(kSend);
+  ASSERT_TRUE(view_.pumpUntil([this] { return !view_.enabled(kSend); }));
+  EXPECT_EQ(view_.focused, kBrowse) << "the focus is not left on a disabled button";
+  ASSERT_TRUE(pumpUntilJobEnded()) << shown();
+  EXPECT_EQ(view_.focused, kSend);
+  EXPECT_EQ(view_.defaultButton, kBrowse);
+
+  // Where the user moved the focus during the job, it stays.
+  ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); }));
+  dialog_.command(kSend);
+  ASSERT_TRUE(view_.pumpUntil([this] { return !view_.enabled(kSend); }));
+  view_.focused = kExit;
+  ASSERT_TRUE(pumpUntilJobEnded()) << shown();
+  EXPECT_EQ(view_.focused, kExit);
+}
+
+TEST_F(LexoraDialogTest, BrowseOpensInTheFolderOfTheFileLastChosenOrDropped) {
+  const std::filesystem::path sub = dir_.path() / "sub";
+  std::filesystem::create_directory(sub);
+  select({dictionary("first", 1)});
+  dialog_.command(main_control::kBrowse);  // cancelled: the folder stays
+  dialog_.drop({sub / "b.txt", sub / "a.txt"});
+  EXPECT_EQ(dialog_.selection().paths,
+            (std::vector<std::filesystem::path>{sub / "b.txt", sub / "a.txt"}));
+  EXPECT_EQ(view_.controlText(main_control::kFileBox),
+            pathText(sub / "b.txt") + u";" + pathText(sub / "a.txt"));
+  dialog_.command(main_control::kBrowse);
+  std::filesystem::remove(sub);
+  dialog_.command(main_control::kBrowse);
+  ASSERT_EQ(view_.fileRequests.size(), 4u);
+  EXPECT_EQ(view_.fileRequests[0].initialFolder, u"");
+  EXPECT_EQ(view_.fileRequests[1].initialFolder, pathText(dir_.path()));
+  EXPECT_EQ(view_.fileRequests[2].initialFolder, pathText(sub));
+  EXPECT_EQ(view_.fileRequests[3].initialFolder, u"") << "a folder since removed: the default";
 }
 
 TEST_F(LexoraDialogTest, SendWhileRunningIsRefusedAndASecondStopFindsNoJob) {

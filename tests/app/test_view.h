@@ -40,6 +40,13 @@ class TestView : public DialogView {
   void endDialog() override { ended = true; }
   void postToDialogThread(std::function<void()> call) override;
 
+  // The Return key and the focus.
+  int focusedControl() const override { return focused; }
+  void focusControl(int id) override { focused = id; }
+  void setDefaultButton(int id) override { defaultButton = id; }
+  int focused = 0;
+  int defaultButton = 0;
+
   // Runs posted calls on this thread until `done` holds; false on time-out.
   bool pumpUntil(const std::function<bool()>& done,
                  std::chrono::milliseconds timeout = std::chrono::seconds(20));

@@ -92,6 +92,15 @@ TEST_F(LanguageTest, ToggleFlipsAndStoresKeepingOtherSettings) {
             "[General]\nansiCodePage=CP936\n\n[UI]\nlanguage=english\n");
 }
 
+TEST_F(LanguageTest, AFolderComesBackAsWrittenAndALineBreakCannotAddEntries) {
+  const std::u16string folder = u"/home/李/dicts =x ";
+  EXPECT_TRUE(applicationSettings().write(u"UI", u"lastFolder", folder));
+  EXPECT_FALSE(applicationSettings().write(u"UI", u"lastFolder", u"/a\n[UI]\nlanguage=chinese"));
+  EXPECT_FALSE(applicationSettings().write(u"UI", u"last\rFolder", u"/a"));
+  EXPECT_EQ(applicationSettings().read(u"UI", u"lastFolder"), folder);
+  EXPECT_EQ(test::readFile(settingsFile()), "[UI]\nlastFolder=/home/李/dicts =x \n");
+}
+
 TEST_F(LanguageTest, RunOnlyChoiceIsNotStored) {
   setUiLanguageForRun(UiLanguage::Chinese);
   EXPECT_EQ(GetUiLanguage(), UiLanguage::Chinese);

@@ -1,10 +1,14 @@
 #include "app/qt/qt_dialog_view.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 
 #include "app/lexora_dialog.h"
 #include "app/qt/about_box.h"
@@ -45,6 +49,18 @@ QString nameFilter(const FileDialogFilter& filter) {
          toQString(filter.pattern).replace(u';', u' ') + u')';
 }
 
+// The local files among the dragged URLs, in their order; none when nothing local is there.
+std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
+  std::vector<std::filesystem::path> files;
+  if (!data || !data->hasUrls()) return files;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    // The name's own bytes, as the command line gives them, not its decoded text.
+    files.push_back(std::filesystem::path(QFile::encodeName(url.toLocalFile()).toStdString()));
+  }
+  return files;
+}
+
 }  // namespace
 
 QtDialogView::QtDialogView(const DialogTemplate& dialog, QWidget* parent)
@@ -54,6 +70,7 @@ QtDialogView::QtDialogView(const DialogTemplate& dialog, QWidget* parent)
       connect(button, &QPushButton::clicked, this, [this, id] { command(id); });
     }
   }
+  setAcceptDrops(true);
 }
 
 void QtDialogView::command(int id) {
@@ -113,6 +130,7 @@ std::optional<std::vector<std::u16string>> QtDialogView::openFiles(const OpenFil
   for (const FileDialogFilter& filter : request.filters) filters << nameFilter(filter);
   dialog.setNameFilters(filters);
   if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
+  if (!request.initialFolder.empty()) dialog.setDirectory(toQString(request.initialFolder));
   dialog.setLabelText(QFileDialog::LookIn, toQString(pick(kLookIn)));
   dialog.setLabelText(QFileDialog::FileName, toQString(pick(kFileName)));
   dialog.setLabelText(QFileDialog::FileType, toQString(pick(kFileType)));
@@ -143,6 +161,41 @@ void QtDialogView::endDialog() {
 
 void QtDialogView::postToDialogThread(std::function<void()> call) {
   QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+int QtDialogView::focusedControl() const {
+  const QWidget* focus = focusWidget();
+  if (!focus) return 0;
+  for (int id : TemplateDialog::controlIds()) {
+    if (id != kNoControlId && control(id) == focus) return id;
+  }
+  return 0;
+}
+
+void QtDialogView::focusControl(int id) {
+  if (QWidget* widget = control(id)) widget->setFocus(Qt::OtherFocusReason);
+}
+
+void QtDialogView::setDefaultButton(int id) {
+  // Every button keeps autoDefault: the focused one takes Return, as on Win32, and the
+  // dialog falls back to this one when the focus leaves the buttons.
+  for (int controlId : TemplateDialog::controlIds()) {
+    if (auto* button = qobject_cast<QPushButton*>(control(controlId))) {
+      if (controlId != id) button->setDefault(false);
+    }
+  }
+  if (auto* button = qobject_cast<QPushButton*>(control(id))) button->setDefault(true);
+}
+
+void QtDialogView::dragEnterEvent(QDragEnterEvent* event) {
+  if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void QtDialogView::dropEvent(QDropEvent* event) {
+  std::vector<std::filesystem::path> files = droppedFiles(event->mimeData());
+  if (files.empty() || !controller_) return;
+  event->acceptProposedAction();
+  controller_->drop(std::move(files));
 }
 
 int QtDialogView::runModal(QDialog& box) {

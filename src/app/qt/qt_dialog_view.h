@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 
 #include "app/dialog_view.h"
 #include "app/qt/template_dialog.h"
@@ -34,6 +36,11 @@ class QtDialogView : public TemplateDialog, public DialogView {
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
 
+  // The Return key and the focus.
+  int focusedControl() const override;
+  void focusControl(int id) override;
+  void setDefaultButton(int id) override;
+
  protected:
   // Shows `box` (a message box, the file dialog, the About box or the password dialog)
   // modally and returns its result, as QDialog::exec() does.
@@ -42,6 +49,10 @@ class QtDialogView : public TemplateDialog, public DialogView {
   // Escape and the close box: the Exit command, which asks first.
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
+
+  // Local files dropped anywhere on the dialog become the selection.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void command(int id);

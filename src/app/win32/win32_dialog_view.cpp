@@ -1,6 +1,7 @@
 #include "app/win32/win32_dialog_view.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include "app/file_selection.h"
 #include "app/lexora_dialog.h"
@@ -95,6 +96,9 @@ INT_PTR Win32DialogView::handle(UINT message, WPARAM wParam, LPARAM) {
     case kRunPosted:
       runPosted();
       return TRUE;
+    case WM_DROPFILES:
+      dropFiles(reinterpret_cast<HDROP>(wParam));
+      return TRUE;
     case WM_DESTROY:
       window_ = nullptr;
       return FALSE;
@@ -114,6 +118,7 @@ void Win32DialogView::initDialog() {
   }
   SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  DragAcceptFiles(window, TRUE);
   if (!controller_) return;
   controller_->initDialog();
   if (!selectAtStart_.empty()) {
@@ -225,6 +230,8 @@ std::optional<std::vector<std::u16string>> Win32DialogView::openFiles(
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
   dialog.lpstrTitle = title.c_str();
+  const std::wstring initialFolder = wide(request.initialFolder);
+  if (!initialFolder.empty()) dialog.lpstrInitialDir = initialFolder.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   if (!runOpenFileDialog(dialog)) return std::nullopt;
   return parseOpenFileBuffer(
@@ -271,6 +278,51 @@ void Win32DialogView::postToDialogThread(std::function<void()> call) {
   if (!window) return;  // the dialog has ended: dropped, as the interface allows
   posted_.push_back(std::move(call));
   PostMessageW(window, kRunPosted, 0, 0);
+}
+
+int Win32DialogView::focusedControl() const {
+  const HWND focus = GetFocus();
+  const HWND window = window_.load();
+  if (!focus || !window || GetParent(focus) != window) return 0;
+  return GetDlgCtrlID(focus);
+}
+
+void Win32DialogView::focusControl(int id) {
+  const HWND window = window_.load();
+  // Through the dialog manager, which also moves the default-button look with the focus.
+  if (HWND control = GetDlgItem(window, id)) {
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+  }
+}
+
+void Win32DialogView::setDefaultButton(int id) {
+  const HWND window = window_.load();
+  if (!window) return;
+  SendMessageW(window, DM_SETDEFID, static_cast<WPARAM>(id), 0);
+  // The templates give several buttons the default style, and the dialog manager keeps the
+  // last one created as its default: each other button is drawn as an ordinary one, except
+  // a focused one, which Return presses and which the dialog manager draws as the default.
+  const HWND focus = GetFocus();
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (child == focus || GetDlgCtrlID(child) == id) continue;
+    if (SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) {
+      SendMessageW(child, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    }
+  }
+}
+
+void Win32DialogView::dropFiles(HDROP drop) {
+  std::vector<std::filesystem::path> files;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring name(static_cast<size_t>(length) + 1, L'\0');
+    if (DragQueryFileW(drop, i, name.data(), length + 1) != length) continue;
+    name.resize(length);
+    files.push_back(pathFromText(std::u16string(name.begin(), name.end())));
+  }
+  DragFinish(drop);
+  if (controller_ && !files.empty()) controller_->drop(std::move(files));
 }
 
 void Win32DialogView::runPosted() {

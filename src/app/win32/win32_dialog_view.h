@@ -52,6 +52,11 @@ class Win32DialogView : public DialogView {
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
 
+  // The Return key and the focus.
+  int focusedControl() const override;
+  void focusControl(int id) override;
+  void setDefaultButton(int id) override;
+
  protected:
   // MessageBoxW; `caption` is the application's name.
   virtual int messageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
@@ -70,6 +75,8 @@ class Win32DialogView : public DialogView {
   void initDialog();
   bool paintMinimised();
   void runPosted();
+  // Files dropped anywhere on the dialog (WM_DROPFILES) become the selection.
+  void dropFiles(HDROP drop);
 
   const HINSTANCE instance_;
   const HICON icon_;

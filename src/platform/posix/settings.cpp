@@ -135,6 +135,12 @@ bool Settings::write(std::u16string_view section, std::u16string_view entry,
                      std::u16string_view value) {
   const std::string dir = configDirectory();
   const std::string path = filePath(applicationName_);
+  // A line break would end the entry early and make the rest a line of its own: a folder
+  // named "a\n[UI]\nlanguage=..." must not write settings of its own.
+  const auto oneLine = [](std::u16string_view text) {
+    return text.find_first_of(u"\r\n") == std::u16string_view::npos;
+  };
+  if (!oneLine(section) || !oneLine(entry) || !oneLine(value)) return false;
   MutexLock lock(gLoadedMutex);
   LoadedSettings& loaded = loadedLocked(path);
   if (loaded.problem) return false;
