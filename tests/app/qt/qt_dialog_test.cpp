@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -177,6 +178,75 @@ class QtDialogTest : public QObject {
     rig.view.answer = nullptr;  // cancelled: the selection stays
     rig.click(main_control::kBrowse);
     QCOMPARE(text(rig.view, main_control::kFileBox), toQString(path));
+  }
+
+  // Return presses the focused button, else Browse; Browse opens where the last file came
+  // from; after a job the focus is back on Send.
+  void returnAtStartAfterABrowseAndAfterAJob() {
+    Rig rig;
+    const std::u16string path = test::writeNumberedDictionary(rig.dir.path(), "r", 2);
+    QStringList folders;
+    rig.view.answer = [&](QDialog& box) {
+      if (auto* files = qobject_cast<QFileDialog*>(&box)) {
+        folders << files->directory().absolutePath();
+        files->selectFile(toQString(path));
+        return int(QDialog::Accepted);
+      }
+      return int(QMessageBox::Yes);
+    };
+    const auto pressReturn = [&rig] { QTest::keyClick(rig.view.focusWidget(), Qt::Key_Return); };
+    QCOMPARE(rig.view.focusWidget(), rig.view.control(main_control::kFileBox));
+    pressReturn();
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(text(rig.view, main_control::kFileBox), toQString(path));
+    pressReturn();
+    QCOMPARE(folders.size(), 2);
+    QCOMPARE(folders[1], QString::fromStdString(rig.dir.path().string()));
+
+    QStringList statuses;
+    QObject::connect(widget<QLineEdit>(rig.view, main_control::kStatusLine),
+                     &QLineEdit::textChanged,
+                     [&statuses](const QString& status) { statuses << status; });
+    rig.view.control(main_control::kSend)->setFocus();
+    pressReturn();
+    QVERIFY(QTest::qWaitFor([&] { return statuses.size() > 1 && rig.idle(); }, 20000));
+    QVERIFY(rig.receivedWhole(path));
+    QCOMPARE(rig.view.focusWidget(), rig.view.control(main_control::kSend));
+    QCOMPARE(folders.size(), 2);
+    rig.view.control(main_control::kFileBox)->setFocus();
+    pressReturn();
+    QCOMPARE(folders.size(), 3);
+  }
+
+  // Local files dropped on the dialog, even during a job, are the next Send's selection;
+  // a drag without local files is refused.
+  void droppedLocalFilesBecomeTheSelection() {
+    Rig rig;
+    const std::u16string sent = test::writeNumberedDictionary(rig.dir.path(), "sent", 2);
+    rig.dialog.select({sent});
+    const auto drop = [&rig](const QList<QUrl>& urls) {
+      QMimeData data;
+      data.setUrls(urls);
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&rig.view, &enter);
+      if (!enter.isAccepted()) return false;
+      QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&rig.view, &dropped);
+      return true;
+    };
+    QVERIFY(!drop({QUrl(QStringLiteral("https://example.com/a.txt"))}));
+    QStringList statuses;
+    QObject::connect(widget<QLineEdit>(rig.view, main_control::kStatusLine),
+                     &QLineEdit::textChanged,
+                     [&statuses](const QString& status) { statuses << status; });
+    rig.click(main_control::kSend);
+    const QString a = QStringLiteral("/d/a b.txt");
+    QVERIFY(drop({QUrl::fromLocalFile(a), QUrl(QStringLiteral("https://example.com/x.txt")),
+                  QUrl::fromLocalFile(QStringLiteral("/e/c.ifo"))}));
+    QCOMPARE(text(rig.view, main_control::kFileBox), a + QStringLiteral(";/e/c.ifo"));
+    QVERIFY(QTest::qWaitFor([&] { return statuses.size() > 1 && rig.idle(); }, 20000));
+    QVERIFY(rig.receivedWhole(sent));
+    QCOMPARE(rig.dialog.selection().paths.size(), size_t{2});
   }
 
   void escapeAndTheCloseBoxAskBeforeExit() {
