@@ -1,6 +1,7 @@
 // The Win32 dialogs under Wine: real windows built from the in-memory templates, driven by
 // clicks and keys; every modal box is answered through the view's seams, never a modal loop.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -117,6 +118,7 @@ class ScriptedView : public Win32DialogView {
   std::vector<OPENFILENAMEW> fileRequests;  // their pointers are dangling afterwards
   std::vector<std::wstring> fileTitles;
   std::vector<std::wstring> fileFilters;  // each request's filter list, NULs kept
+  std::vector<std::wstring> fileFolders;  // each request's initial folder ("" for none)
   std::vector<ModalBox> modals;
 
  protected:
@@ -135,6 +137,7 @@ class ScriptedView : public Win32DialogView {
     while (*end) end += wcslen(end) + 1;  // description, pattern, ... up to the empty one
     fileFilters.emplace_back(request.lpstrFilter, end);
     fileTitles.emplace_back(request.lpstrTitle);
+    fileFolders.emplace_back(request.lpstrInitialDir ? request.lpstrInitialDir : L"");
     if (files.empty() || !files.front()) {
       if (!files.empty()) files.pop_front();
       return false;
@@ -198,6 +201,9 @@ class Win32DialogTest : public ::testing::Test {
     return std::u16string(text, text + length);
   }
 
+  // A registry of this process's own: ctest runs these tests in parallel processes, and
+  // one's SetUp must not delete the settings another is using.
+  test::SettingsRedirect redirect_;
   test::TempDir dir_;
   FakeService fake_;
   ScriptedView view_;
@@ -350,6 +356,76 @@ TEST_F(Win32DialogTest, ASendAnswersThePasswordAndTheQuestionOnTheDialogThread) 
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, main_control::kSend)));
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, main_control::kStop)));
   EXPECT_FALSE(fake_.acceptedBytes().empty());
+}
+
+// Return presses the focused button, else Browse (not the language button, which the
+// template also styles as default); Browse opens where the last file came from; after a job
+// the focus is back on Send.
+TEST_F(Win32DialogTest, ReturnAtStartAfterABrowseAndAfterAJob) {
+  using namespace main_control;
+  HWND window = start(u"english");
+  EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELRESULT(kBrowse, DC_HASDEFID));
+  for (int id : {kSend, kStop, kLanguage}) {
+    EXPECT_NE(GetWindowLongW(GetDlgItem(window, id), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON)
+        << id << " is drawn as an ordinary button";
+  }
+  const std::u16string path = test::writeNumberedDictionary(dir_.path(), "r", 2);
+  const ScriptedView::FileAnswer chosen{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)};
+  const auto pressReturnOn = [&](int id) {
+    // Through the dialog manager, as Tab moves it.
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, id)), TRUE);
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+  };
+  view_.files.push_back(chosen);
+  pressReturnOn(kFileBox);
+  ASSERT_TRUE(pumpUntil([&] { return view_.fileRequests.size() == 1; }));
+  EXPECT_EQ(textOf(GetDlgItem(window, kFileBox)), path);
+  view_.files.push_back(chosen);
+  pressReturnOn(kFileBox);
+  ASSERT_TRUE(pumpUntil([&] { return view_.fileRequests.size() == 2; }));
+  const std::u16string folder = path.substr(0, path.rfind(u'\\'));
+  EXPECT_EQ(view_.fileFolders,
+            (std::vector<std::wstring>{L"", std::wstring(folder.begin(), folder.end())}));
+
+  view_.answers.push_back(IDYES);  // the size question
+  pressReturnOn(kSend);
+  ASSERT_TRUE(pumpUntil([&] { return !IsWindowEnabled(GetDlgItem(window, kSend)); }));
+  ASSERT_TRUE(pumpUntil([&] {
+    return !dialog_->jobRunning() && textOf(GetDlgItem(window, kStatusLine)) == u"Ready";
+  }));
+  EXPECT_FALSE(fake_.acceptedBytes().empty());
+  EXPECT_EQ(GetFocus(), GetDlgItem(window, kSend));
+  EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELRESULT(kBrowse, DC_HASDEFID));
+  pressReturnOn(kFileBox);
+  ASSERT_TRUE(pumpUntil([&] { return view_.fileRequests.size() == 3; }));
+}
+
+// WM_DROPFILES with wide names, as the shell sends it; during a job the drop is the next
+// Send's selection.
+TEST_F(Win32DialogTest, DroppedFilesBecomeTheSelection) {
+  HWND window = start(u"english");
+  const std::u16string sent = test::writeNumberedDictionary(dir_.path(), "sent", 2);
+  dialog_->select({sent});
+  static constexpr wchar_t kNames[] = L"C:\\d\\a b.txt\0C:\\\u00e9\u8bcd\\c.ifo\0\0";
+  const std::wstring names(kNames, std::size(kNames));  // with the list's final NULs
+  const HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  ASSERT_NE(drop, nullptr);
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  std::memcpy(files + 1, names.data(), names.size() * sizeof(wchar_t));
+  GlobalUnlock(drop);
+  view_.answers.push_back(IDYES);  // the size question
+  click(window, main_control::kSend);
+  SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);  // freed by the view
+  EXPECT_EQ(textOf(GetDlgItem(window, main_control::kFileBox)),
+            u"C:\\d\\a b.txt;C:\\\u00e9\u8bcd\\c.ifo");
+  ASSERT_TRUE(pumpUntil([&] {
+    return !dialog_->jobRunning() &&
+           textOf(GetDlgItem(window, main_control::kStatusLine)) == u"Ready";
+  }));
+  EXPECT_EQ(view_.boxes.size(), 1u) << "only the size question: the job sent the file it had";
+  EXPECT_EQ(dialog_->selection().paths.size(), 2u);
 }
 
 // Run by dialog_through_com.sh, which starts lexora-handheld and registers the test

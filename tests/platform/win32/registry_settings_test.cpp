@@ -42,5 +42,12 @@ TEST(RegistrySettings, LanguageIsAStringWithItsNulUnderTheApplicationsKey) {
   resetUiLanguageForTesting();
 }
 
+TEST(RegistrySettings, AFolderComesBackAsWritten) {
+  test::SettingsRedirect redirect;
+  const std::u16string folder = u"C:\\Users\\\u674e\\dicts =x ";
+  ASSERT_TRUE(applicationSettings().write(u"UI", u"lastFolder", folder));
+  EXPECT_EQ(applicationSettings().read(u"UI", u"lastFolder"), folder);
+}
+
 }  // namespace
 }  // namespace lexora
