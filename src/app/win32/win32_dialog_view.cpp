@@ -129,14 +129,18 @@ bool Win32DialogView::paintMinimised() {
   PAINTSTRUCT paint;
   const HDC dc = BeginPaint(window, &paint);
   SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-  const int iconWidth = GetSystemMetrics(SM_CXICON);
-  const int iconHeight = GetSystemMetrics(SM_CYICON);
   RECT client;
   GetClientRect(window, &client);
-  DrawIcon(dc, (client.right - client.left - iconWidth + 1) / 2,
-           (client.bottom - client.top - iconHeight + 1) / 2, icon_);
+  drawIconCentred(dc, client, icon_);
   EndPaint(window, &paint);
   return true;
+}
+
+void Win32DialogView::drawIconCentred(HDC dc, const RECT& area, HICON icon) {
+  const int iconWidth = GetSystemMetrics(SM_CXICON);
+  const int iconHeight = GetSystemMetrics(SM_CYICON);
+  DrawIcon(dc, area.left + (area.right - area.left - iconWidth + 1) / 2,
+           area.top + (area.bottom - area.top - iconHeight + 1) / 2, icon);
 }
 
 void Win32DialogView::setControlText(int id, std::u16string_view text) {

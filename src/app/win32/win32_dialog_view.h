@@ -36,6 +36,8 @@ class Win32DialogView : public DialogView {
   // The same dialog without a modal loop, for the tests: they pump its messages.
   HWND createModeless(const DialogTemplate& dialog);
   HWND window() const { return window_.load(); }
+  // What a minimised dialog shows: `icon` in the middle of `area`.
+  static void drawIconCentred(HDC dc, const RECT& area, HICON icon);
 
   void setControlText(int id, std::u16string_view text) override;
   std::u16string controlText(int id) const override;
