@@ -7,6 +7,7 @@
 
 #include "base/text_codec.h"
 #include "job/load_and_pack.h"
+#include "job/packing_texts.h"
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/application.h"
@@ -162,6 +163,29 @@ TEST_F(LexoraDialogTest, AWholeTransferShowsEachStepOnTheStatusLine) {
   EXPECT_GT(statuses.size(), 6u) << "the sending steps are shown too";
   EXPECT_EQ(view_.messages.size(), 1u) << "only the size question";
   EXPECT_EQ(warnings(), 0u);
+}
+
+// The job sends what was selected when Send was pressed, and speaks the language of the
+// moment each text is shown.
+TEST_F(LexoraDialogTest, BrowseAndTheLanguageSwitchDuringAJobChangeOnlyWhatComesNext) {
+  const auto first = dictionary("first", 5);
+  const auto next = dictionary("next", 7);
+  select({first});
+  dialog_.command(main_control::kSend);
+  ASSERT_TRUE(view_.waitForPosted());  // the job runs and waits for this thread
+  select({next});
+  dialog_.command(main_control::kLanguage);
+  ASSERT_TRUE(view_.pumpUntil([this] {
+    return !view_.statuses.empty() && view_.statuses.back() == u"准备就绪" &&
+           view_.enabled(main_control::kSend);
+  })) << shown();
+  fake_.settle();
+  test::ScriptedUserInterface quiet;
+  const PackedDictionary sent = loadAndPackFile(first, quiet)->packed.dictionary;
+  EXPECT_EQ(fake_.acceptedBytes(), serializePackedImage(sent));
+  EXPECT_EQ(dialog_.selection().text, next);
+  ASSERT_EQ(view_.messages.size(), 1u) << shown();
+  EXPECT_EQ(view_.messages[0].text, sizeQuestion(packedSize(sent))) << "asked in Chinese";
 }
 
 TEST_F(LexoraDialogTest, ExitWhileTheJobWaitsForTheDialogEndsWithoutSending) {
