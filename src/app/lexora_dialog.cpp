@@ -161,8 +161,8 @@ void CLexoraDlg::send() {
   }
   forgetFinishedJobs();
   job_.reset();  // ended: joins at once
-  // The job works on its own copy of the paths: Browse stays available while it runs.
   jobStart_ = clock_();
+  // The job works on its own copy of the paths: Browse stays available while it runs.
   TransferJobParameters parameters{selection_.paths, service_, waits_};
   job_ = std::make_unique<TransferJob>(*this, std::move(parameters));
 }
