@@ -260,7 +260,7 @@ TEST_F(LexoraDialogTest, AJobThatEndsLongAfterSendWhileTheWindowIsInactiveIsAnno
 // The open-failure box keeps its text and gains one line: the reason the link knows, or the
 // handheld's own words in its place.
 TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyTheChannelDidNotOpen) {
-  const std::u16string design = std::u16string(openFailureMessage(u""));
+  const std::u16string plain = openFailureMessage(u"");
   struct Case {
     std::function<void(FakeService&)> arrange;
     std::u16string reason;
@@ -289,7 +289,7 @@ TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyTheChannelDidNotOpen) {
     const size_t lineEnd = text.find(u'\n', line);
     ASSERT_NE(lineEnd, std::u16string::npos);
     EXPECT_EQ(text.substr(line, lineEnd - line), c.reason);
-    EXPECT_EQ(text.erase(line, lineEnd - line + 1), design) << "the design's text is intact";
+    EXPECT_EQ(text.erase(line, lineEnd - line + 1), plain) << "the box keeps its own text";
   }
 }
 
