@@ -129,6 +129,7 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
     ui.setProgress(percent);
 
     if (const BilingualText* failure = sendBlock(link, block)) {
+      ui.progressFailed();
       showWarning(ui, pick(*failure));
       blocksFailed = true;
       break;

@@ -7,7 +7,11 @@
 
 #include "base/text_codec.h"
 #include "job/load_and_pack.h"
+<<<<<<< HEAD
 #include "job/packing_texts.h"
+=======
+#include "job/open_failure_texts.h"
+>>>>>>> i21-progress
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/application.h"
@@ -225,6 +229,106 @@ TEST_F(LexoraDialogTest, ExitWhileBlocksAreSentStillSendsTheEndFlag) {
                           [](const auto& m) { return m.buttons == MessageButtons::YesNo; }),
             2)
       << "the size question and the exit question; the later file is never asked about";
+}
+
+// Progress reaches the view as it rises, is marked on the block that failed, and is gone
+// once each dictionary is done, so the next file starts from nothing.
+TEST_F(LexoraDialogTest, ProgressRisesIsMarkedFailedAndIsClearedAfterEachDictionary) {
+  select({dictionary("first", 60), dictionary("second", 40)});
+  fake_.queueReply(FakeService::ack());   // first's name
+  fake_.queueReply(FakeService::ack());   // its first block
+  fake_.queueReply(FakeService::ack(7));  // its second block is refused
+  dialog_.command(main_control::kSend);
+  ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); })) << shown();
+  const auto& progress = view_.progress;
+  ASSERT_GE(progress.size(), 6u);
+  EXPECT_EQ(progress[0].state, ProgressState::Normal);
+  EXPECT_EQ(progress[1].state, ProgressState::Normal);
+  EXPECT_LT(progress[0].percent, progress[1].percent);
+  EXPECT_EQ(progress[2].state, ProgressState::Failed);
+  EXPECT_EQ(progress[2].percent, progress[1].percent) << "the failed block is the one shown";
+  EXPECT_EQ(progress[3].state, ProgressState::None);
+  // The second dictionary rises from its own first block to 100, then is cleared.
+  int last = 0;
+  for (size_t i = 4; i + 1 < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].state, ProgressState::Normal);
+    EXPECT_GT(progress[i].percent, last);
+    last = progress[i].percent;
+  }
+  EXPECT_EQ(last, 100);
+  EXPECT_EQ(progress.back().state, ProgressState::None);
+  EXPECT_EQ(warnings(), 1u) << shown();
+}
+
+// A job is announced only when it took longer than kLongJob and the window is not active.
+TEST_F(LexoraDialogTest, AJobThatEndsLongAfterSendWhileTheWindowIsInactiveIsAnnounced) {
+  std::atomic<int64_t> seconds{0};
+  dialog_.setClock([&seconds] {
+    return std::chrono::steady_clock::time_point(std::chrono::seconds(seconds.load()));
+  });
+  struct Case {
+    int64_t lasted;
+    bool active;
+    size_t notifications;
+  };
+  for (const Case& c : {Case{11, false, 1}, Case{11, true, 0}, Case{10, false, 0}}) {
+    SCOPED_TRACE(c.lasted);
+    const size_t before = view_.notifications.size();
+    view_.active = c.active;
+    seconds = 1000;
+    dialog_.command(main_control::kSend);  // no file: the channel is opened and closed
+    seconds = 1000 + c.lasted;
+    ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); }));
+    EXPECT_EQ(view_.notifications.size() - before, c.notifications);
+  }
+  EXPECT_EQ(view_.notifications, std::vector<std::u16string>{u"Lexora: the transfer has ended."});
+}
+
+// The open-failure box keeps its text and gains one line: the reason the link knows, or the
+// handheld's own words in its place.
+TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyTheChannelDidNotOpen) {
+  const std::u16string plain = openFailureMessage(u"");
+  struct Case {
+    std::function<void(FakeService&)> arrange;
+    std::u16string reason;
+  };
+  const Case cases[] = {
+      {[](FakeService& fake) { fake.setDevices({}); }, u"No handheld answered."},
+      {[](FakeService& fake) { fake.setPassword(u"secret", 3); },  // the prompt is cancelled
+       u"The password was cancelled, so no channel was opened."},
+      {[](FakeService& fake) {
+         fake.setDevices({});
+         fake.setHandheldReason(u"busy with another computer");
+       },
+       u"busy with another computer"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(utf16ToUtf8(c.reason));
+    FakeService fake;
+    c.arrange(fake);
+    test::TestView view{mainDialogTemplate(GetUiLanguage())};
+    CLexoraDlg dialog{view, fake.factory(), {200ms, 200ms}};
+    dialog.command(main_control::kSend);
+    ASSERT_TRUE(view.pumpUntil([&dialog] { return !dialog.jobRunning(); }));
+    ASSERT_EQ(view.messages.size(), 1u);
+    std::u16string text = view.messages[0].text;
+    const size_t line = text.find(u'\n') + 1;
+    const size_t lineEnd = text.find(u'\n', line);
+    ASSERT_NE(lineEnd, std::u16string::npos);
+    EXPECT_EQ(text.substr(line, lineEnd - line), c.reason);
+    EXPECT_EQ(text.erase(line, lineEnd - line + 1), plain) << "the box keeps its own text";
+  }
+}
+
+TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyInChinese) {
+  test::LanguageScope chinese{UiLanguage::Chinese};
+  fake_.setDevices({});
+  dialog_.command(main_control::kSend);
+  ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); }));
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text,
+            u"打开USB通道失败！\n没有手机应答。\n请检查：\n1、手机连接是否正常\n2、手机上是否已运行"
+            u"Lexora");
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <QCloseEvent>
+#include <QSystemTrayIcon>
 
 #include "app/dialog_view.h"
+#include "app/qt/progress_fill.h"
 #include "app/qt/template_dialog.h"
 
 namespace lexora {
@@ -33,6 +35,11 @@ class QtDialogView : public TemplateDialog, public DialogView {
                                             std::u16string_view prompt) override;
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
+  // Progress and the end-of-job notification.
+  void showProgress(ProgressState state, int percent) override;
+  bool windowActive() const override;
+  void notifyJobEnded(std::u16string_view text) override;
+  const ProgressFill& progressFill() const { return *progressFill_; }
 
  protected:
   // Shows `box` (a message box, the file dialog, the About box or the password dialog)
@@ -47,6 +54,9 @@ class QtDialogView : public TemplateDialog, public DialogView {
   void command(int id);
 
   CLexoraDlg* controller_ = nullptr;
+  // Progress and the end-of-job notification.
+  ProgressFill* progressFill_ = nullptr;  // owned by the status line
+  QSystemTrayIcon* trayIcon_ = nullptr;   // made at the first notification
 };
 
 }  // namespace lexora

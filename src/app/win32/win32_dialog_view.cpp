@@ -287,3 +287,33 @@ void Win32DialogView::runPosted() {
 }
 
 }  // namespace lexora
+
+namespace lexora {
+
+void Win32DialogView::showProgress(ProgressState state, int percent) {
+  progressState_ = state;
+  progressPercent_ = percent;
+  if (!taskbar_) taskbar_ = std::make_unique<TaskbarProgress>();
+  taskbar_->show(window_.load(), state, percent);
+}
+
+// Active while any window of this program is in front: the main dialog or one of its boxes.
+bool Win32DialogView::windowActive() const {
+  const HWND foreground = GetForegroundWindow();
+  DWORD process = 0;
+  if (foreground) GetWindowThreadProcessId(foreground, &process);
+  return foreground && process == GetCurrentProcessId();
+}
+
+// The taskbar button flashes until the window comes to the front; it has no text to show.
+void Win32DialogView::notifyJobEnded(std::u16string_view /*text*/) {
+  const HWND window = window_.load();
+  if (!window) return;
+  FLASHWINFO flash{};
+  flash.cbSize = sizeof flash;
+  flash.hwnd = window;
+  flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
+  FlashWindowEx(&flash);
+}
+
+}  // namespace lexora
