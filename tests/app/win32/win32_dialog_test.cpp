@@ -421,34 +421,35 @@ TEST_F(Win32DialogTest, MinimisedTheIconIsDrawnCentredAndDragged) {
   EXPECT_LT(drawn.bottom, cellTop + GetSystemMetrics(SM_CYICON));
   EXPECT_NEAR(drawn.left + drawn.right, area.right - 1, 4) << "left and right margins alike";
   EXPECT_NEAR(drawn.top + drawn.bottom, area.bottom - 1, 4) << "top and bottom margins alike";
+}
 
-  // Progress reaches the taskbar where the shell has the object and is only recorded where it
-  // has not (Wine may lack it): either way nothing fails, a whole send leaves it cleared, and
-  // the flash for a long job's end is harmless.
-  TEST_F(Win32DialogTest, ProgressAndTheEndOfAJobCopeWithOrWithoutTheTaskbar) {
-    HWND window = start(u"english");
-    view_.showProgress(ProgressState::Normal, 40);
-    EXPECT_EQ(view_.progressState(), ProgressState::Normal);
-    EXPECT_EQ(view_.progressPercent(), 40);
-    view_.showProgress(ProgressState::Failed, 40);
-    EXPECT_EQ(view_.progressState(), ProgressState::Failed);
-    std::cout << "taskbar progress " << (view_.taskbarProgressAvailable() ? "shown" : "absent")
-              << "\n";
+// Progress reaches the taskbar where the shell has the object and is only recorded where it
+// has not (Wine may lack it): either way nothing fails, a whole send leaves it cleared, and
+// the flash for a long job's end is harmless.
+TEST_F(Win32DialogTest, ProgressAndTheEndOfAJobCopeWithOrWithoutTheTaskbar) {
+  HWND window = start(u"english");
+  view_.showProgress(ProgressState::Normal, 40);
+  EXPECT_EQ(view_.progressState(), ProgressState::Normal);
+  EXPECT_EQ(view_.progressPercent(), 40);
+  view_.showProgress(ProgressState::Failed, 40);
+  EXPECT_EQ(view_.progressState(), ProgressState::Failed);
+  std::cout << "taskbar progress " << (view_.taskbarProgressAvailable() ? "shown" : "absent")
+            << "\n";
 
-    const std::u16string path = test::writeNumberedDictionary(dir_.path(), "one", 60);
-    view_.files.push_back(
-        ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
-    click(window, main_control::kBrowse);
-    view_.answers.push_back(IDYES);
-    click(window, main_control::kSend);
-    ASSERT_TRUE(pumpUntil([&] { return !dialog_->jobRunning(); }));
-    EXPECT_EQ(view_.progressState(), ProgressState::None);
-    EXPECT_FALSE(fake_.acceptedBytes().empty());
+  const std::u16string path = test::writeNumberedDictionary(dir_.path(), "one", 60);
+  view_.files.push_back(
+      ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
+  click(window, main_control::kBrowse);
+  view_.answers.push_back(IDYES);
+  click(window, main_control::kSend);
+  ASSERT_TRUE(pumpUntil([&] { return !dialog_->jobRunning(); }));
+  EXPECT_EQ(view_.progressState(), ProgressState::None);
+  EXPECT_FALSE(fake_.acceptedBytes().empty());
 
-    view_.windowActive();
-    view_.notifyJobEnded(u"Lexora: the transfer has ended.");
-    EXPECT_TRUE(IsWindow(window));
-  }
+  view_.windowActive();
+  view_.notifyJobEnded(u"Lexora: the transfer has ended.");
+  EXPECT_TRUE(IsWindow(window));
+}
 
 }  // namespace
 }  // namespace lexora
