@@ -7,11 +7,8 @@
 
 #include "base/text_codec.h"
 #include "job/load_and_pack.h"
-<<<<<<< HEAD
-#include "job/packing_texts.h"
-=======
 #include "job/open_failure_texts.h"
->>>>>>> i21-progress
+#include "job/packing_texts.h"
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/application.h"
@@ -320,15 +317,60 @@ TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyTheChannelDidNotOpen) {
   }
 }
 
-TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyInChinese) {
-  test::LanguageScope chinese{UiLanguage::Chinese};
+// Every text the main dialog shows of its own, in both languages, as the user reads it: the
+// one place where wording is pinned.
+TEST_F(LexoraDialogTest, EveryTextOfTheDialogInBothLanguages) {
+  struct Texts {
+    UiLanguage language;
+    std::u16string notBeingSent, beingSent, openFailure, exitQuestion, openTitle;
+    std::vector<std::u16string> filters;
+  };
+  const Texts table[] = {
+      {UiLanguage::Chinese,
+       u"没有启动发送词典文件！",
+       u"已经启动发送词典文件！",
+       u"打开USB通道失败！\n没有手机应答。\n请检查：\n1、手机连接是否正常\n2、手机上是否已运行Lex"
+       u"ora",
+       u"你真的想退出莱克索拉吗？",
+       u"打开词典文件",
+       {u"所有支持的词典文件(*.txt;*.tab;*.ifo)", u"Lexora词典文件(*.txt;*.tab)",
+        u"StarDict词典文件(*.ifo)"}},
+      {UiLanguage::English,
+       u"Dictionary file isn't being sent!",
+       u"Dictionary file is being sent!",
+       u"Open USB link failed!\nNo handheld answered.\nPlease check: \n1. Is mobile phone "
+       u"connected to PC correctly\n2. Is Lexora running on mobile phone",
+       u"Do you realy want to exit Lexora？",
+       u"Open Dictionary File",
+       {u"All Support Dictionary Files(*.txt;*.tab;*.ifo)", u"Lexora Dictionary Files(*.txt;*.tab)",
+        u"StarDict Dictionary Files(*.ifo)"}},
+  };
   fake_.setDevices({});
-  dialog_.command(main_control::kSend);
-  ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); }));
-  ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0].text,
-            u"打开USB通道失败！\n没有手机应答。\n请检查：\n1、手机连接是否正常\n2、手机上是否已运行"
-            u"Lexora");
+  for (const Texts& expected : table) {
+    test::LanguageScope language{expected.language};
+    view_.messages.clear();
+    view_.fileRequests.clear();
+    dialog_.command(main_control::kStop);
+    dialog_.command(main_control::kSend);
+    ASSERT_TRUE(view_.waitForPosted());  // the job runs and waits for this thread
+    dialog_.command(main_control::kSend);
+    ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); }));
+    view_.answers.push_back(false);
+    dialog_.command(main_control::kExit);
+    view_.files.push_back(std::nullopt);
+    dialog_.command(main_control::kBrowse);
+
+    std::vector<std::u16string> shown;
+    for (const auto& message : view_.messages) shown.push_back(message.text);
+    EXPECT_EQ(shown, (std::vector<std::u16string>{expected.notBeingSent, expected.beingSent,
+                                                  expected.openFailure, expected.exitQuestion}));
+    ASSERT_EQ(view_.fileRequests.size(), 1u);
+    EXPECT_EQ(view_.fileRequests[0].title, expected.openTitle);
+    std::vector<std::u16string> filters;
+    for (const auto& filter : view_.fileRequests[0].filters)
+      filters.emplace_back(filter.description);
+    EXPECT_EQ(filters, expected.filters);
+  }
 }
 
 }  // namespace
