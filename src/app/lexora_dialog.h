@@ -5,6 +5,8 @@
 // controller asks of it.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -58,6 +60,17 @@ class CLexoraDlg : public TransferDialog {
   void enableSendButton(bool enabled) override;
   void enableStopButton(bool enabled) override;
   bool confirmSend(int32_t packedSize) override;
+  void showOpenFailure(OpenFailure failure, const std::u16string& handheldReason) override;
+
+  // Progress and the end-of-job notification.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // A job that ends longer than this after its Send is announced when the window is not
+  // active.
+  static constexpr std::chrono::seconds kLongJob{10};
+  // The clock jobs are timed with (the steady clock unless replaced).
+  void setClock(Clock clock) { clock_ = std::move(clock); }
+  void sendingEnded() override;
+  void jobEnded() override;
 
  private:
   class JobInterface;
@@ -77,6 +90,9 @@ class CLexoraDlg : public TransferDialog {
   // Jobs let go by Stop that may still be finishing (sending the end flag, closing).
   std::vector<std::unique_ptr<TransferJob>> stoppedJobs_;
   bool shutDown_ = false;
+  // The end-of-job notification; dialog thread only.
+  Clock clock_ = [] { return std::chrono::steady_clock::now(); };
+  std::chrono::steady_clock::time_point jobStart_;
   // The Return key: which buttons are enabled, and the button the focus left when the job
   // disabled it, with where the focus went instead, so it can come back.
   std::map<int, bool> buttonEnabled_;

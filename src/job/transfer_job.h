@@ -34,6 +34,13 @@ class TransferDialog {
   // Whether to send a dictionary of `packedSize` bytes. By default the size question,
   // answered by whoever sits at ui(); a dialog may decide some answers itself.
   virtual bool confirmSend(int32_t packedSize);
+  // The channel did not open. By default the open-failure box, with the handheld's own
+  // reason, when it gave one, as its second line.
+  virtual void showOpenFailure(OpenFailure failure, const std::u16string& handheldReason);
+  // The sending of one dictionary is over, however it went.
+  virtual void sendingEnded() {}
+  // The job is over, whatever ended it; the last call of the job.
+  virtual void jobEnded() {}
 };
 
 struct TransferJobParameters {

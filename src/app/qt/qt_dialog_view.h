@@ -7,8 +7,10 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QSystemTrayIcon>
 
 #include "app/dialog_view.h"
+#include "app/qt/progress_fill.h"
 #include "app/qt/template_dialog.h"
 
 namespace lexora {
@@ -35,6 +37,11 @@ class QtDialogView : public TemplateDialog, public DialogView {
                                             std::u16string_view prompt) override;
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
+  // Progress and the end-of-job notification.
+  void showProgress(ProgressState state, int percent) override;
+  bool windowActive() const override;
+  void notifyJobEnded(std::u16string_view text) override;
+  const ProgressFill& progressFill() const { return *progressFill_; }
 
   // The Return key and the focus.
   int focusedControl() const override;
@@ -58,6 +65,9 @@ class QtDialogView : public TemplateDialog, public DialogView {
   void command(int id);
 
   CLexoraDlg* controller_ = nullptr;
+  // Progress and the end-of-job notification.
+  ProgressFill* progressFill_ = nullptr;  // owned by the status line
+  QSystemTrayIcon* trayIcon_ = nullptr;   // made at the first notification
 };
 
 }  // namespace lexora

@@ -10,10 +10,12 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "app/dialog_view.h"
 #include "app/win32/modal_dialog.h"
+#include "app/win32/taskbar_progress.h"
 
 namespace lexora {
 
@@ -36,6 +38,8 @@ class Win32DialogView : public DialogView {
   // The same dialog without a modal loop, for the tests: they pump its messages.
   HWND createModeless(const DialogTemplate& dialog);
   HWND window() const { return window_.load(); }
+  // What a minimised dialog shows: `icon` in the middle of `area`.
+  static void drawIconCentred(HDC dc, const RECT& area, HICON icon);
 
   void setControlText(int id, std::u16string_view text) override;
   std::u16string controlText(int id) const override;
@@ -51,6 +55,14 @@ class Win32DialogView : public DialogView {
                                             std::u16string_view prompt) override;
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
+  // Progress and the end-of-job notification.
+  void showProgress(ProgressState state, int percent) override;
+  bool windowActive() const override;
+  void notifyJobEnded(std::u16string_view text) override;
+  ProgressState progressState() const { return progressState_; }
+  int progressPercent() const { return progressPercent_; }
+  // Whether the taskbar button can show progress (once progress was shown).
+  bool taskbarProgressAvailable() const { return taskbar_ && taskbar_->available(); }
 
   // The Return key and the focus.
   int focusedControl() const override;
@@ -86,6 +98,10 @@ class Win32DialogView : public DialogView {
   std::vector<std::u16string> selectAtStart_;
   std::mutex mutex_;
   std::deque<std::function<void()>> posted_;
+  // Progress; dialog thread only.
+  std::unique_ptr<TaskbarProgress> taskbar_;  // made when progress is first shown
+  ProgressState progressState_ = ProgressState::None;
+  int progressPercent_ = 0;
 };
 
 }  // namespace lexora
