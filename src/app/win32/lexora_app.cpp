@@ -60,6 +60,14 @@ std::vector<std::u16string> commandLineFiles(const std::vector<std::u16string>& 
 // since a program without a console of its own may have been started from Explorer.
 void tellUser(std::u16string_view text, DWORD standardHandle, MessageIcon icon) {
   const HANDLE redirected = GetStdHandle(standardHandle);
+  DWORD consoleMode = 0;
+  if (redirected && redirected != INVALID_HANDLE_VALUE &&
+      GetConsoleMode(redirected, &consoleMode)) {
+    // A console after all: wide text, whatever its code page.
+    DWORD written = 0;
+    WriteConsoleW(redirected, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
   if (redirected && redirected != INVALID_HANDLE_VALUE) {
     const std::string bytes = utf16ToUtf8(text);
     DWORD written = 0;
