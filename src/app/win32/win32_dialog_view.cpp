@@ -293,6 +293,9 @@ int Win32DialogView::focusedControl() const {
 
 void Win32DialogView::focusControl(int id) {
   const HWND window = window_.load();
+  // Setting the focus would activate the dialog while the user works elsewhere; there the
+  // dialog manager gives the control it remembers the focus when the dialog is reactivated.
+  if (!window || GetActiveWindow() != window) return;
   // Through the dialog manager, which also moves the default-button look with the focus.
   if (HWND control = GetDlgItem(window, id)) {
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
