@@ -23,6 +23,7 @@
 #include "link/usb_link.h"
 #include "pack/packed_image.h"
 #include "platform/ui_language.h"
+#include "support/run_program.h"
 #include "support/test_support.h"
 
 namespace lexora {
@@ -247,6 +248,30 @@ class QtDialogTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return statuses.size() > 1 && rig.idle(); }, 20000));
     QVERIFY(rig.receivedWhole(sent));
     QCOMPARE(rig.dialog.selection().paths.size(), size_t{2});
+  }
+
+  // The program itself: --help, --version and a mistake are answered before Qt starts, so
+  // no display is needed and no window opens.
+  void helpVersionAndAMistakeNeedNoDisplay() {
+    test::SettingsRedirect settings;  // no stored language: LC_ALL (C) picks English
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    const std::string lexora = test::builtProgram("src/app/qt/lexora");
+    const test::ProgramRun help = test::runProgram(lexora, {"a.txt", "--help"});
+    const test::ProgramRun version = test::runProgram(lexora, {"-V"});
+    const test::ProgramRun mistake = test::runProgram(lexora, {"a.txt", "-x"});
+    qputenv("QT_QPA_PLATFORM", platform);
+    if (!display.isEmpty()) qputenv("DISPLAY", display);
+    QCOMPARE(help.exitStatus, 0);
+    QVERIFY(help.out.starts_with("Usage: lexora"));
+    QCOMPARE(version.exitStatus, 0);
+    QVERIFY(version.out.starts_with("lexora "));
+    QCOMPARE(mistake.exitStatus, 2);
+    QVERIFY(mistake.out.empty());
+    QVERIFY(mistake.err.find("-x") != std::string::npos);
   }
 
   void escapeAndTheCloseBoxAskBeforeExit() {
