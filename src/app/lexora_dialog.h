@@ -5,12 +5,16 @@
 // controller asks of it.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "app/dialog_thread_calls.h"
 #include "app/dialog_view.h"
 #include "app/file_selection.h"
+#include "base/mutex.h"
 #include "job/transfer_job.h"
 
 namespace lexora {
@@ -54,6 +58,8 @@ class CLexoraDlg : public TransferDialog {
   void enableSendButton(bool enabled) override;
   void enableStopButton(bool enabled) override;
   bool confirmSend(int32_t packedSize) override;
+  void warnCutOff(std::u16string_view message) override;
+  void setLink(USBLink* link) override;
 
  private:
   class JobInterface;
@@ -71,6 +77,11 @@ class CLexoraDlg : public TransferDialog {
   // Jobs let go by Stop that may still be finishing (sending the end flag, closing).
   std::vector<std::unique_ptr<TransferJob>> stoppedJobs_;
   bool shutDown_ = false;
+  // Shared with the jobs' threads.
+  Mutex mutex_;
+  std::map<std::thread::id, USBLink*> links_ GUARDED_BY(mutex_);  // each job's open link
+  bool linksHurried_ GUARDED_BY(mutex_) = false;
+  std::vector<std::u16string> warningsAfterExit_ GUARDED_BY(mutex_);
 };
 
 }  // namespace lexora

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QCloseEvent>
+#include <QPointer>
+#include <vector>
 
 #include "app/dialog_view.h"
 #include "app/qt/template_dialog.h"
@@ -34,7 +36,19 @@ class QtDialogView : public TemplateDialog, public DialogView {
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
 
+  // The job's boxes: children of the main dialog that block only the job.
+  MessageAnswer showJobMessage(std::u16string_view text, MessageIcon icon,
+                               MessageButtons buttons) override;
+  void closeJobBoxes() override;
+  MessageAnswer showOwnerlessMessage(std::u16string_view text, MessageIcon icon,
+                                     MessageButtons buttons) override;
+
  protected:
+  // Shows `box` (a message box or the password dialog of the job) without blocking the main
+  // dialog and returns its result once it is answered, or closed by closeJobBoxes(). Runs a
+  // loop of its own meanwhile.
+  virtual int runForJob(QDialog& box);
+
   // Shows `box` (a message box, the file dialog, the About box or the password dialog)
   // modally and returns its result, as QDialog::exec() does.
   virtual int runModal(QDialog& box);
@@ -47,6 +61,7 @@ class QtDialogView : public TemplateDialog, public DialogView {
   void command(int id);
 
   CLexoraDlg* controller_ = nullptr;
+  std::vector<QPointer<QDialog>> jobBoxes_;  // open for the job, innermost last
 };
 
 }  // namespace lexora
