@@ -25,6 +25,9 @@ struct OpenFileRequest {
   std::vector<FileDialogFilter> filters;  // the first one is selected
 };
 
+// How far the dictionary being sent has come, as the view shows it beside the status line.
+enum class ProgressState { None, Normal, Failed };
+
 // A main dialog template's texts as the toolkit shows them: the title and each control's
 // text by id (controls without an id left out).
 struct DialogTexts {
@@ -79,6 +82,16 @@ class DialogView {
   // Any thread, never blocks: runs `call` later on the dialog's thread (from its message
   // loop). A call posted after the dialog ended may be dropped.
   virtual void postToDialogThread(std::function<void()> call) = 0;
+
+  // Sending progress and the end of a long job, shown without reading the status line.
+  // `percent` (0 to 100) is the one the status text carries; None clears what was shown,
+  // Failed marks the block at `percent` as failed. By default nothing is shown.
+  virtual void showProgress(ProgressState /*state*/, int /*percent*/) {}
+  // Whether the main dialog, or a box of this program, is the active window.
+  virtual bool windowActive() const { return true; }
+  // Draws the user back to a job that ended while they were elsewhere; `text` says so
+  // where the platform shows a text.
+  virtual void notifyJobEnded(std::u16string_view /*text*/) {}
 };
 
 }  // namespace lexora

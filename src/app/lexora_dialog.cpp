@@ -1,5 +1,6 @@
 #include "app/lexora_dialog.h"
 
+#include "job/open_failure_texts.h"
 #include "job/packing_texts.h"
 #include "platform/ui_language.h"
 
@@ -12,6 +13,8 @@ constexpr BilingualText kNotBeingSent{u"没有启动发送词典文件！",
 constexpr BilingualText kExitQuestion{u"你真的想退出莱克索拉吗？",
                                       u"Do you realy want to exit Lexora？"};
 constexpr BilingualText kOpenTitle{u"打开词典文件", u"Open Dictionary File"};
+constexpr BilingualText kJobEnded{u"莱克索拉：词典发送已结束。",
+                                  u"Lexora: the transfer has ended."};
 
 struct BilingualFilter {
   BilingualText description;
@@ -55,9 +58,33 @@ class CLexoraDlg::JobInterface : public UserInterface {
         std::nullopt);
   }
 
+  // Progress: the state lives on the dialog's thread, as the view's does.
+  void setProgress(int percent) override {
+    calls_.run([&](bool closing) {
+      if (!closing) showProgress(ProgressState::Normal, percent);
+    });
+  }
+  void progressFailed() override {
+    calls_.run([&](bool closing) {
+      if (!closing) showProgress(ProgressState::Failed, percent_);
+    });
+  }
+  // The dialog's thread.
+  void clearProgress() {
+    if (progress_ != ProgressState::None) showProgress(ProgressState::None, 0);
+  }
+
  private:
+  void showProgress(ProgressState state, int percent) {
+    progress_ = state;
+    percent_ = percent;
+    view_.showProgress(state, percent);
+  }
+
   DialogView& view_;
   DialogThreadCalls& calls_;
+  ProgressState progress_ = ProgressState::None;  // dialog thread only
+  int percent_ = 0;                               // dialog thread only
 };
 
 CLexoraDlg::CLexoraDlg(DialogView& view, ServiceFactory service, LinkWaits waits)
@@ -133,6 +160,7 @@ void CLexoraDlg::send() {
   }
   forgetFinishedJobs();
   job_.reset();  // ended: joins at once
+  jobStart_ = clock_();
   // The job works on its own copy of the paths: Browse stays available while it runs.
   TransferJobParameters parameters{selection_.paths, service_, waits_};
   job_ = std::make_unique<TransferJob>(*this, std::move(parameters));
@@ -232,6 +260,34 @@ void CLexoraDlg::setLink(USBLink* link) {
   }
   links_[std::this_thread::get_id()] = link;
   if (linksHurried_) link->shortenWaits();
+}
+
+// The dialog adds the reason the link knows, or the handheld's own words when it gave any, in
+// place of the address lexora-cli names: the dialog has none to give.
+void CLexoraDlg::showOpenFailure(OpenFailure failure, const std::u16string& handheldReason) {
+  const std::u16string text = openFailureMessage(
+      handheldReason.empty() ? std::u16string(pick(openFailureReason(failure))) : handheldReason);
+  ui().showMessage(text, MessageIcon::Warning, MessageButtons::Ok);
+}
+
+// The fill belongs to the dictionary being sent: it goes when that dictionary is done, so
+// the next file's loading does not show the last one's percentage.
+void CLexoraDlg::sendingEnded() {
+  calls_->run([&](bool closing) {
+    if (!closing) jobInterface_->clearProgress();
+  });
+}
+
+void CLexoraDlg::jobEnded() {
+  calls_->run([&](bool closing) {
+    if (closing) return;
+    jobInterface_->clearProgress();
+    // Timed from this dialog's last Send: a job let go by Stop that ends after a new Send
+    // counts as short.
+    if (clock_() - jobStart_ > kLongJob && !view_.windowActive()) {
+      view_.notifyJobEnded(pick(kJobEnded));
+    }
+  });
 }
 
 void CLexoraDlg::forgetFinishedJobs() {

@@ -5,6 +5,8 @@
 // controller asks of it.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -60,6 +62,17 @@ class CLexoraDlg : public TransferDialog {
   bool confirmSend(int32_t packedSize) override;
   void warnCutOff(std::u16string_view message) override;
   void setLink(USBLink* link) override;
+  void showOpenFailure(OpenFailure failure, const std::u16string& handheldReason) override;
+
+  // Progress and the end-of-job notification.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // A job that ends longer than this after its Send is announced when the window is not
+  // active.
+  static constexpr std::chrono::seconds kLongJob{10};
+  // The clock jobs are timed with (the steady clock unless replaced).
+  void setClock(Clock clock) { clock_ = std::move(clock); }
+  void sendingEnded() override;
+  void jobEnded() override;
 
  private:
   class JobInterface;
@@ -82,6 +95,9 @@ class CLexoraDlg : public TransferDialog {
   std::map<std::thread::id, USBLink*> links_ GUARDED_BY(mutex_);  // each job's open link
   bool linksHurried_ GUARDED_BY(mutex_) = false;
   std::vector<std::u16string> warningsAfterExit_ GUARDED_BY(mutex_);
+  // The end-of-job notification; dialog thread only.
+  Clock clock_ = [] { return std::chrono::steady_clock::now(); };
+  std::chrono::steady_clock::time_point jobStart_;
 };
 
 }  // namespace lexora

@@ -37,6 +37,9 @@ class UserInterface {
   // Sending progress, 0 to 100, alongside the status text that carries the same number.
   // Interfaces with a progress bar show it; the default does nothing.
   virtual void setProgress(int /*percent*/) {}
+  // The block whose progress was shown last has failed (its message follows). Interfaces
+  // that show progress mark it as failed; the default does nothing.
+  virtual void progressFailed() {}
 
   // Asks for the handheld's password, showing `prompt` (it names the attempts left).
   // nullopt when the user cancels. At most 14 characters are accepted.

@@ -7,6 +7,7 @@
 #include "base/text_codec.h"
 #include "cli/commands.h"
 #include "cli/send_service.h"
+#include "job/open_failure_texts.h"
 #include "job/transfer_job.h"
 #include "platform/console.h"
 #include "platform/path_text.h"
@@ -18,47 +19,9 @@ namespace {
 constexpr BilingualText kStopping{u"正在停止……（再按一次 Ctrl-C 立即退出）",
                                   u"Stopping... (press Ctrl-C again to quit at once)"};
 constexpr BilingualText kHandheldAddress{u"手机地址：", u"Handheld address: "};
-constexpr BilingualText kNoHandheldAt{u"没有手机在此地址应答：", u"No handheld answered at "};
-constexpr BilingualText kDeviceUnreadableAt{
-    u"手机已应答，但无法读取其属性：",
-    u"The handheld answered, but its properties could not be read at "};
-constexpr BilingualText kPinNotANumberAt{
-    u"手机已应答，但其BBPIN属性不是数字：",
-    u"The handheld answered, but its BBPIN property is not a number at "};
-constexpr BilingualText kPasswordCancelledAt{
-    u"密码输入已取消，未打开通道：", u"The password was cancelled, so no channel was opened at "};
-constexpr BilingualText kPasswordRefusedAt{
-    u"密码错误，手机拒绝打开通道：",
-    u"The password was wrong; the handheld refused the channel at "};
 constexpr BilingualText kForeignSocketAt{
     u"此地址的套接字属于另一用户，未向其发送任何内容：",
     u"The socket belongs to another user, so nothing was sent to it at "};
-constexpr BilingualText kChannelRefusedAt{u"手机已应答，但拒绝打开通道：",
-                                          u"The handheld answered, but refused the channel at "};
-constexpr BilingualText kTurnedAwayAt{u"手机已应答，但拒绝了这次连接：",
-                                      u"The handheld answered, but turned the connection away at "};
-
-// What the line after "Open USB link failed!" says happened, followed by the address.
-const BilingualText& openFailureText(OpenFailure failure) {
-  switch (failure) {
-    case OpenFailure::DeviceUnreadable:
-      return kDeviceUnreadableAt;
-    case OpenFailure::PinNotANumber:
-      return kPinNotANumberAt;
-    case OpenFailure::PasswordCancelled:
-      return kPasswordCancelledAt;
-    case OpenFailure::PasswordRefused:
-      return kPasswordRefusedAt;
-    case OpenFailure::ChannelRefused:
-      return kChannelRefusedAt;
-    case OpenFailure::TurnedAway:
-      return kTurnedAwayAt;
-    case OpenFailure::None:
-    case OpenFailure::NoHandheld:
-      break;
-  }
-  return kNoHandheldAt;
-}
 
 constexpr BilingualText kEmptyNotSent{
     u"词典是空的（0字节），--yes 不会发送它，未发送。",
@@ -140,7 +103,7 @@ int sendCommand(const CommandLine& line) {
     const BilingualText& text =
         service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
             ? kForeignSocketAt
-            : openFailureText(outcome.openFailure);
+            : openFailureReasonAt(outcome.openFailure);
     std::fprintf(stderr, "%s%s\n", utf16ToUtf8(pick(text)).c_str(), service->where.c_str());
     return kExitNoChannel;
   }

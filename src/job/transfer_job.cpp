@@ -2,6 +2,7 @@
 
 #include "base/format_text.h"
 #include "job/load_and_pack.h"
+#include "job/open_failure_texts.h"
 #include "job/packing_texts.h"
 #include "link/send_packed_dictionary.h"
 #include "platform/com_apartment.h"
@@ -10,10 +11,6 @@
 namespace lexora {
 namespace {
 
-constexpr BilingualText kOpenFailed{
-    u"打开USB通道失败！\n请检查：\n1、手机连接是否正常\n2、手机上是否已运行Lexora",
-    u"Open USB link failed!\nPlease check: \n1. Is mobile phone connected to PC correctly\n2. Is "
-    u"Lexora running on mobile phone"};
 // A stop during the blocks still sends the end flag, and the handheld then keeps the blocks
 // it has in place of any earlier, complete copy: the user must know. (After a failed block
 // the handheld drops the dictionary, and the failure has its own message.)
@@ -22,15 +19,6 @@ constexpr BilingualText kCutOff{
     u"手机上现在是这部词典的不完整副本，请重新发送。",
     u"The dictionary \"{name}\" was cut off after {sent} of its {total} blocks. The handheld "
     u"now holds this incomplete copy; send the dictionary again."};
-
-// The open failure, with the handheld's own reason as its second line when it gave one.
-std::u16string openFailureMessage(const std::u16string& handheldReason) {
-  std::u16string text(pick(kOpenFailed));
-  if (handheldReason.empty()) return text;
-  const size_t firstLineEnd = text.find(u'\n');
-  return text.insert(firstLineEnd == std::u16string::npos ? text.size() : firstLineEnd,
-                     u"\n" + handheldReason);
-}
 
 std::u16string cutOffMessage(std::u16string_view name, size_t sent, size_t total) {
   return formatText(kCutOff, {{u"name", name}, {u"sent", sent}, {u"total", total}});
@@ -44,6 +32,11 @@ bool TransferDialog::confirmSend(int32_t packedSize) {
 
 void TransferDialog::warnCutOff(std::u16string_view message) {
   showWarning(ui(), message);
+}
+
+void TransferDialog::showOpenFailure(OpenFailure /*failure*/,
+                                     const std::u16string& handheldReason) {
+  showWarning(ui(), openFailureMessage(handheldReason));
 }
 
 void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& parameters,
@@ -61,7 +54,7 @@ void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& para
   if (link->Open() != 0) {
     result.openFailure = link->openFailure();
     result.handheldReason = link->handheldReason();
-    showWarning(ui, openFailureMessage(result.handheldReason));
+    dialog.showOpenFailure(result.openFailure, result.handheldReason);
   } else {
     result.linkOpened = true;
     for (const std::filesystem::path& path : parameters.selectedPaths) {
@@ -79,6 +72,7 @@ void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& para
       }
       SendReport report;
       const bool goOn = SendPackedDictionary(*link.get(), packed, stopEvent, ui, &report);
+      dialog.sendingEnded();
       if (report.everyMessageAcknowledged) ++result.filesSent;
       if (report.stopped && report.endFlagAcknowledged &&
           report.blocksAcknowledged < packed.blocks.size()) {
@@ -99,6 +93,7 @@ void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& para
   dialog.enableSendButton(true);
   dialog.enableStopButton(false);
   ui.setStatus(pick(kReadyStatus));
+  dialog.jobEnded();
   if (outcome) *outcome = result;
 }
 

@@ -37,6 +37,13 @@ class TransferDialog {
   // The warning that a stop cut a dictionary off on the handheld. By default shown at ui();
   // a dialog may keep it to show once the job has ended.
   virtual void warnCutOff(std::u16string_view message);
+  // The channel did not open. By default the open-failure box, with the handheld's own
+  // reason, when it gave one, as its second line.
+  virtual void showOpenFailure(OpenFailure failure, const std::u16string& handheldReason);
+  // The sending of one dictionary is over, however it went.
+  virtual void sendingEnded() {}
+  // The job is over, whatever ended it; the last call of the job.
+  virtual void jobEnded() {}
 };
 
 struct TransferJobParameters {

@@ -122,13 +122,11 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   int64_t blocksAcknowledged = 0;
   for (const PackedBlock& block : dictionary.blocks) {
     const int percent = static_cast<int>(progress / blockCount);
-    std::u16string status = statusText(pick(kSendingContent), name);
-    appendUtf16(status, std::to_string(percent));
-    status += u"%";
-    ui.setStatus(status);
+    ui.setStatus(sendingContentStatus(name, percent));
     ui.setProgress(percent);
 
     if (const BilingualText* failure = sendBlock(link, block)) {
+      ui.progressFailed();
       showWarning(ui, pick(*failure));
       blocksFailed = true;
       break;
@@ -156,6 +154,13 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   outcome.blocksAcknowledged = static_cast<size_t>(blocksAcknowledged);
   outcome.everyMessageAcknowledged = !blocksFailed && blocksAcknowledged == blockCount;
   return !stopSeen;
+}
+
+std::u16string sendingContentStatus(std::u16string_view name, int percent) {
+  std::u16string status = statusText(pick(kSendingContent), name);
+  appendUtf16(status, std::to_string(percent));
+  status += u"%";
+  return status;
 }
 
 }  // namespace lexora

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 #include "base/user_interface.h"
 #include "link/usb_link.h"
@@ -29,5 +31,8 @@ struct SendReport {
 // (message shown, true returned: the channel is untouched). Neither closes the link.
 bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Event& stopEvent,
                           UserInterface& ui, SendReport* report = nullptr);
+
+// The status line while the blocks of dictionary `name` are sent, `percent` of them done.
+std::u16string sendingContentStatus(std::u16string_view name, int percent);
 
 }  // namespace lexora

@@ -7,6 +7,8 @@
 
 #include "base/text_codec.h"
 #include "job/load_and_pack.h"
+#include "job/open_failure_texts.h"
+#include "job/packing_texts.h"
 #include "link/fake/fake_service.h"
 #include "pack/packed_image.h"
 #include "platform/application.h"
@@ -164,6 +166,29 @@ TEST_F(LexoraDialogTest, AWholeTransferShowsEachStepOnTheStatusLine) {
   EXPECT_EQ(warnings(), 0u);
 }
 
+// The job sends what was selected when Send was pressed, and speaks the language of the
+// moment each text is shown.
+TEST_F(LexoraDialogTest, BrowseAndTheLanguageSwitchDuringAJobChangeOnlyWhatComesNext) {
+  const auto first = dictionary("first", 5);
+  const auto next = dictionary("next", 7);
+  select({first});
+  dialog_.command(main_control::kSend);
+  ASSERT_TRUE(view_.waitForPosted());  // the job runs and waits for this thread
+  select({next});
+  dialog_.command(main_control::kLanguage);
+  ASSERT_TRUE(view_.pumpUntil([this] {
+    return !view_.statuses.empty() && view_.statuses.back() == u"准备就绪" &&
+           view_.enabled(main_control::kSend);
+  })) << shown();
+  fake_.settle();
+  test::ScriptedUserInterface quiet;
+  const PackedDictionary sent = loadAndPackFile(first, quiet)->packed.dictionary;
+  EXPECT_EQ(fake_.acceptedBytes(), serializePackedImage(sent));
+  EXPECT_EQ(dialog_.selection().text, next);
+  ASSERT_EQ(view_.messages.size(), 1u) << shown();
+  EXPECT_EQ(view_.messages[0].text, sizeQuestion(packedSize(sent))) << "asked in Chinese";
+}
+
 TEST_F(LexoraDialogTest, ExitWhileTheJobWaitsForTheDialogEndsWithoutSending) {
   select({dictionary("first", 3), dictionary("second", 3)});
   dialog_.command(main_control::kSend);
@@ -302,6 +327,151 @@ TEST_F(LexoraDialogTest, ExitWithASilentHandheldWaitsOnlyTheCloseTimeOut) {
   EXPECT_FALSE(dialog.jobRunning());
   fake_.settle();
   EXPECT_FALSE(fake_.channelOpen());
+}
+
+// Progress reaches the view as it rises, is marked on the block that failed, and is gone
+// once each dictionary is done, so the next file starts from nothing.
+TEST_F(LexoraDialogTest, ProgressRisesIsMarkedFailedAndIsClearedAfterEachDictionary) {
+  select({dictionary("first", 60), dictionary("second", 40)});
+  fake_.queueReply(FakeService::ack());   // first's name
+  fake_.queueReply(FakeService::ack());   // its first block
+  fake_.queueReply(FakeService::ack(7));  // its second block is refused
+  dialog_.command(main_control::kSend);
+  ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); })) << shown();
+  const auto& progress = view_.progress;
+  ASSERT_GE(progress.size(), 6u);
+  EXPECT_EQ(progress[0].state, ProgressState::Normal);
+  EXPECT_EQ(progress[1].state, ProgressState::Normal);
+  EXPECT_LT(progress[0].percent, progress[1].percent);
+  EXPECT_EQ(progress[2].state, ProgressState::Failed);
+  EXPECT_EQ(progress[2].percent, progress[1].percent) << "the failed block is the one shown";
+  EXPECT_EQ(progress[3].state, ProgressState::None);
+  // The second dictionary rises from its own first block to 100, then is cleared.
+  int last = 0;
+  for (size_t i = 4; i + 1 < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].state, ProgressState::Normal);
+    EXPECT_GT(progress[i].percent, last);
+    last = progress[i].percent;
+  }
+  EXPECT_EQ(last, 100);
+  EXPECT_EQ(progress.back().state, ProgressState::None);
+  EXPECT_EQ(warnings(), 1u) << shown();
+}
+
+// A job is announced only when it took longer than kLongJob and the window is not active.
+TEST_F(LexoraDialogTest, AJobThatEndsLongAfterSendWhileTheWindowIsInactiveIsAnnounced) {
+  std::atomic<int64_t> seconds{0};
+  dialog_.setClock([&seconds] {
+    return std::chrono::steady_clock::time_point(std::chrono::seconds(seconds.load()));
+  });
+  struct Case {
+    int64_t lasted;
+    bool active;
+    size_t notifications;
+  };
+  for (const Case& c : {Case{11, false, 1}, Case{11, true, 0}, Case{10, false, 0}}) {
+    SCOPED_TRACE(c.lasted);
+    const size_t before = view_.notifications.size();
+    view_.active = c.active;
+    seconds = 1000;
+    dialog_.command(main_control::kSend);  // no file: the channel is opened and closed
+    seconds = 1000 + c.lasted;
+    ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); }));
+    EXPECT_EQ(view_.notifications.size() - before, c.notifications);
+  }
+  EXPECT_EQ(view_.notifications, std::vector<std::u16string>{u"Lexora: the transfer has ended."});
+}
+
+// The open-failure box keeps its text and gains one line: the reason the link knows, or the
+// handheld's own words in its place.
+TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyTheChannelDidNotOpen) {
+  const std::u16string plain = openFailureMessage(u"");
+  struct Case {
+    std::function<void(FakeService&)> arrange;
+    std::u16string reason;
+  };
+  const Case cases[] = {
+      {[](FakeService& fake) { fake.setDevices({}); }, u"No handheld answered."},
+      {[](FakeService& fake) { fake.setPassword(u"secret", 3); },  // the prompt is cancelled
+       u"The password was cancelled, so no channel was opened."},
+      {[](FakeService& fake) {
+         fake.setDevices({});
+         fake.setHandheldReason(u"busy with another computer");
+       },
+       u"busy with another computer"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(utf16ToUtf8(c.reason));
+    FakeService fake;
+    c.arrange(fake);
+    test::TestView view{mainDialogTemplate(GetUiLanguage())};
+    CLexoraDlg dialog{view, fake.factory(), {200ms, 200ms}};
+    dialog.command(main_control::kSend);
+    ASSERT_TRUE(view.pumpUntil([&dialog] { return !dialog.jobRunning(); }));
+    ASSERT_EQ(view.messages.size(), 1u);
+    std::u16string text = view.messages[0].text;
+    const size_t line = text.find(u'\n') + 1;
+    const size_t lineEnd = text.find(u'\n', line);
+    ASSERT_NE(lineEnd, std::u16string::npos);
+    EXPECT_EQ(text.substr(line, lineEnd - line), c.reason);
+    EXPECT_EQ(text.erase(line, lineEnd - line + 1), plain) << "the box keeps its own text";
+  }
+}
+
+// Every text the main dialog shows of its own, in both languages, as the user reads it: the
+// one place where wording is pinned.
+TEST_F(LexoraDialogTest, EveryTextOfTheDialogInBothLanguages) {
+  struct Texts {
+    UiLanguage language;
+    std::u16string notBeingSent, beingSent, openFailure, exitQuestion, openTitle;
+    std::vector<std::u16string> filters;
+  };
+  const Texts table[] = {
+      {UiLanguage::Chinese,
+       u"没有启动发送词典文件！",
+       u"已经启动发送词典文件！",
+       u"打开USB通道失败！\n没有手机应答。\n请检查：\n1、手机连接是否正常\n2、手机上是否已运行Lex"
+       u"ora",
+       u"你真的想退出莱克索拉吗？",
+       u"打开词典文件",
+       {u"所有支持的词典文件(*.txt;*.tab;*.ifo)", u"Lexora词典文件(*.txt;*.tab)",
+        u"StarDict词典文件(*.ifo)"}},
+      {UiLanguage::English,
+       u"Dictionary file isn't being sent!",
+       u"Dictionary file is being sent!",
+       u"Open USB link failed!\nNo handheld answered.\nPlease check: \n1. Is mobile phone "
+       u"connected to PC correctly\n2. Is Lexora running on mobile phone",
+       u"Do you realy want to exit Lexora？",
+       u"Open Dictionary File",
+       {u"All Support Dictionary Files(*.txt;*.tab;*.ifo)", u"Lexora Dictionary Files(*.txt;*.tab)",
+        u"StarDict Dictionary Files(*.ifo)"}},
+  };
+  fake_.setDevices({});
+  for (const Texts& expected : table) {
+    test::LanguageScope language{expected.language};
+    view_.messages.clear();
+    view_.fileRequests.clear();
+    dialog_.command(main_control::kStop);
+    dialog_.command(main_control::kSend);
+    ASSERT_TRUE(view_.waitForPosted());  // the job runs and waits for this thread
+    dialog_.command(main_control::kSend);
+    ASSERT_TRUE(view_.pumpUntil([this] { return !dialog_.jobRunning(); }));
+    view_.answers.push_back(false);
+    dialog_.command(main_control::kExit);
+    view_.files.push_back(std::nullopt);
+    dialog_.command(main_control::kBrowse);
+
+    std::vector<std::u16string> shown;
+    for (const auto& message : view_.messages) shown.push_back(message.text);
+    EXPECT_EQ(shown, (std::vector<std::u16string>{expected.notBeingSent, expected.beingSent,
+                                                  expected.openFailure, expected.exitQuestion}));
+    ASSERT_EQ(view_.fileRequests.size(), 1u);
+    EXPECT_EQ(view_.fileRequests[0].title, expected.openTitle);
+    std::vector<std::u16string> filters;
+    for (const auto& filter : view_.fileRequests[0].filters)
+      filters.emplace_back(filter.description);
+    EXPECT_EQ(filters, expected.filters);
+  }
 }
 
 }  // namespace

@@ -39,6 +39,19 @@ class TestView : public DialogView {
                                             std::u16string_view prompt) override;
   void endDialog() override { ended = true; }
   void postToDialogThread(std::function<void()> call) override;
+  // Progress and the end-of-job notification.
+  struct Progress {
+    ProgressState state;
+    int percent;
+  };
+  void showProgress(ProgressState state, int percent) override {
+    progress.push_back({state, percent});
+  }
+  bool windowActive() const override { return active; }
+  void notifyJobEnded(std::u16string_view text) override { notifications.emplace_back(text); }
+  std::vector<Progress> progress;  // every progress call, in order
+  bool active = true;
+  std::vector<std::u16string> notifications;
 
   // Boxes of the job: answered as the others (onMessage and onPassword stand for the time
   // they stay open); closing them is counted, ownerless boxes are kept apart.

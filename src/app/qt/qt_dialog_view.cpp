@@ -1,11 +1,13 @@
 #include "app/qt/qt_dialog_view.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/lexora_dialog.h"
 #include "app/qt/about_box.h"
@@ -77,6 +79,9 @@ QtDialogView::QtDialogView(const DialogTemplate& dialog, QWidget* parent)
     if (auto* button = qobject_cast<QPushButton*>(control(id))) {
       connect(button, &QPushButton::clicked, this, [this, id] { command(id); });
     }
+  }
+  if (auto* status = qobject_cast<QLineEdit*>(control(main_control::kStatusLine))) {
+    progressFill_ = new ProgressFill(*status);
   }
 }
 
@@ -157,6 +162,25 @@ void QtDialogView::endDialog() {
 
 void QtDialogView::postToDialogThread(std::function<void()> call) {
   QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+void QtDialogView::showProgress(ProgressState state, int percent) {
+  if (progressFill_) progressFill_->show(state, percent);
+}
+
+bool QtDialogView::windowActive() const {
+  return QApplication::activeWindow() != nullptr;
+}
+
+// A message from the tray where there is one; the icon stays only as long as its message.
+void QtDialogView::notifyJobEnded(std::u16string_view text) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  constexpr int kShownMs = 10000;
+  if (!trayIcon_) trayIcon_ = new QSystemTrayIcon(windowIcon(), this);
+  trayIcon_->show();
+  trayIcon_->showMessage(QString::fromStdString(applicationName()), toQString(text), windowIcon(),
+                         kShownMs);
+  QTimer::singleShot(kShownMs, trayIcon_, &QSystemTrayIcon::hide);
 }
 
 int QtDialogView::runModal(QDialog& box) {

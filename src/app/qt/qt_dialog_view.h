@@ -6,9 +6,11 @@
 
 #include <QCloseEvent>
 #include <QPointer>
+#include <QSystemTrayIcon>
 #include <vector>
 
 #include "app/dialog_view.h"
+#include "app/qt/progress_fill.h"
 #include "app/qt/template_dialog.h"
 
 namespace lexora {
@@ -35,6 +37,11 @@ class QtDialogView : public TemplateDialog, public DialogView {
                                             std::u16string_view prompt) override;
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
+  // Progress and the end-of-job notification.
+  void showProgress(ProgressState state, int percent) override;
+  bool windowActive() const override;
+  void notifyJobEnded(std::u16string_view text) override;
+  const ProgressFill& progressFill() const { return *progressFill_; }
 
   // The job's boxes: children of the main dialog that block only the job.
   MessageAnswer showJobMessage(std::u16string_view text, MessageIcon icon,
@@ -62,6 +69,9 @@ class QtDialogView : public TemplateDialog, public DialogView {
 
   CLexoraDlg* controller_ = nullptr;
   std::vector<QPointer<QDialog>> jobBoxes_;  // open for the job, innermost last
+  // Progress and the end-of-job notification.
+  ProgressFill* progressFill_ = nullptr;  // owned by the status line
+  QSystemTrayIcon* trayIcon_ = nullptr;   // made at the first notification
 };
 
 }  // namespace lexora

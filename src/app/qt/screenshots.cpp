@@ -1,7 +1,8 @@
-// lexora-screenshots OUTPUT-FOLDER: renders the main dialog, the About box and the password
-// dialog in Chinese and in English to qt-<dialog>-<language>.png, each framed with its
-// caption as a window manager would show it. Fails when no Chinese-capable font is found,
-// rather than rendering boxes. Meant for the offscreen platform.
+// lexora-screenshots OUTPUT-FOLDER: renders the main dialog (idle, and sending with its progress
+// fill), the About box and the password dialog in Chinese and in English to
+// qt-<dialog>-<language>.png, each framed with its caption as a window manager would show it.
+// Fails when no Chinese-capable font is found, rather than rendering boxes. Meant for the
+// offscreen platform.
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
@@ -15,6 +16,7 @@
 #include "app/qt/password_dialog.h"
 #include "app/qt/qt_dialog_view.h"
 #include "link/password_answer.h"
+#include "link/send_packed_dictionary.h"
 #include "link/socket/socket_service.h"
 #include "platform/application.h"
 #include "platform/ui_language.h"
@@ -85,6 +87,16 @@ int main(int argc, char** argv) {
       dialog.select(
           {u"/home/user/dictionaries/oxford.txt", u"/home/user/dictionaries/wordnet.ifo"});
       ok &= save(framed(view), folder, QStringLiteral("qt-main") + tail);
+      // A transfer in progress, as the job leaves the dialog while the blocks go out.
+      view.show();
+      view.enableControl(main_control::kSend, false);
+      view.enableControl(main_control::kStop, true);
+      // Shown afresh, the dialog would focus (and select) the file box; Send had the focus.
+      view.control(main_control::kStop)->setFocus();
+      view.setControlText(main_control::kFileBox, dialog.selection().text);
+      view.setControlText(main_control::kStatusLine, sendingContentStatus(u"oxford", 42));
+      view.showProgress(ProgressState::Normal, 42);
+      ok &= save(framed(view), folder, QStringLiteral("qt-progress") + tail);
     }
     {
       CAboutDlg about(aboutBoxTemplate(language));

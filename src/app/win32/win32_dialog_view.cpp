@@ -194,14 +194,18 @@ bool Win32DialogView::paintMinimised() {
   PAINTSTRUCT paint;
   const HDC dc = BeginPaint(window, &paint);
   SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-  const int iconWidth = GetSystemMetrics(SM_CXICON);
-  const int iconHeight = GetSystemMetrics(SM_CYICON);
   RECT client;
   GetClientRect(window, &client);
-  DrawIcon(dc, (client.right - client.left - iconWidth + 1) / 2,
-           (client.bottom - client.top - iconHeight + 1) / 2, icon_);
+  drawIconCentred(dc, client, icon_);
   EndPaint(window, &paint);
   return true;
+}
+
+void Win32DialogView::drawIconCentred(HDC dc, const RECT& area, HICON icon) {
+  const int iconWidth = GetSystemMetrics(SM_CXICON);
+  const int iconHeight = GetSystemMetrics(SM_CYICON);
+  DrawIcon(dc, area.left + (area.right - area.left - iconWidth + 1) / 2,
+           area.top + (area.bottom - area.top - iconHeight + 1) / 2, icon);
 }
 
 void Win32DialogView::setControlText(int id, std::u16string_view text) {
@@ -373,6 +377,36 @@ void Win32DialogView::runPosted() {
     calls.swap(posted_);
   }
   for (auto& call : calls) call();
+}
+
+}  // namespace lexora
+
+namespace lexora {
+
+void Win32DialogView::showProgress(ProgressState state, int percent) {
+  progressState_ = state;
+  progressPercent_ = percent;
+  if (!taskbar_) taskbar_ = std::make_unique<TaskbarProgress>();
+  taskbar_->show(window_.load(), state, percent);
+}
+
+// Active while any window of this program is in front: the main dialog or one of its boxes.
+bool Win32DialogView::windowActive() const {
+  const HWND foreground = GetForegroundWindow();
+  DWORD process = 0;
+  if (foreground) GetWindowThreadProcessId(foreground, &process);
+  return foreground && process == GetCurrentProcessId();
+}
+
+// The taskbar button flashes until the window comes to the front; it has no text to show.
+void Win32DialogView::notifyJobEnded(std::u16string_view /*text*/) {
+  const HWND window = window_.load();
+  if (!window) return;
+  FLASHWINFO flash{};
+  flash.cbSize = sizeof flash;
+  flash.hwnd = window;
+  flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
+  FlashWindowEx(&flash);
 }
 
 }  // namespace lexora

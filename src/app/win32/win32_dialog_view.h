@@ -10,11 +10,13 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "app/dialog_view.h"
 #include "app/win32/modal_dialog.h"
+#include "app/win32/taskbar_progress.h"
 
 namespace lexora {
 
@@ -37,6 +39,8 @@ class Win32DialogView : public DialogView {
   // The same dialog without a modal loop, for the tests: they pump its messages.
   HWND createModeless(const DialogTemplate& dialog);
   HWND window() const { return window_.load(); }
+  // What a minimised dialog shows: `icon` in the middle of `area`.
+  static void drawIconCentred(HDC dc, const RECT& area, HICON icon);
 
   void setControlText(int id, std::u16string_view text) override;
   std::u16string controlText(int id) const override;
@@ -52,6 +56,14 @@ class Win32DialogView : public DialogView {
                                             std::u16string_view prompt) override;
   void endDialog() override;
   void postToDialogThread(std::function<void()> call) override;
+  // Progress and the end-of-job notification.
+  void showProgress(ProgressState state, int percent) override;
+  bool windowActive() const override;
+  void notifyJobEnded(std::u16string_view text) override;
+  ProgressState progressState() const { return progressState_; }
+  int progressPercent() const { return progressPercent_; }
+  // Whether the taskbar button can show progress (once progress was shown).
+  bool taskbarProgressAvailable() const { return taskbar_ && taskbar_->available(); }
 
   // The job's boxes: owned by the main dialog (the password dialog by nobody) and above it,
   // but the main dialog keeps its input while they are open.
@@ -104,6 +116,10 @@ class Win32DialogView : public DialogView {
     bool closed = false;
   };
   std::vector<JobBox*> jobBoxes_;
+  // Progress; dialog thread only.
+  std::unique_ptr<TaskbarProgress> taskbar_;  // made when progress is first shown
+  ProgressState progressState_ = ProgressState::None;
+  int progressPercent_ = 0;
 };
 
 }  // namespace lexora

@@ -400,6 +400,39 @@ class QtDialogTest : public QObject {
       QVERIFY(!rig.fake.channelOpen());
     }
   }
+
+  // The status line's fill: drawn behind the text, as wide as the percentage, in the
+  // failure colour once a block failed, and gone when cleared; the text never changes.
+  void progressIsAFillBehindTheStatusText() {
+    Rig rig;
+    auto* status = widget<QLineEdit>(rig.view, main_control::kStatusLine);
+    const QString shown = QStringLiteral("Send dictionary's content abc...50%");
+    rig.view.setControlText(main_control::kStatusLine, shown.toStdU16String());
+    // Pixels of `colour` in the left and the right half of the status line.
+    const auto count = [status](const QColor& colour) {
+      const QImage image = status->grab().toImage();
+      std::array<int, 2> halves{};
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if (image.pixelColor(x, y).rgb() == colour.rgb()) ++halves[x < image.width() / 2 ? 0 : 1];
+        }
+      }
+      return halves;
+    };
+    const int area = status->width() * status->height();
+    rig.view.showProgress(ProgressState::Normal, 50);
+    auto normal = count(ProgressFill::kNormalColor);
+    QVERIFY2(normal[0] > area / 4, qPrintable(QString::number(normal[0])));
+    QCOMPARE(normal[1], 0);
+    rig.view.showProgress(ProgressState::Failed, 50);
+    QVERIFY(count(ProgressFill::kFailedColor)[0] > area / 4);
+    QCOMPARE(count(ProgressFill::kNormalColor)[0], 0);
+    rig.view.showProgress(ProgressState::None, 0);
+    QCOMPARE(count(ProgressFill::kFailedColor)[0], 0);
+    QCOMPARE(status->text(), shown);
+    // Offscreen there is no tray: the notification shows nothing and must not fail.
+    rig.view.notifyJobEnded(u"Lexora: the transfer has ended.");
+  }
 };
 
 }  // namespace lexora

@@ -2,11 +2,13 @@
 // clicks and keys; every modal box is answered through the view's seams, never a modal loop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <iostream>
 
 #include "app/lexora_dialog.h"
 #include "app/win32/dialog_resource.h"
@@ -108,7 +110,7 @@ class ScriptedView : public Win32DialogView {
     HWND owner;
   };
 
-  ScriptedView() : Win32DialogView(GetModuleHandleW(nullptr), nullptr) {}
+  explicit ScriptedView(HICON icon = nullptr) : Win32DialogView(GetModuleHandleW(nullptr), icon) {}
 
   std::deque<int> answers;                      // for Yes/No boxes; IDNO when none is left
   std::deque<std::optional<FileAnswer>> files;  // cancel when none is left
@@ -518,6 +520,76 @@ TEST_F(Win32DialogTest, SendsADictionaryThroughComToTheHandheld) {
         << "a failure: " << testing::PrintToString(box.text);
   }
   EXPECT_GT(statuses.size(), 2u) << "the status line followed the job";
+}
+
+// A minimised window has no client area under Wine to look at: the drawing is checked on a
+// bitmap of the same kind, the drag icon on the live dialog.
+TEST_F(Win32DialogTest, MinimisedTheIconIsDrawnCentredAndDragged) {
+  HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+  ScriptedView view(icon);
+  CLexoraDlg dialog(view, fake_.factory());
+  view.attach(dialog);
+  HWND window = view.createModeless(mainDialogTemplate(GetUiLanguage()));
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), icon);
+  DestroyWindow(window);
+
+  const RECT area{0, 0, 101, 77};
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  Win32DialogView::drawIconCentred(dc, area, icon);
+  RECT drawn{area.right, area.bottom, -1, -1};
+  for (int y = 0; y < area.bottom; ++y) {
+    for (int x = 0; x < area.right; ++x) {
+      if (GetPixel(dc, x, y) == RGB(255, 255, 255)) continue;
+      drawn = {std::min<LONG>(drawn.left, x), std::min<LONG>(drawn.top, y),
+               std::max<LONG>(drawn.right, x), std::max<LONG>(drawn.bottom, y)};
+    }
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ASSERT_LE(drawn.left, drawn.right) << "nothing drawn";
+  // Centred to the pixel within the icon's cell (an icon's image may leave a margin).
+  const int cellLeft = (area.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int cellTop = (area.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  EXPECT_GE(drawn.left, cellLeft);
+  EXPECT_GE(drawn.top, cellTop);
+  EXPECT_LT(drawn.right, cellLeft + GetSystemMetrics(SM_CXICON));
+  EXPECT_LT(drawn.bottom, cellTop + GetSystemMetrics(SM_CYICON));
+  EXPECT_NEAR(drawn.left + drawn.right, area.right - 1, 4) << "left and right margins alike";
+  EXPECT_NEAR(drawn.top + drawn.bottom, area.bottom - 1, 4) << "top and bottom margins alike";
+}
+
+// Progress reaches the taskbar where the shell has the object and is only recorded where it
+// has not (Wine may lack it): either way nothing fails, a whole send leaves it cleared, and
+// the flash for a long job's end is harmless.
+TEST_F(Win32DialogTest, ProgressAndTheEndOfAJobCopeWithOrWithoutTheTaskbar) {
+  HWND window = start(u"english");
+  view_.showProgress(ProgressState::Normal, 40);
+  EXPECT_EQ(view_.progressState(), ProgressState::Normal);
+  EXPECT_EQ(view_.progressPercent(), 40);
+  view_.showProgress(ProgressState::Failed, 40);
+  EXPECT_EQ(view_.progressState(), ProgressState::Failed);
+  std::cout << "taskbar progress " << (view_.taskbarProgressAvailable() ? "shown" : "absent")
+            << "\n";
+
+  const std::u16string path = test::writeNumberedDictionary(dir_.path(), "one", 60);
+  view_.files.push_back(
+      ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
+  click(window, main_control::kBrowse);
+  view_.answers.push_back(IDYES);
+  click(window, main_control::kSend);
+  ASSERT_TRUE(pumpUntil([&] { return !dialog_->jobRunning(); }));
+  EXPECT_EQ(view_.progressState(), ProgressState::None);
+  EXPECT_FALSE(fake_.acceptedBytes().empty());
+
+  view_.windowActive();
+  view_.notifyJobEnded(u"Lexora: the transfer has ended.");
+  EXPECT_TRUE(IsWindow(window));
 }
 
 }  // namespace
