@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "app/job_box_cases.h"
 #include "base/text_codec.h"
 #include "job/load_and_pack.h"
 #include "job/open_failure_texts.h"
@@ -250,12 +251,10 @@ TEST_F(LexoraDialogTest, StopDuringTheSizeQuestionEndsTheJobAtTheNextYes) {
 // Exit while a box of the job is open, from inside that box: the exit question is asked,
 // the box is closed, the job gets its closing answer and ends before Exit returns.
 TEST_F(LexoraDialogTest, ExitWithAJobBoxOpenClosesItAndEndsTheJob) {
-  enum class Box { SizeQuestion, OkBox, Password };
-  for (const Box which : {Box::SizeQuestion, Box::OkBox, Box::Password}) {
+  for (const test::JobBoxCase which : test::kJobBoxCases) {
     SCOPED_TRACE(static_cast<int>(which));
     FakeService fake;
-    if (which == Box::OkBox) fake.failCall(FakeService::Call::OpenChannel);
-    if (which == Box::Password) fake.setPassword(u"secret", 3);
+    test::arrangeJobBox(fake, which);
     test::TestView view{mainDialogTemplate(GetUiLanguage())};
     CLexoraDlg dialog{view, fake.factory(), {200ms, 200ms}};
     dialog.select({dictionary("one", 3)});

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/job_box_cases.h"
 #include "app/lexora_dialog.h"
 #include "app/qt/about_box.h"
 #include "app/qt/lexora_app.h"
@@ -375,12 +376,10 @@ class QtDialogTest : public QObject {
   // Exit while the job waits for one of its boxes: the question is asked, the box is closed
   // with the closing answer, and the dialog ends with the job ended, nothing sent.
   void exitClosesTheBoxTheJobHasOpen() {
-    enum class Box { SizeQuestion, OkBox, Password };
-    for (const Box which : {Box::SizeQuestion, Box::OkBox, Box::Password}) {
+    for (const test::JobBoxCase which : test::kJobBoxCases) {
       Rig rig;
       rig.dialog.select({test::writeNumberedDictionary(rig.dir.path(), "one", 40)});
-      if (which == Box::OkBox) rig.fake.failCall(FakeService::Call::OpenChannel);
-      if (which == Box::Password) rig.fake.setPassword(u"secret", 3);
+      test::arrangeJobBox(rig.fake, which);
       QPointer<QDialog> open;
       int opened = 0;
       rig.view.openJobBox = [&](QDialog& box) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <iostream>
 
+#include "app/job_box_cases.h"
 #include "app/lexora_dialog.h"
 #include "app/win32/dialog_resource.h"
 #include "app/win32/win32_dialog_view.h"
@@ -393,12 +394,10 @@ TEST_F(Win32DialogTest, StopDuringTheSizeQuestionEndsTheJobWithoutSending) {
 // dialog): the exit question is asked, the view closes the box, the dialog ends with the
 // job ended.
 TEST_F(Win32DialogTest, ExitClosesTheBoxTheJobHasOpen) {
-  enum class Box { SizeQuestion, OkBox, Password };
-  for (const Box which : {Box::SizeQuestion, Box::OkBox, Box::Password}) {
+  for (const test::JobBoxCase which : test::kJobBoxCases) {
     SCOPED_TRACE(static_cast<int>(which));
     FakeService fake;
-    if (which == Box::OkBox) fake.failCall(FakeService::Call::OpenChannel);
-    if (which == Box::Password) fake.setPassword(u"secret", 3);
+    test::arrangeJobBox(fake, which);
     HWND window = start(u"english", fake.factory());
     dialog_->select({test::writeNumberedDictionary(dir_.path(), "one", 40)});
     view_.boxes.clear();
