@@ -61,12 +61,24 @@ class DialogView {
   virtual std::optional<std::vector<std::u16string>> openFiles(const OpenFileRequest& request) = 0;
   // The About box from `dialog`, modal.
   virtual void showAbout(const DialogTemplate& dialog) = 0;
-  // The password dialog from `dialog`, showing `prompt`; nullopt on Cancel. Like every box
-  // shown for the job, modal to the main dialog.
+  // The password dialog from `dialog`, showing `prompt`; nullopt on Cancel. Shown for the
+  // job: like showJobMessage, it blocks only the job.
   virtual std::optional<std::u16string> askPassword(const DialogTemplate& dialog,
                                                     std::u16string_view prompt) = 0;
   // Ends the modal main dialog.
   virtual void endDialog() = 0;
+
+  // Boxes of the transfer job. They block only the job: the main dialog stays usable (Stop,
+  // Exit) while one is open, and stays beneath it.
+  // A message box captioned with the application's name, shown for the job.
+  virtual MessageAnswer showJobMessage(std::u16string_view text, MessageIcon icon,
+                                       MessageButtons buttons) = 0;
+  // Closes every box open for the job (message boxes and the password dialog): the dialog is
+  // closing and their answers are no longer wanted.
+  virtual void closeJobBoxes() = 0;
+  // A modal message box with no owner window, for when the main dialog may be gone already.
+  virtual MessageAnswer showOwnerlessMessage(std::u16string_view text, MessageIcon icon,
+                                             MessageButtons buttons) = 0;
 
   // Any thread, never blocks: runs `call` later on the dialog's thread (from its message
   // loop). A call posted after the dialog ended may be dropped.

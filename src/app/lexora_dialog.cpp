@@ -33,19 +33,20 @@ constexpr BilingualFilter kFilters[] = {
 }  // namespace
 
 // The job's UserInterface: every call is carried out on the dialog's thread and completes
-// before the job goes on. Once the dialog is closing, nothing reaches the view: status
-// texts are dropped, boxes answer OK or No, the password prompt is cancelled.
+// before the job goes on. Its boxes block only the job. Once the dialog is closing, nothing
+// reaches the view: status texts are dropped, boxes answer OK or No, the password prompt is
+// cancelled; a box open at that moment gets the same answer at once.
 class CLexoraDlg::JobInterface : public UserInterface {
  public:
   JobInterface(DialogView& view, DialogThreadCalls& calls) : view_(view), calls_(calls) {}
 
   MessageAnswer showMessage(std::u16string_view text, MessageIcon icon,
                             MessageButtons buttons) override {
-    MessageAnswer answer = buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-    calls_.run([&](bool closing) {
-      if (!closing) answer = view_.showMessage(text, icon, buttons);
-    });
-    return answer;
+    const MessageAnswer closing =
+        buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    return calls_.ask<MessageAnswer>([&view = view_, text = std::u16string(text), icon,
+                                      buttons] { return view.showJobMessage(text, icon, buttons); },
+                                     closing);
   }
   void setStatus(std::u16string_view text) override {
     calls_.run([&](bool closing) {
@@ -53,11 +54,11 @@ class CLexoraDlg::JobInterface : public UserInterface {
     });
   }
   std::optional<std::u16string> askPassword(std::u16string_view prompt) override {
-    std::optional<std::u16string> password;
-    calls_.run([&](bool closing) {
-      if (!closing) password = view_.askPassword(passwordDialogTemplate(GetUiLanguage()), prompt);
-    });
-    return password;
+    return calls_.ask<std::optional<std::u16string>>(
+        [&view = view_, prompt = std::u16string(prompt)] {
+          return view.askPassword(passwordDialogTemplate(GetUiLanguage()), prompt);
+        },
+        std::nullopt);
   }
 
   // Progress: the state lives on the dialog's thread, as the view's does.
@@ -114,10 +115,8 @@ std::u16string_view CLexoraDlg::systemMenuAboutText() {
 }
 
 void CLexoraDlg::command(int id) {
-  // Views show the job's boxes and the password dialog modal to the main dialog; should a
-  // command still arrive meanwhile, it is dropped: Exit could not wait for a job that waits
-  // for the box this very thread has open.
-  if (calls_->busy()) return;
+  // Commands come in while a box of the job is open too: Exit closes that box first (see
+  // shutDown), so it never waits for a job that waits for the box.
   switch (id) {
     case main_control::kAbout:
       about();
@@ -268,14 +267,36 @@ void CLexoraDlg::enableButton(int id, bool enabled) {
 bool CLexoraDlg::confirmSend(int32_t packedSize) {
   // Closing, the answer is Yes: the job then tests the stop request shutDown() has already
   // set and ends at once, without sending this file and without loading the next one.
-  bool yes = true;
-  calls_->run([&](bool closing) {
-    if (!closing) {
-      yes = view_.showMessage(sizeQuestion(packedSize), MessageIcon::Question,
-                              MessageButtons::YesNo) == MessageAnswer::Yes;
-    }
-  });
-  return yes;
+  return calls_->ask<bool>(
+      [&view = view_, question = sizeQuestion(packedSize)] {
+        return view.showJobMessage(question, MessageIcon::Question, MessageButtons::YesNo) ==
+               MessageAnswer::Yes;
+      },
+      true);
+}
+
+// Exit in the middle of a send: the cut-off warning comes once the job has ended, when the
+// main dialog is gone, so it is kept and shown by shutDown() in a box of its own.
+void CLexoraDlg::warnCutOff(std::u16string_view message) {
+  const bool shown = calls_->ask<bool>(
+      [&view = view_, text = std::u16string(message)] {
+        view.showJobMessage(text, MessageIcon::Warning, MessageButtons::Ok);
+        return true;
+      },
+      false);
+  if (shown) return;
+  MutexLock lock(mutex_);
+  warningsAfterExit_.emplace_back(message);
+}
+
+void CLexoraDlg::setLink(USBLink* link) {
+  MutexLock lock(mutex_);
+  if (!link) {
+    links_.erase(std::this_thread::get_id());
+    return;
+  }
+  links_[std::this_thread::get_id()] = link;
+  if (linksHurried_) link->shortenWaits();
 }
 
 // The dialog adds the reason the link knows, or the handheld's own words when it gave any, in
@@ -317,14 +338,32 @@ void CLexoraDlg::forgetFinishedJobs() {
 // A job that was sending finishes its current block and sends the end flag before it ends
 // (the stop is tested after each acknowledgement), so the handheld never keeps a dictionary
 // without its end flag; the wait is bounded by the link's time-outs.
+//
+// The process may be hidden by then, so a silent handheld must not keep it alive for the
+// whole of the link's data time-out, twice (the block, then the end flag): from here on
+// every link's waits together end one close time-out from now. A handheld that answers
+// still gets its end flag; one that does not is given up on.
 void CLexoraDlg::shutDown() {
   if (shutDown_) return;
   shutDown_ = true;
   if (job_) job_->stop();
   for (auto& job : stoppedJobs_) job->stop();
+  {
+    MutexLock lock(mutex_);
+    linksHurried_ = true;
+    for (const auto& [thread, link] : links_) link->shortenWaits();
+  }
   calls_->close();
   job_.reset();
   stoppedJobs_.clear();
+  std::vector<std::u16string> warnings;
+  {
+    MutexLock lock(mutex_);
+    warnings.swap(warningsAfterExit_);
+  }
+  for (const std::u16string& warning : warnings) {
+    view_.showOwnerlessMessage(warning, MessageIcon::Warning, MessageButtons::Ok);
+  }
 }
 
 }  // namespace lexora

@@ -9,11 +9,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "app/dialog_thread_calls.h"
 #include "app/dialog_view.h"
 #include "app/file_selection.h"
+#include "base/mutex.h"
 #include "job/transfer_job.h"
 
 namespace lexora {
@@ -60,6 +63,8 @@ class CLexoraDlg : public TransferDialog {
   void enableSendButton(bool enabled) override;
   void enableStopButton(bool enabled) override;
   bool confirmSend(int32_t packedSize) override;
+  void warnCutOff(std::u16string_view message) override;
+  void setLink(USBLink* link) override;
   void showOpenFailure(OpenFailure failure, const std::u16string& handheldReason) override;
 
   // Progress and the end-of-job notification.
@@ -90,6 +95,11 @@ class CLexoraDlg : public TransferDialog {
   // Jobs let go by Stop that may still be finishing (sending the end flag, closing).
   std::vector<std::unique_ptr<TransferJob>> stoppedJobs_;
   bool shutDown_ = false;
+  // Shared with the jobs' threads.
+  Mutex mutex_;
+  std::map<std::thread::id, USBLink*> links_ GUARDED_BY(mutex_);  // each job's open link
+  bool linksHurried_ GUARDED_BY(mutex_) = false;
+  std::vector<std::u16string> warningsAfterExit_ GUARDED_BY(mutex_);
   // The end-of-job notification; dialog thread only.
   Clock clock_ = [] { return std::chrono::steady_clock::now(); };
   std::chrono::steady_clock::time_point jobStart_;

@@ -30,6 +30,10 @@ bool TransferDialog::confirmSend(int32_t packedSize) {
   return askYesNo(ui(), sizeQuestion(packedSize));
 }
 
+void TransferDialog::warnCutOff(std::u16string_view message) {
+  showWarning(ui(), message);
+}
+
 void TransferDialog::showOpenFailure(OpenFailure /*failure*/,
                                      const std::u16string& handheldReason) {
   showWarning(ui(), openFailureMessage(handheldReason));
@@ -72,8 +76,8 @@ void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& para
       if (report.everyMessageAcknowledged) ++result.filesSent;
       if (report.stopped && report.endFlagAcknowledged &&
           report.blocksAcknowledged < packed.blocks.size()) {
-        showWarning(ui,
-                    cutOffMessage(packed.name, report.blocksAcknowledged, packed.blocks.size()));
+        dialog.warnCutOff(
+            cutOffMessage(packed.name, report.blocksAcknowledged, packed.blocks.size()));
       }
       if (!goOn) {
         result.stopped = report.stopped;

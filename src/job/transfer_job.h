@@ -34,6 +34,9 @@ class TransferDialog {
   // Whether to send a dictionary of `packedSize` bytes. By default the size question,
   // answered by whoever sits at ui(); a dialog may decide some answers itself.
   virtual bool confirmSend(int32_t packedSize);
+  // The warning that a stop cut a dictionary off on the handheld. By default shown at ui();
+  // a dialog may keep it to show once the job has ended.
+  virtual void warnCutOff(std::u16string_view message);
   // The channel did not open. By default the open-failure box, with the handheld's own
   // reason, when it gave one, as its second line.
   virtual void showOpenFailure(OpenFailure failure, const std::u16string& handheldReason);

@@ -154,7 +154,9 @@ int USBLink::WriteBlock(const uint8_t* data, int32_t length) {
 bool USBLink::WaitAndRead(uint8_t* buffer, uint32_t* count) {
   if (!buffer || !count) return false;
   // The data-ready event comes first: data that arrived before the close is still read.
-  if (Event::waitAny({&dataReadyEvent_, &closedEvent_}, waits_.data) != 0) return false;
+  int signalled = Event::waitAny({&dataReadyEvent_, &closedEvent_, &shortenedEvent_}, waits_.data);
+  if (signalled == 2) signalled = Event::waitAny({&dataReadyEvent_, &closedEvent_}, shortWait());
+  if (signalled != 0) return false;
   if (!channel_) return false;
   uint32_t delivered = 0;
   if (failed(channel_->Read(buffer, kChannelReadCapacity, &delivered))) return false;
@@ -183,7 +185,21 @@ void USBLink::Close() {
     Ref<IChannel> channel = std::move(channel_);
     channel.reset();
   }
-  closedEvent_.wait(waits_.close);
+  closedEvent_.wait(shortenedEvent_.wait(std::chrono::milliseconds(0))
+                        ? std::min(waits_.close, shortWait())
+                        : waits_.close);
+}
+
+void USBLink::shortenWaits() {
+  std::call_once(shortenOnce_, [this] {
+    shortDeadline_ = std::chrono::steady_clock::now() + waits_.close;
+    shortenedEvent_.set();
+  });
+}
+
+std::chrono::milliseconds USBLink::shortWait() const {
+  const auto left = shortDeadline_.load() - std::chrono::steady_clock::now();
+  return std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(left));
 }
 
 int32_t USBLink::sendChunkSize() {

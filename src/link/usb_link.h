@@ -10,9 +10,11 @@
 // Release on threads of its own; the password prompt runs there through `ui`.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +86,11 @@ class USBLink final : public RefCounted<IChannelEvents> {
   // Call after a successful Open, before dropping the last reference.
   void Close();
 
+  // Any thread: whoever waits for this link is going (the dialog closed with a job running).
+  // From now on the waits for data and for the close report together end one Waits::close
+  // from this call: a handheld that answers at once still does, a silent one is given up on.
+  void shortenWaits();
+
   // The chunk size shared by every link in the process: 1024 at start, only ever halved.
   static int32_t sendChunkSize();
   static void resetSendChunkSizeForTesting();
@@ -100,11 +107,17 @@ class USBLink final : public RefCounted<IChannelEvents> {
 
   // Open's stages after the service was reached.
   int openThrough(IDeviceManager& manager);
+  // What is left of the shortened waits (zero once past).
+  std::chrono::milliseconds shortWait() const;
 
   Ref<IChannel> channel_;
   // Events live as long as the object, so a late call from the service always finds them.
   Event dataReadyEvent_{Event::Reset::Auto};
   Event closedEvent_{Event::Reset::Manual};
+  // Set by shortenWaits(), once; the deadline is written before the event is set.
+  Event shortenedEvent_{Event::Reset::Manual};
+  std::once_flag shortenOnce_;
+  std::atomic<std::chrono::steady_clock::time_point> shortDeadline_{};
   const std::u16string channelName_;
   UserInterface& ui_;
   const ServiceFactory service_;

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "app/default_button.h"
+#include "app/job_box_cases.h"
 #include "base/text_codec.h"
 #include "job/load_and_pack.h"
 #include "job/open_failure_texts.h"
@@ -273,6 +274,105 @@ TEST_F(LexoraDialogTest, ExitWhileBlocksAreSentStillSendsTheEndFlag) {
                           [](const auto& m) { return m.buttons == MessageButtons::YesNo; }),
             2)
       << "the size question and the exit question; the later file is never asked about";
+}
+
+// The job's boxes block only the job: a Stop pressed while the size question is open is
+// taken at once, and is pending until a Yes: after a No the next file's Yes ends the job.
+TEST_F(LexoraDialogTest, StopDuringTheSizeQuestionEndsTheJobAtTheNextYes) {
+  select({dictionary("first", 3), dictionary("second", 3)});
+  view_.answers = {false, true};
+  view_.onMessage = [this](const test::TestView::Message&) {
+    if (view_.messages.size() == 1) {
+      dialog_.command(main_control::kStop);
+      EXPECT_FALSE(dialog_.jobRunning()) << "the Stop reached the job";
+    }
+  };
+  dialog_.command(main_control::kSend);
+  ASSERT_TRUE(pumpUntilJobEnded()) << shown();
+  EXPECT_EQ(view_.messages.size(), 2u) << "both questions, no refusal" << shown();
+  EXPECT_EQ(view_.jobBoxes, 2);
+  fake_.settle();
+  EXPECT_TRUE(fake_.acceptedBytes().empty());
+}
+
+// Exit while a box of the job is open, from inside that box: the exit question is asked,
+// the box is closed, the job gets its closing answer and ends before Exit returns.
+TEST_F(LexoraDialogTest, ExitWithAJobBoxOpenClosesItAndEndsTheJob) {
+  for (const test::JobBoxCase which : test::kJobBoxCases) {
+    SCOPED_TRACE(static_cast<int>(which));
+    FakeService fake;
+    test::arrangeJobBox(fake, which);
+    test::TestView view{mainDialogTemplate(GetUiLanguage())};
+    CLexoraDlg dialog{view, fake.factory(), {200ms, 200ms}};
+    dialog.select({dictionary("one", 3)});
+    bool exiting = false;  // the exit question comes through onMessage too
+    const auto exitFromTheBox = [&] {
+      if (view.jobBoxes != 1 || exiting) return;
+      exiting = true;
+      dialog.command(main_control::kExit);  // the exit question: Yes
+      EXPECT_TRUE(view.ended);
+      EXPECT_FALSE(dialog.jobRunning());
+      EXPECT_EQ(view.jobBoxesClosed, 1) << "the open box is closed";
+    };
+    view.onMessage = [&](const test::TestView::Message&) { exitFromTheBox(); };
+    view.onPassword = exitFromTheBox;
+    dialog.command(main_control::kSend);
+    ASSERT_TRUE(view.pumpUntil([&] { return view.ended; }));
+    EXPECT_EQ(view.jobBoxes, 1);
+    fake.settle();
+    EXPECT_TRUE(fake.acceptedBytes().empty());
+    EXPECT_FALSE(fake.channelOpen());
+    EXPECT_TRUE(view.ownerlessMessages.empty());
+  }
+}
+
+// Exit in the middle of a send: once the job has ended the user is told, in a box without
+// owner, that the dictionary on the handheld was cut off.
+TEST_F(LexoraDialogTest, ExitWhileBlocksAreSentWarnsOfTheCutOffOnceTheDialogEnded) {
+  const auto path = dictionary("long", 2000);
+  test::ScriptedUserInterface quiet;
+  ASSERT_GE(loadAndPackFile(path, quiet)->packed.dictionary.blocks.size(), 3u);
+  select({path});
+  dialog_.command(main_control::kSend);
+  // The job waits for the next status, this thread takes Exit: it stops after a block.
+  ASSERT_TRUE(view_.pumpUntil([this] {
+    return !view_.statuses.empty() && view_.statuses.back().find(u'%') != std::u16string::npos;
+  })) << shown();
+  dialog_.command(main_control::kExit);
+  ASSERT_TRUE(view_.ended);
+  ASSERT_EQ(view_.ownerlessMessages.size(), 1u);
+  EXPECT_TRUE(view_.ownerlessMessages[0].afterEnd);
+  EXPECT_NE(view_.ownerlessMessages[0].text.find(u"long"), std::u16string::npos);
+  EXPECT_EQ(warnings(), 0u) << "not shown as the job's own box";
+  fake_.settle();
+  const auto bytes = fake_.acceptedBytes();
+  ASSERT_GE(bytes.size(), 3u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 3, bytes.end()), (std::vector<uint8_t>{4, 0, 0}));
+}
+
+// A silent handheld: Exit while the job waits for a block's acknowledgement returns within
+// the link's close time-out, not its data time-out, with the job ended.
+TEST_F(LexoraDialogTest, ExitWithASilentHandheldWaitsOnlyTheCloseTimeOut) {
+  constexpr auto kData = 20s;
+  constexpr auto kClose = 300ms;
+  test::TestView view{mainDialogTemplate(GetUiLanguage())};
+  CLexoraDlg dialog{view, fake_.factory(), {kData, kClose}};
+  fake_.queueReply(FakeService::ack());      // the name
+  fake_.queueReply(FakeService::silence());  // the first block, never acknowledged
+  dialog.select({dictionary("silent", 40)});
+  dialog.command(main_control::kSend);
+  ASSERT_TRUE(view.pumpUntil([&] {
+    return !view.statuses.empty() && view.statuses.back().find(u'%') != std::u16string::npos;
+  }));
+  const auto start = std::chrono::steady_clock::now();
+  dialog.command(main_control::kExit);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(view.ended);
+  EXPECT_LT(took, kClose + 2s)
+      << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+  EXPECT_FALSE(dialog.jobRunning());
+  fake_.settle();
+  EXPECT_FALSE(fake_.channelOpen());
 }
 
 // Progress reaches the view as it rises, is marked on the block that failed, and is gone

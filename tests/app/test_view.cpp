@@ -49,10 +49,24 @@ std::optional<std::vector<std::u16string>> TestView::openFiles(const OpenFileReq
 std::optional<std::u16string> TestView::askPassword(const DialogTemplate& dialog,
                                                     std::u16string_view) {
   passwordDialogs.push_back(dialog.id);
+  ++jobBoxes;
+  if (onPassword) onPassword();
   if (passwords.empty()) return std::nullopt;
   auto result = passwords.front();
   passwords.pop_front();
   return result;
+}
+
+MessageAnswer TestView::showJobMessage(std::u16string_view text, MessageIcon icon,
+                                       MessageButtons buttons) {
+  ++jobBoxes;
+  return showMessage(text, icon, buttons);
+}
+
+MessageAnswer TestView::showOwnerlessMessage(std::u16string_view text, MessageIcon,
+                                             MessageButtons buttons) {
+  ownerlessMessages.push_back({std::u16string(text), ended});
+  return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
 }
 
 void TestView::postToDialogThread(std::function<void()> call) {

@@ -59,6 +59,21 @@ class TestView : public DialogView {
   void setDefaultButton(int id) override { defaultButton = id; }
   int focused = 0;
   int defaultButton = 0;
+  // Boxes of the job: answered as the others (onMessage and onPassword stand for the time
+  // they stay open); closing them is counted, ownerless boxes are kept apart.
+  MessageAnswer showJobMessage(std::u16string_view text, MessageIcon icon,
+                               MessageButtons buttons) override;
+  void closeJobBoxes() override { ++jobBoxesClosed; }
+  MessageAnswer showOwnerlessMessage(std::u16string_view text, MessageIcon icon,
+                                     MessageButtons buttons) override;
+  struct OwnerlessMessage {
+    std::u16string text;
+    bool afterEnd;  // the main dialog had ended when it was shown
+  };
+  std::function<void()> onPassword;  // called before the password dialog is answered
+  int jobBoxes = 0;                  // job boxes shown, the password dialog among them
+  int jobBoxesClosed = 0;
+  std::vector<OwnerlessMessage> ownerlessMessages;
 
   // Runs posted calls on this thread until `done` holds; false on time-out.
   bool pumpUntil(const std::function<bool()>& done,

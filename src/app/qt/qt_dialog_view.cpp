@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -63,6 +64,29 @@ std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
   return files;
 }
 
+// A message box captioned with the application's name, its buttons in the interface
+// language.
+class CaptionedMessageBox : public QMessageBox {
+ public:
+  CaptionedMessageBox(std::u16string_view text, MessageIcon icon, MessageButtons buttons,
+                      QWidget* parent)
+      : QMessageBox(boxIcon(icon), QString::fromStdString(applicationName()), toQString(text),
+                    QMessageBox::NoButton, parent) {
+    if (buttons == MessageButtons::YesNo) {
+      addButton(QMessageBox::Yes)->setText(toQString(pick(kYes)));
+      addButton(QMessageBox::No)->setText(toQString(pick(kNo)));
+      setDefaultButton(QMessageBox::Yes);
+    } else {
+      addButton(QMessageBox::Ok)->setText(toQString(pick(kOk)));
+    }
+  }
+};
+
+MessageAnswer answerOf(int result, MessageButtons buttons) {
+  if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+  return result == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
 }  // namespace
 
 QtDialogView::QtDialogView(const DialogTemplate& dialog, QWidget* parent)
@@ -112,18 +136,8 @@ void QtDialogView::setTitle(std::u16string_view title) {
 
 MessageAnswer QtDialogView::showMessage(std::u16string_view text, MessageIcon icon,
                                         MessageButtons buttons) {
-  QMessageBox box(boxIcon(icon), QString::fromStdString(applicationName()), toQString(text),
-                  QMessageBox::NoButton, this);
-  if (buttons == MessageButtons::YesNo) {
-    box.addButton(QMessageBox::Yes)->setText(toQString(pick(kYes)));
-    box.addButton(QMessageBox::No)->setText(toQString(pick(kNo)));
-    box.setDefaultButton(QMessageBox::Yes);
-  } else {
-    box.addButton(QMessageBox::Ok)->setText(toQString(pick(kOk)));
-  }
-  const int answer = runModal(box);
-  if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-  return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+  CaptionedMessageBox box(text, icon, buttons, this);
+  return answerOf(runModal(box), buttons);
 }
 
 std::optional<std::vector<std::u16string>> QtDialogView::openFiles(const OpenFileRequest& request) {
@@ -156,7 +170,7 @@ void QtDialogView::showAbout(const DialogTemplate& dialog) {
 std::optional<std::u16string> QtDialogView::askPassword(const DialogTemplate& dialog,
                                                         std::u16string_view prompt) {
   CInputPasswordDialog box(dialog, prompt, this);
-  if (runModal(box) != QDialog::Accepted) return std::nullopt;
+  if (runForJob(box) != QDialog::Accepted) return std::nullopt;
   return box.password();
 }
 
@@ -224,6 +238,38 @@ void QtDialogView::dropEvent(QDropEvent* event) {
 
 int QtDialogView::runModal(QDialog& box) {
   return box.exec();
+}
+
+MessageAnswer QtDialogView::showJobMessage(std::u16string_view text, MessageIcon icon,
+                                           MessageButtons buttons) {
+  CaptionedMessageBox box(text, icon, buttons, this);
+  return answerOf(runForJob(box), buttons);
+}
+
+int QtDialogView::runForJob(QDialog& box) {
+  // exec() would make the box modal: shown non-modal, with a loop that ends with the box.
+  box.setWindowModality(Qt::NonModal);
+  QEventLoop loop;
+  connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+  jobBoxes_.emplace_back(&box);
+  box.show();
+  loop.exec();
+  std::erase(jobBoxes_, QPointer<QDialog>(&box));
+  return box.result();
+}
+
+void QtDialogView::closeJobBoxes() {
+  // Each box's loop ends once this thread is back in it; the answer it then returns is no
+  // longer wanted.
+  for (const QPointer<QDialog>& box : jobBoxes_) {
+    if (box) box->done(QDialog::Rejected);
+  }
+}
+
+MessageAnswer QtDialogView::showOwnerlessMessage(std::u16string_view text, MessageIcon icon,
+                                                 MessageButtons buttons) {
+  CaptionedMessageBox box(text, icon, buttons, nullptr);
+  return answerOf(runModal(box), buttons);
 }
 
 void QtDialogView::reject() {

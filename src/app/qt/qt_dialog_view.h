@@ -7,7 +7,9 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QPointer>
 #include <QSystemTrayIcon>
+#include <vector>
 
 #include "app/dialog_view.h"
 #include "app/qt/progress_fill.h"
@@ -47,8 +49,19 @@ class QtDialogView : public TemplateDialog, public DialogView {
   int focusedControl() const override;
   void focusControl(int id) override;
   void setDefaultButton(int id) override;
+  // The job's boxes: children of the main dialog that block only the job.
+  MessageAnswer showJobMessage(std::u16string_view text, MessageIcon icon,
+                               MessageButtons buttons) override;
+  void closeJobBoxes() override;
+  MessageAnswer showOwnerlessMessage(std::u16string_view text, MessageIcon icon,
+                                     MessageButtons buttons) override;
 
  protected:
+  // Shows `box` (a message box or the password dialog of the job) without blocking the main
+  // dialog and returns its result once it is answered, or closed by closeJobBoxes(). Runs a
+  // loop of its own meanwhile.
+  virtual int runForJob(QDialog& box);
+
   // Shows `box` (a message box, the file dialog, the About box or the password dialog)
   // modally and returns its result, as QDialog::exec() does.
   virtual int runModal(QDialog& box);
@@ -65,6 +78,7 @@ class QtDialogView : public TemplateDialog, public DialogView {
   void command(int id);
 
   CLexoraDlg* controller_ = nullptr;
+  std::vector<QPointer<QDialog>> jobBoxes_;  // open for the job, innermost last
   // Progress and the end-of-job notification.
   ProgressFill* progressFill_ = nullptr;  // owned by the status line
   QSystemTrayIcon* trayIcon_ = nullptr;   // made at the first notification

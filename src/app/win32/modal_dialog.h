@@ -10,6 +10,7 @@ namespace lexora {
 struct ModalDialogState {
   INT_PTR result = 0;
   bool ended = false;
+  HWND window = nullptr;  // set by procedures whose dialog may be ended from outside
 };
 
 // Records `result` in `state` and ends the dialog with it.

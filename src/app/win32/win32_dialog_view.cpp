@@ -44,6 +44,71 @@ INT_PTR CALLBACK inertProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
+UINT boxType(MessageIcon icon, MessageButtons buttons) {
+  UINT type = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
+  switch (icon) {
+    case MessageIcon::Warning:
+      return type | MB_ICONWARNING;
+    case MessageIcon::Information:
+      return type | MB_ICONINFORMATION;
+    case MessageIcon::Question:
+      return type | MB_ICONQUESTION;
+  }
+  return type;
+}
+
+MessageAnswer answerOf(int result) {
+  switch (result) {
+    case IDYES:
+      return MessageAnswer::Yes;
+    case IDNO:
+      return MessageAnswer::No;
+    default:
+      return MessageAnswer::Ok;
+  }
+}
+
+// The job's message box being opened on this thread. MessageBoxW disables its owner; a CBT
+// hook finds the box when it is first activated and gives the owner its input back.
+struct OpeningBox {
+  HWND owner;
+  bool enableOwner;  // the owner had its input before (no modal box of the user's is open)
+  HWND* window;
+};
+thread_local OpeningBox* tOpeningBox = nullptr;
+
+LRESULT CALLBACK findOpeningBox(int code, WPARAM wParam, LPARAM lParam) {
+  OpeningBox* opening = tOpeningBox;
+  if (code == HCBT_ACTIVATE && opening && !*opening->window) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    if (GetWindow(window, GW_OWNER) == opening->owner) {
+      *opening->window = window;
+      if (opening->enableOwner) EnableWindow(opening->owner, TRUE);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The hook for the time one box is open; boxes opened inside it nest.
+class OpeningBoxHook {
+ public:
+  explicit OpeningBoxHook(OpeningBox& box)
+      : previous_(tOpeningBox),
+        hook_(SetWindowsHookExW(WH_CBT, findOpeningBox, nullptr, GetCurrentThreadId())) {
+    tOpeningBox = &box;
+  }
+  ~OpeningBoxHook() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    tOpeningBox = previous_;
+  }
+  OpeningBoxHook(const OpeningBoxHook&) = delete;
+  OpeningBoxHook& operator=(const OpeningBoxHook&) = delete;
+
+ private:
+  OpeningBox* const previous_;
+  const HHOOK hook_;
+};
+
 }  // namespace
 
 Win32DialogView::Win32DialogView(HINSTANCE instance, HICON icon)
@@ -189,26 +254,8 @@ int Win32DialogView::messageBox(HWND owner, std::u16string_view text, std::u16st
 
 MessageAnswer Win32DialogView::showMessage(std::u16string_view text, MessageIcon icon,
                                            MessageButtons buttons) {
-  UINT type = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
-  switch (icon) {
-    case MessageIcon::Warning:
-      type |= MB_ICONWARNING;
-      break;
-    case MessageIcon::Information:
-      type |= MB_ICONINFORMATION;
-      break;
-    case MessageIcon::Question:
-      type |= MB_ICONQUESTION;
-      break;
-  }
-  switch (messageBox(window_.load(), text, utf8ToUtf16(applicationName()), type)) {
-    case IDYES:
-      return MessageAnswer::Yes;
-    case IDNO:
-      return MessageAnswer::No;
-    default:
-      return MessageAnswer::Ok;
-  }
+  return answerOf(
+      messageBox(window_.load(), text, utf8ToUtf16(applicationName()), boxType(icon, buttons)));
 }
 
 bool Win32DialogView::runOpenFileDialog(OPENFILENAMEW& request) {
@@ -260,10 +307,56 @@ std::optional<std::u16string> Win32DialogView::askPassword(const DialogTemplate&
                                                            std::u16string_view prompt) {
   PasswordDialogState state;
   state.prompt = prompt;
+  JobBox box;
+  box.dialog = &state;
+  jobBoxes_.push_back(&box);
   // Owned by nobody, as the framework's default owner of a dialog started off the main
-  // window's message map would be; the main dialog drops its commands meanwhile.
-  if (runModalDialog(dialog, nullptr, passwordDialogProc, state) != IDOK) return std::nullopt;
+  // window's message map would be: the main dialog keeps its input.
+  const INT_PTR result = runModalDialog(dialog, nullptr, passwordDialogProc, state);
+  std::erase(jobBoxes_, &box);
+  if (result != IDOK || box.closed) return std::nullopt;
   return state.answer;
+}
+
+int Win32DialogView::jobMessageBox(HWND owner, std::u16string_view text,
+                                   std::u16string_view caption, UINT type) {
+  return messageBox(owner, text, caption, type);
+}
+
+MessageAnswer Win32DialogView::showJobMessage(std::u16string_view text, MessageIcon icon,
+                                              MessageButtons buttons) {
+  const HWND owner = window_.load();
+  JobBox box;
+  jobBoxes_.push_back(&box);
+  OpeningBox opening{owner, owner && IsWindowEnabled(owner), &box.window};
+  int result;
+  {
+    OpeningBoxHook hook(opening);
+    result = jobMessageBox(owner, text, utf8ToUtf16(applicationName()), boxType(icon, buttons));
+  }
+  std::erase(jobBoxes_, &box);
+  return answerOf(result);
+}
+
+void Win32DialogView::closeJobBoxes() {
+  // Each box's loop ends once this thread is back in it; the answer it then returns is no
+  // longer wanted.
+  for (JobBox* box : jobBoxes_) {
+    box->closed = true;
+    if (box->dialog) {
+      if (box->dialog->window && !box->dialog->ended) {
+        endModalDialog(box->dialog->window, *box->dialog, IDCANCEL);
+      }
+    } else if (box->window) {
+      EndDialog(box->window, IDCANCEL);
+    }
+  }
+}
+
+MessageAnswer Win32DialogView::showOwnerlessMessage(std::u16string_view text, MessageIcon icon,
+                                                    MessageButtons buttons) {
+  return answerOf(
+      messageBox(nullptr, text, utf8ToUtf16(applicationName()), boxType(icon, buttons)));
 }
 
 void Win32DialogView::endDialog() {

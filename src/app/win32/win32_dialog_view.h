@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "app/dialog_view.h"
 #include "app/win32/modal_dialog.h"
@@ -68,8 +69,23 @@ class Win32DialogView : public DialogView {
   int focusedControl() const override;
   void focusControl(int id) override;
   void setDefaultButton(int id) override;
+  // The job's boxes: owned by the main dialog (the password dialog by nobody) and above it,
+  // but the main dialog keeps its input while they are open.
+  MessageAnswer showJobMessage(std::u16string_view text, MessageIcon icon,
+                               MessageButtons buttons) override;
+  void closeJobBoxes() override;
+  MessageAnswer showOwnerlessMessage(std::u16string_view text, MessageIcon icon,
+                                     MessageButtons buttons) override;
 
  protected:
+  // MessageBoxW for the job, by default through messageBox(); the owner gets its input back
+  // once the box is up (see showJobMessage).
+  virtual int jobMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
+                            UINT type);
+  // Whether closeJobBoxes() has closed the innermost box open for the job: a box that stands
+  // in for MessageBoxW ends then.
+  bool jobBoxClosed() const { return !jobBoxes_.empty() && jobBoxes_.back()->closed; }
+
   // MessageBoxW; `caption` is the application's name.
   virtual int messageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
                          UINT type);
@@ -98,6 +114,14 @@ class Win32DialogView : public DialogView {
   std::vector<std::u16string> selectAtStart_;
   std::mutex mutex_;
   std::deque<std::function<void()>> posted_;
+  // Boxes open for the job, innermost last (the dialog's thread only): a message box's
+  // window once it is up, or our own dialog's state.
+  struct JobBox {
+    HWND window = nullptr;
+    ModalDialogState* dialog = nullptr;
+    bool closed = false;
+  };
+  std::vector<JobBox*> jobBoxes_;
   // Progress; dialog thread only.
   std::unique_ptr<TaskbarProgress> taskbar_;  // made when progress is first shown
   ProgressState progressState_ = ProgressState::None;

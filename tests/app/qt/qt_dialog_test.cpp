@@ -1,8 +1,10 @@
+#include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -11,6 +13,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/job_box_cases.h"
 #include "app/lexora_dialog.h"
 #include "app/qt/about_box.h"
 #include "app/qt/lexora_app.h"
@@ -39,6 +42,7 @@ class AnsweringView : public QtDialogView {
   std::function<int(QDialog&)> answer;
   QStringList messages;   // every message box's text
   QStringList boxTitles;  // every box's caption
+  QStringList ownerless;  // the texts of message boxes without a parent
   bool offDialogThread = false;
 
  protected:
@@ -47,9 +51,23 @@ class AnsweringView : public QtDialogView {
     boxTitles << box.windowTitle();
     auto* message = qobject_cast<QMessageBox*>(&box);
     if (message) messages << message->text();
+    if (message && !box.parentWidget()) ownerless << message->text();
     if (answer) return answer(box);
     if (message) return message->button(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     return QDialog::Rejected;
+  }
+
+ public:
+  // The job's boxes are answered as the modal ones, unless `openJobBox` is set: then each is
+  // shown for real, without blocking the dialog, and `openJobBox` acts on it from its loop.
+  std::function<void(QDialog&)> openJobBox;
+
+ protected:
+  int runForJob(QDialog& box) override {
+    if (!openJobBox) return runModal(box);
+    if (auto* message = qobject_cast<QMessageBox*>(&box)) messages << message->text();
+    openJobBox(box);
+    return QtDialogView::runForJob(box);
   }
 };
 
@@ -414,14 +432,67 @@ class QtDialogTest : public QObject {
             });
     rig.click(main_control::kSend);
     QTRY_VERIFY_WITH_TIMEOUT(!rig.view.isVisible(), 20000);  // Exit answered Yes, no hang
-    // The size question and Exit: "later" never comes.
-    QVERIFY2(rig.view.messages.size() == 2, qPrintable(rig.view.messages.join(u" | ")));
+    // The size question, Exit, and once the job has ended the warning that "big" was cut
+    // off, in a box of its own (the dialog is gone): "later" never comes.
+    QVERIFY2(rig.view.messages.size() == 3, qPrintable(rig.view.messages.join(u" | ")));
+    QCOMPARE(rig.view.ownerless, QStringList{rig.view.messages.back()});
+    QVERIFY(rig.view.ownerless.front().contains(u"big"));
     QVERIFY(!rig.dialog.jobRunning());
     rig.fake.settle();
     const std::vector<uint8_t> bytes = rig.fake.acceptedBytes();
     QVERIFY(bytes.size() >= 3);
     QVERIFY((std::vector<uint8_t>(bytes.end() - 3, bytes.end()) == std::vector<uint8_t>{4, 0, 0}));
     QVERIFY(!rig.fake.channelOpen());
+  }
+
+  // The job's boxes leave the dialog usable: Stop pressed during the size question is taken
+  // (neither dropped nor refused) and ends the job at that file's Yes, without sending it.
+  void stopDuringTheSizeQuestion() {
+    Rig rig;
+    rig.dialog.select({test::writeNumberedDictionary(rig.dir.path(), "one", 40)});
+    bool nonModal = false;
+    rig.view.openJobBox = [&](QDialog& box) {
+      QTimer::singleShot(0, &box, [&] {
+        nonModal = box.isVisible() && box.parentWidget() == &rig.view &&
+                   QApplication::activeModalWidget() == nullptr;
+        rig.click(main_control::kStop);
+        QVERIFY(!rig.dialog.jobRunning());
+        qobject_cast<QMessageBox*>(&box)->button(QMessageBox::Yes)->click();
+      });
+    };
+    QStringList statuses;
+    QVERIFY(rig.sendAndWait(statuses));
+    QVERIFY(nonModal);
+    QCOMPARE(rig.view.messages.size(), 1);  // the question alone: Stop found the job
+    rig.fake.settle();
+    QVERIFY(rig.fake.acceptedBytes().empty());
+  }
+
+  // Exit while the job waits for one of its boxes: the question is asked, the box is closed
+  // with the closing answer, and the dialog ends with the job ended, nothing sent.
+  void exitClosesTheBoxTheJobHasOpen() {
+    for (const test::JobBoxCase which : test::kJobBoxCases) {
+      Rig rig;
+      rig.dialog.select({test::writeNumberedDictionary(rig.dir.path(), "one", 40)});
+      test::arrangeJobBox(rig.fake, which);
+      QPointer<QDialog> open;
+      int opened = 0;
+      rig.view.openJobBox = [&](QDialog& box) {
+        open = &box;
+        ++opened;
+        QTimer::singleShot(0, &box, [&rig] { QTest::keyClick(&rig.view, Qt::Key_Escape); });
+      };
+      rig.click(main_control::kSend);
+      QTRY_VERIFY_WITH_TIMEOUT(!rig.view.isVisible(), 20000);
+      QCOMPARE(opened, 1);
+      QTRY_VERIFY_WITH_TIMEOUT(open.isNull(), 20000);  // its loop ended, the box is gone
+      QVERIFY(!rig.dialog.jobRunning());
+      QVERIFY(rig.view.messages.last().contains(u"exit"));
+      QVERIFY(rig.view.ownerless.isEmpty());
+      rig.fake.settle();
+      QVERIFY(rig.fake.acceptedBytes().empty());
+      QVERIFY(!rig.fake.channelOpen());
+    }
   }
 
   // The status line's fill: drawn behind the text, as wide as the percentage, in the

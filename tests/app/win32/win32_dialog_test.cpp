@@ -11,6 +11,7 @@
 #include <functional>
 #include <iostream>
 
+#include "app/job_box_cases.h"
 #include "app/lexora_dialog.h"
 #include "app/win32/dialog_resource.h"
 #include "app/win32/win32_dialog_view.h"
@@ -122,8 +123,20 @@ class ScriptedView : public Win32DialogView {
   std::vector<std::wstring> fileFilters;  // each request's filter list, NULs kept
   std::vector<std::wstring> fileFolders;  // each request's initial folder ("" for none)
   std::vector<ModalBox> modals;
+  // Stands for a message box of the job that stays open: called instead of answering it at
+  // once, with its type, from inside the box's call; returns the box's answer.
+  std::function<int(UINT type)> openJobBox;
+  using Win32DialogView::jobBoxClosed;
+  bool realJobBoxes = false;  // the job's message boxes are the system's own
 
  protected:
+  int jobMessageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
+                    UINT type) override {
+    if (realJobBoxes) return Win32DialogView::messageBox(owner, text, caption, type);
+    if (!openJobBox) return Win32DialogView::jobMessageBox(owner, text, caption, type);
+    boxes.push_back({std::u16string(text), std::u16string(caption), type, owner});
+    return openJobBox(type);
+  }
   int messageBox(HWND owner, std::u16string_view text, std::u16string_view caption,
                  UINT type) override {
     boxes.push_back({std::u16string(text), std::u16string(caption), type, owner});
@@ -428,6 +441,133 @@ TEST_F(Win32DialogTest, DroppedFilesBecomeTheSelection) {
   }));
   EXPECT_EQ(view_.boxes.size(), 1u) << "only the size question: the job sent the file it had";
   EXPECT_EQ(dialog_->selection().paths.size(), 2u);
+}
+
+// The job's boxes leave the dialog usable: Stop clicked while the size question is open is
+// taken at once and ends the job at the Yes, nothing sent.
+TEST_F(Win32DialogTest, StopDuringTheSizeQuestionEndsTheJobWithoutSending) {
+  HWND window = start(u"english");
+  dialog_->select({test::writeNumberedDictionary(dir_.path(), "one", 40)});
+  bool asked = false;
+  view_.openJobBox = [&](UINT type) {
+    asked = true;
+    EXPECT_EQ(type, UINT{MB_YESNO | MB_ICONQUESTION});
+    PostMessageW(GetDlgItem(window, main_control::kStop), BM_CLICK, 0, 0);
+    EXPECT_TRUE(pumpUntil([&] { return !dialog_->jobRunning(); }, 5s)) << "the Stop got through";
+    return IDYES;
+  };
+  click(window, main_control::kSend);
+  ASSERT_TRUE(pumpUntil([&] {
+    return asked && IsWindowEnabled(GetDlgItem(window, main_control::kSend)) &&
+           textOf(GetDlgItem(window, main_control::kStatusLine)) == u"Ready";
+  }));
+  EXPECT_EQ(view_.boxes.size(), 1u) << "the question alone: Stop found the job";
+  fake_.settle();
+  EXPECT_TRUE(fake_.acceptedBytes().empty());
+}
+
+// Exit while the job waits for one of its boxes (the size question, an OK box, the password
+// dialog): the exit question is asked, the view closes the box, the dialog ends with the
+// job ended.
+TEST_F(Win32DialogTest, ExitClosesTheBoxTheJobHasOpen) {
+  for (const test::JobBoxCase which : test::kJobBoxCases) {
+    SCOPED_TRACE(static_cast<int>(which));
+    FakeService fake;
+    test::arrangeJobBox(fake, which);
+    HWND window = start(u"english", fake.factory());
+    dialog_->select({test::writeNumberedDictionary(dir_.path(), "one", 40)});
+    view_.boxes.clear();
+    view_.answers = {IDYES};  // the exit question
+    int opened = 0;
+    const auto exitMeanwhile = [&] {
+      ++opened;
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    };
+    view_.openJobBox = [&](UINT) {
+      exitMeanwhile();
+      EXPECT_TRUE(pumpUntil([&] { return view_.jobBoxClosed(); }, 5s));
+      return IDNO;
+    };
+    view_.onModal = [&](HWND) { exitMeanwhile(); };  // the password dialog stays open
+    click(window, main_control::kSend);
+    ASSERT_TRUE(pumpUntil([&] { return !IsWindow(window); }));
+    EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(dialog_->jobRunning());
+    ASSERT_FALSE(view_.boxes.empty());
+    EXPECT_EQ(view_.boxes.back().type, UINT{MB_YESNO | MB_ICONQUESTION}) << "the exit question";
+    fake.settle();
+    EXPECT_TRUE(fake.acceptedBytes().empty());
+    EXPECT_FALSE(fake.channelOpen());
+    dialog_.reset();
+    view_.openJobBox = nullptr;
+    view_.onModal = nullptr;
+  }
+}
+
+// Acts from inside a real message box's loop, on a thread timer: notes whether the main
+// dialog has its input while the box is up, then presses Exit. Should the box stay, it
+// is ended after a while so the test fails instead of hanging.
+struct RealBoxProbe {
+  HWND main = nullptr;
+  int ticks = 0;
+  bool exitPressed = false;
+  bool mainEnabled = false;
+  bool endedByProbe = false;
+};
+RealBoxProbe* gProbe = nullptr;
+
+void CALLBACK probeTick(HWND, UINT, UINT_PTR, DWORD) {
+  RealBoxProbe& probe = *gProbe;
+  ++probe.ticks;
+  HWND box = FindWindowW(L"#32770", L"lexora-win32-dialog-test");
+  if (!box) return;
+  if (!probe.exitPressed) {
+    probe.mainEnabled = IsWindowEnabled(probe.main) != FALSE;
+    probe.exitPressed = true;
+    PostMessageW(probe.main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  } else if (probe.ticks > 300) {
+    probe.endedByProbe = true;
+    EndDialog(box, IDNO);
+  }
+}
+
+TEST_F(Win32DialogTest, ARealJobBoxLeavesTheDialogItsInputAndExitClosesIt) {
+  HWND window = start(u"english");
+  dialog_->select({test::writeNumberedDictionary(dir_.path(), "one", 40)});
+  view_.realJobBoxes = true;
+  view_.answers = {IDYES};  // the exit question
+  RealBoxProbe probe;
+  probe.main = window;
+  gProbe = &probe;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, probeTick);
+  click(window, main_control::kSend);
+  const bool ended = pumpUntil([&] { return !IsWindow(window); }, 30s);
+  KillTimer(nullptr, timer);
+  gProbe = nullptr;
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(probe.exitPressed);
+  EXPECT_TRUE(probe.mainEnabled) << "the box took the dialog's input";
+  EXPECT_FALSE(probe.endedByProbe) << "Exit did not close the box";
+  EXPECT_FALSE(dialog_->jobRunning());
+  fake_.settle();
+  EXPECT_TRUE(fake_.acceptedBytes().empty());
+}
+
+// The cut-off warning of an Exit in the middle of a send has no owner: the dialog is gone.
+TEST_F(Win32DialogTest, ExitInTheMiddleOfASendWarnsWithoutOwner) {
+  HWND window = start(u"english");
+  dialog_->select({test::writeNumberedDictionary(dir_.path(), "long", 2000)});
+  view_.answers = {IDYES, IDYES};  // the size question, the exit question
+  click(window, main_control::kSend);
+  ASSERT_TRUE(pumpUntil([&] {
+    return textOf(GetDlgItem(window, main_control::kStatusLine)).find(u'%') != std::u16string::npos;
+  }));
+  click(window, main_control::kExit);
+  EXPECT_FALSE(IsWindow(window));
+  ASSERT_EQ(view_.boxes.size(), 3u);
+  EXPECT_EQ(view_.boxes[2].owner, nullptr);
+  EXPECT_EQ(view_.boxes[2].type, UINT{MB_OK | MB_ICONWARNING});
+  EXPECT_NE(view_.boxes[2].text.find(u"long"), std::u16string::npos);
 }
 
 // Run by dialog_through_com.sh, which starts lexora-handheld and registers the test
