@@ -226,8 +226,10 @@ class Win32DialogTest : public ::testing::Test {
 };
 
 TEST_F(Win32DialogTest, StartsInTheStoredLanguageWithEveryControlInItsPlace) {
+  view_.selectAtStart({u"C:\\d\\a.txt", u"C:\\d\\b.ifo"});  // the command line's files
   HWND window = start(u"chinese");
   expectBuiltFrom(window, *findDialogTemplate(102));
+  EXPECT_EQ(textOf(GetDlgItem(window, main_control::kFileBox)), u"C:\\d\\a.txt;C:\\d\\b.ifo");
   EXPECT_EQ(textOf(GetDlgItem(window, main_control::kStatusLine)), u"准备就绪");
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, main_control::kStop)));
   EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
