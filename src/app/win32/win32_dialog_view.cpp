@@ -434,10 +434,6 @@ void Win32DialogView::runPosted() {
   for (auto& call : calls) call();
 }
 
-}  // namespace lexora
-
-namespace lexora {
-
 void Win32DialogView::showProgress(ProgressState state, int percent) {
   progressState_ = state;
   progressPercent_ = percent;
