@@ -409,8 +409,12 @@ class QtDialogTest : public QObject {
 
   void exitInTheMiddleOfATransfer() {
     Rig rig;
-    rig.dialog.select({test::writeNumberedDictionary(rig.dir.path(), "big", 200),
-                       test::writeNumberedDictionary(rig.dir.path(), "later", 3)});
+    // Enough blocks that Exit comes before the last one: each block's status waits for this
+    // thread, so the job is at most a block ahead of the Escape.
+    const std::u16string big = test::writeNumberedDictionary(rig.dir.path(), "big", 5000);
+    test::ScriptedUserInterface quiet;
+    QVERIFY(loadAndPackFile(big, quiet)->packed.dictionary.blocks.size() >= 5);
+    rig.dialog.select({big, test::writeNumberedDictionary(rig.dir.path(), "later", 3)});
     // "big"'s end flag waits for Exit: on a busy machine the blocks could otherwise all be
     // sent before the Escape arrives, and "later" be asked about.
     std::atomic<bool> exitAsked{false};

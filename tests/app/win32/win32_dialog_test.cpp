@@ -558,7 +558,9 @@ TEST_F(Win32DialogTest, ARealJobBoxLeavesTheDialogItsInputAndExitClosesIt) {
 // The cut-off warning of an Exit in the middle of a send has no owner: the dialog is gone.
 TEST_F(Win32DialogTest, ExitInTheMiddleOfASendWarnsWithoutOwner) {
   HWND window = start(u"english");
-  dialog_->select({test::writeNumberedDictionary(dir_.path(), "long", 2000)});
+  // Many blocks: each block's status waits for this thread, so Exit comes blocks before the
+  // last one however the threads are scheduled.
+  dialog_->select({test::writeNumberedDictionary(dir_.path(), "long", 5000)});
   view_.answers = {IDYES, IDYES};  // the size question, the exit question
   click(window, main_control::kSend);
   ASSERT_TRUE(pumpUntil([&] {
