@@ -28,7 +28,7 @@ packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)
 # std::thread), zlib for it, and Wine to run the tests; no display is needed.
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
-             wine wine64)
+             g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine64)
 fi
 
 missing=()
