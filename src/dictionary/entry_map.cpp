@@ -117,14 +117,16 @@ void EntryMap::freeze() {
   });
   // Put the log in that order without a sorted copy of it, which would cost as much memory
   // again: each sorted place's item has served its purpose once its entry is fetched, so
-  // the entries are gathered into the items' own storage (both are 16 bytes) and copied
-  // back in one sweep.
-  static_assert(sizeof(Item) == sizeof(Entry) && std::is_trivially_copyable_v<Entry>);
+  // the entries are gathered into the items' own storage (an entry fits an item: 16 bytes
+  // each on 64-bit builds, 12 in 16 on 32-bit ones) and copied back in one sweep.
+  static_assert(sizeof(Entry) <= sizeof(Item) && std::is_trivially_copyable_v<Entry>);
   for (Item& item : order) {
     const Entry e = log_[item.position];
     std::memcpy(static_cast<void*>(&item), &e, sizeof e);
   }
-  std::memcpy(static_cast<void*>(log_.data()), order.data(), log_.size() * sizeof(Entry));
+  for (size_t i = 0; i < log_.size(); ++i) {
+    std::memcpy(static_cast<void*>(&log_[i]), &order[i], sizeof(Entry));
+  }
   order = {};
   size_t out = 0;
   for (size_t i = 0; i < log_.size();) {

@@ -66,7 +66,7 @@ DictzipReader::~DictzipReader() {
 std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessInput> input) {
   const uint64_t fileSize = input->size();
   if (fileSize < 10 + kTrailerBytes) return nullptr;
-  std::string header(std::min<uint64_t>(fileSize, kMaxHeaderBytes), '\0');
+  std::string header(static_cast<size_t>(std::min<uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
   if (!input->readAt(0, header.data(), header.size())) return nullptr;
   const auto* h = reinterpret_cast<const unsigned char*>(header.data());
   const size_t headerSize = header.size();

@@ -30,7 +30,7 @@ TEST(StarDictData, GzipBeyondTheMemoryLimitIsInflatedOnce) {
   for (int i = 1000; i-- > 0;) {
     const uint64_t offset = i * ((kSize - 3000) / 1000);
     ASSERT_TRUE(file->readBlock(offset, 3000, block)) << offset;
-    ASSERT_EQ(block, data.substr(offset, 3000)) << offset;
+    ASSERT_EQ(block, data.substr(static_cast<size_t>(offset), 3000)) << offset;
   }
   // Straddling the memory limit, and running past the end of the data.
   ASSERT_TRUE(file->readBlock((1u << 20) - 10, 20, block));

@@ -46,7 +46,7 @@ TEST(Dictzip, ReadsBlocksAcrossChunksInAnyOrder) {
     const uint64_t offset = random() % 5000;
     const auto size = static_cast<uint32_t>(random() % 700);
     ASSERT_EQ(reader->read(offset, size, block), Result::whole);
-    ASSERT_EQ(block, data.substr(offset, size)) << offset << " " << size;
+    ASSERT_EQ(block, data.substr(static_cast<size_t>(offset), size)) << offset << " " << size;
   }
 }
 
@@ -66,7 +66,7 @@ TEST(Dictzip, FilesMadeByTheDictzipToolAreReadByChunk) {
       const uint64_t offset = random() % data.size();
       const auto size = static_cast<uint32_t>(random() % 70000);
       ASSERT_EQ(reader->read(offset, size, block), Result::whole);
-      ASSERT_EQ(block, data.substr(offset, size)) << offset << " " << size;
+      ASSERT_EQ(block, data.substr(static_cast<size_t>(offset), size)) << offset << " " << size;
     }
   }
 }
