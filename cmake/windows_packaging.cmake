@@ -67,6 +67,7 @@ function(lexora_windows_package)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/windows_cpack_package.cmake)
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_STRIP_FILES ON)
-  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  # Everything, always: nothing to choose on a components page.
+  set(CPACK_MONOLITHIC_INSTALL ON)
   include(CPack)
 endfunction()
