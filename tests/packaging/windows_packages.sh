@@ -50,16 +50,18 @@ wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 drive_c=$WINEPREFIX/drive_c
 
-# Files below drive_c and registry keys and values, without the times Wine stamps on keys.
-# Left out: the temporary folders (the installer unpacks its plug-ins there) and what Wine
-# itself records about the programs it ran.
+# Files below drive_c, and registry keys and values without the times Wine stamps on keys.
+# Left out: the temporary folders (the installer unpacks its plug-ins there), Wine's own
+# settings and what Explorer records, and the hardware and network cards Wine enumerates
+# again whenever it starts (System, NetworkCards); the installer writes into none of them.
+registry_noise='^\[(System\\\\|Software\\\\Wine\\\\|Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer|Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\NetworkCards)'
 snapshot() {
   wineserver -w
   (cd "$drive_c" && find . | grep -vE '/(temp|Temp)(/|$)' | LC_ALL=C sort) >"$work/$1.files"
   cat "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" |
     sed -E 's/^(\[.*\]) [0-9]+$/\1/; /^#time=/d' |
-    grep -vE '^\[Software\\\\Wine\\\\|^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer' \
-      >"$work/$1.registry" || true
+    NOISE=$registry_noise awk 'BEGIN { noise = ENVIRON["NOISE"] } /^\[/ { skip = ($0 ~ noise) } !skip' \
+      >"$work/$1.registry"
 }
 same_as_before() {
   snapshot "$1"
@@ -150,7 +152,8 @@ uninstall "$default_dir"
 wine reg delete 'HKCU\Software\Lexora' /f >/dev/null
 same_as_before "after-uninstall" "installing twice and uninstalling"
 
-chosen_dir='C:\Lexora Tools'
+# Without spaces: NSIS takes /D= only unquoted, and wine quotes an argument with spaces.
+chosen_dir='C:\LexoraTools'
 install "/D=$chosen_dir"
 check_installed "$chosen_dir"
 [ ! -e "$drive_c/Program Files/Lexora" ] || fail "/D= was not followed"
