@@ -15,24 +15,24 @@ if(TARGET lexora-handheld)
   install(TARGETS lexora-handheld RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT handheld)
 endif()
 
-# Man pages go in compressed, as Debian's policy asks; -n keeps the archive free of the build's
-# time stamps, so two builds of one source give the same bytes.
+# Man pages carry the project's version in their header, filled in from man/PAGE.in. They go
+# in compressed, as Debian's policy asks; -n keeps the archive free of the build's time
+# stamps, so two builds of one source give the same bytes.
 find_program(LEXORA_GZIP gzip)
 function(lexora_install_man page component)
-  set(source ${PROJECT_SOURCE_DIR}/man/${page})
+  set(page_file ${PROJECT_BINARY_DIR}/man/${page})
+  configure_file(${PROJECT_SOURCE_DIR}/man/${page}.in ${page_file} @ONLY)
   if(LEXORA_GZIP)
-    set(built ${PROJECT_BINARY_DIR}/man/${page}.gz)
+    set(built ${page_file}.gz)
     add_custom_command(
       OUTPUT ${built}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-      COMMAND ${CMAKE_COMMAND} -E copy ${source} ${PROJECT_BINARY_DIR}/man/${page}
-      COMMAND ${LEXORA_GZIP} -9nf ${PROJECT_BINARY_DIR}/man/${page}
-      DEPENDS ${source}
+      COMMAND ${LEXORA_GZIP} -9nkf ${page_file}
+      DEPENDS ${page_file}
       VERBATIM)
     string(REPLACE "." "_" target lexora_man_${page})
     add_custom_target(${target} ALL DEPENDS ${built})
   else()
-    set(built ${source})
+    set(built ${page_file})
   endif()
   install(FILES ${built} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endfunction()

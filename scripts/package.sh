@@ -78,7 +78,7 @@ for completion in lexora-cli lexora-handheld; do
 done
 
 listing=$(tar -tzf "$source_archive")
-for file in CMakeLists.txt LICENSE man/lexora-cli.1 scripts/package.sh; do
+for file in CMakeLists.txt LICENSE man/lexora-cli.1.in scripts/package.sh; do
   grep -qx "lexora-[0-9.]*/$file" <<<"$listing" || fail "the source archive lacks $file"
 done
 if grep -qE '^lexora-[0-9.]*/(build|\.git)(/|$)' <<<"$listing"; then

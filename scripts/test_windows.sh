@@ -37,4 +37,4 @@ else
 fi
 
 # The Windows deliverables: the ZIP and the NSIS installer, from the build just tested.
-(cd build/windows && cpack >/dev/null && ls lexora-*-windows-x86_64.zip lexora-*-windows-x86_64.exe)
+(cd build/windows && cpack >/dev/null && ls Lexora-*-win64.zip Lexora-*-win64-setup.exe)

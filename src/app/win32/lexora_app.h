@@ -1,4 +1,4 @@
-// CLexoraApp on Win32: the start-up of lexora.exe. Common controls, the settings' company
+// CLexoraApp on Win32: the start-up of Lexora.exe. Common controls, the settings' company
 // key, the language decided before the main template is chosen, the dialog shown modally;
 // the program ends with it.
 #pragma once

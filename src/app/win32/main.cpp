@@ -1,4 +1,4 @@
-// lexora.exe: the native Windows dialog.
+// Lexora.exe: the native Windows dialog.
 #include <windows.h>
 
 #include "app/win32/lexora_app.h"

@@ -1,5 +1,5 @@
 // lexora-screenshots.exe FOLDER: renders the main dialog, the About box and the password
-// dialog in both languages, each from its template as lexora.exe shows it, and writes them
+// dialog in both languages, each from its template as Lexora.exe shows it, and writes them
 // as FOLDER/win-{main,about,password}-{zh,en}.png (scripts/screenshots-windows.sh runs it
 // under Wine). A tool for the documentation, not installed.
 #include <windows.h>
