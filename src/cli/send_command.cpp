@@ -1,6 +1,5 @@
 // lexora-cli send: the transfer job from a terminal.
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -88,7 +87,7 @@ int sendCommand(const CommandLine& line) {
   {
     ConsoleInterrupts interrupts([&] {
       if (stopAsked.exchange(true)) quitConsoleProgram(kExitInterrupted);
-      std::fprintf(stderr, "\n%s\n", utf16ToUtf8(pick(kStopping)).c_str());
+      writeConsoleText(ConsoleStream::Error, "\n" + utf16ToUtf8(pick(kStopping)) + "\n");
       if (TransferJob* started = running.load()) started->stop();
     });
     job.emplace(dialog, std::move(parameters));
@@ -104,7 +103,7 @@ int sendCommand(const CommandLine& line) {
         service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
             ? kForeignSocketAt
             : openFailureReasonAt(outcome.openFailure);
-    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(pick(text)).c_str(), service->where.c_str());
+    writeConsoleText(ConsoleStream::Error, utf16ToUtf8(pick(text)) + service->where + "\n");
     return kExitNoChannel;
   }
   return outcome.filesSent == outcome.filesSelected ? kExitOk : kExitFailed;
