@@ -99,11 +99,18 @@ int sendCommand(const CommandLine& line) {
   ui.finishStatus();
 
   if (!outcome.linkOpened) {
-    const BilingualText& text =
-        service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
-            ? kForeignSocketAt
-            : openFailureReasonAt(outcome.openFailure);
-    writeConsoleText(ConsoleStream::Error, utf16ToUtf8(pick(text)) + service->where + "\n");
+    std::string reason;
+    if (outcome.openFailure == OpenFailure::ServiceNotInstalled) {
+      // Nothing was reached, so there is no address worth naming.
+      reason = utf16ToUtf8(pick(openFailureReason(outcome.openFailure)));
+    } else {
+      const BilingualText& text =
+          service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
+              ? kForeignSocketAt
+              : openFailureReasonAt(outcome.openFailure);
+      reason = utf16ToUtf8(pick(text)) + service->where;
+    }
+    writeConsoleText(ConsoleStream::Error, reason + "\n");
     return kExitNoChannel;
   }
   return outcome.filesSent == outcome.filesSelected ? kExitOk : kExitFailed;
