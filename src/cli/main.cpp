@@ -7,6 +7,7 @@
 #include "base/text_codec.h"
 #include "cli/commands.h"
 #include "cli/console_user_interface.h"
+#include "cli/send_service.h"
 #include "platform/ansi_code_page.h"
 #include "platform/application.h"
 #include "platform/console.h"
@@ -55,7 +56,8 @@ int runCommand(int argc, const char* const* argv) {
   }
   switch (parsed.action) {
     case ParsedCommandLine::Action::Help:
-      writeConsoleText(ConsoleStream::Output, utf16ToUtf8(helpText(line.command)));
+      writeConsoleText(ConsoleStream::Output,
+                       utf16ToUtf8(helpText(line.command, sendTakesDeviceOption())));
       return kExitOk;
     case ParsedCommandLine::Action::Version:
       writeConsoleText(ConsoleStream::Output, programVersionText("lexora-cli"));

@@ -254,6 +254,17 @@ TEST_F(CliTest, ChineseReportsAndReasons) {
       << run.err;
 }
 
+// --help offers --device only where send takes it: not on Windows, where the vendor's
+// service finds the handheld.
+TEST_F(CliTest, HelpOffersOnlyOptionsThatWorkHere) {
+  for (const auto& line :
+       {std::vector<std::string>{"--help"}, std::vector<std::string>{"send", "--help"}}) {
+    const auto run = cli(line);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out.find("--device") == std::string::npos, test::runningOnWindows()) << run.out;
+  }
+}
+
 TEST_F(CliTest, PackNamesImagesAfterTheInputAndNeverReplacesOneUnasked) {
   const auto source = test::writeFile(dir_ / "my words.txt", "tea\ta drink\ncoffee\tanother\n");
   const auto image = dir_ / "out" / "my words.lxp";
