@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text_codec.h"
+#include "support/console_row_win32.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
 
@@ -74,13 +75,7 @@ class OwnConsole {
     if (!GetConsoleScreenBufferInfo(output_, &info)) return u"";
     std::u16string text;
     for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
-      std::wstring cells(static_cast<size_t>(info.dwSize.X), L' ');
-      DWORD read = 0;
-      ReadConsoleOutputCharacterW(output_, cells.data(), static_cast<DWORD>(cells.size()), {0, y},
-                                  &read);
-      cells.resize(read);
-      while (!cells.empty() && cells.back() == L' ') cells.pop_back();
-      text.append(cells.begin(), cells.end());
+      text += test::consoleRow(output_, y);
       text += u'\n';
     }
     return text;

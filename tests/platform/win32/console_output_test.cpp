@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/text_codec.h"
+#include "support/console_row_win32.h"
 #include "support/test_support.h"
 
 namespace lexora {
@@ -33,18 +34,7 @@ class ConsoleOutputTest : public ::testing::Test {
     return info.dwCursorPosition.Y;
   }
 
-  // The characters of `row`, trailing blanks dropped.
-  std::u16string row(SHORT y) const {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    GetConsoleScreenBufferInfo(buffer_, &info);
-    std::wstring cells(static_cast<size_t>(info.dwSize.X), L' ');
-    DWORD read = 0;
-    ReadConsoleOutputCharacterW(buffer_, cells.data(), static_cast<DWORD>(cells.size()), {0, y},
-                                &read);
-    cells.resize(read);
-    while (!cells.empty() && cells.back() == L' ') cells.pop_back();
-    return std::u16string(cells.begin(), cells.end());
-  }
+  std::u16string row(SHORT y) const { return test::consoleRow(buffer_, y); }
 
   HANDLE buffer_ = INVALID_HANDLE_VALUE;
 };
