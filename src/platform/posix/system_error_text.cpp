@@ -28,11 +28,7 @@ locale_t chineseLocale() {
 std::optional<std::string> chineseSystemErrorText(int error) {
   const locale_t chinese = chineseLocale();
   if (!chinese) return std::nullopt;
-  // The catalogue's text is converted to the calling thread's character set: this thread
-  // takes the Chinese locale's UTF-8 while it asks, or the "C" locale would make it ASCII.
-  const locale_t previous = uselocale(chinese);
   std::string text = strerror_l(error, chinese);
-  uselocale(previous);
   if (firstInvalidUtf8(text) != std::string::npos) return std::nullopt;
   return text;
 }

@@ -34,7 +34,7 @@ TEST(SystemErrorText, ChineseWhenTheLocaleIsThereAndEnglishStaysEnglish) {
   EXPECT_NE(chinese, english);
   EXPECT_EQ(firstInvalidUtf8(chinese), std::string::npos);
   EXPECT_EQ(chinese.find('?'), std::string::npos) << "converted to ASCII on the way: " << chinese;
-  // Asking in Chinese leaves this thread's locale as it was.
+  // Asking in Chinese changes nothing for English texts asked afterwards.
   EXPECT_EQ(systemErrorText(ENOENT, UiLanguage::English), english);
   EXPECT_EQ(english, std::strerror(ENOENT));
 }
