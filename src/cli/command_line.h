@@ -46,6 +46,8 @@ struct ParsedCommandLine {
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv);
 
 // What --help prints: the whole program's help for Command::None, else the command's own.
-std::u16string helpText(Command command);
+// Without `deviceOption` (where send reaches the handheld through its vendor's service
+// and refuses --device) the help names no --device.
+std::u16string helpText(Command command, bool deviceOption);
 
 }  // namespace lexora

@@ -1,15 +1,14 @@
 #include "cli/console_user_interface.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "base/text_codec.h"
 #include "link/password_answer.h"
 #include "platform/application.h"
 #include "platform/console.h"
-#include "platform/file.h"
 #include "platform/path_text.h"
+#include "platform/system_error_text.h"
 #include "platform/ui_language.h"
 
 namespace lexora {
@@ -33,6 +32,11 @@ std::string utf8(std::u16string_view text) {
   return utf16ToUtf8(text);
 }
 
+// Status, messages and questions all go to standard error.
+void writeError(std::string_view text) {
+  writeConsoleText(ConsoleStream::Error, text);
+}
+
 }  // namespace
 
 ConsoleUserInterface::ConsoleUserInterface(Answers answers, PasswordSource passwordSource,
@@ -50,16 +54,13 @@ void ConsoleUserInterface::showStatusLocked(const std::string& shown) {
   // The terminal is written to only when what it shows changes.
   if (shown == shownLine_) return;
   shownLine_ = shown;
-  std::fputs("\r\033[K", stderr);
-  std::fputs(shown.c_str(), stderr);
-  std::fflush(stderr);
+  rewriteConsoleLine(ConsoleStream::Error, shown);
 }
 
 void ConsoleUserInterface::finishStatus() {
   MutexLock lock(mutex_);
   if (statusInPlace_ && !status_.text().empty()) {
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    writeError("\n");
   }
   status_.clear();
   shownLine_.clear();
@@ -73,8 +74,7 @@ void ConsoleUserInterface::setStatus(std::u16string_view text) {
   if (line == status_.text()) return;
   if (!statusInPlace_) {
     status_.setText(line);
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    writeError(line + "\n");
     return;
   }
   showStatusLocked(status_.setText(std::move(line)));
@@ -89,24 +89,22 @@ void ConsoleUserInterface::setProgress(int percent) {
 void ConsoleUserInterface::note(std::string_view text) {
   if (detail_ == Detail::Quiet) return;
   finishStatus();
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-  std::fflush(stderr);
+  writeError(std::string(text) + "\n");
 }
 
 void ConsoleUserInterface::showFileWarning(std::u16string_view text,
                                            const std::filesystem::path& file, int systemError) {
   showMessage(text, MessageIcon::Warning, MessageButtons::Ok);
   if (systemError == 0) return;
-  std::fprintf(stderr, "%s: %s\n", utf16ToUtf8(pathText(file)).c_str(),
-               openFailureReason(systemError).c_str());
-  std::fflush(stderr);
+  writeError(utf16ToUtf8(pathText(file)) + ": " + systemErrorText(systemError, GetUiLanguage()) +
+             "\n");
 }
 
 MessageAnswer ConsoleUserInterface::showMessage(std::u16string_view text, MessageIcon,
                                                 MessageButtons buttons) {
   if (buttons == MessageButtons::YesNo) return ask(text);
   finishStatus();
-  std::fprintf(stderr, "%s: %s\n", applicationName().c_str(), utf8(text).c_str());
+  writeError(applicationName() + ": " + utf8(text) + "\n");
   return MessageAnswer::Ok;
 }
 
@@ -116,28 +114,24 @@ MessageAnswer ConsoleUserInterface::ask(std::u16string_view text) {
     // Answered by an option: shown like a status step, and not at all when quiet.
     const bool yes = answers_ == Answers::AlwaysYes;
     if (detail_ != Detail::Quiet) {
-      std::fprintf(stderr, "%s %s\n", utf8(text).c_str(), yes ? "yes" : "no");
-      std::fflush(stderr);
+      writeError(utf8(text) + (yes ? " yes\n" : " no\n"));
     }
     return yes ? MessageAnswer::Yes : MessageAnswer::No;
   }
-  std::fprintf(stderr, "%s", utf8(text).c_str());
+  writeError(utf8(text));
   if (!isConsoleTerminal(ConsoleStream::Input)) {
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    writeError("\n");
     MutexLock lock(mutex_);
-    if (!toldNoTerminal_) std::fprintf(stderr, "%s\n", utf8(pick(kNoTerminal)).c_str());
+    if (!toldNoTerminal_) writeError(utf8(pick(kNoTerminal)) + "\n");
     toldNoTerminal_ = true;
     return MessageAnswer::No;
   }
-  std::fputs(utf8(pick(kYesNo)).c_str(), stderr);
-  std::fflush(stderr);
+  writeError(utf8(pick(kYesNo)));
   const ConsoleLine line = readConsoleLine(LineSource::StandardInput, Echo::Shown);
   if (line.end != ConsoleLine::End::Line) {
     // Ctrl-C, end of input or a line that never ends: No, and what follows starts on a
     // line of its own.
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    writeError("\n");
     return MessageAnswer::No;
   }
   const std::string& answer = line.text;
@@ -151,13 +145,12 @@ std::optional<std::u16string> ConsoleUserInterface::askPassword(std::u16string_v
   const bool typed = fromTerminal || isConsoleTerminal(ConsoleStream::Input);
   for (;;) {
     // A prompt answered by a script ends its own line; one answered by a person waits.
-    std::fprintf(stderr, typed ? "%s: " : "%s\n", utf8(prompt).c_str());
-    std::fflush(stderr);
+    writeError(utf8(prompt) + (typed ? ": " : "\n"));
     ConsoleLine line = readConsoleLine(
         fromTerminal ? LineSource::Terminal : LineSource::StandardInput, Echo::Hidden);
     if (line.end == ConsoleLine::End::TooLong) {
       // Its end may never come (a link to /dev/zero): no further line is asked for.
-      std::fprintf(stderr, "%s\n", utf8(pick(kPasswordLineTooLong)).c_str());
+      writeError(utf8(pick(kPasswordLineTooLong)) + "\n");
       return std::nullopt;
     }
     if (line.end != ConsoleLine::End::Line) return std::nullopt;  // nobody to ask: Cancel
@@ -167,7 +160,7 @@ std::optional<std::u16string> ConsoleUserInterface::askPassword(std::u16string_v
     // that what is hashed is always exactly what was typed.
     if (password.size() <= kPasswordMaxCharacters) return password;
     std::fill(password.begin(), password.end(), u'\0');
-    std::fprintf(stderr, "%s\n", utf8(pick(kPasswordTooLong)).c_str());
+    writeError(utf8(pick(kPasswordTooLong)) + "\n");
   }
 }
 

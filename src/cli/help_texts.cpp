@@ -111,22 +111,57 @@ constexpr BilingualText kSendHelp{
     u"FILE only)\n"
     u"Options for every command: see lexora-cli --help.\n"};
 
-}  // namespace
+constexpr std::u16string_view kDeviceInUsage = u"[--device ADDR] ";
+constexpr std::u16string_view kDeviceOptionLine = u"  --device ";
+// Where an option's description starts, and its continuation lines with it.
+constexpr size_t kDescriptionColumn = 26;
 
-std::u16string helpText(Command command) {
+const BilingualText& helpFor(Command command) {
   switch (command) {
     case Command::Pack:
-      return std::u16string(pick(kPackHelp));
+      return kPackHelp;
     case Command::Info:
-      return std::u16string(pick(kInfoHelp));
+      return kInfoHelp;
     case Command::Inspect:
-      return std::u16string(pick(kInspectHelp));
+      return kInspectHelp;
     case Command::Send:
-      return std::u16string(pick(kSendHelp));
+      return kSendHelp;
     case Command::None:
       break;
   }
-  return std::u16string(pick(kProgramHelp));
+  return kProgramHelp;
+}
+
+// `help` without --device: its mention in the usage lines, its own line and the lines that
+// continue its description.
+std::u16string withoutDeviceOption(std::u16string_view help) {
+  const std::u16string continuation(kDescriptionColumn, u' ');
+  std::u16string result;
+  bool inDeviceOption = false;
+  while (!help.empty()) {
+    const size_t lineEnd = help.find(u'\n');
+    const size_t length = lineEnd == std::u16string_view::npos ? help.size() : lineEnd + 1;
+    std::u16string line(help.substr(0, length));
+    help.remove_prefix(length);
+    if (line.starts_with(kDeviceOptionLine)) {
+      inDeviceOption = true;
+      continue;
+    }
+    if (inDeviceOption && line.starts_with(continuation)) continue;
+    inDeviceOption = false;
+    if (const size_t at = line.find(kDeviceInUsage); at != std::u16string::npos) {
+      line.erase(at, kDeviceInUsage.size());
+    }
+    result += line;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::u16string helpText(Command command, bool deviceOption) {
+  const std::u16string_view help = pick(helpFor(command));
+  return deviceOption ? std::u16string(help) : withoutDeviceOption(help);
 }
 
 }  // namespace lexora

@@ -1,16 +1,17 @@
 // lexora-cli inspect: checks packed images the way the handheld reads them, and looks
 // headwords up in them.
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <vector>
 
 #include "base/text_codec.h"
 #include "cli/commands.h"
+#include "cli/report_labels.h"
 #include "pack/packed_image.h"
 #include "pack/packed_image_check.h"
 #include "pack/packed_image_reader.h"
 #include "pack/word_lookup.h"
+#include "platform/console.h"
 #include "platform/path_text.h"
 #include "platform/ui_language.h"
 
@@ -79,13 +80,15 @@ bool endsInImageSuffix(const std::string& operand) {
 
 void describe(const Image& image) {
   const CheckedImage& checked = image.checked;
-  std::printf(
-      "%s\n  name: %s\n  blocks: %zu\n  entries: %llu\n  packed size: %d\n"
-      "  record bytes (inflated): %llu\n  image bytes: %llu\n  ok\n",
-      image.path.c_str(), utf16ToUtf8(checked.name).c_str(), checked.blocks,
-      static_cast<unsigned long long>(checked.entries), packedSize(checked.blockBytes),
-      static_cast<unsigned long long>(checked.recordBytes),
-      static_cast<unsigned long long>(image.bytes));
+  writeConsoleText(
+      ConsoleStream::Output,
+      image.path + "\n" + reportLine(kNameLabel, utf16ToUtf8(checked.name)) +
+          reportLine(kBlocksLabel, std::to_string(checked.blocks)) +
+          reportLine(kEntriesLabel, std::to_string(checked.entries)) +
+          reportLine(kPackedSizeLabel, std::to_string(packedSize(checked.blockBytes))) +
+          reportLine(kRecordBytesLabel, std::to_string(checked.recordBytes)) +
+          reportLine(kImageBytesLabel, std::to_string(image.bytes)) + "  " +
+          utf16ToUtf8(pick(kImageIntact)) + "\n");
 }
 
 }  // namespace
@@ -135,8 +138,9 @@ int inspectCommand(const CommandLine& line) {
         continue;
       }
       found = true;
-      if (paths.size() > 1) std::printf("%s:", image.path.c_str());
-      std::printf("%s\t%s\n", entry->headword.c_str(), entry->text.c_str());
+      writeConsoleText(ConsoleStream::Output,
+                       (paths.size() > 1 ? image.path + ":" : std::string()) + entry->headword +
+                           "\t" + entry->text + "\n");
     }
     if (!found && !images.empty()) {
       showWarning(ui, std::u16string(pick(kNotFound)) + utf8ToUtf16(word));

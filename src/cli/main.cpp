@@ -1,18 +1,19 @@
 // lexora-cli: the transfer job and its tools, without a window.
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/text_codec.h"
 #include "cli/commands.h"
 #include "cli/console_user_interface.h"
+#include "cli/send_service.h"
 #include "platform/ansi_code_page.h"
 #include "platform/application.h"
 #include "platform/console.h"
 #include "platform/program_version.h"
 #include "platform/settings_warning.h"
+#include "platform/system_error_text.h"
 #include "platform/ui_language.h"
 
 using namespace lexora;
@@ -27,8 +28,9 @@ constexpr BilingualText kOutputLost{u"写入标准输出失败：", u"Writing to
 int finishOutput(int status) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
     const int error = errno;
-    std::fprintf(stderr, "lexora-cli: %s%s\n", utf16ToUtf8(pick(kOutputLost)).c_str(),
-                 std::strerror(error != 0 ? error : EIO));
+    writeConsoleText(ConsoleStream::Error,
+                     "lexora-cli: " + utf16ToUtf8(pick(kOutputLost)) +
+                         systemErrorText(error != 0 ? error : EIO, GetUiLanguage()) + "\n");
     return status == kExitOk ? kExitFailed : status;
   }
   return status;
@@ -54,10 +56,11 @@ int runCommand(int argc, const char* const* argv) {
   }
   switch (parsed.action) {
     case ParsedCommandLine::Action::Help:
-      std::fputs(utf16ToUtf8(helpText(line.command)).c_str(), stdout);
+      writeConsoleText(ConsoleStream::Output,
+                       utf16ToUtf8(helpText(line.command, sendTakesDeviceOption())));
       return kExitOk;
     case ParsedCommandLine::Action::Version:
-      std::fputs(programVersionText("lexora-cli").c_str(), stdout);
+      writeConsoleText(ConsoleStream::Output, programVersionText("lexora-cli"));
       return kExitOk;
     case ParsedCommandLine::Action::UsageError:
       return usageError(parsed.error());

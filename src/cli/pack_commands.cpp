@@ -8,6 +8,7 @@
 #include "base/format_text.h"
 #include "base/text_codec.h"
 #include "cli/commands.h"
+#include "cli/report_labels.h"
 #include "job/load_and_pack.h"
 #include "job/packing_texts.h"
 #include "pack/packed_image.h"
@@ -200,13 +201,15 @@ int infoCommand(const CommandLine& line) {
         const int64_t leftOut = result.packed.droppedLongHeadwords;
         // The entries the image holds, not those loaded: long headwords are left out.
         const auto entries = static_cast<int64_t>(result.loaded.entries.size()) - leftOut;
-        std::printf("%s\n  name: %s\n  entries: %lld\n", file.c_str(),
-                    utf16ToUtf8(packed.name).c_str(), static_cast<long long>(entries));
+        std::string report = file + "\n" + reportLine(kNameLabel, utf16ToUtf8(packed.name)) +
+                             reportLine(kEntriesLabel, std::to_string(entries));
         if (leftOut > 0) {
-          std::printf("  %s\n", utf16ToUtf8(formatText(kLeftOut, {{u"count", leftOut}})).c_str());
+          report += "  " + utf16ToUtf8(formatText(kLeftOut, {{u"count", leftOut}})) + "\n";
         }
-        std::printf("  blocks: %zu\n  packed size: %d\n  %s\n", packed.blocks.size(),
-                    packedSize(packed), sizeLine(packedSize(packed)).c_str());
+        report += reportLine(kBlocksLabel, std::to_string(packed.blocks.size())) +
+                  reportLine(kPackedSizeLabel, std::to_string(packedSize(packed))) + "  " +
+                  sizeLine(packedSize(packed)) + "\n";
+        writeConsoleText(ConsoleStream::Output, report);
         return true;
       });
 }

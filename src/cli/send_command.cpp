@@ -1,6 +1,5 @@
 // lexora-cli send: the transfer job from a terminal.
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -88,7 +87,7 @@ int sendCommand(const CommandLine& line) {
   {
     ConsoleInterrupts interrupts([&] {
       if (stopAsked.exchange(true)) quitConsoleProgram(kExitInterrupted);
-      std::fprintf(stderr, "\n%s\n", utf16ToUtf8(pick(kStopping)).c_str());
+      writeConsoleText(ConsoleStream::Error, "\n" + utf16ToUtf8(pick(kStopping)) + "\n");
       if (TransferJob* started = running.load()) started->stop();
     });
     job.emplace(dialog, std::move(parameters));
@@ -100,11 +99,18 @@ int sendCommand(const CommandLine& line) {
   ui.finishStatus();
 
   if (!outcome.linkOpened) {
-    const BilingualText& text =
-        service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
-            ? kForeignSocketAt
-            : openFailureReasonAt(outcome.openFailure);
-    std::fprintf(stderr, "%s%s\n", utf16ToUtf8(pick(text)).c_str(), service->where.c_str());
+    std::string reason;
+    if (outcome.openFailure == OpenFailure::ServiceNotInstalled) {
+      // Nothing was reached, so there is no address worth naming.
+      reason = utf16ToUtf8(pick(openFailureReason(outcome.openFailure)));
+    } else {
+      const BilingualText& text =
+          service->foundForeignPeer() && outcome.openFailure == OpenFailure::NoHandheld
+              ? kForeignSocketAt
+              : openFailureReasonAt(outcome.openFailure);
+      reason = utf16ToUtf8(pick(text)) + service->where;
+    }
+    writeConsoleText(ConsoleStream::Error, reason + "\n");
     return kExitNoChannel;
   }
   return outcome.filesSent == outcome.filesSelected ? kExitOk : kExitFailed;

@@ -19,6 +19,9 @@ struct SendService {
   std::function<bool()> foundForeignPeer;
 };
 
+// Whether send takes --device on this system: only our socket service has an address.
+bool sendTakesDeviceOption();
+
 // The service for this run; nullopt with `error` set when `device` (--device) is unusable.
 std::optional<SendService> chooseSendService(const std::optional<std::string>& device,
                                              std::string& error);

@@ -8,6 +8,10 @@
 
 namespace lexora {
 
+bool sendTakesDeviceOption() {
+  return true;
+}
+
 std::optional<SendService> chooseSendService(const std::optional<std::string>& device,
                                              std::string& error) {
   const std::string address = chooseDeviceAddress(device);

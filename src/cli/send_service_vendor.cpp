@@ -4,6 +4,10 @@
 namespace lexora {
 
 // The vendor's service finds the handheld itself: there is no address to choose.
+bool sendTakesDeviceOption() {
+  return false;
+}
+
 std::optional<SendService> chooseSendService(const std::optional<std::string>& device,
                                              std::string& error) {
   if (device) {

@@ -40,6 +40,12 @@ constexpr ReasonTexts kTurnedAway{
     {u"手机已应答，但拒绝了这次连接：",
      u"The handheld answered, but turned the connection away at "}};
 
+// No address was tried: the software that would have answered is not there.
+constexpr ReasonTexts kServiceNotInstalled{
+    {u"手机的连接软件未安装。", u"The handheld's connectivity software is not installed."},
+    {u"手机的连接软件未安装，无人应答：",
+     u"The handheld's connectivity software is not installed, so nothing answered at "}};
+
 const ReasonTexts& reasonTexts(OpenFailure failure) {
   switch (failure) {
     case OpenFailure::DeviceUnreadable:
@@ -54,6 +60,8 @@ const ReasonTexts& reasonTexts(OpenFailure failure) {
       return kChannelRefused;
     case OpenFailure::TurnedAway:
       return kTurnedAway;
+    case OpenFailure::ServiceNotInstalled:
+      return kServiceNotInstalled;
     case OpenFailure::None:
     case OpenFailure::NoHandheld:
       break;

@@ -13,6 +13,8 @@ inline constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
 inline constexpr HResult kENoInterface = static_cast<HResult>(0x80004002u);
 inline constexpr HResult kEPointer = static_cast<HResult>(0x80004003u);
 inline constexpr HResult kEInvalidArg = static_cast<HResult>(0x80070057u);
+// The service's class is not registered on this computer: its software is not installed.
+inline constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154u);
 
 inline constexpr bool failed(HResult status) {
   return status < 0;

@@ -63,7 +63,11 @@ int USBLink::Open() {
   handheldReason_.clear();
 
   Ref<IDeviceManager> manager;
-  if (!service_ || failed(service_(manager.put())) || !manager) return -1;
+  const HResult created = service_ ? service_(manager.put()) : kEFail;
+  if (failed(created) || !manager) {
+    if (created == kClassNotRegistered) openFailure_ = OpenFailure::ServiceNotInstalled;
+    return -1;
+  }
   const int result = openThrough(*manager.get());
   if (result != 0) {
     std::u16string reason;

@@ -41,6 +41,9 @@ enum class OpenFailure {
   PasswordRefused,    // passwords were given and the handheld still refused the channel
   ChannelRefused,     // the handheld refused the channel without asking for a password
   TurnedAway,         // the handheld answered, but turned the connection away with a reason
+
+  // Before the service could be asked anything:
+  ServiceNotInstalled,  // the service's class is not registered: its software is missing
 };
 
 class USBLink final : public RefCounted<IChannelEvents> {

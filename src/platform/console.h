@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lexora {
@@ -15,8 +16,8 @@ namespace lexora {
 enum class ConsoleStream { Input, Output, Error };
 
 // Readies the console for what Lexora writes, UTF-8, once at start-up. Windows: the
-// console's code pages become UTF-8 for the program's life (put back at its end) and the
-// escape sequences of the status line are switched on; elsewhere there is nothing to do.
+// console's code pages become UTF-8 for the program's life (put back at its end) and
+// standard output and error carry LF line ends; elsewhere there is nothing to do.
 void prepareConsole();
 
 // The program's arguments after the program's name, as UTF-8. Windows: taken from the
@@ -24,10 +25,21 @@ void prepareConsole();
 // elsewhere argv's bytes as they are.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
-// True when `stream` is an interactive terminal (not a file or a pipe). On Windows an
-// output console counts only when it takes the escape sequences that rewrite the status
-// line (Windows 10 and later): an older one gets plain lines, as a file does.
+// True when `stream` is an interactive terminal (not a file or a pipe): one that
+// rewriteConsoleLine can rewrite a line on.
 bool isConsoleTerminal(ConsoleStream stream);
+
+// Writes `text` (UTF-8) to standard output or standard error, after what the C library
+// holds for that stream. A Windows console is given it as UTF-16, which shows every
+// character whatever the console's code page; a file, a pipe or a POSIX terminal gets the
+// bytes unchanged.
+void writeConsoleText(ConsoleStream stream, std::string_view text);
+
+// On an interactive terminal, replaces the row the cursor is on with `text` (UTF-8) and
+// leaves the cursor after it. POSIX: a carriage return and the erase-line sequence.
+// Windows: the console's own calls, since not every console that accepts the request
+// for escape sequences carries them out (Wine's shows them as text).
+void rewriteConsoleLine(ConsoleStream stream, std::string_view text);
 
 enum class LineSource {
   StandardInput,  // whatever standard input is: a terminal, a pipe, a file

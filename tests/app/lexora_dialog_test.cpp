@@ -435,6 +435,7 @@ TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyTheChannelDidNotOpen) {
   struct Case {
     std::function<void(FakeService&)> arrange;
     std::u16string reason;
+    ServiceFactory service = nullptr;  // instead of the fake's own
   };
   const Case cases[] = {
       {[](FakeService& fake) { fake.setDevices({}); }, u"No handheld answered."},
@@ -445,13 +446,15 @@ TEST_F(LexoraDialogTest, TheOpenFailureBoxSaysWhyTheChannelDidNotOpen) {
          fake.setHandheldReason(u"busy with another computer");
        },
        u"busy with another computer"},
+      {[](FakeService&) {}, u"The handheld's connectivity software is not installed.",
+       [](IDeviceManager**) { return kClassNotRegistered; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(utf16ToUtf8(c.reason));
     FakeService fake;
     c.arrange(fake);
     test::TestView view{mainDialogTemplate(GetUiLanguage())};
-    CLexoraDlg dialog{view, fake.factory(), {200ms, 200ms}};
+    CLexoraDlg dialog{view, c.service ? c.service : fake.factory(), {200ms, 200ms}};
     dialog.command(main_control::kSend);
     ASSERT_TRUE(view.pumpUntil([&dialog] { return !dialog.jobRunning(); }));
     ASSERT_EQ(view.messages.size(), 1u);

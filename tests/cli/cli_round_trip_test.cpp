@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "base/text_codec.h"
 #include "pack/packed_image.h"
 #include "platform/ansi_code_page.h"
 #include "platform/path_text.h"
+#include "platform/system_error_text.h"
 #include "platform/ui_language.h"
 #include "platform/whole_file.h"
 #include "sources/load_dictionary_file.h"
@@ -227,6 +229,40 @@ TEST_F(CliTest, ChineseInterfaceAndUsageErrors) {
   const auto chinese = test::runProgram(kCli, {"send", "--yes", "--no", "a.txt", "--lang", "zh"});
   EXPECT_EQ(chinese.exitStatus, 2);
   EXPECT_EQ(chinese.err.find("Try"), std::string::npos) << chinese.err;
+}
+
+// What info and inspect print, and the system's reason for a file that cannot be read,
+// follow the interface language.
+TEST_F(CliTest, ChineseReportsAndReasons) {
+  const std::string image = (dir_ / "en.lxp").string();
+  ASSERT_EQ(cli({"pack", kExamples + "english.txt", "-o", image}).exitStatus, 0);
+  for (const auto& command : {std::vector<std::string>{"info", kExamples + "english.txt"},
+                              std::vector<std::string>{"inspect", image}}) {
+    const auto run = test::runProgram(kCli, {"--lang", "zh", command[0], command[1]});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.out.find("\n  词条数："), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\n  压缩后尺寸："), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("entries:"), std::string::npos) << run.out;
+  }
+
+  const std::filesystem::path absent = dir_ / "absent.txt";
+  const auto run = test::runProgram(kCli, {"--lang", "zh", "info", absent.string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find(utf16ToUtf8(pathText(absent)) + ": " +
+                         systemErrorText(ENOENT, UiLanguage::Chinese) + "\n"),
+            std::string::npos)
+      << run.err;
+}
+
+// --help offers --device only where send takes it: not on Windows, where the vendor's
+// service finds the handheld.
+TEST_F(CliTest, HelpOffersOnlyOptionsThatWorkHere) {
+  for (const auto& line :
+       {std::vector<std::string>{"--help"}, std::vector<std::string>{"send", "--help"}}) {
+    const auto run = cli(line);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out.find("--device") == std::string::npos, test::runningOnWindows()) << run.out;
+  }
 }
 
 TEST_F(CliTest, PackNamesImagesAfterTheInputAndNeverReplacesOneUnasked) {

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "base/text_codec.h"
 #include "platform/ansi_code_page.h"
+#include "support/test_support.h"
 
 namespace lexora {
 namespace {
@@ -31,6 +35,27 @@ TEST(CommandLine, LanguageAndCodePageAreRecordedNotApplied) {
   const ParsedCommandLine refused = parseCommandLine(5, unknown);
   EXPECT_EQ(refused.action, ParsedCommandLine::Action::UsageError);
   EXPECT_FALSE(refused.line.ansiCodePage);
+}
+
+// Where send refuses --device, the help must not offer it, and must lose nothing else.
+TEST(CommandLine, HelpWithoutTheDeviceOptionKeepsEveryOtherLine) {
+  for (const UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
+    test::LanguageScope scope(language);
+    for (const Command command : {Command::None, Command::Send}) {
+      const std::u16string with = helpText(command, true);
+      const std::u16string without = helpText(command, false);
+      EXPECT_NE(with.find(u"[--device ADDR]"), std::u16string::npos);
+      EXPECT_EQ(without.find(u"--device"), std::u16string::npos) << utf16ToUtf8(without);
+      EXPECT_NE(without.find(u"send FILE... [--yes | --no] [--password-stdin]"),
+                std::u16string::npos);
+      // Two lines of the option's own are gone in send's help, none in the program's.
+      const auto lines = [](const std::u16string& text) {
+        return std::count(text.begin(), text.end(), u'\n');
+      };
+      EXPECT_EQ(lines(with) - lines(without), command == Command::Send ? 2 : 0);
+    }
+    EXPECT_NE(helpText(Command::Send, false).find(u"  -y, --yes "), std::u16string::npos);
+  }
 }
 
 }  // namespace

@@ -119,6 +119,20 @@ TEST_P(LinkOpenFailures, EveryFailingCallFailsOpenAndReleasesWhatWasObtained) {
   }
 }
 
+// A class nobody registered is software that is not installed; any other failure to
+// reach the service stays the silence of no handheld.
+TEST(LinkOpen, AServiceClassNotRegisteredIsSoftwareNotInstalled) {
+  for (const HResult created : {kClassNotRegistered, kEFail}) {
+    SCOPED_TRACE(created);
+    test::ScriptedUserInterface ui;
+    Ref<USBLink> link = USBLink::create(
+        kChannelName, ui, [created](IDeviceManager**) { return created; }, {100ms, 100ms});
+    EXPECT_EQ(link->Open(), -1);
+    EXPECT_EQ(link->openFailure(), created == kClassNotRegistered ? OpenFailure::ServiceNotInstalled
+                                                                  : OpenFailure::NoHandheld);
+  }
+}
+
 TEST_P(LinkTest, OnlyAnExactBbpinPropertyMustHoldANumber) {
   struct Case {
     std::vector<FakeService::Property> properties;

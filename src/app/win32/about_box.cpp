@@ -8,6 +8,7 @@ INT_PTR CALLBACK aboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_INITDIALOG: {
       state = reinterpret_cast<AboutBoxState*>(lParam);
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      placeModalDialog(dialog, *state);
       // The template's only icon control carries no id of its own.
       for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {

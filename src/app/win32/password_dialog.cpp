@@ -11,6 +11,7 @@ INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
       state = reinterpret_cast<PasswordDialogState*>(lParam);
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       state->window = dialog;
+      placeModalDialog(dialog, *state);
       const std::wstring prompt(state->prompt.begin(), state->prompt.end());
       SetDlgItemTextW(dialog, password_control::kAttempts, prompt.c_str());
       SendDlgItemMessageW(dialog, password_control::kPassword, EM_LIMITTEXT, kPasswordMaxCharacters,

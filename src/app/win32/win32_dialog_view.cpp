@@ -8,6 +8,7 @@
 #include "app/win32/about_box.h"
 #include "app/win32/dialog_resource.h"
 #include "app/win32/password_dialog.h"
+#include "app/win32/window_placement.h"
 #include "base/text_codec.h"
 #include "platform/application.h"
 #include "platform/path_text.h"
@@ -174,6 +175,7 @@ INT_PTR Win32DialogView::handle(UINT message, WPARAM wParam, LPARAM) {
 
 void Win32DialogView::initDialog() {
   const HWND window = window_.load();
+  centreWindow(window, nullptr);
   if (HMENU menu = GetSystemMenu(window, FALSE)) {
     const std::u16string_view about = CLexoraDlg::systemMenuAboutText();
     if (!about.empty()) {
@@ -307,6 +309,8 @@ std::optional<std::u16string> Win32DialogView::askPassword(const DialogTemplate&
                                                            std::u16string_view prompt) {
   PasswordDialogState state;
   state.prompt = prompt;
+  // Owned by nobody (below), yet it answers for the main dialog: it opens over it.
+  state.centredOver = window_.load();
   JobBox box;
   box.dialog = &state;
   jobBoxes_.push_back(&box);

@@ -9,10 +9,6 @@
 
 namespace lexora {
 
-std::string openFailureReason(int error) {
-  return error == kNotARegularFile ? "not a regular file" : std::strerror(error);
-}
-
 int openDescriptorForReading(const std::filesystem::path& path) {
   // O_NONBLOCK so that a FIFO is refused instead of waiting for a writer; it changes
   // nothing for a regular file.

@@ -1,5 +1,5 @@
 // The console on Windows: console modes for hidden input, SetConsoleCtrlHandler for the
-// interrupt key, UTF-8 code pages and escape sequences for output.
+// interrupt key, UTF-8 code pages. Output is console_output.cpp's.
 #include "platform/console.h"
 
 #include <fcntl.h>
@@ -16,6 +16,7 @@
 
 #include "base/bounded_line.h"
 #include "base/text_codec.h"
+#include "platform/win32/console_output.h"
 
 namespace lexora {
 namespace {
@@ -84,12 +85,6 @@ BOOL WINAPI onControlKey(DWORD type) {
   // handling ends the program.
   restoreConsoleAtExit();
   return FALSE;
-}
-
-bool isConsole(HANDLE handle) {
-  DWORD mode = 0;
-  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
-         GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode);
 }
 
 HANDLE standardHandle(ConsoleStream stream) {
@@ -200,20 +195,15 @@ void prepareConsole() {
   Shared& s = shared();
   {
     std::lock_guard lock(s.mutex);
-    if (isConsole(GetStdHandle(STD_OUTPUT_HANDLE)) || isConsole(GetStdHandle(STD_ERROR_HANDLE))) {
+    if (isConsoleHandle(GetStdHandle(STD_OUTPUT_HANDLE)) ||
+        isConsoleHandle(GetStdHandle(STD_ERROR_HANDLE))) {
       const UINT output = GetConsoleOutputCP();
       if (output != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) s.savedOutputPage = output;
     }
-    if (isConsole(GetStdHandle(STD_INPUT_HANDLE))) {
+    if (isConsoleHandle(GetStdHandle(STD_INPUT_HANDLE))) {
       const UINT input = GetConsoleCP();
       if (input != CP_UTF8 && SetConsoleCP(CP_UTF8)) s.savedInputPage = input;
     }
-  }
-  for (DWORD which : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
-    const HANDLE handle = GetStdHandle(which);
-    DWORD mode = 0;
-    if (isConsole(handle) && GetConsoleMode(handle, &mode))
-      SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
   }
   std::atexit(restoreConsoleAtExit);
 }
@@ -231,12 +221,11 @@ std::vector<std::string> commandLineArguments(int, char**) {
   return arguments;
 }
 
+// Every console can have a row rewritten through its own calls (console_output.cpp), so
+// whether it would take escape sequences does not matter: Wine's accepts the request for
+// them and reports it granted, yet prints them as text.
 bool isConsoleTerminal(ConsoleStream stream) {
-  const HANDLE handle = standardHandle(stream);
-  if (!isConsole(handle)) return false;
-  if (stream == ConsoleStream::Input) return true;
-  DWORD mode = 0;
-  return GetConsoleMode(handle, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+  return isConsoleHandle(standardHandle(stream));
 }
 
 ConsoleLine readConsoleLine(LineSource source, Echo echo) {
@@ -253,7 +242,7 @@ ConsoleLine readConsoleLine(LineSource source, Echo echo) {
   bool wasHidden;
   bool interrupted;
   {
-    const bool console = isConsole(input);
+    const bool console = isConsoleHandle(input);
     HiddenEcho hidden(input, console && echo == Echo::Hidden);
     wasHidden = hidden.hidden();
     WaitingRead waiting;

@@ -21,10 +21,6 @@ bool isRegular(int descriptor) {
 
 }  // namespace
 
-std::string openFailureReason(int error) {
-  return error == kNotARegularFile ? "not a regular file" : std::strerror(error);
-}
-
 int openDescriptorForReading(const std::filesystem::path& path) {
   const int descriptor = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
   if (descriptor >= 0 && !isRegular(descriptor)) {

@@ -269,6 +269,36 @@ TEST_F(Win32DialogTest, TheBoxesAreBuiltFromTheirTemplatesInBothLanguages) {
   EXPECT_EQ(passwordFocusChecks, 2);
 }
 
+POINT centreOf(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+TEST_F(Win32DialogTest, TheDialogOpensMidScreenAndItsBoxesOverIt) {
+  HWND window = start(u"english");
+  RECT work{};
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+  EXPECT_NEAR(centreOf(window).x, (work.left + work.right) / 2, 1);
+  EXPECT_NEAR(centreOf(window).y, (work.top + work.bottom) / 2, 1);
+
+  // Moved by the user: the About box and the password dialog (owned by nobody) open over it.
+  SetWindowPos(window, nullptr, work.left + 150, work.top + 120, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  std::vector<POINT> centres;
+  view_.onModal = [&](HWND box) {
+    centres.push_back(centreOf(box));
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  };
+  click(window, main_control::kAbout);
+  EXPECT_FALSE(view_.askPassword(passwordDialogTemplate(GetUiLanguage()), u"x").has_value());
+  ASSERT_EQ(centres.size(), 2u);
+  for (const POINT& centre : centres) {
+    EXPECT_NEAR(centre.x, centreOf(window).x, 1);
+    EXPECT_NEAR(centre.y, centreOf(window).y, 1);
+  }
+}
+
 TEST_F(Win32DialogTest, LanguageSwitchTwiceKeepsFileBoxStatusAndMenuItem) {
   HWND window = start(u"english");
   view_.files.push_back(

@@ -16,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(ComService, AClassNobodyRegisteredIsNoHandheld) {
+TEST(ComService, AClassNobodyRegisteredIsSoftwareNotInstalled) {
   test::ScriptedUserInterface ui;
   {
     // Joins the apartment the way the servers below do, then leaves the class unregistered.
@@ -28,7 +28,7 @@ TEST(ComService, AClassNobodyRegisteredIsNoHandheld) {
   EXPECT_EQ(manager, nullptr);
   Ref<USBLink> link = USBLink::create(kChannelName, ui, vendorServiceFactory(), {100ms, 100ms});
   EXPECT_EQ(link->Open(), -1);
-  EXPECT_EQ(link->openFailure(), OpenFailure::NoHandheld);
+  EXPECT_EQ(link->openFailure(), OpenFailure::ServiceNotInstalled);
   const uint8_t byte = 1;
   EXPECT_FALSE(link->WriteBytes(&byte, 1));
 }

@@ -89,6 +89,8 @@ under_wine regsvr32 /u /s "$server_dll" </dev/null >/dev/null 2>&1 || true
 send_with_windows_cli "${sources[0]}"
 [ "$status" -eq 3 ] || fail "unregistered class: exit status $status, expected 3; $(cat "$work/send.err")"
 [ "$(stored_count "$work/unregistered")" -eq 0 ] || fail "unregistered class: something was stored"
+grep -q "connectivity software is not installed" "$work/send.err" ||
+  fail "unregistered class: the missing software is not named; $(cat "$work/send.err")"
 stop_handheld
 
 under_wine regsvr32 /s "$server_dll" </dev/null || fail "regsvr32 could not register the test server"

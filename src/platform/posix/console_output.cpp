@@ -1,0 +1,27 @@
+// Console output on POSIX systems: terminals take UTF-8 bytes and escape sequences as they
+// are.
+#include <cstdio>
+
+#include "platform/console.h"
+
+namespace lexora {
+namespace {
+
+std::FILE* standardFile(ConsoleStream stream) {
+  return stream == ConsoleStream::Output ? stdout : stderr;
+}
+
+}  // namespace
+
+void writeConsoleText(ConsoleStream stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), standardFile(stream));
+}
+
+void rewriteConsoleLine(ConsoleStream stream, std::string_view text) {
+  std::FILE* file = standardFile(stream);
+  std::fputs("\r\033[K", file);
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fflush(file);
+}
+
+}  // namespace lexora
