@@ -25,10 +25,12 @@ packages+=(wine wine64 xvfb xauth fonts-wqy-microhei nsis)
 packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)
 
 # `scripts/setup.sh windows`: also the cross compiler (the -posix variant carries
-# std::thread), zlib for it, and Wine to run the tests; no display is needed.
+# std::thread), zlib for it, and Wine to run the tests; no display is needed. widl
+# (mingw-w64-tools) compiles the vendor's interfaces, importing the standard IDL files
+# that libwine-dev ships.
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
-             wine wine64)
+             wine wine64 mingw-w64-tools libwine-dev)
 fi
 
 missing=()

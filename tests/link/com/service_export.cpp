@@ -8,7 +8,6 @@ namespace lexora::test {
 namespace {
 
 using vendor::ComRef;
-using vendor::fromGuid;
 
 // The reference counting and QueryInterface of one exported object: IUnknown and the
 // vendor interface `V`, plus whatever `extra` adds.
@@ -17,8 +16,8 @@ class Exported : public V {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    const Guid id = fromGuid(iid);
-    void* found = id == kIidObject || id == V::kIid ? static_cast<V*>(this) : extra(iid);
+    const bool own = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(V));
+    void* found = own ? static_cast<V*>(this) : extra(iid);
     if (!found) {
       *out = nullptr;
       return E_NOINTERFACE;
@@ -54,7 +53,7 @@ HRESULT hand(HResult status, Ref<S>& object, V** out) {
 // The client's sink as the exported service sees it: every call goes to the COM object.
 class ImportedSink final : public RefCounted<lexora::IChannelEvents> {
  public:
-  explicit ImportedSink(vendor::IChannelEvents* sink) : sink_(sink) { sink_->AddRef(); }
+  explicit ImportedSink(IVendorChannelEvents* sink) : sink_(sink) { sink_->AddRef(); }
   HResult OnQuery() override { return sink_->OnQuery(); }
   HResult OnPasswordChallenge(int32_t attempts, uint8_t* answer) override {
     return sink_->OnPasswordChallenge(attempts, answer);
@@ -64,25 +63,24 @@ class ImportedSink final : public RefCounted<lexora::IChannelEvents> {
 
  private:
   ~ImportedSink() override { sink_->Release(); }
-  vendor::IChannelEvents* const sink_;
+  IVendorChannelEvents* const sink_;
 };
 
 // Whether the sink the client handed over answers as COM requires: the sink's and
 // IUnknown's ids give the same object with a counted reference, any other id nothing.
-bool sinkAnswersLikeCom(vendor::IChannelEvents* sink) {
+bool sinkAnswersLikeCom(IVendorChannelEvents* sink) {
   void* asSink = nullptr;
   void* asUnknown = nullptr;
   void* other = reinterpret_cast<void*>(1);
-  const GUID sinkId = vendor::toGuid(vendor::IChannelEvents::kIid);
-  const GUID channelId = vendor::toGuid(vendor::IChannel::kIid);
-  if (FAILED(sink->QueryInterface(sinkId, &asSink)) || asSink != sink) return false;
+  if (FAILED(sink->QueryInterface(IID_IVendorChannelEvents, &asSink)) || asSink != sink)
+    return false;
   static_cast<IUnknown*>(asSink)->Release();
   if (FAILED(sink->QueryInterface(IID_IUnknown, &asUnknown)) || !asUnknown) return false;
   static_cast<IUnknown*>(asUnknown)->Release();
-  return sink->QueryInterface(channelId, &other) == E_NOINTERFACE;
+  return sink->QueryInterface(IID_IVendorChannel, &other) == E_NOINTERFACE;
 }
 
-class ExportedChannel final : public Exported<vendor::IChannel> {
+class ExportedChannel final : public Exported<IVendorChannel> {
  public:
   explicit ExportedChannel(Ref<lexora::IChannel> channel) : channel_(std::move(channel)) {}
   HRESULT STDMETHODCALLTYPE Unused1() override { return E_NOTIMPL; }
@@ -103,7 +101,7 @@ class ExportedChannel final : public Exported<vendor::IChannel> {
   const Ref<lexora::IChannel> channel_;
 };
 
-class ExportedProperty final : public Exported<vendor::IProperty> {
+class ExportedProperty final : public Exported<IVendorProperty> {
  public:
   explicit ExportedProperty(Ref<lexora::IProperty> property) : property_(std::move(property)) {}
   HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override {
@@ -142,7 +140,7 @@ class ExportedProperty final : public Exported<vendor::IProperty> {
   const Ref<lexora::IProperty> property_;
 };
 
-class ExportedPropertyCollection final : public Exported<vendor::IPropertyCollection> {
+class ExportedPropertyCollection final : public Exported<IVendorPropertyCollection> {
  public:
   explicit ExportedPropertyCollection(Ref<lexora::IPropertyCollection> properties)
       : properties_(std::move(properties)) {}
@@ -154,7 +152,7 @@ class ExportedPropertyCollection final : public Exported<vendor::IPropertyCollec
     return status;
   }
   // As strict as the vendor's: the index comes as a VT_I4 variant, nothing else.
-  HRESULT STDMETHODCALLTYPE GetItem(VARIANT index, vendor::IProperty** property) override {
+  HRESULT STDMETHODCALLTYPE GetItem(VARIANT index, IVendorProperty** property) override {
     if (!property) return E_POINTER;
     if (index.vt != VT_I4) return E_INVALIDARG;
     Ref<lexora::IProperty> found;
@@ -166,17 +164,17 @@ class ExportedPropertyCollection final : public Exported<vendor::IPropertyCollec
   const Ref<lexora::IPropertyCollection> properties_;
 };
 
-class ExportedDevice final : public Exported<vendor::IDevice> {
+class ExportedDevice final : public Exported<IVendorDevice> {
  public:
   explicit ExportedDevice(Ref<lexora::IDevice> device) : device_(std::move(device)) {}
-  HRESULT STDMETHODCALLTYPE GetProperties(vendor::IPropertyCollection** properties) override {
+  HRESULT STDMETHODCALLTYPE GetProperties(IVendorPropertyCollection** properties) override {
     if (!properties) return E_POINTER;
     Ref<lexora::IPropertyCollection> found;
     const HResult status = device_->GetProperties(found.put());
     return hand<ExportedPropertyCollection>(status, found, properties);
   }
-  HRESULT STDMETHODCALLTYPE OpenChannel(BSTR name, vendor::IChannelEvents* sink,
-                                        vendor::IChannel** channel) override {
+  HRESULT STDMETHODCALLTYPE OpenChannel(BSTR name, IVendorChannelEvents* sink,
+                                        IVendorChannel** channel) override {
     if (!channel || !sink) return E_POINTER;
     if (!sinkAnswersLikeCom(sink)) return E_NOINTERFACE;
     const std::u16string_view channelName(reinterpret_cast<const char16_t*>(name ? name : L""),
@@ -193,7 +191,7 @@ class ExportedDevice final : public Exported<vendor::IDevice> {
   const Ref<lexora::IDevice> device_;
 };
 
-class ExportedDeviceCollection final : public Exported<vendor::IDeviceCollection> {
+class ExportedDeviceCollection final : public Exported<IVendorDeviceCollection> {
  public:
   explicit ExportedDeviceCollection(Ref<lexora::IDeviceCollection> devices)
       : devices_(std::move(devices)) {}
@@ -204,7 +202,7 @@ class ExportedDeviceCollection final : public Exported<vendor::IDeviceCollection
     if (!failed(status)) *count = n;
     return status;
   }
-  HRESULT STDMETHODCALLTYPE GetItem(LONG index, vendor::IDevice** device) override {
+  HRESULT STDMETHODCALLTYPE GetItem(LONG index, IVendorDevice** device) override {
     if (!device) return E_POINTER;
     Ref<lexora::IDevice> found;
     const HResult status = devices_->GetItem(index, found.put());
@@ -216,14 +214,13 @@ class ExportedDeviceCollection final : public Exported<vendor::IDeviceCollection
 };
 
 // The device manager, runnable so that OleRun reaches it.
-class ExportedDeviceManager final : public Exported<vendor::IDeviceManager>,
-                                    public IRunnableObject {
+class ExportedDeviceManager final : public Exported<IVendorDeviceManager>, public IRunnableObject {
  public:
   ExportedDeviceManager(Ref<lexora::IDeviceManager> manager, ServerFaults faults)
       : manager_(std::move(manager)), faults_(faults) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (faults_.withoutManagerInterface && fromGuid(iid) == vendor::IDeviceManager::kIid) {
+    if (faults_.withoutManagerInterface && IsEqualIID(iid, IID_IVendorDeviceManager)) {
       if (out) *out = nullptr;
       return E_NOINTERFACE;
     }
@@ -232,7 +229,7 @@ class ExportedDeviceManager final : public Exported<vendor::IDeviceManager>,
   ULONG STDMETHODCALLTYPE AddRef() override { return Exported::AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return Exported::Release(); }
 
-  HRESULT STDMETHODCALLTYPE GetDevices(vendor::IDeviceCollection** devices) override {
+  HRESULT STDMETHODCALLTYPE GetDevices(IVendorDeviceCollection** devices) override {
     if (!devices) return E_POINTER;
     Ref<lexora::IDeviceCollection> found;
     const HResult status = manager_->GetDevices(found.put());
@@ -241,7 +238,7 @@ class ExportedDeviceManager final : public Exported<vendor::IDeviceManager>,
 
   HRESULT STDMETHODCALLTYPE GetRunningClass(CLSID* id) override {
     if (!id) return E_POINTER;
-    *id = vendor::kDeviceManagerClass;
+    *id = CLSID_VendorDeviceManager;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Run(IBindCtx*) override {

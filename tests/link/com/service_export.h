@@ -6,7 +6,9 @@
 
 #include <functional>
 
+#include "link/com/com_ref.h"
 #include "link/com/vendor_interfaces.h"
+#include "link/connectivity_service.h"
 
 namespace lexora::test {
 
