@@ -1,8 +1,11 @@
 #include "link/com/service_export.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <utility>
+
+#include "link/com/server_counts.h"
 
 namespace lexora::test {
 namespace {
@@ -43,17 +46,22 @@ class Exported : public V {
 
 // Hands the COM caller a new exported object for a service object, keeping the service's
 // answer: a failure as it is, a success without the object as a null out-parameter.
-template <class E, class S, class V>
-HRESULT hand(HResult status, Ref<S>& object, V** out) {
+template <class E, class S, class V, class... Extra>
+HRESULT hand(HResult status, Ref<S>& object, V** out, const Extra&... extra) {
   if (failed(status)) return status;
-  *out = object ? new E(std::move(object)) : nullptr;
+  *out = object ? new E(std::move(object), extra...) : nullptr;
   return status;
 }
+
+using OddProperties = std::shared_ptr<const std::vector<OddProperty>>;
 
 // The client's sink as the exported service sees it: every call goes to the COM object.
 class ImportedSink final : public RefCounted<lexora::IChannelEvents> {
  public:
-  explicit ImportedSink(IVendorChannelEvents* sink) : sink_(sink) { sink_->AddRef(); }
+  explicit ImportedSink(IVendorChannelEvents* sink) : sink_(sink) {
+    sink_->AddRef();
+    countSinkReference(+1);
+  }
   HResult OnQuery() override { return sink_->OnQuery(); }
   HResult OnPasswordChallenge(int32_t attempts, uint8_t* answer) override {
     return sink_->OnPasswordChallenge(attempts, answer);
@@ -62,7 +70,10 @@ class ImportedSink final : public RefCounted<lexora::IChannelEvents> {
   HResult OnChannelClosed() override { return sink_->OnChannelClosed(); }
 
  private:
-  ~ImportedSink() override { sink_->Release(); }
+  ~ImportedSink() override {
+    sink_->Release();
+    countSinkReference(-1);
+  }
   IVendorChannelEvents* const sink_;
 };
 
@@ -90,7 +101,8 @@ class ExportedChannel final : public Exported<IVendorChannel> {
     if (!delivered) return E_POINTER;
     uint32_t count = 0;
     const HResult status = channel_->Read(buffer, capacity, &count);
-    if (!failed(status)) *delivered = count;
+    // Nothing delivered on a failure: the count also bounds what crosses back to the caller.
+    *delivered = failed(status) ? 0 : count;
     return status;
   }
   HRESULT STDMETHODCALLTYPE Write(const BYTE* data, ULONG count) override {
@@ -109,8 +121,7 @@ class ExportedProperty final : public Exported<IVendorProperty> {
     std::u16string text;
     const HResult status = property_->GetName(&text);
     if (failed(status)) return status;
-    *name = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                              static_cast<UINT>(text.size()));
+    *name = countedBstr(text);
     return *name ? status : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE GetValue(VARIANT* value) override {
@@ -128,8 +139,7 @@ class ExportedProperty final : public Exported<IVendorProperty> {
         break;
       case Variant::Type::String:
         value->vt = VT_BSTR;
-        value->bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.string.data()),
-                                           static_cast<UINT>(v.string.size()));
+        value->bstrVal = countedBstr(v.string);
         if (!value->bstrVal) return E_OUTOFMEMORY;
         break;
     }
@@ -140,21 +150,125 @@ class ExportedProperty final : public Exported<IVendorProperty> {
   const Ref<lexora::IProperty> property_;
 };
 
+// A value object without a value: converting it to anything fails, as the object says.
+class ValuelessObject final : public IDispatch {
+ public:
+  ValuelessObject() { countVariantObject(+1); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
+ private:
+  ~ValuelessObject() { countVariantObject(-1); }
+  std::atomic<ULONG> count_{1};
+};
+
+class ExportedOddProperty final : public Exported<IVendorProperty> {
+ public:
+  explicit ExportedOddProperty(OddProperty odd) : odd_(odd) {}
+  HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override {
+    if (!name) return E_POINTER;
+    std::u16string text = u"BBPIN";
+    switch (odd_.name) {
+      case OddProperty::Name::Pin:
+        break;
+      case OddProperty::Name::Null:
+        *name = nullptr;
+        return S_OK;
+      case OddProperty::Name::PinThenNul:
+        text += u'\0';
+        text += u'X';
+        break;
+      case OddProperty::Name::Long:
+        text.append(295, u'x');
+        break;
+    }
+    *name = countedBstr(text);
+    return *name ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT STDMETHODCALLTYPE GetValue(VARIANT* value) override {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    switch (odd_.value) {
+      case OddProperty::Value::Null:
+        value->vt = VT_NULL;
+        break;
+      case OddProperty::Value::True:
+        value->vt = VT_BOOL;
+        value->boolVal = VARIANT_TRUE;
+        break;
+      case OddProperty::Value::Real:
+        value->vt = VT_R8;
+        value->dblVal = 2.5;
+        break;
+      case OddProperty::Value::Huge:
+        value->vt = VT_I8;
+        value->llVal = 1LL << 40;
+        break;
+      case OddProperty::Value::Dispatch:
+        value->vt = VT_DISPATCH;
+        value->pdispVal = new ValuelessObject;
+        break;
+      case OddProperty::Value::Text:
+        value->vt = VT_BSTR;
+        value->bstrVal = countedBstr(u"PIN");
+        if (!value->bstrVal) return E_OUTOFMEMORY;
+        break;
+    }
+    return S_OK;
+  }
+
+ private:
+  const OddProperty odd_;
+};
+
 class ExportedPropertyCollection final : public Exported<IVendorPropertyCollection> {
  public:
-  explicit ExportedPropertyCollection(Ref<lexora::IPropertyCollection> properties)
-      : properties_(std::move(properties)) {}
+  ExportedPropertyCollection(Ref<lexora::IPropertyCollection> properties, OddProperties odd)
+      : properties_(std::move(properties)), odd_(std::move(odd)) {}
   HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override {
     if (!count) return E_POINTER;
     int32_t n = 0;
     const HResult status = properties_->GetCount(&n);
-    if (!failed(status)) *count = n;
+    if (!failed(status)) *count = n + static_cast<LONG>(odd_->size());
     return status;
   }
   // As strict as the vendor's: the index comes as a VT_I4 variant, nothing else.
   HRESULT STDMETHODCALLTYPE GetItem(VARIANT index, IVendorProperty** property) override {
     if (!property) return E_POINTER;
     if (index.vt != VT_I4) return E_INVALIDARG;
+    int32_t own = 0;
+    if (!odd_->empty() && !failed(properties_->GetCount(&own)) && index.lVal >= own &&
+        index.lVal - own < static_cast<LONG>(odd_->size())) {
+      *property = new ExportedOddProperty((*odd_)[static_cast<size_t>(index.lVal - own)]);
+      return S_OK;
+    }
     Ref<lexora::IProperty> found;
     const HResult status = properties_->GetItem(Variant::fromInt32(index.lVal), found.put());
     return hand<ExportedProperty>(status, found, property);
@@ -162,16 +276,18 @@ class ExportedPropertyCollection final : public Exported<IVendorPropertyCollecti
 
  private:
   const Ref<lexora::IPropertyCollection> properties_;
+  const OddProperties odd_;
 };
 
 class ExportedDevice final : public Exported<IVendorDevice> {
  public:
-  explicit ExportedDevice(Ref<lexora::IDevice> device) : device_(std::move(device)) {}
+  ExportedDevice(Ref<lexora::IDevice> device, OddProperties odd)
+      : device_(std::move(device)), odd_(std::move(odd)) {}
   HRESULT STDMETHODCALLTYPE GetProperties(IVendorPropertyCollection** properties) override {
     if (!properties) return E_POINTER;
     Ref<lexora::IPropertyCollection> found;
     const HResult status = device_->GetProperties(found.put());
-    return hand<ExportedPropertyCollection>(status, found, properties);
+    return hand<ExportedPropertyCollection>(status, found, properties, odd_);
   }
   HRESULT STDMETHODCALLTYPE OpenChannel(BSTR name, IVendorChannelEvents* sink,
                                         IVendorChannel** channel) override {
@@ -189,12 +305,13 @@ class ExportedDevice final : public Exported<IVendorDevice> {
 
  private:
   const Ref<lexora::IDevice> device_;
+  const OddProperties odd_;
 };
 
 class ExportedDeviceCollection final : public Exported<IVendorDeviceCollection> {
  public:
-  explicit ExportedDeviceCollection(Ref<lexora::IDeviceCollection> devices)
-      : devices_(std::move(devices)) {}
+  ExportedDeviceCollection(Ref<lexora::IDeviceCollection> devices, OddProperties odd)
+      : devices_(std::move(devices)), odd_(std::move(odd)) {}
   HRESULT STDMETHODCALLTYPE GetCount(ULONG* count) override {
     if (!count) return E_POINTER;
     uint32_t n = 0;
@@ -206,18 +323,21 @@ class ExportedDeviceCollection final : public Exported<IVendorDeviceCollection> 
     if (!device) return E_POINTER;
     Ref<lexora::IDevice> found;
     const HResult status = devices_->GetItem(index, found.put());
-    return hand<ExportedDevice>(status, found, device);
+    return hand<ExportedDevice>(status, found, device, odd_);
   }
 
  private:
   const Ref<lexora::IDeviceCollection> devices_;
+  const OddProperties odd_;
 };
 
 // The device manager, runnable so that OleRun reaches it.
 class ExportedDeviceManager final : public Exported<IVendorDeviceManager>, public IRunnableObject {
  public:
   ExportedDeviceManager(Ref<lexora::IDeviceManager> manager, ServerFaults faults)
-      : manager_(std::move(manager)), faults_(faults) {}
+      : manager_(std::move(manager)),
+        faults_(faults),
+        odd_(std::make_shared<const std::vector<OddProperty>>(faults_.oddProperties)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (faults_.withoutManagerInterface && IsEqualIID(iid, IID_IVendorDeviceManager)) {
@@ -233,7 +353,7 @@ class ExportedDeviceManager final : public Exported<IVendorDeviceManager>, publi
     if (!devices) return E_POINTER;
     Ref<lexora::IDeviceCollection> found;
     const HResult status = manager_->GetDevices(found.put());
-    return hand<ExportedDeviceCollection>(status, found, devices);
+    return hand<ExportedDeviceCollection>(status, found, devices, odd_);
   }
 
   HRESULT STDMETHODCALLTYPE GetRunningClass(CLSID* id) override {
@@ -256,6 +376,7 @@ class ExportedDeviceManager final : public Exported<IVendorDeviceManager>, publi
   }
   const Ref<lexora::IDeviceManager> manager_;
   const ServerFaults faults_;
+  const OddProperties odd_;
   std::atomic<bool> running_{false};
 };
 
