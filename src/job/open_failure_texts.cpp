@@ -40,6 +40,15 @@ constexpr ReasonTexts kTurnedAway{
     {u"手机已应答，但拒绝了这次连接：",
      u"The handheld answered, but turned the connection away at "}};
 
+// The service runs in a process of its own and this program cannot call into it: a 64-bit
+// program, say, with a service that registered its proxy/stub for 32-bit programs only.
+constexpr ReasonTexts kInterfaceNotRegistered{
+    {u"连接服务的接口未为本程序注册（没有代理/存根）。",
+     u"The connectivity service's interfaces are not registered for this program (no "
+     u"proxy/stub)."},
+    {u"连接服务的接口未为本程序注册（没有代理/存根）：",
+     u"The interfaces are not registered for this program (no proxy/stub) at "}};
+
 const ReasonTexts& reasonTexts(OpenFailure failure) {
   switch (failure) {
     case OpenFailure::DeviceUnreadable:
@@ -54,6 +63,8 @@ const ReasonTexts& reasonTexts(OpenFailure failure) {
       return kChannelRefused;
     case OpenFailure::TurnedAway:
       return kTurnedAway;
+    case OpenFailure::InterfaceNotRegistered:
+      return kInterfaceNotRegistered;
     case OpenFailure::None:
     case OpenFailure::NoHandheld:
       break;

@@ -13,6 +13,8 @@ inline constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
 inline constexpr HResult kENoInterface = static_cast<HResult>(0x80004002u);
 inline constexpr HResult kEPointer = static_cast<HResult>(0x80004003u);
 inline constexpr HResult kEInvalidArg = static_cast<HResult>(0x80070057u);
+// REGDB_E_IIDNOTREG: an interface with no proxy/stub registered for this program.
+inline constexpr HResult kInterfaceNotRegistered = static_cast<HResult>(0x80040155u);
 
 inline constexpr bool failed(HResult status) {
   return status < 0;

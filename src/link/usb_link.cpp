@@ -63,7 +63,9 @@ int USBLink::Open() {
   handheldReason_.clear();
 
   Ref<IDeviceManager> manager;
-  if (!service_ || failed(service_(manager.put())) || !manager) return -1;
+  const HResult created = service_ ? service_(manager.put()) : kEFail;
+  if (created == kInterfaceNotRegistered) openFailure_ = OpenFailure::InterfaceNotRegistered;
+  if (failed(created) || !manager) return -1;
   const int result = openThrough(*manager.get());
   if (result != 0) {
     std::u16string reason;

@@ -41,6 +41,9 @@ enum class OpenFailure {
   PasswordRefused,    // passwords were given and the handheld still refused the channel
   ChannelRefused,     // the handheld refused the channel without asking for a password
   TurnedAway,         // the handheld answered, but turned the connection away with a reason
+  // The service runs in a process of its own, and this program has no proxy/stub
+  // registered for its interfaces.
+  InterfaceNotRegistered,
 };
 
 class USBLink final : public RefCounted<IChannelEvents> {
