@@ -12,6 +12,7 @@ namespace {
 
 std::atomic<int> gVariantObjects{0};
 std::atomic<int> gSinkReferences{0};
+std::atomic<int> gExportedObjects{0};
 
 // Watches the task allocator, which BSTRs come from once OLE's string cache is off, and
 // keeps the blocks allocated while the server makes a BSTR until they are freed.
@@ -117,6 +118,14 @@ void countVariantObject(int change) {
 
 void countSinkReference(int change) {
   gSinkReferences += change;
+}
+
+int liveExportedObjects() {
+  return gExportedObjects.load();
+}
+
+void countExportedObject(int change) {
+  gExportedObjects += change;
 }
 
 }  // namespace lexora::test

@@ -31,4 +31,9 @@ bool bstrsAreCounted();
 void countVariantObject(int change);
 void countSinkReference(int change);
 
+// The server's own objects that a client still holds (device manager, devices, channels...):
+// a server in a process of its own ends when none is left.
+int liveExportedObjects();
+void countExportedObject(int change);
+
 }  // namespace lexora::test

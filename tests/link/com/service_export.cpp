@@ -12,6 +12,8 @@ namespace {
 
 using vendor::ComRef;
 
+std::function<void(const char*, HRESULT)> gSinkFailureReport;
+
 // The reference counting and QueryInterface of one exported object: IUnknown and the
 // vendor interface `V`, plus whatever `extra` adds.
 template <class V>
@@ -37,7 +39,8 @@ class Exported : public V {
   }
 
  protected:
-  virtual ~Exported() = default;
+  Exported() { countExportedObject(+1); }
+  virtual ~Exported() { countExportedObject(-1); }
   virtual void* extra(REFIID) { return nullptr; }
 
  private:
@@ -62,14 +65,21 @@ class ImportedSink final : public RefCounted<lexora::IChannelEvents> {
     sink_->AddRef();
     countSinkReference(+1);
   }
-  HResult OnQuery() override { return sink_->OnQuery(); }
+  HResult OnQuery() override { return reported("OnQuery", sink_->OnQuery()); }
   HResult OnPasswordChallenge(int32_t attempts, uint8_t* answer) override {
-    return sink_->OnPasswordChallenge(attempts, answer);
+    return reported("OnPasswordChallenge", sink_->OnPasswordChallenge(attempts, answer));
   }
-  HResult OnDataReady() override { return sink_->OnDataReady(); }
-  HResult OnChannelClosed() override { return sink_->OnChannelClosed(); }
+  HResult OnDataReady() override { return reported("OnDataReady", sink_->OnDataReady()); }
+  HResult OnChannelClosed() override {
+    return reported("OnChannelClosed", sink_->OnChannelClosed());
+  }
 
  private:
+  // A refused password (E_FAIL from the challenge) is an answer, not a broken sink.
+  static HRESULT reported(const char* call, HRESULT result) {
+    if (FAILED(result) && result != E_FAIL && gSinkFailureReport) gSinkFailureReport(call, result);
+    return result;
+  }
   ~ImportedSink() override {
     sink_->Release();
     countSinkReference(-1);
@@ -427,6 +437,10 @@ class ServiceClassFactory final : public IClassFactory {
 
 IClassFactory* newServiceClassFactory(ServiceSource source) {
   return new ServiceClassFactory(std::move(source));
+}
+
+void setSinkFailureReport(std::function<void(const char* call, HRESULT result)> report) {
+  gSinkFailureReport = std::move(report);
 }
 
 }  // namespace lexora::test

@@ -48,4 +48,8 @@ using ServiceSource = std::function<void(ServiceFactory& service, ServerFaults& 
 // A class factory (one reference, the caller's) for the device manager class.
 IClassFactory* newServiceClassFactory(ServiceSource source);
 
+// Told of every failed call into a client's sink (the method's name and the result), as
+// when the client's process is gone; the service goes on either way. Set before serving.
+void setSinkFailureReport(std::function<void(const char* call, HRESULT result)> report);
+
 }  // namespace lexora::test
