@@ -240,6 +240,7 @@ wait "$second_pid" || status=$?
 [ "$(stored_count "$work/abandoned")" -eq 1 ] || fail "beside a killed client: not one image stored"
 grep -q '^sink .* failed' "$work/server.log" 2>/dev/null ||
   fail "client killed: the server never met its sink gone"
+echo "the server went on past a dead client's sink: $(grep -m1 '^sink .* failed' "$work/server.log")"
 stop_handheld
 
 echo "sent ${#sources[@]} dictionaries through COM to a server in its own process; every stored image matches the Linux pack"
