@@ -161,25 +161,9 @@ class ExportedProperty final : public Exported<IVendorProperty> {
 };
 
 // A value object without a value: converting it to anything fails, as the object says.
-class ValuelessObject final : public IDispatch {
+class ValuelessObject final : public Exported<IDispatch> {
  public:
   ValuelessObject() { countVariantObject(+1); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
     *count = 0;
@@ -195,8 +179,7 @@ class ValuelessObject final : public IDispatch {
   }
 
  private:
-  ~ValuelessObject() { countVariantObject(-1); }
-  std::atomic<ULONG> count_{1};
+  ~ValuelessObject() override { countVariantObject(-1); }
 };
 
 class ExportedOddProperty final : public Exported<IVendorProperty> {
