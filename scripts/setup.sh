@@ -25,11 +25,13 @@ packages+=(wine wine64 xvfb xauth fonts-wqy-microhei nsis)
 packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)
 
 # `scripts/setup.sh windows`: also the cross compiler (the -posix variant carries
-# std::thread), zlib for it, and Wine to run the tests; no display is needed. unzip reads
-# the ZIP the package test makes.
+# std::thread), zlib for it, and Wine to run the tests; no display is needed. widl
+# (mingw-w64-tools) compiles the vendor's interfaces, importing the standard IDL files
+# that libwine-dev ships. unzip reads the ZIP the package test makes.
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
-             g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine64 unzip)
+             g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine64 unzip
+             mingw-w64-tools libwine-dev)
 fi
 
 missing=()

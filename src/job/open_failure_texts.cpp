@@ -46,6 +46,15 @@ constexpr ReasonTexts kServiceNotInstalled{
     {u"手机的连接软件未安装，无人应答：",
      u"The handheld's connectivity software is not installed, so nothing answered at "}};
 
+// The service runs in a process of its own and this program cannot call into it: a 64-bit
+// program, say, with a service that registered its proxy/stub for 32-bit programs only.
+constexpr ReasonTexts kInterfaceNotRegistered{
+    {u"连接服务的接口未为本程序注册（没有代理/存根）。",
+     u"The connectivity service's interfaces are not registered for this program (no "
+     u"proxy/stub)."},
+    {u"连接服务的接口未为本程序注册（没有代理/存根）：",
+     u"The interfaces are not registered for this program (no proxy/stub) at "}};
+
 const ReasonTexts& reasonTexts(OpenFailure failure) {
   switch (failure) {
     case OpenFailure::DeviceUnreadable:
@@ -62,6 +71,9 @@ const ReasonTexts& reasonTexts(OpenFailure failure) {
       return kTurnedAway;
     case OpenFailure::ServiceNotInstalled:
       return kServiceNotInstalled;
+
+    case OpenFailure::InterfaceNotRegistered:
+      return kInterfaceNotRegistered;
     case OpenFailure::None:
     case OpenFailure::NoHandheld:
       break;

@@ -15,6 +15,8 @@ inline constexpr HResult kEPointer = static_cast<HResult>(0x80004003u);
 inline constexpr HResult kEInvalidArg = static_cast<HResult>(0x80070057u);
 // The service's class is not registered on this computer: its software is not installed.
 inline constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154u);
+// REGDB_E_IIDNOTREG: an interface with no proxy/stub registered for this program.
+inline constexpr HResult kInterfaceNotRegistered = static_cast<HResult>(0x80040155u);
 
 inline constexpr bool failed(HResult status) {
   return status < 0;

@@ -66,6 +66,7 @@ int USBLink::Open() {
   const HResult created = service_ ? service_(manager.put()) : kEFail;
   if (failed(created) || !manager) {
     if (created == kClassNotRegistered) openFailure_ = OpenFailure::ServiceNotInstalled;
+    if (created == kInterfaceNotRegistered) openFailure_ = OpenFailure::InterfaceNotRegistered;
     return -1;
   }
   const int result = openThrough(*manager.get());

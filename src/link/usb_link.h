@@ -44,6 +44,9 @@ enum class OpenFailure {
 
   // Before the service could be asked anything:
   ServiceNotInstalled,  // the service's class is not registered: its software is missing
+  // The service runs in a process of its own, and this program has no proxy/stub
+  // registered for its interfaces.
+  InterfaceNotRegistered,
 };
 
 class USBLink final : public RefCounted<IChannelEvents> {

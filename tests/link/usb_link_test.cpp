@@ -349,6 +349,16 @@ TEST_P(LinkTest, ReferencesFromManyThreadsDestroyTheObjectOnce) {
   EXPECT_EQ(link->Release(), 1u);
 }
 
+// A service in another process whose interfaces this program cannot call is not "no
+// handheld": the user has a registration to repair, not a cable to check.
+TEST(LinkOpen, AServiceThisProgramCannotCallIsNamedAsSuch) {
+  test::ScriptedUserInterface ui;
+  Ref<USBLink> link = USBLink::create(
+      kChannelName, ui, [](IDeviceManager**) { return kInterfaceNotRegistered; }, {100ms, 100ms});
+  EXPECT_EQ(link->Open(), -1);
+  EXPECT_EQ(link->openFailure(), OpenFailure::InterfaceNotRegistered);
+}
+
 INSTANTIATE_TEST_SUITE_P(Services, LinkTest, ::testing::ValuesIn(test::serviceRoutes()),
                          test::routeName);
 INSTANTIATE_TEST_SUITE_P(Services, LinkOpenFailures, ::testing::ValuesIn(test::serviceRoutes()),

@@ -6,21 +6,13 @@
 
 #include <atomic>
 
+#include "link/com/com_ref.h"
 #include "link/com/vendor_interfaces.h"
 
 namespace lexora {
 namespace {
 
 using vendor::ComRef;
-using vendor::fromGuid;
-using vendor::toGuid;
-using IVendorChannel = vendor::IChannel;
-using IVendorChannelEvents = vendor::IChannelEvents;
-using IVendorDevice = vendor::IDevice;
-using IVendorDeviceCollection = vendor::IDeviceCollection;
-using IVendorDeviceManager = vendor::IDeviceManager;
-using IVendorProperty = vendor::IProperty;
-using IVendorPropertyCollection = vendor::IPropertyCollection;
 
 // The vendor's service calls this object; it passes every call on to the link's sink.
 class SinkBridge final : public IVendorChannelEvents {
@@ -29,8 +21,9 @@ class SinkBridge final : public IVendorChannelEvents {
       : sink_(Ref<lexora::IChannelEvents>::retain(sink)) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    const Guid id = fromGuid(iid);
-    if (!(id == IVendorChannelEvents::kIid) && !(id == kIidObject)) return E_NOINTERFACE;
+    if (!IsEqualIID(iid, IID_IVendorChannelEvents) && !IsEqualIID(iid, IID_IUnknown)) {
+      return E_NOINTERFACE;
+    }
     *out = static_cast<IVendorChannelEvents*>(this);
     AddRef();
     return S_OK;
@@ -204,21 +197,40 @@ class ComDeviceManager final : public Wrapper<IDeviceManager, IVendorDeviceManag
   }
 };
 
+// Whether `object` is a proxy for one in another process: only proxies answer IMultiQI.
+bool livesElsewhere(IUnknown* object) {
+  ComRef<IMultiQI> multi;
+  return SUCCEEDED(object->QueryInterface(IID_IMultiQI, reinterpret_cast<void**>(multi.put())));
+}
+
+// Whether this program can call the interface in another process: its proxy/stub is
+// registered, and for programs of this kind (a 64-bit program does not load a 32-bit one).
+bool proxyStubRegistered(REFIID iid) {
+  CLSID proxyStub;
+  if (FAILED(CoGetPSClsid(iid, &proxyStub))) return false;
+  ComRef<IUnknown> factory;
+  return SUCCEEDED(CoGetClassObject(proxyStub, CLSCTX_INPROC_SERVER, nullptr, IID_IPSFactoryBuffer,
+                                    reinterpret_cast<void**>(factory.put())));
+}
+
 }  // namespace
 
 ServiceFactory vendorServiceFactory() {
   return [](IDeviceManager** manager) -> HResult {
     if (!manager) return E_POINTER;
     ComRef<IUnknown> unknown;
-    HRESULT hr = CoCreateInstance(vendor::kDeviceManagerClass, nullptr, CLSCTX_ALL, IID_IUnknown,
+    HRESULT hr = CoCreateInstance(CLSID_VendorDeviceManager, nullptr, CLSCTX_ALL, IID_IUnknown,
                                   reinterpret_cast<void**>(unknown.put()));
     if (FAILED(hr) || !unknown.get()) return FAILED(hr) ? hr : E_FAIL;
     hr = OleRun(unknown.get());
     if (FAILED(hr)) return hr;
-    const GUID managerId = toGuid(IDeviceManager::kIid);
     ComRef<IVendorDeviceManager> vendor;
-    hr = unknown->QueryInterface(managerId, reinterpret_cast<void**>(vendor.put()));
-    if (FAILED(hr)) return hr;
+    hr = unknown->QueryInterface(IID_IVendorDeviceManager, reinterpret_cast<void**>(vendor.put()));
+    if (FAILED(hr)) {
+      return livesElsewhere(unknown.get()) && !proxyStubRegistered(IID_IVendorDeviceManager)
+                 ? REGDB_E_IIDNOTREG
+                 : hr;
+    }
     *manager = vendor.get() ? new ComDeviceManager(vendor.detach()) : nullptr;
     return hr;
   };

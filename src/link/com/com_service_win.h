@@ -10,7 +10,9 @@
 namespace lexora {
 
 // Creates the vendor's device manager (CoCreateInstance of its class, OleRun,
-// QueryInterface) on each call and wraps every vendor object it hands out.
+// QueryInterface) on each call and wraps every vendor object it hands out. A service in
+// another process whose interfaces this program has no proxy/stub for gives
+// REGDB_E_IIDNOTREG.
 ServiceFactory vendorServiceFactory();
 
 }  // namespace lexora

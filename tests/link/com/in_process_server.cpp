@@ -25,7 +25,7 @@ InProcessServer::InProcessServer(ServiceFactory service, ServerFaults faults)
       }
     });
     const HRESULT hr =
-        CoRegisterClassObject(vendor::kDeviceManagerClass, factory, CLSCTX_INPROC_SERVER,
+        CoRegisterClassObject(CLSID_VendorDeviceManager, factory, CLSCTX_INPROC_SERVER,
                               REGCLS_MULTIPLEUSE, &gRegistration);
     factory->Release();
     if (FAILED(hr)) std::abort();

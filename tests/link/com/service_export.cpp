@@ -1,14 +1,18 @@
 #include "link/com/service_export.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <utility>
+
+#include "link/com/server_counts.h"
 
 namespace lexora::test {
 namespace {
 
 using vendor::ComRef;
-using vendor::fromGuid;
+
+std::function<void(const char*, HRESULT)> gSinkFailureReport;
 
 // The reference counting and QueryInterface of one exported object: IUnknown and the
 // vendor interface `V`, plus whatever `extra` adds.
@@ -17,8 +21,8 @@ class Exported : public V {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    const Guid id = fromGuid(iid);
-    void* found = id == kIidObject || id == V::kIid ? static_cast<V*>(this) : extra(iid);
+    const bool own = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(V));
+    void* found = own ? static_cast<V*>(this) : extra(iid);
     if (!found) {
       *out = nullptr;
       return E_NOINTERFACE;
@@ -35,7 +39,8 @@ class Exported : public V {
   }
 
  protected:
-  virtual ~Exported() = default;
+  Exported() { countExportedObject(+1); }
+  virtual ~Exported() { countExportedObject(-1); }
   virtual void* extra(REFIID) { return nullptr; }
 
  private:
@@ -44,45 +49,59 @@ class Exported : public V {
 
 // Hands the COM caller a new exported object for a service object, keeping the service's
 // answer: a failure as it is, a success without the object as a null out-parameter.
-template <class E, class S, class V>
-HRESULT hand(HResult status, Ref<S>& object, V** out) {
+template <class E, class S, class V, class... Extra>
+HRESULT hand(HResult status, Ref<S>& object, V** out, const Extra&... extra) {
   if (failed(status)) return status;
-  *out = object ? new E(std::move(object)) : nullptr;
+  *out = object ? new E(std::move(object), extra...) : nullptr;
   return status;
 }
+
+using OddProperties = std::shared_ptr<const std::vector<OddProperty>>;
 
 // The client's sink as the exported service sees it: every call goes to the COM object.
 class ImportedSink final : public RefCounted<lexora::IChannelEvents> {
  public:
-  explicit ImportedSink(vendor::IChannelEvents* sink) : sink_(sink) { sink_->AddRef(); }
-  HResult OnQuery() override { return sink_->OnQuery(); }
-  HResult OnPasswordChallenge(int32_t attempts, uint8_t* answer) override {
-    return sink_->OnPasswordChallenge(attempts, answer);
+  explicit ImportedSink(IVendorChannelEvents* sink) : sink_(sink) {
+    sink_->AddRef();
+    countSinkReference(+1);
   }
-  HResult OnDataReady() override { return sink_->OnDataReady(); }
-  HResult OnChannelClosed() override { return sink_->OnChannelClosed(); }
+  HResult OnQuery() override { return reported("OnQuery", sink_->OnQuery()); }
+  HResult OnPasswordChallenge(int32_t attempts, uint8_t* answer) override {
+    return reported("OnPasswordChallenge", sink_->OnPasswordChallenge(attempts, answer));
+  }
+  HResult OnDataReady() override { return reported("OnDataReady", sink_->OnDataReady()); }
+  HResult OnChannelClosed() override {
+    return reported("OnChannelClosed", sink_->OnChannelClosed());
+  }
 
  private:
-  ~ImportedSink() override { sink_->Release(); }
-  vendor::IChannelEvents* const sink_;
+  // A refused password (E_FAIL from the challenge) is an answer, not a broken sink.
+  static HRESULT reported(const char* call, HRESULT result) {
+    if (FAILED(result) && result != E_FAIL && gSinkFailureReport) gSinkFailureReport(call, result);
+    return result;
+  }
+  ~ImportedSink() override {
+    sink_->Release();
+    countSinkReference(-1);
+  }
+  IVendorChannelEvents* const sink_;
 };
 
 // Whether the sink the client handed over answers as COM requires: the sink's and
 // IUnknown's ids give the same object with a counted reference, any other id nothing.
-bool sinkAnswersLikeCom(vendor::IChannelEvents* sink) {
+bool sinkAnswersLikeCom(IVendorChannelEvents* sink) {
   void* asSink = nullptr;
   void* asUnknown = nullptr;
   void* other = reinterpret_cast<void*>(1);
-  const GUID sinkId = vendor::toGuid(vendor::IChannelEvents::kIid);
-  const GUID channelId = vendor::toGuid(vendor::IChannel::kIid);
-  if (FAILED(sink->QueryInterface(sinkId, &asSink)) || asSink != sink) return false;
+  if (FAILED(sink->QueryInterface(IID_IVendorChannelEvents, &asSink)) || asSink != sink)
+    return false;
   static_cast<IUnknown*>(asSink)->Release();
   if (FAILED(sink->QueryInterface(IID_IUnknown, &asUnknown)) || !asUnknown) return false;
   static_cast<IUnknown*>(asUnknown)->Release();
-  return sink->QueryInterface(channelId, &other) == E_NOINTERFACE;
+  return sink->QueryInterface(IID_IVendorChannel, &other) == E_NOINTERFACE;
 }
 
-class ExportedChannel final : public Exported<vendor::IChannel> {
+class ExportedChannel final : public Exported<IVendorChannel> {
  public:
   explicit ExportedChannel(Ref<lexora::IChannel> channel) : channel_(std::move(channel)) {}
   HRESULT STDMETHODCALLTYPE Unused1() override { return E_NOTIMPL; }
@@ -92,7 +111,8 @@ class ExportedChannel final : public Exported<vendor::IChannel> {
     if (!delivered) return E_POINTER;
     uint32_t count = 0;
     const HResult status = channel_->Read(buffer, capacity, &count);
-    if (!failed(status)) *delivered = count;
+    // Nothing delivered on a failure: the count also bounds what crosses back to the caller.
+    *delivered = failed(status) ? 0 : count;
     return status;
   }
   HRESULT STDMETHODCALLTYPE Write(const BYTE* data, ULONG count) override {
@@ -103,7 +123,7 @@ class ExportedChannel final : public Exported<vendor::IChannel> {
   const Ref<lexora::IChannel> channel_;
 };
 
-class ExportedProperty final : public Exported<vendor::IProperty> {
+class ExportedProperty final : public Exported<IVendorProperty> {
  public:
   explicit ExportedProperty(Ref<lexora::IProperty> property) : property_(std::move(property)) {}
   HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override {
@@ -111,8 +131,7 @@ class ExportedProperty final : public Exported<vendor::IProperty> {
     std::u16string text;
     const HResult status = property_->GetName(&text);
     if (failed(status)) return status;
-    *name = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                              static_cast<UINT>(text.size()));
+    *name = countedBstr(text);
     return *name ? status : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE GetValue(VARIANT* value) override {
@@ -130,8 +149,7 @@ class ExportedProperty final : public Exported<vendor::IProperty> {
         break;
       case Variant::Type::String:
         value->vt = VT_BSTR;
-        value->bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.string.data()),
-                                           static_cast<UINT>(v.string.size()));
+        value->bstrVal = countedBstr(v.string);
         if (!value->bstrVal) return E_OUTOFMEMORY;
         break;
     }
@@ -142,21 +160,108 @@ class ExportedProperty final : public Exported<vendor::IProperty> {
   const Ref<lexora::IProperty> property_;
 };
 
-class ExportedPropertyCollection final : public Exported<vendor::IPropertyCollection> {
+// A value object without a value: converting it to anything fails, as the object says.
+class ValuelessObject final : public Exported<IDispatch> {
  public:
-  explicit ExportedPropertyCollection(Ref<lexora::IPropertyCollection> properties)
-      : properties_(std::move(properties)) {}
+  ValuelessObject() { countVariantObject(+1); }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
+ private:
+  ~ValuelessObject() override { countVariantObject(-1); }
+};
+
+class ExportedOddProperty final : public Exported<IVendorProperty> {
+ public:
+  explicit ExportedOddProperty(OddProperty odd) : odd_(odd) {}
+  HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override {
+    if (!name) return E_POINTER;
+    std::u16string text = u"BBPIN";
+    switch (odd_.name) {
+      case OddProperty::Name::Pin:
+        break;
+      case OddProperty::Name::Null:
+        *name = nullptr;
+        return S_OK;
+      case OddProperty::Name::PinThenNul:
+        text += u'\0';
+        text += u'X';
+        break;
+      case OddProperty::Name::Long:
+        text.append(295, u'x');
+        break;
+    }
+    *name = countedBstr(text);
+    return *name ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT STDMETHODCALLTYPE GetValue(VARIANT* value) override {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    switch (odd_.value) {
+      case OddProperty::Value::Null:
+        value->vt = VT_NULL;
+        break;
+      case OddProperty::Value::True:
+        value->vt = VT_BOOL;
+        value->boolVal = VARIANT_TRUE;
+        break;
+      case OddProperty::Value::Real:
+        value->vt = VT_R8;
+        value->dblVal = 2.5;
+        break;
+      case OddProperty::Value::Huge:
+        value->vt = VT_I8;
+        value->llVal = 1LL << 40;
+        break;
+      case OddProperty::Value::Dispatch:
+        value->vt = VT_DISPATCH;
+        value->pdispVal = new ValuelessObject;
+        break;
+      case OddProperty::Value::Text:
+        value->vt = VT_BSTR;
+        value->bstrVal = countedBstr(u"PIN");
+        if (!value->bstrVal) return E_OUTOFMEMORY;
+        break;
+    }
+    return S_OK;
+  }
+
+ private:
+  const OddProperty odd_;
+};
+
+class ExportedPropertyCollection final : public Exported<IVendorPropertyCollection> {
+ public:
+  ExportedPropertyCollection(Ref<lexora::IPropertyCollection> properties, OddProperties odd)
+      : properties_(std::move(properties)), odd_(std::move(odd)) {}
   HRESULT STDMETHODCALLTYPE GetCount(LONG* count) override {
     if (!count) return E_POINTER;
     int32_t n = 0;
     const HResult status = properties_->GetCount(&n);
-    if (!failed(status)) *count = n;
+    if (!failed(status)) *count = n + static_cast<LONG>(odd_->size());
     return status;
   }
   // As strict as the vendor's: the index comes as a VT_I4 variant, nothing else.
-  HRESULT STDMETHODCALLTYPE GetItem(VARIANT index, vendor::IProperty** property) override {
+  HRESULT STDMETHODCALLTYPE GetItem(VARIANT index, IVendorProperty** property) override {
     if (!property) return E_POINTER;
     if (index.vt != VT_I4) return E_INVALIDARG;
+    int32_t own = 0;
+    if (!odd_->empty() && !failed(properties_->GetCount(&own)) && index.lVal >= own &&
+        index.lVal - own < static_cast<LONG>(odd_->size())) {
+      *property = new ExportedOddProperty((*odd_)[static_cast<size_t>(index.lVal - own)]);
+      return S_OK;
+    }
     Ref<lexora::IProperty> found;
     const HResult status = properties_->GetItem(Variant::fromInt32(index.lVal), found.put());
     return hand<ExportedProperty>(status, found, property);
@@ -164,19 +269,21 @@ class ExportedPropertyCollection final : public Exported<vendor::IPropertyCollec
 
  private:
   const Ref<lexora::IPropertyCollection> properties_;
+  const OddProperties odd_;
 };
 
-class ExportedDevice final : public Exported<vendor::IDevice> {
+class ExportedDevice final : public Exported<IVendorDevice> {
  public:
-  explicit ExportedDevice(Ref<lexora::IDevice> device) : device_(std::move(device)) {}
-  HRESULT STDMETHODCALLTYPE GetProperties(vendor::IPropertyCollection** properties) override {
+  ExportedDevice(Ref<lexora::IDevice> device, OddProperties odd)
+      : device_(std::move(device)), odd_(std::move(odd)) {}
+  HRESULT STDMETHODCALLTYPE GetProperties(IVendorPropertyCollection** properties) override {
     if (!properties) return E_POINTER;
     Ref<lexora::IPropertyCollection> found;
     const HResult status = device_->GetProperties(found.put());
-    return hand<ExportedPropertyCollection>(status, found, properties);
+    return hand<ExportedPropertyCollection>(status, found, properties, odd_);
   }
-  HRESULT STDMETHODCALLTYPE OpenChannel(BSTR name, vendor::IChannelEvents* sink,
-                                        vendor::IChannel** channel) override {
+  HRESULT STDMETHODCALLTYPE OpenChannel(BSTR name, IVendorChannelEvents* sink,
+                                        IVendorChannel** channel) override {
     if (!channel || !sink) return E_POINTER;
     if (!sinkAnswersLikeCom(sink)) return E_NOINTERFACE;
     const std::u16string_view channelName(reinterpret_cast<const char16_t*>(name ? name : L""),
@@ -191,12 +298,13 @@ class ExportedDevice final : public Exported<vendor::IDevice> {
 
  private:
   const Ref<lexora::IDevice> device_;
+  const OddProperties odd_;
 };
 
-class ExportedDeviceCollection final : public Exported<vendor::IDeviceCollection> {
+class ExportedDeviceCollection final : public Exported<IVendorDeviceCollection> {
  public:
-  explicit ExportedDeviceCollection(Ref<lexora::IDeviceCollection> devices)
-      : devices_(std::move(devices)) {}
+  ExportedDeviceCollection(Ref<lexora::IDeviceCollection> devices, OddProperties odd)
+      : devices_(std::move(devices)), odd_(std::move(odd)) {}
   HRESULT STDMETHODCALLTYPE GetCount(ULONG* count) override {
     if (!count) return E_POINTER;
     uint32_t n = 0;
@@ -204,26 +312,28 @@ class ExportedDeviceCollection final : public Exported<vendor::IDeviceCollection
     if (!failed(status)) *count = n;
     return status;
   }
-  HRESULT STDMETHODCALLTYPE GetItem(LONG index, vendor::IDevice** device) override {
+  HRESULT STDMETHODCALLTYPE GetItem(LONG index, IVendorDevice** device) override {
     if (!device) return E_POINTER;
     Ref<lexora::IDevice> found;
     const HResult status = devices_->GetItem(index, found.put());
-    return hand<ExportedDevice>(status, found, device);
+    return hand<ExportedDevice>(status, found, device, odd_);
   }
 
  private:
   const Ref<lexora::IDeviceCollection> devices_;
+  const OddProperties odd_;
 };
 
 // The device manager, runnable so that OleRun reaches it.
-class ExportedDeviceManager final : public Exported<vendor::IDeviceManager>,
-                                    public IRunnableObject {
+class ExportedDeviceManager final : public Exported<IVendorDeviceManager>, public IRunnableObject {
  public:
   ExportedDeviceManager(Ref<lexora::IDeviceManager> manager, ServerFaults faults)
-      : manager_(std::move(manager)), faults_(faults) {}
+      : manager_(std::move(manager)),
+        faults_(faults),
+        odd_(std::make_shared<const std::vector<OddProperty>>(faults_.oddProperties)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (faults_.withoutManagerInterface && fromGuid(iid) == vendor::IDeviceManager::kIid) {
+    if (faults_.withoutManagerInterface && IsEqualIID(iid, IID_IVendorDeviceManager)) {
       if (out) *out = nullptr;
       return E_NOINTERFACE;
     }
@@ -232,16 +342,16 @@ class ExportedDeviceManager final : public Exported<vendor::IDeviceManager>,
   ULONG STDMETHODCALLTYPE AddRef() override { return Exported::AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return Exported::Release(); }
 
-  HRESULT STDMETHODCALLTYPE GetDevices(vendor::IDeviceCollection** devices) override {
+  HRESULT STDMETHODCALLTYPE GetDevices(IVendorDeviceCollection** devices) override {
     if (!devices) return E_POINTER;
     Ref<lexora::IDeviceCollection> found;
     const HResult status = manager_->GetDevices(found.put());
-    return hand<ExportedDeviceCollection>(status, found, devices);
+    return hand<ExportedDeviceCollection>(status, found, devices, odd_);
   }
 
   HRESULT STDMETHODCALLTYPE GetRunningClass(CLSID* id) override {
     if (!id) return E_POINTER;
-    *id = vendor::kDeviceManagerClass;
+    *id = CLSID_VendorDeviceManager;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Run(IBindCtx*) override {
@@ -259,6 +369,7 @@ class ExportedDeviceManager final : public Exported<vendor::IDeviceManager>,
   }
   const Ref<lexora::IDeviceManager> manager_;
   const ServerFaults faults_;
+  const OddProperties odd_;
   std::atomic<bool> running_{false};
 };
 
@@ -309,6 +420,10 @@ class ServiceClassFactory final : public IClassFactory {
 
 IClassFactory* newServiceClassFactory(ServiceSource source) {
   return new ServiceClassFactory(std::move(source));
+}
+
+void setSinkFailureReport(std::function<void(const char* call, HRESULT result)> report) {
+  gSinkFailureReport = std::move(report);
 }
 
 }  // namespace lexora::test

@@ -46,7 +46,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllGetClassObject(REFCLSID id, REFIID iid, LPVOID* out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (!IsEqualCLSID(id, lexora::vendor::kDeviceManagerClass)) return CLASS_E_CLASSNOTAVAILABLE;
+  if (!IsEqualCLSID(id, CLSID_VendorDeviceManager)) return CLASS_E_CLASSNOTAVAILABLE;
   // One service per class object: the socket service's options live as long as it does.
   IClassFactory* factory = lexora::test::newServiceClassFactory(
       [service = handheldService()](lexora::ServiceFactory& s, lexora::test::ServerFaults&) {
