@@ -14,7 +14,11 @@ std::FILE* standardFile(ConsoleStream stream) {
 }  // namespace
 
 void writeConsoleText(ConsoleStream stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), standardFile(stream));
+  // Flushed at once: a log being read as it grows, or a program that is killed, must still
+  // have every line written so far.
+  std::FILE* file = standardFile(stream);
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fflush(file);
 }
 
 void rewriteConsoleLine(ConsoleStream stream, std::string_view text) {

@@ -52,7 +52,10 @@ bool isConsoleHandle(HANDLE handle) {
 
 bool writeTextTo(HANDLE handle, std::FILE* stream, std::string_view text) {
   if (!isConsoleHandle(handle)) {
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    // Flushed at once: a log being read as it grows, or a program that is killed, must
+    // still have every line written so far.
+    const bool whole = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && whole;
   }
   // What the C runtime still holds for this console comes first.
   std::fflush(stream);
