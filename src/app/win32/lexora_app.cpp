@@ -10,6 +10,7 @@
 #include "app/app_command_line.h"
 #include "app/lexora_dialog.h"
 #include "app/win32/win32_dialog_view.h"
+#include "base/bilingual_text.h"
 #include "base/text_codec.h"
 #include "link/com/com_service_win.h"
 #include "platform/application.h"
@@ -93,6 +94,9 @@ void tellUser(std::u16string_view text, DWORD standardHandle, MessageIcon icon) 
               icon == MessageIcon::Warning ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION);
 }
 
+constexpr BilingualText kDialogNotOpened{u"无法打开对话框（系统错误 ",
+                                         u"The dialog could not be opened (system error "};
+
 // --help, --version or a mistake, answered without the dialog; the exit status.
 int answerWithoutWindow(const AppCommandLine& line) {
   switch (line.action) {
@@ -131,7 +135,13 @@ int CLexoraApp::run() {
   view.attach(dialog);
   view.selectAtStart(commandLineFiles(arguments, line));
   // The language is decided (from the settings named above) before the template is chosen.
-  view.runModal(mainDialogTemplate(GetUiLanguage()));
+  if (view.runModal(mainDialogTemplate(GetUiLanguage())) == -1) {
+    // No window could be made (no desktop to show it on, say): not a run that went well.
+    const std::u16string code = utf8ToUtf16(std::to_string(GetLastError()));
+    tellUser(std::u16string(pick(kDialogNotOpened)) + code + u")\n", STD_ERROR_HANDLE,
+             MessageIcon::Warning);
+    return 1;
+  }
   return 0;
 }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -15,7 +14,6 @@
 #include "app/lexora_dialog.h"
 #include "app/win32/dialog_resource.h"
 #include "app/win32/win32_dialog_view.h"
-#include "link/com/com_service_win.h"
 #include "link/fake/fake_service.h"
 #include "platform/application.h"
 #include "platform/ui_language.h"
@@ -602,33 +600,6 @@ TEST_F(Win32DialogTest, ExitInTheMiddleOfASendWarnsWithoutOwner) {
   EXPECT_EQ(view_.boxes[2].owner, nullptr);
   EXPECT_EQ(view_.boxes[2].type, UINT{MB_OK | MB_ICONWARNING});
   EXPECT_NE(view_.boxes[2].text.find(u"long"), std::u16string::npos);
-}
-
-// Run by dialog_through_com.sh, which starts lexora-handheld and registers the test
-// connectivity server in the prefix as the vendor's class; skipped on its own.
-TEST_F(Win32DialogTest, SendsADictionaryThroughComToTheHandheld) {
-  const char* dictionary = std::getenv("LEXORA_TEST_DICTIONARY");
-  if (!dictionary || !*dictionary) GTEST_SKIP() << "needs dialog_through_com.sh";
-  HWND window = start(u"english", vendorServiceFactory(), LinkWaits());
-  const std::u16string path(dictionary, dictionary + std::strlen(dictionary));
-  view_.files.push_back(
-      ScriptedView::FileAnswer{path + u'\0', static_cast<WORD>(path.rfind(u'\\') + 1)});
-  click(window, main_control::kBrowse);
-  view_.answers.push_back(IDYES);
-  std::vector<std::u16string> statuses;
-  click(window, main_control::kSend);
-  ASSERT_TRUE(pumpUntil(
-      [&] {
-        const std::u16string status = textOf(GetDlgItem(window, main_control::kStatusLine));
-        if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
-        return !dialog_->jobRunning() && status == u"Ready";
-      },
-      120s));
-  for (const ScriptedView::Box& box : view_.boxes) {
-    EXPECT_NE(box.type & MB_ICONWARNING, UINT{MB_ICONWARNING})
-        << "a failure: " << testing::PrintToString(box.text);
-  }
-  EXPECT_GT(statuses.size(), 2u) << "the status line followed the job";
 }
 
 // A minimised window has no client area under Wine to look at: the drawing is checked on a
