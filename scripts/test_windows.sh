@@ -36,5 +36,9 @@ else
   echo "test_windows: the x86 suite is skipped: 32-bit Wine (wine32:i386) is not installed"
 fi
 
-# The Windows deliverables: the ZIP and the NSIS installer, from the build just tested.
-(cd build/windows && cpack >/dev/null && ls Lexora-*-win64.zip Lexora-*-win64-setup.exe)
+# The Windows deliverables: the ZIPs and the NSIS installers, from the builds just tested.
+# Both need nothing but Windows' own DLLs.
+for build in windows windows-x86; do
+  (cd "build/$build" && cpack >/dev/null && ls Lexora-*-setup.exe Lexora-*.zip)
+  tests/packaging/system_dlls_only.sh "$PWD/build/windows/wineprefix" build/$build/Lexora-*.zip
+done

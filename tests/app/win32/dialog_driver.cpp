@@ -52,20 +52,20 @@ struct ProcessWindows {
   std::set<HWND> found;
 };
 
+BOOL CALLBACK collectDialog(HWND window, LPARAM parameter) {
+  auto* in = reinterpret_cast<ProcessWindows*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == in->processId && IsWindowVisible(window) && isDialogWindow(window)) {
+    in->found.insert(window);
+  }
+  return TRUE;
+}
+
 // The visible dialogs (the main dialog and the boxes) of one process.
 std::set<HWND> dialogsOf(DWORD processId) {
   ProcessWindows windows{processId, {}};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* in = reinterpret_cast<ProcessWindows*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == in->processId && IsWindowVisible(window) && isDialogWindow(window)) {
-          in->found.insert(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&windows));
   return windows.found;
 }
 
