@@ -1,9 +1,13 @@
 # What `cmake --install` puts where (the GNU and Debian places), and the packages CPack makes
-# from it: a .deb and a source archive. scripts/package.sh runs both and checks the .deb.
+# from it: one .deb per component and a source archive. scripts/package.sh runs both and
+# checks the packages.
 #
-# Components: `cli` (lexora-cli), `handheld` (lexora-handheld), `doc` (README, LICENSE). The
-# desktop program `lexora`, when built, installs itself, its desktop entry and its icons from
-# its own folder (src/app/qt); the .deb is one package holding everything installed.
+# Components, each a package of its own, so that the command line never needs Qt:
+#   `dialog`   -> lexora: the desktop program (when built), its desktop entry, icons, man
+#                 page and AppStream metadata;
+#   `cli`      -> lexora-cli: the command line, its man page and completion;
+#   `handheld` -> lexora-handheld: the emulator, its man page and completion.
+# Each carries its own copyright file, changelog and README in /usr/share/doc/PACKAGE.
 
 if(WIN32)
   # The Windows programs ship in their own installer; nothing here applies to them.
@@ -46,24 +50,54 @@ if(TARGET lexora-handheld)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT handheld)
 endif()
 
-# The package is called lexora, so its documents go where Debian looks for that name,
-# whatever the project's capitalised name would give.
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lexora COMPONENT doc)
+set(lexora_components cli)
+set(CPACK_DEBIAN_CLI_PACKAGE_NAME lexora-cli)
+if(TARGET lexora-handheld)
+  list(APPEND lexora_components handheld)
+  set(CPACK_DEBIAN_HANDHELD_PACKAGE_NAME lexora-handheld)
+endif()
+if(TARGET lexora)
+  list(APPEND lexora_components dialog)
+  set(CPACK_DEBIAN_DIALOG_PACKAGE_NAME lexora)
+  lexora_install_man(lexora.1 dialog)
+  # Software centres read it under the component's id.
+  set(LEXORA_SCREENSHOTS_URL "https://lexora.invalid/repository/docs/screenshots"
+      CACHE STRING "Where the screenshots of docs/screenshots can be fetched, for the metainfo")
+  configure_file(${PROJECT_SOURCE_DIR}/res/lexora.metainfo.xml.in
+                 ${PROJECT_BINARY_DIR}/invalid.lexora.lexora.metainfo.xml @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/invalid.lexora.lexora.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT dialog)
+endif()
+
+# Debian's documents in each package's own folder: the machine-readable copyright file, the
+# changelog (compressed, without time stamps) and the README.
+set(changelog ${PROJECT_BINARY_DIR}/changelog)
+configure_file(${PROJECT_SOURCE_DIR}/res/changelog ${changelog} COPYONLY)
+if(LEXORA_GZIP)
+  add_custom_command(
+    OUTPUT ${changelog}.gz
+    COMMAND ${LEXORA_GZIP} -9nkf ${changelog}
+    DEPENDS ${changelog}
+    VERBATIM)
+  add_custom_target(lexora_changelog ALL DEPENDS ${changelog}.gz)
+  set(changelog ${changelog}.gz)
+endif()
+foreach(component ${lexora_components})
+  string(TOUPPER ${component} upper)
+  install(FILES ${PROJECT_SOURCE_DIR}/res/copyright ${changelog} README.md
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
+          COMPONENT ${component})
+endforeach()
 
 set(CPACK_PACKAGE_NAME lexora)
 set(CPACK_PACKAGE_VENDOR "The Lexora developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pack dictionaries and send them to a handheld")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Lexora reads text (headword TAB explanation) and StarDict dictionaries, packs their\n"
-    "entries into zlib-compressed blocks and sends them to the Lexora companion\n"
-    "application on a handheld. lexora-cli packs, inspects and sends dictionaries from a\n"
-    "terminal, and lexora-handheld emulates the handheld's companion application.")
-string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL ${lexora_components})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # No list or mail address of the project's own exists yet; .invalid says so plainly rather
 # than inventing a reachable-looking one.
@@ -71,6 +105,25 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Lexora developers <maintainers@lexora.i
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A package's description: its summary line, then lines of at most 80 columns.
+set(CPACK_COMPONENT_DIALOG_DESCRIPTION
+    "desktop dialog that sends dictionaries to a handheld
+Lexora reads text (headword TAB explanation) and StarDict dictionaries,
+packs their entries into zlib-compressed blocks and sends them to the Lexora
+companion application on a handheld. This package holds the desktop dialog
+(Qt 6), in Chinese and English.")
+set(CPACK_COMPONENT_CLI_DESCRIPTION
+    "pack dictionaries and send them to a handheld from a terminal
+Lexora reads text (headword TAB explanation) and StarDict dictionaries,
+packs their entries into zlib-compressed blocks and sends them to the Lexora
+companion application on a handheld. This package holds lexora-cli, which
+packs, inspects and sends dictionaries from a terminal or a script.")
+set(CPACK_COMPONENT_HANDHELD_DESCRIPTION
+    "emulator of the Lexora handheld companion application
+lexora-handheld stands in for the Lexora companion application on a
+handheld: it receives dictionaries over a local or network socket, checks
+and stores them, and looks words up in what it stored. It lets lexora-cli
+and the desktop dialog be tried and tested without hardware.")
 
 set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_PACKAGE_FILE_NAME lexora-${PROJECT_VERSION})

@@ -13,9 +13,10 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
   gzip dictzip time python3
-  # scripts/package.sh: dpkg-shlibdeps and dpkg-deb make and read the .deb, groff checks
-  # the man pages
-  dpkg-dev groff-base
+  # scripts/package.sh: dpkg-shlibdeps and dpkg-deb make and read the .deb files, groff
+  # checks the man pages, lintian the packages, appstreamcli and desktop-file-validate the
+  # desktop program's metadata and entry
+  dpkg-dev groff-base lintian appstream desktop-file-utils
 )
 # The native Windows dialog: its tests and screenshots run under Wine on a virtual display
 # with a Chinese-capable font; its installer is made by NSIS.

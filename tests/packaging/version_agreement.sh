@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Every program's --version, both man pages' header and the .deb (its name and its control
-# file's Version) say the project's version.
+# Every program's --version, the man pages' header, the changelog's latest entry, the
+# AppStream metadata's release and the .deb files (their names and their control files'
+# Version) say the project's version.
 #
 # usage: version_agreement.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -21,26 +22,38 @@ for program in "${programs[@]}"; do
   [ "$first_line" = "$name $version" ] || disagrees "$name --version" "$first_line"
 done
 
-for page in lexora-cli lexora-handheld; do
+pages=(lexora-cli lexora-handheld)
+[ -f "$build/man/lexora.1" ] && pages+=(lexora)
+for page in "${pages[@]}"; do
   header=$(head -1 "$build/man/$page.1")
   [[ $header == *"\"Lexora $version\""* ]] || disagrees "$page.1" "$header"
   packed_header=$(zcat "$build/man/$page.1.gz" | head -1)
   [ "$packed_header" = "$header" ] || disagrees "$page.1.gz" "$packed_header"
 done
 
+latest=$(head -1 "$(dirname "$0")/../../res/changelog")
+[[ $latest == "lexora ($version) "* ]] || disagrees "the changelog" "$latest"
+metainfo=$build/invalid.lexora.lexora.metainfo.xml
+if [ -f "$metainfo" ]; then
+  release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -1)
+  [ "$release" = "$version" ] || disagrees "the metainfo's release" "$release"
+fi
+
 (cd "$build" && cpack -G DEB -B "$work" >"$work/cpack.log" 2>&1) || {
   cat "$work/cpack.log" >&2
   echo "FAILED: cpack could not make the .deb" >&2
   exit 1
 }
-debs=("$work"/lexora_*.deb)
+debs=("$work"/*.deb)
 [ -f "${debs[0]}" ] || disagrees "cpack" "$(ls "$work")"
-if [ -f "${debs[0]}" ]; then
-  [[ $(basename "${debs[0]}") == "lexora_${version}_"*.deb ]] ||
-    disagrees "the .deb's name" "$(basename "${debs[0]}")"
-  control_version=$(dpkg-deb -f "${debs[0]}" Version)
-  [ "$control_version" = "$version" ] || disagrees "the .deb's control file" "$control_version"
-fi
+for deb in "${debs[@]}"; do
+  [ -f "$deb" ] || continue
+  package=$(dpkg-deb -f "$deb" Package)
+  [[ $(basename "$deb") == "${package}_${version}_"*.deb ]] ||
+    disagrees "the .deb's name" "$(basename "$deb")"
+  control_version=$(dpkg-deb -f "$deb" Version)
+  [ "$control_version" = "$version" ] || disagrees "$package's control file" "$control_version"
+done
 
 [ "$failures" -eq 0 ] || exit 1
-echo "lexora ${version}: the programs, the man pages and the .deb agree"
+echo "lexora ${version}: the programs, the man pages, the changelog, the metainfo and the packages agree"
