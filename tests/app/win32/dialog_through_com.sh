@@ -50,20 +50,8 @@ fail() {
   exit 1
 }
 
-start_handheld() {
-  local store=$1
-  shift
-  "$linux/src/handheld/lexora-handheld" serve --listen 127.0.0.1:0 --store "$store" "$@" \
-    >"$work/handheld.out" 2>"$work/handheld.err" &
-  handheld_pid=$!
-  for _ in $(seq 100); do
-    grep -q '^listening on ' "$work/handheld.out" && break
-    sleep 0.1
-  done
-  LEXORA_TEST_SERVER_DEVICE=$(sed -n 's/^listening on //p' "$work/handheld.out" | head -1)
-  [ -n "$LEXORA_TEST_SERVER_DEVICE" ] || fail "lexora-handheld did not start: $(cat "$work/handheld.err")"
-  export LEXORA_TEST_SERVER_DEVICE
-}
+# shellcheck source=../../support/start_handheld.sh
+. "$here/../../support/start_handheld.sh"
 
 # Compares the one image stored in the folder with the Linux pack of the dictionary.
 expect_the_linux_pack_in() {

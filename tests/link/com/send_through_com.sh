@@ -85,24 +85,8 @@ fail() {
   exit 1
 }
 
-# Starts lexora-handheld on a free loopback port (extra options: its faults) and exports
-# the address the test server reaches it at.
-start_handheld() {
-  local store=$1
-  shift
-  "$linux/src/handheld/lexora-handheld" serve --listen 127.0.0.1:0 --store "$store" "$@" \
-    >"$work/handheld.out" 2>"$work/handheld.err" &
-  handheld_pid=$!
-  for _ in $(seq 100); do
-    if grep -q '^listening on ' "$work/handheld.out"; then
-      LEXORA_TEST_SERVER_DEVICE=$(sed -n 's/^listening on //p' "$work/handheld.out" | head -1)
-      export LEXORA_TEST_SERVER_DEVICE
-      return 0
-    fi
-    sleep 0.1
-  done
-  fail "lexora-handheld did not start: $(cat "$work/handheld.err")"
-}
+# shellcheck source=../../support/start_handheld.sh
+. "$here/../../support/start_handheld.sh"
 
 # lexora-cli.exe send --yes of the given files, standard input from $password_input;
 # sets `status`.
