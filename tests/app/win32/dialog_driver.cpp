@@ -139,30 +139,31 @@ class Driver {
     return false;
   }
 
-  bool findMainDialog() {
-    for (const auto end = Clock::now() + 60s; Clock::now() < end;) {
+  // The first dialog of the process for which `wanted` holds, waited for up to `limit`;
+  // null when none came.
+  template <typename Wanted>
+  HWND waitForDialog(std::chrono::seconds limit, Wanted wanted) {
+    for (const auto end = Clock::now() + limit; Clock::now() < end;) {
       for (HWND dialog : dialogsOf(process_.dwProcessId)) {
-        if (GetDlgItem(dialog, main_control::kSend) && GetDlgItem(dialog, main_control::kStop)) {
-          main_ = dialog;
-          return true;
-        }
-      }
-      std::this_thread::sleep_for(100ms);
-    }
-    return false;
-  }
-
-  bool answerTheExitQuestion() {
-    for (const auto end = Clock::now() + 30s; Clock::now() < end;) {
-      for (HWND box : dialogsOf(process_.dwProcessId)) {
-        if (box != main_ && GetDlgItem(box, IDYES)) {
-          press(box, IDYES);
-          return true;
-        }
+        if (wanted(dialog)) return dialog;
       }
       std::this_thread::sleep_for(50ms);
     }
-    return false;
+    return nullptr;
+  }
+
+  bool findMainDialog() {
+    main_ = waitForDialog(60s, [](HWND dialog) {
+      return GetDlgItem(dialog, main_control::kSend) && GetDlgItem(dialog, main_control::kStop);
+    });
+    return main_ != nullptr;
+  }
+
+  bool answerTheExitQuestion() {
+    HWND box = waitForDialog(
+        30s, [this](HWND dialog) { return dialog != main_ && GetDlgItem(dialog, IDYES); });
+    if (box) press(box, IDYES);
+    return box != nullptr;
   }
 
   // Answers each box as it comes up, until the job has ended: every job shows a box (the
