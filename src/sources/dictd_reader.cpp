@@ -1,0 +1,235 @@
+#include "sources/dictd_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/format_text.h"
+#include "base/text_codec.h"
+#include "platform/ansi_code_page.h"
+#include "platform/file.h"
+#include "platform/path_text.h"
+#include "platform/ui_language.h"
+#include "sources/dictd_index.h"
+#include "sources/dictd_text.h"
+#include "sources/load_dictionary_file.h"
+#include "sources/stardict_data.h"
+
+namespace lexora {
+namespace {
+
+constexpr BilingualText kIndexOpenFailed{u"打开.index文件失败！", u"Open .index file failed!"};
+constexpr BilingualText kIndexReadFailed{u"读取.index文件失败！", u"Read .index file failed!"};
+constexpr BilingualText kDataOpenFailed{u"打开.dict.dz/.dict文件失败！",
+                                        u"Open .dict.dz/.dict file failed!"};
+constexpr BilingualText kMalformedLines{
+    u"词典的索引文件中有{lines}行无法识别，已跳过。",
+    u"{lines} lines of the dictionary's index file could not be read and were skipped."};
+constexpr BilingualText kDataIncomplete{
+    u"词典的数据文件不完整：有{entries}个词条的数据超出了文件末尾或无法读取，"
+    u"这些词条只保留了能读到的部分。",
+    u"The data file of this dictionary is incomplete: the data of {entries} entries lie "
+    u"beyond its end or could not be read. Those entries keep only what could be read."};
+
+// How much of an entry's text is read first: twice what an entry keeps, so that the
+// explanation decides the entry even where decoding or removing characters shrinks it.
+constexpr uint32_t kFirstRead = 2 * kKeptEntryBytes;
+
+struct Record {
+  std::string_view headword;
+  uint64_t offset;
+  uint32_t length;
+};
+
+// What the index says of the database besides its entries.
+struct DatabaseFacts {
+  bool utf8 = false;
+  std::optional<Record> shortName;
+};
+
+// Entries whose headword starts "00database" or "00-database" are facts about the database.
+// True for such a headword; notes the facts this reader uses.
+bool noteDatabaseFact(const Record& record, DatabaseFacts& facts) {
+  std::string_view fact = record.headword;
+  if (fact.starts_with("00-database")) {
+    fact.remove_prefix(11);
+  } else if (fact.starts_with("00database")) {
+    fact.remove_prefix(10);
+  } else {
+    return false;
+  }
+  if (fact.starts_with('-')) fact.remove_prefix(1);
+  if (fact == "utf8") facts.utf8 = true;
+  if (fact == "short") facts.shortName = record;
+  return true;
+}
+
+bool readWholeFile(std::FILE* file, std::string& bytes) {
+  char buffer[1 << 16];
+  size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  return std::ferror(file) == 0;
+}
+
+// The data file beside the index: the index's name with `extension` for its own.
+std::filesystem::path dataFile(const std::filesystem::path& indexPath, const char* extension) {
+  std::filesystem::path path = indexPath;
+  path.replace_extension(extension);
+  return path;
+}
+
+class TextDecoder {
+ public:
+  explicit TextDecoder(bool utf8) : utf8_(utf8), codePage_(ansiCodePage()) {}
+
+  void append(std::string& out, std::string_view bytes) {
+    if (utf8_) {
+      appendValidUtf8(out, bytes);
+      return;
+    }
+    wide_.clear();
+    codePage_.decode(bytes, wide_);
+    appendUtf8(out, wide_);
+  }
+
+ private:
+  bool utf8_;
+  const AnsiCodePage& codePage_;
+  std::u16string wide_;
+};
+
+// The explanation of one entry; false when its text lies partly beyond the data's end or
+// cannot be read. The text is read from its start, and further only while what was read
+// leaves unsettled what the entry keeps, so an entry claiming a huge length costs what it
+// keeps.
+bool readExplanation(StarDictData& data, const Record& record, TextDecoder& decoder,
+                     std::string& block, std::string& decoded, std::string& explanation) {
+  for (uint32_t want = kFirstRead;; want = record.length / 4 < want ? record.length : 4 * want) {
+    const bool whole = data.readBlockStart(record.offset, record.length, want, block);
+    decoded.clear();
+    decoder.append(decoded, block);
+    explanation.clear();
+    appendDictdExplanation(explanation, decoded);
+    // The margin covers a character cut at the end of what was read.
+    if (want >= record.length || block.size() < want ||
+        explanation.size() >= size_t{kKeptEntryBytes} + 4) {
+      return whole;
+    }
+  }
+}
+
+int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& indexPath,
+                     UserInterface& ui) {
+  std::string index;
+  {
+    FilePtr file = openForReading(indexPath);
+    if (!file) {
+      ui.showFileWarning(pick(kIndexOpenFailed), indexPath, errno);
+      return -1;
+    }
+    if (!readWholeFile(file.get(), index)) {
+      ui.showFileWarning(pick(kIndexReadFailed), indexPath, errno);
+      return -1;
+    }
+  }
+
+  // The data file that is named when none opens: the compressed one, unless only the plain
+  // one exists.
+  const std::filesystem::path compressedPath = dataFile(indexPath, ".dict.dz");
+  const std::filesystem::path plainPath = dataFile(indexPath, ".dict");
+  std::unique_ptr<StarDictData> data = StarDictData::open(compressedPath);
+  if (!data) {
+    const int compressedError = errno;
+    data = StarDictData::open(plainPath);
+    if (!data) {
+      const int plainError = errno;
+      const bool namePlain = compressedError == ENOENT && plainError != ENOENT;
+      ui.showFileWarning(pick(kDataOpenFailed), namePlain ? plainPath : compressedPath,
+                         namePlain ? plainError : compressedError);
+      return -1;
+    }
+  }
+
+  // The whole index is read before any entry, since whether the data are UTF-8 is known
+  // only once the 00-database-utf8 entry is seen, wherever the index sorts it.
+  std::vector<Record> records;
+  records.reserve(index.size() / 24);
+  DatabaseFacts facts;
+  int64_t malformed = 0;
+  for (size_t at = 0; at < index.size();) {
+    size_t end = index.find('\n', at);
+    if (end == std::string::npos) end = index.size();
+    std::string_view line(index.data() + at, end - at);
+    at = end + 1;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.empty()) continue;
+    const std::optional<DictdIndexLine> parsed = parseDictdIndexLine(line);
+    if (!parsed) {
+      ++malformed;
+      continue;
+    }
+    const Record record{parsed->headword, parsed->offset, parsed->length};
+    if (!noteDatabaseFact(record, facts)) records.push_back(record);
+  }
+
+  TextDecoder decoder(facts.utf8);
+  std::string block, decoded, explanation;
+  dictionary.name.clear();
+  if (facts.shortName) {
+    // A name is short: its first kFirstRead bytes are plenty.
+    data->readBlockStart(facts.shortName->offset, facts.shortName->length, kFirstRead, block);
+    decoder.append(decoded, block);
+    dictionary.name = dictdDatabaseName(decoded, facts.shortName->headword);
+  }
+  if (dictionary.name.empty()) dictionary.name = dictionaryNameFromPath(pathText(indexPath));
+
+  std::string headword, entry, key;
+  std::string runKey;    // the key of the record before
+  int64_t runBytes = 0;  // bytes of it in the entries of that key in a row
+  int64_t incomplete = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const Record& record = records[i];
+    if (i + 1 < records.size()) data->prefetch(records[i + 1].offset);
+    headword.clear();
+    decoder.append(headword, record.headword);
+    const std::string_view trimmed = trimDictdText(headword);
+    if (trimmed.empty()) {
+      ++malformed;
+      continue;
+    }
+    if (!readExplanation(*data, record, decoder, block, decoded, explanation)) ++incomplete;
+    entry.assign(trimmed);
+    entry.push_back('\t');
+    entry.append(explanation);
+    key.assign(trimmed);
+    asciiLowerInPlace(key);
+    // Once a headword's record holds what the packer keeps, later entries of it in a row
+    // change nothing that is packed: a hostile index repeating one huge entry costs no memory.
+    if (key != runKey) {
+      runKey = key;
+      runBytes = -1;  // no TAB before the first entry
+    }
+    if (runBytes < kKeptEntryBytes) {
+      entry.resize(std::min<size_t>(entry.size(), kKeptEntryBytes));
+      dictionary.entries.addUtf8Key(key, entry);
+      runBytes += 1 + static_cast<int64_t>(entry.size());
+    }
+  }
+  if (malformed > 0) showWarning(ui, formatText(kMalformedLines, {{u"lines", malformed}}));
+  if (incomplete > 0) showWarning(ui, formatText(kDataIncomplete, {{u"entries", incomplete}}));
+  return 0;
+}
+
+}  // namespace
+
+int readDictdDictionary(LoadedDictionary& dictionary, const std::filesystem::path& indexPath,
+                        UserInterface& ui) {
+  const int result = readDictdEntries(dictionary, indexPath, ui);
+  // Loading ends here, whether the files were read whole or not: what was read stays.
+  dictionary.entries.freeze();
+  return result;
+}
+
+}  // namespace lexora

@@ -1,0 +1,106 @@
+#include "sources/dictd_text.h"
+
+#include "base/text_codec.h"
+#include "base/white_space.h"
+
+namespace lexora {
+namespace {
+
+// The code point whose UTF-8 form starts at `at`, and its length in `size`. The caller
+// guarantees valid UTF-8.
+char32_t codePointAt(std::string_view text, size_t at, size_t& size) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (size > text.size() - at) size = text.size() - at;  // not valid after all: one byte
+  if (size == 1) return lead;
+  char32_t value = lead & (0x3F >> (size - 1));
+  for (size_t i = 1; i < size; ++i) {
+    value = (value << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+  }
+  return value;
+}
+
+bool isWhiteSpaceCodePoint(char32_t c) {
+  return c <= 0xFFFF && isWhiteSpace(static_cast<char16_t>(c));
+}
+
+}  // namespace
+
+std::string_view trimDictdText(std::string_view text) {
+  size_t size = 0;
+  while (!text.empty() && isWhiteSpaceCodePoint(codePointAt(text, 0, size))) {
+    text.remove_prefix(size);
+  }
+  while (!text.empty()) {
+    size_t start = text.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+    if (!isWhiteSpaceCodePoint(codePointAt(text, start, size))) break;
+    text.remove_suffix(text.size() - start);
+  }
+  return text;
+}
+
+void appendDictdExplanation(std::string& out, std::string_view text) {
+  text = trimDictdText(text);
+  const size_t start = out.size();
+  out.reserve(start + text.size());
+  // The brace a '}' closes: only a '{' whose next brace it is. Looking ahead from each '{'
+  // to the next brace only keeps the pass linear.
+  bool open = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    switch (c) {
+      case '\r':
+        if (i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out.push_back(c);
+        break;
+      case '\t':
+        out.push_back(' ');
+        break;
+      case '{': {
+        const size_t next = text.find_first_of("{}", i + 1);
+        open = next != std::string_view::npos && text[next] == '}';
+        if (!open) out.push_back(c);
+        break;
+      }
+      case '}':
+        if (!open) out.push_back(c);
+        open = false;
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  // Dropping braces can bare white space at an end ("{ word }" is not trimmed by it, but
+  // "{\n}" alone is).
+  const std::string_view converted = std::string_view(out).substr(start);
+  const std::string_view trimmed = trimDictdText(converted);
+  if (trimmed.size() != converted.size()) {
+    const std::string kept(trimmed);
+    out.resize(start);
+    out.append(kept);
+  }
+}
+
+std::u16string dictdDatabaseName(std::string_view text, std::string_view headword) {
+  const size_t lineEnd = text.find('\n');
+  const std::string_view firstLine =
+      trimDictdText(text.substr(0, lineEnd == std::string_view::npos ? text.size() : lineEnd));
+  if (firstLine == trimDictdText(headword)) {
+    text = lineEnd == std::string_view::npos ? std::string_view() : text.substr(lineEnd + 1);
+  }
+  std::u16string name;
+  bool space = false;
+  for (char16_t c : utf8ToUtf16(trimDictdText(text))) {
+    if (isWhiteSpace(c)) {
+      space = true;
+      continue;
+    }
+    if (space) name.push_back(u' ');
+    space = false;
+    name.push_back(c);
+  }
+  return name;
+}
+
+}  // namespace lexora
