@@ -24,6 +24,16 @@ bool isWhiteSpaceCodePoint(char32_t c) {
   return c <= 0xFFFF && isWhiteSpace(static_cast<char16_t>(c));
 }
 
+// A headword as dictd's tools compare the names of database facts: without dashes, in lower
+// case ("00-database-short" is indexed as "00databaseshort" by some of them).
+std::string factForm(std::string_view headword) {
+  std::string form;
+  for (char c : trimDictdText(headword)) {
+    if (c != '-') form.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  return form;
+}
+
 }  // namespace
 
 std::string_view trimDictdText(std::string_view text) {
@@ -85,8 +95,8 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
 std::u16string dictdDatabaseName(std::string_view text, std::string_view headword) {
   const size_t lineEnd = text.find('\n');
   const std::string_view firstLine =
-      trimDictdText(text.substr(0, lineEnd == std::string_view::npos ? text.size() : lineEnd));
-  if (firstLine == trimDictdText(headword)) {
+      text.substr(0, lineEnd == std::string_view::npos ? text.size() : lineEnd);
+  if (factForm(firstLine) == factForm(headword)) {
     text = lineEnd == std::string_view::npos ? std::string_view() : text.substr(lineEnd + 1);
   }
   std::u16string name;

@@ -18,8 +18,9 @@ void appendDictdExplanation(std::string& out, std::string_view text);
 std::string_view trimDictdText(std::string_view text);
 
 // The name that the text of the 00-database-short entry gives: its first line dropped when
-// it is the entry's headword (as dictd's own tools write the entry), every run of white
-// space one space, none at the ends. Empty when nothing is left.
+// it repeats the entry's headword (dashes and ASCII case aside, as dictd's tools write and
+// index it), every run of white space one space, none at the ends. Empty when nothing is
+// left.
 std::u16string dictdDatabaseName(std::string_view text, std::string_view headword);
 
 }  // namespace lexora

@@ -114,8 +114,8 @@ TEST_F(DictdReaderTest, NameFallsBackToTheFileName) {
   db.add("word", "text");
   ASSERT_EQ(load(db, ".dict", "my.base"), 0);
   EXPECT_EQ(dictionary_.name, u"my.base");
-  // A short name that holds only its own headword names nothing.
-  db.add("00-database-short", "00-database-short\n  \n");
+  // A short name that holds only its own headword (indexed without its dashes) names nothing.
+  db.add("00databaseshort", "00-database-short\n  \n");
   ASSERT_EQ(load(db, ".dict", "other"), 0);
   EXPECT_EQ(dictionary_.name, u"other");
 }
