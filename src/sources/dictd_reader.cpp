@@ -139,9 +139,11 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
   // one exists.
   const std::filesystem::path compressedPath = dataFile(indexPath, ".dict.dz");
   const std::filesystem::path plainPath = dataFile(indexPath, ".dict");
+  std::filesystem::path dataPath = compressedPath;
   std::unique_ptr<StarDictData> data = StarDictData::open(compressedPath);
   if (!data) {
     const int compressedError = errno;
+    dataPath = plainPath;
     data = StarDictData::open(plainPath);
     if (!data) {
       const int plainError = errno;
@@ -217,8 +219,13 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
       runBytes += 1 + static_cast<int64_t>(entry.size());
     }
   }
-  if (malformed > 0) showWarning(ui, formatText(kMalformedLines, {{u"lines", malformed}}));
-  if (incomplete > 0) showWarning(ui, formatText(kDataIncomplete, {{u"entries", incomplete}}));
+  // The notices name the file at fault, for a user holding many databases.
+  if (malformed > 0) {
+    ui.showFileWarning(formatText(kMalformedLines, {{u"lines", malformed}}), indexPath, 0);
+  }
+  if (incomplete > 0) {
+    ui.showFileWarning(formatText(kDataIncomplete, {{u"entries", incomplete}}), dataPath, 0);
+  }
   return 0;
 }
 
