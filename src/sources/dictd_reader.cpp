@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,10 +67,20 @@ bool noteDatabaseFact(const Record& record, DatabaseFacts& facts) {
   return true;
 }
 
-bool readWholeFile(std::FILE* file, std::string& bytes) {
-  char buffer[1 << 16];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+// The whole of `file`, which is expected to hold `expected` bytes: read in one go when it
+// does, so that the index costs its size in memory once.
+bool readWholeFile(std::FILE* file, uintmax_t expected, std::string& bytes) {
+  size_t step = std::max<size_t>(
+      static_cast<size_t>(std::min<uintmax_t>(expected, SIZE_MAX - 1)) + 1, 1 << 16);
+  size_t size = 0;
+  for (;;) {
+    bytes.resize(size + step);
+    const size_t n = std::fread(bytes.data() + size, 1, step, file);
+    size += n;
+    if (n < step) break;
+    step = std::max<size_t>(step, 1 << 20);
+  }
+  bytes.resize(size);
   return std::ferror(file) == 0;
 }
 
@@ -100,20 +111,25 @@ class TextDecoder {
   std::u16string wide_;
 };
 
+// The most of an entry's text that is ever read. Only white space at its start and empty
+// brace pairs shrink a text by more than half, so a real entry is settled well within it;
+// a hostile one costs no more than this, however much of that it holds.
+constexpr uint32_t kMostRead = 4 * kFirstRead;
+
 // The explanation of one entry; false when its text lies partly beyond the data's end or
 // cannot be read. The text is read from its start, and further only while what was read
 // leaves unsettled what the entry keeps, so an entry claiming a huge length costs what it
 // keeps.
 bool readExplanation(StarDictData& data, const Record& record, TextDecoder& decoder,
                      std::string& block, std::string& decoded, std::string& explanation) {
-  for (uint32_t want = kFirstRead;; want = record.length / 4 < want ? record.length : 4 * want) {
+  for (uint32_t want = kFirstRead;; want = std::min(record.length, kMostRead)) {
     const bool whole = data.readBlockStart(record.offset, record.length, want, block);
     decoded.clear();
     decoder.append(decoded, block);
     explanation.clear();
     appendDictdExplanation(explanation, decoded);
     // The margin covers a character cut at the end of what was read.
-    if (want >= record.length || block.size() < want ||
+    if (want >= record.length || want >= kMostRead || block.size() < want ||
         explanation.size() >= size_t{kKeptEntryBytes} + 4) {
       return whole;
     }
@@ -129,7 +145,9 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
       ui.showFileWarning(pick(kIndexOpenFailed), indexPath, errno);
       return -1;
     }
-    if (!readWholeFile(file.get(), index)) {
+    std::error_code sizeError;
+    const uintmax_t expected = std::filesystem::file_size(indexPath, sizeError);
+    if (!readWholeFile(file.get(), sizeError ? 0 : expected, index)) {
       ui.showFileWarning(pick(kIndexReadFailed), indexPath, errno);
       return -1;
     }

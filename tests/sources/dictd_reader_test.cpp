@@ -180,6 +180,16 @@ TEST_F(DictdReaderTest, AHugeClaimedLengthCostsOnlyWhatIsKept) {
   EXPECT_EQ(ui_.warnings().size(), 1u);
 }
 
+TEST_F(DictdReaderTest, TextLongerThanTheFirstReadIsReadOnWhenItMatters) {
+  Database db;
+  db.add("blank", std::string(200000, ' ') + "word");
+  db.add("long", std::string(300000, 'y'));
+  ASSERT_EQ(load(db, ".dict.dz"), 0);
+  EXPECT_EQ(entries()[0], "blank => blank\tword");
+  EXPECT_EQ(entries()[1], "long => long\t" + std::string(kKeptEntryBytes - 5, 'y'));
+  EXPECT_TRUE(ui_.messages().empty());
+}
+
 TEST_F(DictdReaderTest, AMissingFileFailsNamingIt) {
   Database db;
   db.add("word", "text");
