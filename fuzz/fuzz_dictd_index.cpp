@@ -2,6 +2,7 @@
 // bytes after the first NUL are read as an entry's text and as a 00-database-short text.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,19 +16,19 @@ namespace {
 constexpr std::string_view kDigits =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-std::string digitsOf(uint64_t value) {
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), kDigits[value & 63]);
-    value >>= 6;
-  } while (value != 0);
-  return digits;
-}
-
-// The digits without the leading zero digits a writer may pad with.
-std::string_view significant(std::string_view digits) {
-  while (digits.size() > 1 && digits.front() == 'A') digits.remove_prefix(1);
-  return digits;
+// The value the digits stand for, by arithmetic rather than bit shifts; nullopt when they
+// are not a number of 64 bits.
+std::optional<uint64_t> valueOf(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : digits) {
+    const size_t digit = kDigits.find(c);
+    if (digit == std::string_view::npos || __builtin_mul_overflow(value, 64u, &value) ||
+        __builtin_add_overflow(value, digit, &value)) {
+      return std::nullopt;
+    }
+  }
+  return value;
 }
 
 }  // namespace
@@ -50,9 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view offset = line.substr(first + 1, second - first - 1);
     const std::string_view length =
         line.substr(second + 1, third == std::string_view::npos ? third : third - second - 1);
-    if (parsed->headword != line.substr(0, first) ||
-        digitsOf(parsed->offset) != significant(offset) ||
-        digitsOf(parsed->length) != significant(length)) {
+    if (parsed->headword != line.substr(0, first) || valueOf(offset) != parsed->offset ||
+        valueOf(length) != parsed->length) {
       __builtin_trap();
     }
   }

@@ -15,6 +15,7 @@
 #include "platform/ui_language.h"
 #include "sources/dictd_index.h"
 #include "sources/dictd_text.h"
+#include "sources/kept_entry_adder.h"
 #include "sources/load_dictionary_file.h"
 #include "sources/stardict_data.h"
 
@@ -206,8 +207,7 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
   if (dictionary.name.empty()) dictionary.name = dictionaryNameFromPath(pathText(indexPath));
 
   std::string headword, entry, key;
-  std::string runKey;    // the key of the record before
-  int64_t runBytes = 0;  // bytes of it in the entries of that key in a row
+  KeptEntryAdder adder(dictionary.entries);
   int64_t incomplete = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     const Record& record = records[i];
@@ -225,17 +225,7 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
     entry.append(explanation);
     key.assign(trimmed);
     asciiLowerInPlace(key);
-    // Once a headword's record holds what the packer keeps, later entries of it in a row
-    // change nothing that is packed: a hostile index repeating one huge entry costs no memory.
-    if (key != runKey) {
-      runKey = key;
-      runBytes = -1;  // no TAB before the first entry
-    }
-    if (runBytes < kKeptEntryBytes) {
-      entry.resize(std::min<size_t>(entry.size(), kKeptEntryBytes));
-      dictionary.entries.addUtf8Key(key, entry);
-      runBytes += 1 + static_cast<int64_t>(entry.size());
-    }
+    adder.add(key, entry);
   }
   // The notices name the file at fault, for a user holding many databases.
   if (malformed > 0) {
