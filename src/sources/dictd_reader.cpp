@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "base/format_text.h"
 #include "base/text_codec.h"
@@ -39,21 +38,29 @@ constexpr BilingualText kDataIncomplete{
 // explanation decides the entry even where decoding or removing characters shrinks it.
 constexpr uint32_t kFirstRead = 2 * kKeptEntryBytes;
 
-struct Record {
-  std::string_view headword;
-  uint64_t offset;
-  uint32_t length;
-};
+// Calls `use` with each line of `text` that is not empty, without its line break (LF or
+// CRLF).
+template <typename Use>
+void forEachLine(std::string_view text, Use use) {
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (!line.empty()) use(line);
+  }
+}
 
 // What the index says of the database besides its entries.
 struct DatabaseFacts {
   bool utf8 = false;
-  std::optional<Record> shortName;
+  std::optional<DictdIndexLine> shortName;
 };
 
 // Entries whose headword starts "00database" or "00-database" are facts about the database.
 // True for such a headword; notes the facts this reader uses.
-bool noteDatabaseFact(const Record& record, DatabaseFacts& facts) {
+bool noteDatabaseFact(const DictdIndexLine& record, DatabaseFacts& facts) {
   std::string_view fact = record.headword;
   if (fact.starts_with("00-database")) {
     fact.remove_prefix(11);
@@ -121,7 +128,7 @@ constexpr uint32_t kMostRead = 4 * kFirstRead;
 // cannot be read. The text is read from its start, and further only while what was read
 // leaves unsettled what the entry keeps, so an entry claiming a huge length costs what it
 // keeps.
-bool readExplanation(StarDictData& data, const Record& record, TextDecoder& decoder,
+bool readExplanation(StarDictData& data, const DictdIndexLine& record, TextDecoder& decoder,
                      std::string& block, std::string& decoded, std::string& explanation) {
   for (uint32_t want = kFirstRead;; want = std::min(record.length, kMostRead)) {
     const bool whole = data.readBlockStart(record.offset, record.length, want, block);
@@ -173,27 +180,16 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
     }
   }
 
-  // The whole index is read before any entry, since whether the data are UTF-8 is known
-  // only once the 00-database-utf8 entry is seen, wherever the index sorts it.
-  std::vector<Record> records;
-  records.reserve(index.size() / 24);
+  // Whether the data are UTF-8 is known only once the 00-database-utf8 entry is seen,
+  // wherever the index sorts it: a first pass over the index notes the facts, a second
+  // reads the entries.
   DatabaseFacts facts;
-  int64_t malformed = 0;
-  for (size_t at = 0; at < index.size();) {
-    size_t end = index.find('\n', at);
-    if (end == std::string::npos) end = index.size();
-    std::string_view line(index.data() + at, end - at);
-    at = end + 1;
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line.empty()) continue;
-    const std::optional<DictdIndexLine> parsed = parseDictdIndexLine(line);
-    if (!parsed) {
-      ++malformed;
-      continue;
+  forEachLine(index, [&](std::string_view line) {
+    if (!line.starts_with("00")) return;
+    if (const std::optional<DictdIndexLine> parsed = parseDictdIndexLine(line)) {
+      noteDatabaseFact(*parsed, facts);
     }
-    const Record record{parsed->headword, parsed->offset, parsed->length};
-    if (!noteDatabaseFact(record, facts)) records.push_back(record);
-  }
+  });
 
   TextDecoder decoder(facts.utf8);
   std::string block, decoded, explanation;
@@ -208,25 +204,31 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
 
   std::string headword, entry, key;
   KeptEntryAdder adder(dictionary.entries);
+  int64_t malformed = 0;
   int64_t incomplete = 0;
-  for (size_t i = 0; i < records.size(); ++i) {
-    const Record& record = records[i];
-    if (i + 1 < records.size()) data->prefetch(records[i + 1].offset);
+  forEachLine(index, [&](std::string_view line) {
+    const std::optional<DictdIndexLine> record = parseDictdIndexLine(line);
+    if (!record) {
+      ++malformed;
+      return;
+    }
+    DatabaseFacts ignored;
+    if (noteDatabaseFact(*record, ignored)) return;
     headword.clear();
-    decoder.append(headword, record.headword);
+    decoder.append(headword, record->headword);
     const std::string_view trimmed = trimDictdText(headword);
     if (trimmed.empty()) {
       ++malformed;
-      continue;
+      return;
     }
-    if (!readExplanation(*data, record, decoder, block, decoded, explanation)) ++incomplete;
+    if (!readExplanation(*data, *record, decoder, block, decoded, explanation)) ++incomplete;
     entry.assign(trimmed);
     entry.push_back('\t');
     entry.append(explanation);
     key.assign(trimmed);
     asciiLowerInPlace(key);
     adder.add(key, entry);
-  }
+  });
   // The notices name the file at fault, for a user holding many databases.
   if (malformed > 0) {
     ui.showFileWarning(formatText(kMalformedLines, {{u"lines", malformed}}), indexPath, 0);

@@ -1,5 +1,7 @@
 #include "sources/dictd_text.h"
 
+#include <array>
+
 #include "base/text_codec.h"
 #include "base/white_space.h"
 
@@ -18,6 +20,17 @@ char32_t codePointAt(std::string_view text, size_t at, size_t& size) {
     value = (value << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
   }
   return value;
+}
+
+// The characters the explanation changes: CR, TAB and the braces.
+constexpr std::array<bool, 256> kSpecial = [] {
+  std::array<bool, 256> special{};
+  for (unsigned char c : {'\r', '\t', '{', '}'}) special[c] = true;
+  return special;
+}();
+
+bool isSpecial(char c) {
+  return kSpecial[static_cast<unsigned char>(c)];
 }
 
 bool isWhiteSpaceCodePoint(char32_t c) {
@@ -57,32 +70,35 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
   // The brace a '}' closes: only a '{' whose next brace it is. Looking ahead from each '{'
   // to the next brace only keeps the pass linear.
   bool open = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
+  size_t i = 0;
+  while (i < text.size()) {
+    // Runs of ordinary text are copied whole.
+    size_t run = i;
+    while (run < text.size() && !isSpecial(text[run])) ++run;
+    out.append(text.data() + i, run - i);
+    if (run == text.size()) break;
+    i = run + 1;
+    const char c = text[run];
     switch (c) {
       case '\r':
-        if (i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (i < text.size() && text[i] == '\n') break;
         out.push_back(c);
         break;
       case '\t':
         out.push_back(' ');
         break;
       case '{': {
-        const size_t next = text.find_first_of("{}", i + 1);
+        const size_t next = text.find_first_of("{}", i);
         open = next != std::string_view::npos && text[next] == '}';
         if (!open) out.push_back(c);
         break;
       }
-      case '}':
+      default:  // '}'
         if (!open) out.push_back(c);
         open = false;
-        break;
-      default:
-        out.push_back(c);
     }
   }
-  // Dropping braces can bare white space at an end ("{ word }" is not trimmed by it, but
-  // "{\n}" alone is).
+  // Dropping braces can bare white space at an end ("{\n}" alone, say).
   const std::string_view converted = std::string_view(out).substr(start);
   const std::string_view trimmed = trimDictdText(converted);
   if (trimmed.size() != converted.size()) {
