@@ -58,28 +58,23 @@ struct DatabaseFacts {
   std::optional<DictdIndexLine> shortName;
 };
 
-// Entries whose headword starts "00database" or "00-database" are facts about the database.
-// True for such a headword; notes the facts this reader uses.
-bool noteDatabaseFact(const DictdIndexLine& record, DatabaseFacts& facts) {
-  std::string_view fact = record.headword;
-  if (fact.starts_with("00-database")) {
-    fact.remove_prefix(11);
-  } else if (fact.starts_with("00database")) {
-    fact.remove_prefix(10);
-  } else {
-    return false;
+// Entries whose headword starts "00database" or "00-database" are facts about the database,
+// not entries: the fact's name ("short", "utf8", ... with a dash before it or not), or
+// nullopt for an entry.
+std::optional<std::string_view> databaseFact(std::string_view headword) {
+  for (std::string_view prefix : {"00-database", "00database"}) {
+    if (!headword.starts_with(prefix)) continue;
+    headword.remove_prefix(prefix.size());
+    if (headword.starts_with('-')) headword.remove_prefix(1);
+    return headword;
   }
-  if (fact.starts_with('-')) fact.remove_prefix(1);
-  if (fact == "utf8") facts.utf8 = true;
-  if (fact == "short") facts.shortName = record;
-  return true;
+  return std::nullopt;
 }
 
 // The whole of `file`, which is expected to hold `expected` bytes: read in one go when it
 // does, so that the index costs its size in memory once.
 bool readWholeFile(std::FILE* file, uintmax_t expected, std::string& bytes) {
-  size_t step = std::max<size_t>(
-      static_cast<size_t>(std::min<uintmax_t>(expected, SIZE_MAX - 1)) + 1, 1 << 16);
+  size_t step = static_cast<size_t>(std::clamp<uintmax_t>(expected + 1, 1 << 16, 1 << 30));
   size_t size = 0;
   for (;;) {
     bytes.resize(size + step);
@@ -186,9 +181,11 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
   DatabaseFacts facts;
   forEachLine(index, [&](std::string_view line) {
     if (!line.starts_with("00")) return;
-    if (const std::optional<DictdIndexLine> parsed = parseDictdIndexLine(line)) {
-      noteDatabaseFact(*parsed, facts);
-    }
+    const std::optional<DictdIndexLine> parsed = parseDictdIndexLine(line);
+    const std::optional<std::string_view> fact =
+        parsed ? databaseFact(parsed->headword) : std::nullopt;
+    if (fact == "utf8") facts.utf8 = true;
+    if (fact == "short") facts.shortName = parsed;
   });
 
   TextDecoder decoder(facts.utf8);
@@ -212,8 +209,7 @@ int readDictdEntries(LoadedDictionary& dictionary, const std::filesystem::path& 
       ++malformed;
       return;
     }
-    DatabaseFacts ignored;
-    if (noteDatabaseFact(*record, ignored)) return;
+    if (databaseFact(record->headword)) return;
     headword.clear();
     decoder.append(headword, record->headword);
     const std::string_view trimmed = trimDictdText(headword);
