@@ -80,10 +80,14 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
     i = run + 1;
     const char c = text[run];
     switch (c) {
-      case '\r':
-        if (i < text.size() && text[i] == '\n') break;
-        out.push_back(c);
+      case '\r': {
+        // CR before LF goes, every CR of a run (a file whose breaks were converted twice).
+        size_t crs = i;
+        while (crs < text.size() && text[crs] == '\r') ++crs;
+        if (crs == text.size() || text[crs] != '\n') out.append(crs - run, '\r');
+        i = crs;
         break;
+      }
       case '\t':
         out.push_back(' ');
         break;

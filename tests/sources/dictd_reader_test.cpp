@@ -99,7 +99,7 @@ TEST_F(DictdReaderTest, ExplanationsFollowTheFormatsRules) {
   db.add("00-database-short", "00-database-short\n   The  Test\n\tDictionary \n");
   db.add("00-database-info", "about this database");
   db.add("00databasealphabet", "abc");
-  db.add("Apple", "Apple\r\n  a fruit;\tsee {pear} and {tree\r\n  fruit}\r\n\r\n");
+  db.add("Apple", "Apple\r\r\n  a fruit;\tsee {pear} and {tree\r\n  fruit}\r\n\r\n");
   db.add("braces", "set {a, {b} and c} ends {");
   db.add("  spaced ", "  \t\r\n");
   ASSERT_EQ(load(db), 0);
