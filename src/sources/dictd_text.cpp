@@ -22,10 +22,10 @@ char32_t codePointAt(std::string_view text, size_t at, size_t& size) {
   return value;
 }
 
-// The characters the explanation changes: CR, TAB and the braces.
+// The characters where the explanation changes: LF (the CRs before it), TAB, the braces.
 constexpr std::array<bool, 256> kSpecial = [] {
   std::array<bool, 256> special{};
-  for (unsigned char c : {'\r', '\t', '{', '}'}) special[c] = true;
+  for (unsigned char c : {'\n', '\t', '{', '}'}) special[c] = true;
   return special;
 }();
 
@@ -80,14 +80,12 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
     i = run + 1;
     const char c = text[run];
     switch (c) {
-      case '\r': {
-        // CR before LF goes, every CR of a run (a file whose breaks were converted twice).
-        size_t crs = i;
-        while (crs < text.size() && text[crs] == '\r') ++crs;
-        if (crs == text.size() || text[crs] != '\n') out.append(crs - run, '\r');
-        i = crs;
+      case '\n':
+        // The CRs before it go, every one of a run (breaks converted twice) and those that
+        // dropped braces bring next to it.
+        while (out.size() > start && out.back() == '\r') out.pop_back();
+        out.push_back(c);
         break;
-      }
       case '\t':
         out.push_back(' ');
         break;

@@ -8,8 +8,8 @@
 
 namespace lexora {
 
-// Appends the explanation that an entry's text gives: CRLF as LF (every CR of a run before
-// an LF goes), each TAB as a space, the braces that mark a cross-reference ("{word}": a '{'
+// Appends the explanation that an entry's text gives: CRLF as LF (every CR that ends up
+// before an LF goes), each TAB as a space, the braces that mark a cross-reference ("{word}": a '{'
 // whose next brace is a '}') dropped with their word kept, and the white space at both ends
 // (isWhiteSpace) removed. Other braces stay as they are.
 void appendDictdExplanation(std::string& out, std::string_view text);
