@@ -22,10 +22,10 @@ char32_t codePointAt(std::string_view text, size_t at, size_t& size) {
   return value;
 }
 
-// The characters where the explanation changes: LF (the CRs before it), TAB, the braces.
+// The characters where the explanation changes: CR, TAB and the braces.
 constexpr std::array<bool, 256> kSpecial = [] {
   std::array<bool, 256> special{};
-  for (unsigned char c : {'\n', '\t', '{', '}'}) special[c] = true;
+  for (unsigned char c : {'\r', '\t', '{', '}'}) special[c] = true;
   return special;
 }();
 
@@ -70,6 +70,7 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
   // The brace a '}' closes: only a '{' whose next brace it is. Looking ahead from each '{'
   // to the next brace only keeps the pass linear.
   bool open = false;
+  bool sawCr = false;
   size_t i = 0;
   while (i < text.size()) {
     // Runs of ordinary text are copied whole.
@@ -80,11 +81,9 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
     i = run + 1;
     const char c = text[run];
     switch (c) {
-      case '\n':
-        // The CRs before it go, every one of a run (breaks converted twice) and those that
-        // dropped braces bring next to it.
-        while (out.size() > start && out.back() == '\r') out.pop_back();
+      case '\r':
         out.push_back(c);
+        sawCr = true;
         break;
       case '\t':
         out.push_back(' ');
@@ -99,6 +98,18 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
         if (!open) out.push_back(c);
         open = false;
     }
+  }
+  // An LF takes away every CR before it: a run of them (breaks converted twice) and those
+  // that dropped braces bring next to it. Most texts have no CR, and skip this.
+  if (sawCr) {
+    size_t kept = start;
+    for (size_t j = start; j < out.size(); ++j) {
+      if (out[j] == '\n') {
+        while (kept > start && out[kept - 1] == '\r') --kept;
+      }
+      out[kept++] = out[j];
+    }
+    out.resize(kept);
   }
   // Dropping braces can bare white space at an end ("{\n}" alone, say).
   const std::string_view converted = std::string_view(out).substr(start);
