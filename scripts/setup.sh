@@ -13,6 +13,8 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
   gzip dictzip time python3
+  # two small dictd databases, which the dictd reader's test loads from /usr/share/dictd
+  dict-freedict-eng-lat dict-freedict-lat-eng
   # scripts/package.sh: dpkg-shlibdeps and dpkg-deb make and read the .deb files, groff
   # checks the man pages, lintian the packages, appstreamcli and desktop-file-validate the
   # desktop program's metadata and entry

@@ -3,6 +3,7 @@
 #include "base/text_codec.h"
 #include "platform/path_text.h"
 #include "platform/ui_language.h"
+#include "sources/dictd_reader.h"
 #include "sources/stardict_reader.h"
 #include "sources/text_reader.h"
 
@@ -49,6 +50,8 @@ int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path
     return warnWhenEmpty(readTextDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"ifo")
     return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
+  if (extension == u"index")
+    return warnWhenEmpty(readDictdDictionary(dictionary, path, ui), dictionary, ui);
   showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;

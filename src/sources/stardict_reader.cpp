@@ -8,6 +8,7 @@
 #include "base/text_codec.h"
 #include "platform/ui_language.h"
 #include "sources/gz_file.h"
+#include "sources/kept_entry_adder.h"
 #include "sources/stardict_data.h"
 #include "sources/stardict_fields.h"
 #include "sources/stardict_index.h"
@@ -136,8 +137,7 @@ int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::pat
   std::string explanation;
   std::string entry;
   std::string key;
-  std::string runKey;    // the key of the record before
-  int64_t runBytes = 0;  // bytes of it in the entries of that key in a row
+  KeptEntryAdder adder(dictionary.entries);
   int32_t read = 0;
   int64_t damagedBlocks = 0;
   bool have = info.wordcount > 0 && index.readIndexRecord(records[0]);
@@ -163,19 +163,7 @@ int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::pat
     entry.append(explanation);
     key.assign(record.headword);
     asciiLowerInPlace(key);
-    // What the packer makes of a record depends on no more than its first kKeptEntryBytes,
-    // so an entry is cut there, and once a headword's record holds that much, later entries
-    // of it change nothing that is packed: records of one headword in a row (as a hostile
-    // index repeats one huge record) then cost no memory.
-    if (key != runKey) {
-      runKey = key;
-      runBytes = -1;  // no TAB before the first entry
-    }
-    if (runBytes < kKeptEntryBytes) {
-      entry.resize(std::min<size_t>(entry.size(), kKeptEntryBytes));
-      dictionary.entries.addUtf8Key(key, entry);
-      runBytes += 1 + static_cast<int64_t>(entry.size());
-    }
+    adder.add(key, entry);
     ++read;
   }
   if (read < info.wordcount) {
