@@ -3,6 +3,7 @@
 #include "base/text_codec.h"
 #include "platform/path_text.h"
 #include "platform/ui_language.h"
+#include "sources/dsl_reader.h"
 #include "sources/stardict_reader.h"
 #include "sources/text_reader.h"
 
@@ -49,6 +50,9 @@ int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path
     return warnWhenEmpty(readTextDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"ifo")
     return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
+  // A compressed DSL file's extension is "dz"; only the name before it tells it apart.
+  if (extension == u"dsl" || (extension == u"dz" && isCompressedDslPath(pathText(path))))
+    return warnWhenEmpty(readDslDictionary(dictionary, path, ui), dictionary, ui);
   showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;
