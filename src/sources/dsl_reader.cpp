@@ -202,9 +202,10 @@ int readDslEntries(LoadedDictionary& dictionary, const std::filesystem::path& pa
       // The first line after the header was decoded before the code page was chosen.
       lines.decode(raw, line);
     }
+    // A line that starts inside a comment is still a body line when it is indented.
+    const char16_t first = line.empty() ? u'\n' : line.front();
     stripDslComments(line, inComment, text);
     if (trimmed(text).empty()) continue;
-    const char16_t first = text.front();
     if (first == u'\t' || first == u' ') {
       cards.body(text);
     } else {
