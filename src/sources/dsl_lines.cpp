@@ -8,12 +8,13 @@
 namespace lexora {
 namespace {
 constexpr size_t kSlice = size_t{1} << 20;
+constexpr size_t kFirstBuffer = size_t{64} << 10;
 }  // namespace
 
 DslLines::DslLines(gzFile_s* file, const AnsiCodePage& codePage)
     : file_(file), codePage_(&codePage) {
   gzbuffer(file_, 128 * 1024);
-  buffer_.resize(kLongestLine + 2 * kSlice);
+  buffer_.resize(kFirstBuffer);
   fill();
   const auto byte = [this](size_t i) { return static_cast<unsigned char>(buffer_[begin_ + i]); };
   const size_t have = end_ - begin_;
@@ -36,7 +37,11 @@ void DslLines::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  while (!eof_ && end_ < buffer_.size()) {
+  // The buffer grows as far as a longest line and a slice beyond it, and only when the file
+  // has that much: small files cost small buffers.
+  while (!eof_ && end_ < kLongestLine + kSlice) {
+    if (end_ == buffer_.size())
+      buffer_.resize(std::min(2 * buffer_.size(), kLongestLine + 2 * kSlice));
     const size_t want = std::min(kSlice, buffer_.size() - end_);
     const int n = gzread(file_, buffer_.data() + end_, static_cast<unsigned>(want));
     if (n <= 0) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/format_text.h"
 #include "base/text_codec.h"
 #include "base/white_space.h"
 #include "dictionary/key_order.h"
@@ -22,14 +23,15 @@ namespace lexora {
 namespace {
 
 constexpr BilingualText kOpenFailed{u"打开词典文件失败！", u"Open dictionary file failed!"};
+// The file is named in the text: the abbreviation file beside a dictionary is read too.
 constexpr BilingualText kDamaged{
-    u"DSL词典文件已损坏或不完整，无法读到结尾。已读到的词条将保留。",
-    u"The DSL dictionary file is damaged or incomplete: it could not be read to its end. The "
-    u"entries read are kept."};
+    u"DSL词典文件{file}已损坏或不完整，无法读到结尾。已读到的词条将保留。",
+    u"The DSL dictionary file {file} is damaged or incomplete: it could not be read to its "
+    u"end. The entries read are kept."};
 constexpr BilingualText kLinesCut{
-    u"DSL词典文件中有过长的行或过多共用一个释义的词头，超出部分未读取。",
-    u"The DSL dictionary file has lines too long or too many headwords sharing one body; what "
-    u"goes beyond was not read."};
+    u"DSL词典文件{file}中有过长的行或过多共用一个释义的词头，超出部分未读取。",
+    u"The DSL dictionary file {file} has lines too long or too many headwords sharing one "
+    u"body; what goes beyond was not read."};
 
 // More headwords than this sharing one body are not real cards: each would copy the body.
 constexpr size_t kMostHeadwordsPerCard = 1024;
@@ -213,8 +215,10 @@ int readDslEntries(LoadedDictionary& dictionary, const std::filesystem::path& pa
     }
   }
   cards.flush();
-  if (lines.damaged()) ui.showFileWarning(pick(kDamaged), path, 0);
-  if (lines.cutLines() > 0 || cards.dropped() > 0) ui.showFileWarning(pick(kLinesCut), path, 0);
+  const std::u16string fileName = pathText(path);
+  if (lines.damaged()) ui.showFileWarning(formatText(kDamaged, {{u"file", fileName}}), path, 0);
+  if (lines.cutLines() > 0 || cards.dropped() > 0)
+    ui.showFileWarning(formatText(kLinesCut, {{u"file", fileName}}), path, 0);
   return 0;
 }
 
