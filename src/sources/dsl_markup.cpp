@@ -28,7 +28,10 @@ bool isEscapable(char16_t c) {
 
 }  // namespace
 
-void stripDslComments(std::u16string_view line, bool& inComment, std::u16string& out) {
+std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
+                                     std::u16string& out) {
+  // Most lines have no brace at all: they are their own text.
+  if (!inComment && line.find(u'{') == std::u16string_view::npos) return line;
   out.clear();
   for (size_t i = 0; i < line.size(); ++i) {
     const char16_t c = line[i];
@@ -51,6 +54,7 @@ void stripDslComments(std::u16string_view line, bool& inComment, std::u16string&
     }
     out.push_back(c);
   }
+  return out;
 }
 
 void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,

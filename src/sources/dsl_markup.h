@@ -13,9 +13,11 @@ struct DslMarkupState {
   int mediaDepth = 0;
 };
 
-// Removes `{{comments}}` from `line` (escaped braces are not comment marks); `state` says
-// whether the line starts inside one and, on return, whether it ends inside one.
-void stripDslComments(std::u16string_view line, bool& inComment, std::u16string& out);
+// `line` without its `{{comments}}` (escaped braces are not comment marks): `line` itself
+// when it has none, else the text left in `out`. `inComment` says whether the line starts
+// inside one and, on return, whether it ends inside one.
+std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
+                                     std::u16string& out);
 
 // Appends the text of one body line, without its leading white space or line break and with
 // comments already stripped: `[mN]` indents it by N spaces, the formatting tags are dropped

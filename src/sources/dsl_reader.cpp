@@ -116,8 +116,8 @@ class CardBuilder {
   }
 
   void flush() {
-    for (const std::u16string& line : headwords_) {
-      parseDslHeadword(line, parsed_);
+    for (size_t i = 0; i < headwords_.size(); ++i) {
+      if (i > 0) parseDslHeadword(headwords_[i], parsed_);
       add(parsed_.fullShown, parsed_.fullKey);
       if (parsed_.hasOptional) add(parsed_.shortShown, parsed_.shortKey);
     }
@@ -179,7 +179,7 @@ int readDslEntries(LoadedDictionary& dictionary, const std::filesystem::path& pa
   bool inHeader = true;
   bool inComment = false;
   CardBuilder cards(dictionary.entries);
-  std::u16string line, text;
+  std::u16string line, stripped, text;
   std::string_view raw;
   while (lines.nextRaw(raw)) {
     lines.decode(raw, line);
@@ -206,12 +206,12 @@ int readDslEntries(LoadedDictionary& dictionary, const std::filesystem::path& pa
     }
     // A line that starts inside a comment is still a body line when it is indented.
     const char16_t first = line.empty() ? u'\n' : line.front();
-    stripDslComments(line, inComment, text);
-    if (trimmed(text).empty()) continue;
+    const std::u16string_view content = stripDslComments(line, inComment, stripped);
+    if (trimmed(content).empty()) continue;
     if (first == u'\t' || first == u' ') {
-      cards.body(text);
+      cards.body(content);
     } else {
-      cards.headword(text);
+      cards.headword(content);
     }
   }
   cards.flush();
