@@ -12,40 +12,40 @@
 namespace lexora {
 namespace {
 
+// `text` as UTF-16 after its byte-order mark, in either byte order.
 std::string utf16File(std::u16string_view text, bool bigEndian) {
   std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
   for (char16_t c : text) {
     const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
-    bytes.push_back(bigEndian ? high : low);
-    bytes.push_back(bigEndian ? low : high);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
   }
   return bytes;
 }
 
+using V = std::vector<std::string>;
+
+// Each DSL test writes a file, loads it as the user's file would be, and checks what the
+// map holds ("key => data", in key order), the name, and the messages shown.
 class DslReaderTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(chooseAnsiCodePage("CP1252")); }
 
-  // Reads `bytes` as the file `name` through the loader, as a user's file would be.
   int read(std::string_view bytes, const std::string& name = "dict.dsl") {
-    path_ = test::writeFile(dir_ / name, bytes);
     dictionary_ = LoadedDictionary{};
-    return loadDictionaryFile(dictionary_, path_, ui_);
+    return loadDictionaryFile(dictionary_, test::writeFile(folder_ / name, bytes), ui_);
   }
-  // Entries as "key => data" lines, in map order.
-  std::vector<std::string> entries() {
-    std::vector<std::string> out;
-    for (const auto& e : dictionary_.entries.entries()) {
-      out.push_back(std::string(e.key()) + " => " +
-                    std::string(e.data(), static_cast<size_t>(e.length)));
+  V entries() const {
+    V lines;
+    for (const EntryMap::Entry& entry : dictionary_.entries.entries()) {
+      lines.push_back(std::string(entry.key())
+                          .append(" => ")
+                          .append(entry.data(), static_cast<size_t>(entry.length)));
     }
-    return out;
+    return lines;
   }
-  using V = std::vector<std::string>;
 
-  test::LanguageScope language_{UiLanguage::English};
-  test::TempDir dir_;
-  std::filesystem::path path_;
+  test::LanguageScope english_{UiLanguage::English};
+  test::TempDir folder_;
   test::ScriptedUserInterface ui_;
   LoadedDictionary dictionary_;
 };
@@ -117,7 +117,7 @@ TEST_F(DslReaderTest, CompressedFilesAndAbbreviationsBesideThem) {
   ASSERT_EQ(read("word\n\tmeaning\n", "plain.dsl.dz"), 0);
   EXPECT_EQ(dictionary_.name, u"plain");
 
-  test::writeFile(dir_ / "book_abrv.dsl", "n.\n\tnoun\n");
+  test::writeFile(folder_ / "book_abrv.dsl", "n.\n\tnoun\n");
   ASSERT_EQ(read(card, "book.dsl"), 0);
   EXPECT_EQ(entries(), expected);
   EXPECT_TRUE(ui_.messages().empty());
@@ -141,7 +141,7 @@ TEST_F(DslReaderTest, DamagedFilesKeepWhatWasReadAndSaySo) {
   EXPECT_EQ(entries(), (V{"deep => deep\t", "next => next\t[[[[[[[["}));
 
   dictionary_ = LoadedDictionary{};
-  EXPECT_EQ(loadDictionaryFile(dictionary_, dir_ / "none.dsl", ui_), -1);
+  EXPECT_EQ(loadDictionaryFile(dictionary_, folder_ / "none.dsl", ui_), -1);
 }
 
 }  // namespace
