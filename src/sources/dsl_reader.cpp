@@ -35,6 +35,9 @@ constexpr BilingualText kLinesCut{
 
 // More headwords than this sharing one body are not real cards: each would copy the body.
 constexpr size_t kMostHeadwordsPerCard = 1024;
+// A headword line is kept up to this many characters, so that a card's pending headwords
+// cost little however long their lines are; no handheld shows a headword this long.
+constexpr size_t kLongestHeadword = 4096;
 
 // #SOURCE_CODE_PAGE's values and the code pages they stand for.
 std::optional<AnsiCodePage> sourceCodePage(std::u16string_view value) {
@@ -89,9 +92,9 @@ class CardBuilder {
       ++dropped_;
       return;
     }
-    headwords_.emplace_back(line);
+    headwords_.emplace_back(line.substr(0, kLongestHeadword));
     if (headwords_.size() == 1) {
-      parseDslHeadword(line, parsed_);
+      parseDslHeadword(headwords_.back(), parsed_);
       tilde_ = parsed_.fullKey;
     }
   }

@@ -27,12 +27,12 @@ case_dsl_odd_length_utf16_names_it() {
   grep -q 'odd.dsl' dsl.err || { echo "the half character was not reported"; cat dsl.err; return 1; }
 }
 
-# Tags, media, comments and references left open, nested 100,000 deep, on one line and
-# across 100,000 lines; a line of 64 MB without a break; 100,000 headwords sharing a body.
+# Tags, media and references left open, nested 100,000 deep, on one line and across
+# 100,000 lines; a line of 64 MB without a break; 100,000 headwords sharing a body.
 case_dsl_unterminated_and_deep_markup_stays_bounded() {
   python3 - <<'PY' || return 1
 with open("deep.dsl", "w") as f:
-    f.write("deep\n\t" + "[b][i][c red][s]<<{{(" * 100000 + "\n")
+    f.write("deep\n\t" + "[b][i][c red][s]<<(" * 100000 + "\n")
     f.write("open\n" + "\t[m9][[[[ \\\n" * 100000)
     f.write("long\n\t" + "[" * (64 << 20) + "\n")
     f.write("".join("h%d\n" % i for i in range(100000)) + "\t" + "~" * 100000 + "\n")
