@@ -20,6 +20,11 @@ bool isDroppedTag(std::u16string_view name) {
   return false;
 }
 
+// Characters with no meaning of their own in a body line: copied in runs.
+bool isPlain(char16_t c) {
+  return c != u'[' && c != u'\\' && c != u'<' && c != u'>' && c != u'~' && c != u'\t';
+}
+
 // The characters a backslash makes literal.
 bool isEscapable(char16_t c) {
   return c == u'[' || c == u']' || c == u'{' || c == u'}' || c == u'(' || c == u')' || c == u'~' ||
@@ -71,6 +76,13 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
   // pass with a counter for media keeps deep nesting flat: no recursion, no stack.
   for (size_t i = 0; i < line.size() && out.size() - start <= room; ++i) {
     const char16_t c = line[i];
+    if (any && state.mediaDepth == 0 && isPlain(c)) {
+      size_t end = i + 1;
+      while (end < line.size() && isPlain(line[end])) ++end;
+      out.append(line.substr(i, end - i));
+      i = end - 1;
+      continue;
+    }
     if (c == u'[') {
       if (nextClose != std::u16string_view::npos && nextClose <= i)
         nextClose = line.find(u']', i + 1);

@@ -192,8 +192,11 @@ int readDslEntries(LoadedDictionary& dictionary, const std::filesystem::path& pa
           rawName.assign(raw);
           haveName = true;
         } else if (startsWithDirective(line, u"#source_code_page") && !lines.hasMark()) {
-          declaredPage = sourceCodePage(headerValue(line, 17));
-          if (declaredPage) lines.useCodePage(*declaredPage);
+          // An unknown page leaves the one chosen before (which `lines` still points at).
+          if (std::optional<AnsiCodePage> page = sourceCodePage(headerValue(line, 17))) {
+            declaredPage.emplace(std::move(*page));
+            lines.useCodePage(*declaredPage);
+          }
         }
         continue;
       }
