@@ -45,12 +45,12 @@ def card(rng, head, out):
         out.append(head.capitalize() + "\n")
     out.append("\t[m1][c %s]\\[%s\\][/c] [p]%s[/p][/m]\n" % (rng.choice(COLOURS), word(rng),
                                                                rng.choice(POS)))
-    for i in range(rng.choice((1, 2, 2, 3))):
+    for i in range(rng.choice((1, 1, 1, 2))):
         out.append("\t[m2][b]%d.[/b] [trn]%s[/trn][/m]\n" % (i + 1, sentence(rng, rng.randint(2, 8))))
-        if rng.random() < 0.5:
+        if rng.random() < 0.25:
             out.append("\t[m3][*][ex][lang id=1033]~ %s[/lang] — %s[/ex][/*][/m]\n"
                        % (sentence(rng, 4), sentence(rng, 4)))
-    if rng.random() < 0.2:
+    if rng.random() < 0.1:
         out.append("\t[m1][com]see <<%s>>[/com] [s]%s.wav[/s][/m]\n" % (word(rng), head))
     if rng.random() < 0.05:
         out.append("\t{{%s}}[m1]%s[/m]\n" % (sentence(rng, 3), sentence(rng, 3)))
