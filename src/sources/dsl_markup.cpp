@@ -63,9 +63,10 @@ std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
 }
 
 void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,
-                       DslMarkupState& state, std::u16string& out) {
+                       std::u16string& out) {
   const size_t start = out.size();
   size_t indent = 0;
+  int mediaDepth = 0;
   bool any = false;  // a character other than white space was appended
   // The first `]` after the current `[`, found once per `]` rather than once per `[`, so
   // that a line of many `[` costs its length, not its square; and a tag is at most
@@ -76,7 +77,7 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
   // pass with a counter for media keeps deep nesting flat: no recursion, no stack.
   for (size_t i = 0; i < line.size() && out.size() - start <= room; ++i) {
     const char16_t c = line[i];
-    if (any && state.mediaDepth == 0 && isPlain(c)) {
+    if (any && mediaDepth == 0 && isPlain(c)) {
       size_t end = i + 1;
       while (end < line.size() && isPlain(line[end])) ++end;
       out.append(line.substr(i, end - i));
@@ -94,7 +95,7 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
         const size_t space = tag.find(u' ');
         const std::u16string_view name = tag.substr(0, space);
         if (name == u"s") {
-          state.mediaDepth += closing ? (state.mediaDepth > 0 ? -1 : 0) : 1;
+          mediaDepth += closing ? (mediaDepth > 0 ? -1 : 0) : 1;
           i = close;
           continue;
         }
@@ -109,7 +110,7 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
         }
       }
     }
-    if (state.mediaDepth > 0) {
+    if (mediaDepth > 0) {
       if (c == u'\\' && i + 1 < line.size()) ++i;
       continue;
     }

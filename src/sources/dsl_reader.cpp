@@ -111,9 +111,9 @@ class CardBuilder {
     std::u16string_view text = trimmed(line);
     if (!text.empty() && text.front() == u'@') {
       // A sub-entry: its headword is a line of its own; a lone '@' only ends it.
-      appendDslBodyText(trimmed(text.substr(1)), tilde_, room, state_, explanation_);
+      appendDslBodyText(trimmed(text.substr(1)), tilde_, room, explanation_);
     } else {
-      appendDslBodyText(text, tilde_, room, state_, explanation_);
+      appendDslBodyText(text, tilde_, room, explanation_);
     }
     if (explanation_.size() == lineStart) explanation_.resize(before);
   }
@@ -127,7 +127,6 @@ class CardBuilder {
     headwords_.clear();
     explanation_.clear();
     explanationUtf8_.clear();
-    state_ = {};
     inBody_ = false;
   }
 
@@ -155,7 +154,6 @@ class CardBuilder {
   std::u16string tilde_;
   std::u16string explanation_;
   std::string explanationUtf8_, key_, entry_;
-  DslMarkupState state_;
   bool inBody_ = false;
   size_t dropped_ = 0;
 };

@@ -134,11 +134,12 @@ TEST_F(DslReaderTest, DamagedFilesKeepWhatWasReadAndSaySo) {
   EXPECT_EQ(entries(), V{"a => a\tb"});
   EXPECT_EQ(ui_.messages().size(), 2u);
 
-  // Markup left open and nested far too deep still gives the card, in bounded size.
+  // Markup left open and nested far too deep still gives the card, in bounded size; media
+  // left open ends with its line.
   std::string deep = "deep\n\t";
   for (int i = 0; i < 100000; ++i) deep += "[b][m1][s]~";
-  ASSERT_EQ(read(deep + "\nnext\n\t[[[[[[[[{{\n"), 0);
-  EXPECT_EQ(entries(), (V{"deep => deep\t", "next => next\t[[[[[[[["}));
+  ASSERT_EQ(read(deep + "\n\tstill here\nnext\n\t[[[[[[[[{{\n"), 0);
+  EXPECT_EQ(entries(), (V{"deep => deep\tstill here", "next => next\t[[[[[[[["}));
 
   dictionary_ = LoadedDictionary{};
   EXPECT_EQ(loadDictionaryFile(dictionary_, folder_ / "none.dsl", ui_), -1);
