@@ -2,7 +2,7 @@
 # what it can, says what is wrong naming the file, and stays within its time and memory.
 
 # Runs `info` on $1 with 1 GB of address space and 20 s; its messages go to dsl.err.
-dsl_info_bounded() {
+stress_dsl_info_bounded() {
   (ulimit -v $((1024 * 1024)); timeout 20 "$CLI" --lang en -q info "$1" >/dev/null 2>dsl.err)
   local status=$?
   [ "$status" -le 1 ] || { echo "info ended with status $status"; cat dsl.err; return 1; }
@@ -17,13 +17,13 @@ cards = "".join("w%06d\n\t[m1]%s[/m]\n" % (i, "".join(random.choice("abcdefgh ")
 data = gzip.compress(("\ufeff#NAME \"Cut\"\n" + cards).encode("utf-16-le"))
 open("cut.dsl.dz", "wb").write(data[: len(data) // 2])
 PY
-  dsl_info_bounded cut.dsl.dz || return 1
+  stress_dsl_info_bounded cut.dsl.dz || return 1
   grep -q 'cut.dsl.dz' dsl.err || { echo "the damage was not reported by file name"; cat dsl.err; return 1; }
 }
 
 case_dsl_odd_length_utf16_names_it() {
   printf '\xff\xfea\x00\n\x00\t\x00b\x00\n\x00c' >odd.dsl
-  dsl_info_bounded odd.dsl || return 1
+  stress_dsl_info_bounded odd.dsl || return 1
   grep -q 'odd.dsl' dsl.err || { echo "the half character was not reported"; cat dsl.err; return 1; }
 }
 
@@ -38,7 +38,7 @@ with open("deep.dsl", "w") as f:
     f.write("".join("h%d\n" % i for i in range(100000)) + "\t" + "~" * 100000 + "\n")
     f.write("last\n\tkept\n")
 PY
-  dsl_info_bounded deep.dsl || return 1
+  stress_dsl_info_bounded deep.dsl || return 1
   grep -q 'deep.dsl' dsl.err || { echo "the cut line was not reported"; cat dsl.err; return 1; }
   (ulimit -v $((1024 * 1024)); timeout 30 "$CLI" --lang en -q pack -o deep.lxp deep.dsl 2>/dev/null)
   "$CLI" inspect deep.lxp last | grep -q kept || { echo "the card after them was lost"; return 1; }
