@@ -4,6 +4,7 @@
 #include "platform/path_text.h"
 #include "platform/ui_language.h"
 #include "sources/dictd_reader.h"
+#include "sources/dsl_reader.h"
 #include "sources/stardict_reader.h"
 #include "sources/text_reader.h"
 
@@ -52,6 +53,9 @@ int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path
     return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"index")
     return warnWhenEmpty(readDictdDictionary(dictionary, path, ui), dictionary, ui);
+  // A compressed DSL file's extension is "dz"; only the name before it tells it apart.
+  if (extension == u"dsl" || (extension == u"dz" && isCompressedDslPath(pathText(path))))
+    return warnWhenEmpty(readDslDictionary(dictionary, path, ui), dictionary, ui);
   showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;

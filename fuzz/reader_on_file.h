@@ -1,0 +1,51 @@
+// How the fuzz targets of the file readers run one input: written to a file of the
+// reader's extension, read with every message answered OK, then packed. A reader that
+// fails, or a pack that fails, on what it read is a finding.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/user_interface.h"
+#include "dictionary/loaded_dictionary.h"
+#include "pack/block_packer.h"
+#include "platform/ansi_code_page.h"
+
+namespace lexora::fuzz {
+
+class SilentUserInterface : public UserInterface {
+ public:
+  MessageAnswer showMessage(std::u16string_view, MessageIcon, MessageButtons) override {
+    return MessageAnswer::Ok;
+  }
+  void setStatus(std::u16string_view) override {}
+  std::optional<std::u16string> askPassword(std::u16string_view) override { return std::nullopt; }
+};
+
+using FileReader = int (*)(LoadedDictionary&, const std::filesystem::path&, UserInterface&);
+
+// The first byte also picks a single- or a multi-byte page for text without a mark.
+inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name,
+                         FileReader reader) {
+  const std::string path = "/tmp/lexora-fuzz-" + std::string(name) + "-" +
+                           std::to_string(getpid()) + "." + std::string(name);
+  chooseAnsiCodePage(size > 0 && (data[0] & 1) ? "CP936" : "CP1252");
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  SilentUserInterface ui;
+  LoadedDictionary dictionary;
+  if (reader(dictionary, std::filesystem::path(path), ui) != 0) __builtin_trap();
+  if (!packDictionary(dictionary, PackOptions{})) __builtin_trap();
+}
+
+}  // namespace lexora::fuzz

@@ -1,0 +1,65 @@
+#include "sources/dsl_headword.h"
+
+#include "base/white_space.h"
+
+namespace lexora {
+namespace {
+
+// Appends `c` with the white space collapsed: runs become one space, none at the start.
+void appendCollapsed(std::u16string& out, char16_t c) {
+  if (isWhiteSpace(c)) {
+    if (!out.empty() && out.back() != u' ') out.push_back(u' ');
+    return;
+  }
+  out.push_back(c);
+}
+
+void trimEnd(std::u16string& text) {
+  while (!text.empty() && text.back() == u' ') text.pop_back();
+}
+
+}  // namespace
+
+void parseDslHeadword(std::u16string_view line, DslHeadword& out) {
+  out.fullShown.clear();
+  out.fullKey.clear();
+  out.shortShown.clear();
+  out.shortKey.clear();
+  out.hasOptional = false;
+  // Braces and parentheses do not nest in a headword; an opening one left open runs to
+  // the end of the line, which is what a reader that stops there would show.
+  bool inUnsorted = false;
+  bool inOptional = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    char16_t c = line[i];
+    if (c == u'\\' && i + 1 < line.size()) {
+      c = line[++i];
+    } else if (c == u'{' && !inUnsorted) {
+      inUnsorted = true;
+      continue;
+    } else if (c == u'}' && inUnsorted) {
+      inUnsorted = false;
+      continue;
+    } else if (c == u'(' && !inOptional && !inUnsorted) {
+      inOptional = true;
+      out.hasOptional = true;
+      continue;
+    } else if (c == u')' && inOptional && !inUnsorted) {
+      inOptional = false;
+      continue;
+    }
+    appendCollapsed(out.fullShown, c);
+    if (!inUnsorted) appendCollapsed(out.fullKey, c);
+    if (!inOptional) {
+      appendCollapsed(out.shortShown, c);
+      if (!inUnsorted) appendCollapsed(out.shortKey, c);
+    }
+  }
+  trimEnd(out.fullShown);
+  trimEnd(out.fullKey);
+  trimEnd(out.shortShown);
+  trimEnd(out.shortKey);
+  if (out.shortKey.empty() || out.shortKey == out.fullKey) out.hasOptional = false;
+}
+
+}  // namespace lexora

@@ -1,0 +1,133 @@
+#include "sources/dsl_lines.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/text_codec.h"
+
+namespace lexora {
+namespace {
+constexpr size_t kSlice = size_t{1} << 20;
+constexpr size_t kFirstBuffer = size_t{64} << 10;
+}  // namespace
+
+DslLines::DslLines(gzFile_s* file, const AnsiCodePage& codePage)
+    : file_(file), codePage_(&codePage) {
+  gzbuffer(file_, 128 * 1024);
+  buffer_.resize(kFirstBuffer);
+  fill();
+  const auto byte = [this](size_t i) { return static_cast<unsigned char>(buffer_[begin_ + i]); };
+  const size_t have = end_ - begin_;
+  if (have >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
+    unit_ = 2;
+    begin_ += 2;
+  } else if (have >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
+    unit_ = 2;
+    bigEndian_ = true;
+    begin_ += 2;
+  } else if (have >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+    utf8_ = true;
+    begin_ += 3;
+  }
+}
+
+void DslLines::fill() {
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  // The buffer grows as far as a longest line and a slice beyond it, and only when the file
+  // has that much: small files cost small buffers.
+  while (!eof_ && end_ < kLongestLine + kSlice) {
+    if (end_ == buffer_.size())
+      buffer_.resize(std::min(2 * buffer_.size(), kLongestLine + 2 * kSlice));
+    const size_t want = std::min(kSlice, buffer_.size() - end_);
+    const int n = gzread(file_, buffer_.data() + end_, static_cast<unsigned>(want));
+    if (n <= 0) {
+      eof_ = true;
+      int error = Z_OK;
+      gzerror(file_, &error);
+      damaged_ = n < 0 || (error != Z_OK && error != Z_STREAM_END);
+      break;
+    }
+    end_ += static_cast<size_t>(n);
+  }
+}
+
+// The offset of the first line feed in `bytes` (whole units), or npos.
+size_t DslLines::findLineFeed(const char* bytes, size_t size) const {
+  if (unit_ == 1) {
+    const void* lf = std::memchr(bytes, '\n', size);
+    return lf ? static_cast<size_t>(static_cast<const char*>(lf) - bytes) : std::string::npos;
+  }
+  const size_t low = bigEndian_ ? 1 : 0;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    if (bytes[i + low] == '\n' && bytes[i + 1 - low] == 0) return i;
+  }
+  return std::string::npos;
+}
+
+bool DslLines::nextRaw(std::string_view& bytes) {
+  // The rest of a line cut before is skipped first; its kept part is no longer in use.
+  while (skipRest_) {
+    if (end_ - begin_ < unit_ && !eof_) fill();
+    const size_t available = (end_ - begin_) / unit_ * unit_;
+    if (available == 0) break;
+    const size_t lf = findLineFeed(buffer_.data() + begin_, available);
+    if (lf != std::string::npos) {
+      begin_ += lf + unit_;
+      skipRest_ = false;
+    } else {
+      begin_ += available;
+      if (eof_) break;
+    }
+  }
+  if (end_ - begin_ < kLongestLine + unit_ && !eof_) fill();
+  const size_t available = (end_ - begin_) / unit_ * unit_;
+  if (available == 0) {
+    oddTail_ = end_ > begin_;
+    return false;
+  }
+  const char* base = buffer_.data() + begin_;
+  const size_t limit = std::min(available, kLongestLine);
+  const size_t lf = findLineFeed(base, limit);
+  if (lf != std::string::npos) {
+    bytes = std::string_view(base, lf);
+    begin_ += lf + unit_;
+  } else {
+    bytes = std::string_view(base, limit);
+    begin_ += limit;
+    if (limit == kLongestLine) {
+      ++cutLines_;
+      skipRest_ = true;
+    }
+  }
+  return true;
+}
+
+void DslLines::decode(std::string_view bytes, std::u16string& out) const {
+  out.clear();
+  if (unit_ == 2) {
+    out.resize(bytes.size() / 2);
+    const size_t high = bigEndian_ ? 0 : 1;
+    for (size_t i = 0; i < out.size(); ++i) {
+      out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i + 1 - high]) |
+                                     (static_cast<unsigned char>(bytes[2 * i + high]) << 8));
+    }
+  } else if (utf8_) {
+    appendUtf16(out, bytes);
+  } else {
+    codePage_->decode(bytes, out);
+  }
+  if (!out.empty() && out.back() == u'\r') out.pop_back();
+}
+
+bool DslLines::next(std::u16string& line) {
+  std::string_view bytes;
+  if (!nextRaw(bytes)) return false;
+  decode(bytes, line);
+  return true;
+}
+
+}  // namespace lexora

@@ -1,0 +1,153 @@
+#include "sources/dsl_markup.h"
+
+#include <array>
+
+#include "base/white_space.h"
+
+namespace lexora {
+namespace {
+
+// Tags dropped with their words kept; a tag's name is what follows `[` (and `/`) up to a
+// space or `]`, so `[c darkgreen]` and `[lang id=1033]` are tags too.
+constexpr std::array<std::u16string_view, 22> kDroppedTags{
+    u"b", u"i",   u"u",   u"c",   u"lang", u"com", u"ex", u"trn", u"trn1", u"!trs",    u"p",
+    u"*", u"url", u"ref", u"sub", u"sup",  u"'",   u"t",  u"m",   u"br",   u"preview", u"video"};
+
+bool isDroppedTag(std::u16string_view name) {
+  for (std::u16string_view tag : kDroppedTags) {
+    if (name == tag) return true;
+  }
+  return false;
+}
+
+// Characters with no meaning of their own in a body line: copied in runs.
+bool isPlain(char16_t c) {
+  return c != u'[' && c != u'\\' && c != u'<' && c != u'>' && c != u'~' && c != u'\t';
+}
+
+// The characters a backslash makes literal.
+bool isEscapable(char16_t c) {
+  return c == u'[' || c == u']' || c == u'{' || c == u'}' || c == u'(' || c == u')' || c == u'~' ||
+         c == u'\\' || c == u'@';
+}
+
+}  // namespace
+
+std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
+                                     std::u16string& out) {
+  // Most lines have no brace at all: they are their own text.
+  if (!inComment && line.find(u'{') == std::u16string_view::npos) return line;
+  out.clear();
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char16_t c = line[i];
+    if (inComment) {
+      if (c == u'}' && i + 1 < line.size() && line[i + 1] == u'}') {
+        inComment = false;
+        ++i;
+      }
+      continue;
+    }
+    if (c == u'\\' && i + 1 < line.size()) {
+      out.push_back(c);
+      out.push_back(line[++i]);
+      continue;
+    }
+    if (c == u'{' && i + 1 < line.size() && line[i + 1] == u'{') {
+      inComment = true;
+      ++i;
+      continue;
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,
+                       std::u16string& out) {
+  const size_t start = out.size();
+  size_t indent = 0;
+  int mediaDepth = 0;
+  bool any = false;  // a character other than white space was appended
+  // The first `]` after the current `[`, found once per `]` rather than once per `[`, so
+  // that a line of many `[` costs its length, not its square; and a tag is at most
+  // kLongestTag units, so that reading its name costs no more.
+  constexpr size_t kLongestTag = 256;
+  size_t nextClose = 0;
+  // Tags never nest in a way that matters here (each is dropped where it stands), so one
+  // pass with a counter for media keeps deep nesting flat: no recursion, no stack.
+  for (size_t i = 0; i < line.size() && out.size() - start <= room; ++i) {
+    const char16_t c = line[i];
+    if (any && mediaDepth == 0 && isPlain(c)) {
+      size_t end = i + 1;
+      while (end < line.size() && isPlain(line[end])) ++end;
+      out.append(line.substr(i, end - i));
+      i = end - 1;
+      continue;
+    }
+    if (c == u'[') {
+      if (nextClose != std::u16string_view::npos && nextClose <= i)
+        nextClose = line.find(u']', i + 1);
+      const size_t close = nextClose;
+      if (close != std::u16string_view::npos && close - i <= kLongestTag) {
+        std::u16string_view tag = line.substr(i + 1, close - i - 1);
+        const bool closing = !tag.empty() && tag.front() == u'/';
+        if (closing) tag.remove_prefix(1);
+        const size_t space = tag.find(u' ');
+        const std::u16string_view name = tag.substr(0, space);
+        if (name == u"s") {
+          mediaDepth += closing ? (mediaDepth > 0 ? -1 : 0) : 1;
+          i = close;
+          continue;
+        }
+        if (name.size() == 2 && name[0] == u'm' && name[1] >= u'0' && name[1] <= u'9') {
+          if (!closing && !any && out.size() == start) indent = static_cast<size_t>(name[1] - u'0');
+          i = close;
+          continue;
+        }
+        if (isDroppedTag(name)) {
+          i = close;
+          continue;
+        }
+      }
+    }
+    if (mediaDepth > 0) {
+      if (c == u'\\' && i + 1 < line.size()) ++i;
+      continue;
+    }
+    if (c == u'\\' && i + 1 < line.size() && isEscapable(line[i + 1])) {
+      out.push_back(line[++i]);
+      any = true;
+      continue;
+    }
+    if (c == u'<' && i + 1 < line.size() && line[i + 1] == u'<') {
+      ++i;  // the word of a reference stays, its marks go
+      continue;
+    }
+    if (c == u'>' && i + 1 < line.size() && line[i + 1] == u'>') {
+      ++i;
+      continue;
+    }
+    if (c == u'~') {
+      out.append(headword);
+      any = any || !headword.empty();
+      continue;
+    }
+    // Where a card embeds HTML (`<` tags of its own), the text converter for markup will
+    // take it here; until then such text is kept as it stands.
+    if (c == u'\t') {
+      out.push_back(u' ');
+      continue;
+    }
+    if (!any && isWhiteSpace(c) && out.size() == start) continue;
+    out.push_back(c);
+    any = any || !isWhiteSpace(c);
+  }
+  if (!any) {
+    out.resize(start);
+    return;
+  }
+  while (out.size() > start && isWhiteSpace(out.back())) out.pop_back();
+  out.insert(start, indent, u' ');
+}
+
+}  // namespace lexora
