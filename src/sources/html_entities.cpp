@@ -2243,6 +2243,8 @@ constexpr HtmlEntity kEntities[] = {
 
 }  // namespace
 
-std::span<const HtmlEntity> htmlEntities() { return kEntities; }
+std::span<const HtmlEntity> htmlEntities() {
+  return kEntities;
+}
 
 }  // namespace lexora

@@ -43,12 +43,12 @@ std::u16string dictionaryNameFromPath(std::u16string_view path) {
 }
 
 int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
-                       UserInterface& ui) {
+                       UserInterface& ui, const SourceOptions& options) {
   const std::u16string extension = extensionOf(pathText(path));
   if (extension == u"txt" || extension == u"tab")
     return warnWhenEmpty(readTextDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"ifo")
-    return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
+    return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui, options), dictionary, ui);
   showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;
