@@ -5,6 +5,7 @@
 #include "platform/ui_language.h"
 #include "sources/stardict_reader.h"
 #include "sources/text_reader.h"
+#include "sources/xdxf_reader.h"
 
 namespace lexora {
 namespace {
@@ -49,6 +50,8 @@ int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path
     return warnWhenEmpty(readTextDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"ifo")
     return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui, options), dictionary, ui);
+  if (extension == u"xdxf")
+    return warnWhenEmpty(readXdxfDictionary(dictionary, path, ui), dictionary, ui);
   showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;
