@@ -229,25 +229,52 @@ std::vector<std::u16string> keysOf(const XmlNode& k) {
   return keys;
 }
 
+// Each key of an article gets its own copy of the text, so that an article with many keys
+// could cost far more than its size in the file. An article's copies together are kept to
+// kKeysShareFactor times its own text (its keys and explanation, and a little for its
+// markup); beyond that each copy is cut to its share, at a character, and counted as
+// shortened. No article with up to that many keys is ever cut.
+constexpr size_t kKeysShareFactor = 16;
+
+size_t cutAtCharacter(std::string_view text, size_t length) {
+  if (length >= text.size()) return text.size();
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return length;
+}
+
 void addArticle(const XmlNode& ar, bool visual, LoadedDictionary& dictionary) {
+  std::vector<std::string> headwords;
+  size_t keyBytes = 0;
+  for (const XmlNode& k : ar.children) {
+    if (k.kind != XmlNode::Kind::Element || k.name != u"k") continue;
+    for (const std::u16string& headword : keysOf(k)) {
+      std::string& h = headwords.emplace_back(utf16ToUtf8(headword));
+      std::replace(h.begin(), h.end(), '\t', ' ');
+      keyBytes += h.size();
+    }
+  }
+  if (headwords.empty()) return;
   ArticleText text(visual);
   text.article(ar);
   std::string explanation = utf16ToUtf8(text.take());
   std::replace(explanation.begin(), explanation.end(), '\t', ' ');
+  const size_t share = kKeysShareFactor * (explanation.size() + keyBytes + 64) / headwords.size();
+
   std::string entry, key;
-  for (const XmlNode& k : ar.children) {
-    if (k.kind != XmlNode::Kind::Element || k.name != u"k") continue;
-    for (const std::u16string& headword : keysOf(k)) {
-      entry = utf16ToUtf8(headword);
-      std::replace(entry.begin(), entry.end(), '\t', ' ');
-      key.assign(entry);
-      asciiLowerInPlace(key);
-      entry.push_back('\t');
-      entry.append(explanation);
-      // What the packer makes of an entry depends on no more than this much of it.
-      entry.resize(std::min<size_t>(entry.size(), kKeptEntryBytes));
-      dictionary.entries.addUtf8Key(key, entry);
+  for (const std::string& headword : headwords) {
+    key.assign(headword);
+    asciiLowerInPlace(key);
+    entry.assign(headword);
+    entry.push_back('\t');
+    entry.append(explanation);
+    // What the packer makes of an entry depends on no more than this much of it.
+    size_t keep = std::min<size_t>(entry.size(), kKeptEntryBytes);
+    if (keep > share) {
+      keep = cutAtCharacter(entry, std::max(share, headword.size() + 1));
+      dictionary.shortenedKeys.push_back(key);
     }
+    entry.resize(keep);
+    dictionary.entries.addUtf8Key(key, entry);
   }
 }
 

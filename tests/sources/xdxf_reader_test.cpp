@@ -74,6 +74,20 @@ TEST_F(XdxfReaderTest, LogicalFormatNumbersNestedDefinitionsAndMergesRepeatedKey
   EXPECT_EQ(entry(u"empty"), "empty\t");
 }
 
+// Each key holds its own copy of the article: copies beyond a bound are cut, and said to be.
+TEST_F(XdxfReaderTest, ManyKeysOnALongArticleCostABoundedMultipleOfIt) {
+  std::string keys;
+  for (int i = 0; i < 1000; ++i) keys += "<k>k" + std::to_string(i) + "</k>";
+  const std::string text(30000, 'x');
+  ASSERT_EQ(read("<xdxf><ar>" + keys + text + "</ar></xdxf>"), 0);
+  size_t bytes = 0;
+  for (const auto& e : dictionary_.entries.entries()) bytes += static_cast<size_t>(e.length);
+  EXPECT_EQ(dictionary_.entries.size(), 1000u);
+  EXPECT_LT(bytes, 16 * (text.size() + keys.size()));
+  EXPECT_EQ(dictionary_.shortenedKeys.size(), 1000u);
+  EXPECT_EQ(entry(u"k7").substr(0, 5), "k7\txx");
+}
+
 TEST_F(XdxfReaderTest, NameFallsBackToTheFileName) {
   ASSERT_EQ(read("<xdxf><ar><k>a</k>b</ar></xdxf>"), 0);
   EXPECT_EQ(dictionary_.name, u"dict");
