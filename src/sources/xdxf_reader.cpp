@@ -99,12 +99,13 @@ class Lines {
     breakPending_ = true;
     lineStart_ = true;
   }
-  // Starts a line of its own with `prefix` (a number and its indentation), which no
-  // white space follows twice.
+  // Starts a line of its own with `prefix` (a number and its indentation), even after a
+  // line holding only a prefix; the text that follows comes after one space.
   void startLine(std::u16string_view prefix) {
-    endLine();
+    if (lineHasAny_) breakPending_ = true;
     for (char16_t c : prefix) put(c);
     lineStart_ = true;
+    afterPrefix_ = true;
   }
   std::u16string take() { return std::move(out_); }
 
@@ -112,12 +113,14 @@ class Lines {
   void put(char16_t c) {
     if (breakPending_ && !out_.empty()) {
       out_.push_back(u'\n');
-    } else if (space_ && !lineStart_) {
+    } else if (afterPrefix_ || (space_ && !lineStart_)) {
       out_.push_back(u' ');
     }
     breakPending_ = false;
     space_ = false;
     lineStart_ = false;
+    afterPrefix_ = false;
+    lineHasAny_ = true;
     out_.push_back(c);
   }
 
@@ -126,6 +129,8 @@ class Lines {
   bool space_ = false;
   bool lineStart_ = true;
   bool breakPending_ = false;
+  bool lineHasAny_ = false;   // the line holds a prefix or text
+  bool afterPrefix_ = false;  // the line holds only a prefix
 };
 
 // Lays out an article's content. Nesting is bounded by the XML parser's depth limit.
@@ -185,7 +190,7 @@ class ArticleText {
         ++number;
         std::u16string prefix(2 * static_cast<size_t>(defDepth), u' ');
         for (char ch : std::to_string(number)) prefix.push_back(static_cast<char16_t>(ch));
-        prefix += u". ";
+        prefix += u'.';
         lines_.startLine(prefix);
         children(c, defDepth + 1);
         lines_.endLine();

@@ -65,6 +65,7 @@ TEST_F(XdxfReaderTest, LogicalFormatNumbersNestedDefinitionsAndMergesRepeatedKey
                  "</def></ar>"
                  "<ar><k>Run</k><def>second article</def></ar>"
                  "<ar><k>empty<opt> </opt></k></ar>"
+                 "<ar><k>nest</k><def><def><def>a</def><def>b</def></def><def>c</def></def></ar>"
                  "</lexicon></xdxf>"),
             0);
   EXPECT_EQ(dictionary_.name, u"Logical Test");
@@ -72,6 +73,7 @@ TEST_F(XdxfReaderTest, LogicalFormatNumbersNestedDefinitionsAndMergesRepeatedKey
             "run\tv\n1. move fast\n  1. courir\n  2. filer\n2. operate run a shop\t"
             "Run\tsecond article");
   EXPECT_EQ(entry(u"empty"), "empty\t");
+  EXPECT_EQ(entry(u"nest"), "nest\t1.\n  1. a\n  2. b\n2. c");
 }
 
 // Each key holds its own copy of the article: copies beyond a bound are cut, and said to be.
