@@ -4,7 +4,7 @@
 # Runs lexora-cli info on FILE with the address space capped; succeeds when it ended on its
 # own (status 0 or 1, not a signal or the timeout) and, with a second argument, when its
 # messages name that text.
-xdxf_info_bounded() {
+stress_xdxf_info_bounded() {
   local file=$1 named=${2:-}
   local status=0
   (ulimit -v $((1024 * 1024)); timeout 20 "$CLI" --lang en -q info "$file" >out.txt 2>err.txt) ||
@@ -23,22 +23,22 @@ import sys
 n = 100000
 sys.stdout.write("<xdxf><ar><k>a</k>" + "<def>" * n + "x" + "</def>" * n + "</ar></xdxf>")
 ' >deep.xdxf || return 1
-  xdxf_info_bounded deep.xdxf deep.xdxf
+  stress_xdxf_info_bounded deep.xdxf deep.xdxf
 }
 
 case_xdxf_truncated_and_unterminated_files_are_refused_naming_them() {
   printf '<xdxf><full_name>cut</full_name><ar><k>a</k>one</ar><ar><k>b</k>tw' >cut.xdxf
-  xdxf_info_bounded cut.xdxf cut.xdxf || return 1
+  stress_xdxf_info_bounded cut.xdxf cut.xdxf || return 1
   printf '<xdxf><ar><k>a</k><def unterminated' >open.xdxf
-  xdxf_info_bounded open.xdxf open.xdxf || return 1
+  stress_xdxf_info_bounded open.xdxf open.xdxf || return 1
   : >empty.xdxf
-  xdxf_info_bounded empty.xdxf empty.xdxf || return 1
+  stress_xdxf_info_bounded empty.xdxf empty.xdxf || return 1
   head -c 2000000 /dev/urandom >noise.xdxf
-  xdxf_info_bounded noise.xdxf noise.xdxf
+  stress_xdxf_info_bounded noise.xdxf noise.xdxf
 }
 
 case_xdxf_missing_file_is_named() {
-  xdxf_info_bounded missing.xdxf missing.xdxf
+  stress_xdxf_info_bounded missing.xdxf missing.xdxf
 }
 
 # One article with 200,000 keys and one key of 1 MB: entries are cut to what a block
@@ -49,7 +49,7 @@ import sys
 keys = "".join("<k>k%d</k>" % i for i in range(200000))
 sys.stdout.write("<xdxf><ar>" + keys + "<k>" + "w" * 1000000 + "</k>" + "text " * 20000 + "</ar></xdxf>")
 ' >many.xdxf || return 1
-  xdxf_info_bounded many.xdxf || return 1
+  stress_xdxf_info_bounded many.xdxf || return 1
   grep -q 'entries' out.txt || { echo "no description:"; cat out.txt err.txt; return 1; }
 }
 
