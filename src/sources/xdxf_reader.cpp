@@ -291,11 +291,13 @@ int readEntries(LoadedDictionary& dictionary, const std::filesystem::path& path,
     ui.showFileWarning(pick(kOpenFailed), path, errno);
     return -1;
   }
+  std::u16string text = decodeFile(*bytes);
+  bytes.reset();
   // Line breaks between elements are part of a visual article's text; XDXF files commonly
   // declare their document type.
-  std::optional<XmlNode> document =
-      parseXmlDocument(decodeFile(*bytes), {.keepWhiteSpace = true, .allowDocumentType = true});
-  bytes.reset();  // the tree holds all that is needed
+  const std::optional<XmlNode> document =
+      parseXmlDocument(text, {.keepWhiteSpace = true, .allowDocumentType = true});
+  text = std::u16string();  // the tree holds all that is needed
   if (!document) {
     showWarning(ui, formatText(kNotXml, {{u"file", pathText(path)}}));
     return -1;
