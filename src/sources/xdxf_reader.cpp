@@ -11,6 +11,7 @@
 #include "platform/ui_language.h"
 #include "platform/whole_file.h"
 #include "platform/xml_document.h"
+#include "platform/xml_stream.h"
 #include "sources/load_dictionary_file.h"
 
 namespace lexora {
@@ -30,9 +31,10 @@ bool isSpace(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
-// The file's text: UTF-16 with its byte-order mark, else UTF-8 (a mark dropped). The XML
-// declaration's encoding is not consulted: XDXF dictionaries are written in UTF-8.
-std::u16string decodeFile(const std::vector<uint8_t>& bytes) {
+// The file's text in UTF-8: `bytes` themselves (a byte-order mark dropped), or in
+// `converted` when they are UTF-16 with its mark. The XML declaration's encoding is not
+// consulted: XDXF dictionaries are written in UTF-8.
+std::string_view utf8Text(const std::vector<uint8_t>& bytes, std::string& converted) {
   const auto* b = bytes.data();
   const size_t n = bytes.size();
   if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
@@ -43,23 +45,12 @@ std::u16string decodeFile(const std::vector<uint8_t>& bytes) {
       text.push_back(
           static_cast<char16_t>(little ? b[i] | (b[i + 1] << 8) : (b[i] << 8) | b[i + 1]));
     }
-    return text;
+    converted = utf16ToUtf8(text);
+    return converted;
   }
   std::string_view utf8(reinterpret_cast<const char*>(b), n);
   if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
-  return utf8ToUtf16(utf8);
-}
-
-const XmlNode* child(const XmlNode& node, std::u16string_view name) {
-  for (const XmlNode& c : node.children) {
-    if (c.kind == XmlNode::Kind::Element && c.name == name) return &c;
-  }
-  return nullptr;
-}
-
-void appendAllText(const XmlNode& node, std::u16string& out) {
-  if (node.kind == XmlNode::Kind::Text || node.kind == XmlNode::Kind::CData) out += node.value;
-  for (const XmlNode& c : node.children) appendAllText(c, out);
+  return utf8;
 }
 
 std::u16string collapsed(std::u16string_view text) {
@@ -283,47 +274,98 @@ void addArticle(const XmlNode& ar, bool visual, LoadedDictionary& dictionary) {
   }
 }
 
+// Gathers the document's name and one article at a time as a tree, handing each article
+// on as soon as it ends: memory holds the entries and the article being read.
+class XdxfEvents : public XmlEvents {
+ public:
+  explicit XdxfEvents(LoadedDictionary& dictionary) : dictionary_(dictionary) {}
+
+  void startElement(std::u16string_view name) override {
+    if (!open_.empty()) {
+      XmlNode& node = open_.back()->children.emplace_back();
+      node.kind = XmlNode::Kind::Element;
+      node.name = name;
+      open_.push_back(&node);
+      return;
+    }
+    const size_t depth = path_.size();
+    path_.emplace_back(name);
+    if (depth == 0) {
+      isXdxf_ = name == u"xdxf";
+    } else if (isXdxf_ && name == u"ar" && (depth == 1 || (depth == 2 && path_[1] == u"lexicon"))) {
+      // The logical format keeps its articles in <lexicon> and lays text out by its
+      // elements; in the visual format the line breaks of the text are the article's own.
+      visual_ = depth == 1;
+      article_ = XmlNode{XmlNode::Kind::Element, u"ar", {}, {}};
+      open_.push_back(&article_);
+      path_.pop_back();
+    }
+  }
+
+  void endElement() override {
+    if (!open_.empty()) {
+      open_.pop_back();
+      if (open_.empty()) addArticle(article_, visual_, dictionary_);
+      return;
+    }
+    if (!path_.empty()) path_.pop_back();
+  }
+
+  void text(std::u16string_view text) override {
+    if (!open_.empty()) {
+      auto& children = open_.back()->children;
+      if (children.empty() || children.back().kind != XmlNode::Kind::Text) {
+        children.push_back(XmlNode{XmlNode::Kind::Text, u"#text", {}, {}});
+      }
+      children.back().value += text;
+      return;
+    }
+    if (!isXdxf_) return;
+    if (path_.size() == 2 && path_[1] == u"full_name") fullName_ += text;
+    if (path_.size() == 3 && path_[1] == u"meta_info" && path_[2] == u"full_title") {
+      fullTitle_ += text;
+    }
+  }
+
+  bool isXdxf() const { return isXdxf_; }
+  std::u16string name() const {
+    const std::u16string fullName = collapsed(fullName_);
+    return fullName.empty() ? collapsed(fullTitle_) : fullName;
+  }
+
+ private:
+  LoadedDictionary& dictionary_;
+  std::vector<std::u16string> path_;  // the elements open outside any article
+  bool isXdxf_ = false;
+  bool visual_ = true;
+  XmlNode article_;
+  std::vector<XmlNode*> open_;  // the article's open elements, innermost last
+  std::u16string fullName_, fullTitle_;
+};
+
 int readEntries(LoadedDictionary& dictionary, const std::filesystem::path& path,
                 UserInterface& ui) {
   std::string error;
-  auto bytes = readWholeFile(path, error);
+  const auto bytes = readWholeFile(path, error);
   if (!bytes) {
     ui.showFileWarning(pick(kOpenFailed), path, errno);
     return -1;
   }
-  std::u16string text = decodeFile(*bytes);
-  bytes.reset();
+  std::string converted;
+  XdxfEvents events(dictionary);
   // Line breaks between elements are part of a visual article's text; XDXF files commonly
   // declare their document type.
-  const std::optional<XmlNode> document =
-      parseXmlDocument(text, {.keepWhiteSpace = true, .allowDocumentType = true});
-  text = std::u16string();  // the tree holds all that is needed
-  if (!document) {
+  if (!readXmlStream(utf8Text(*bytes, converted), events,
+                     {.keepWhiteSpace = true, .allowDocumentType = true})) {
     showWarning(ui, formatText(kNotXml, {{u"file", pathText(path)}}));
     return -1;
   }
-  const XmlNode* xdxf = child(*document, u"xdxf");
-  if (!xdxf) {
+  if (!events.isXdxf()) {
     showWarning(ui, formatText(kNotXdxf, {{u"file", pathText(path)}}));
     return -1;
   }
-  // The logical format keeps its articles in <lexicon> and lays text out by its elements;
-  // in the visual format the line breaks of the text are the article's own.
-  const XmlNode* lexicon = child(*xdxf, u"lexicon");
-  const bool visual = lexicon == nullptr;
-
-  std::u16string name;
-  if (const XmlNode* fullName = child(*xdxf, u"full_name")) {
-    appendAllText(*fullName, name);
-  } else if (const XmlNode* meta = child(*xdxf, u"meta_info")) {
-    if (const XmlNode* fullTitle = child(*meta, u"full_title")) appendAllText(*fullTitle, name);
-  }
-  name = collapsed(name);
+  const std::u16string name = events.name();
   dictionary.name = name.empty() ? dictionaryNameFromPath(pathText(path)) : name;
-
-  for (const XmlNode& ar : (visual ? *xdxf : *lexicon).children) {
-    if (ar.kind == XmlNode::Kind::Element && ar.name == u"ar") addArticle(ar, visual, dictionary);
-  }
   return 0;
 }
 
