@@ -18,9 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     types.push_back(kLetters[code % 11]);
   }
   const std::string_view block(reinterpret_cast<const char*>(data + 1), size - 1);
+  // Markup fields (h, x) kept as text or dropped, as the input's length falls.
+  const bool markupAsText = size % 2 == 1;
   lexora::PowerWordWalkState state;
   std::string explanation;
-  lexora::convertStarDictFields(block, types, state, explanation);
+  lexora::convertStarDictFields(block, types, state, explanation, markupAsText);
   std::string again;
   lexora::appendValidUtf8(again, explanation);
   if (again != explanation) __builtin_trap();  // always valid UTF-8
@@ -38,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr size_t kKeep = 8;
   lexora::PowerWordWalkState startState;
   std::string part;
-  const auto r = lexora::convertStarDictFieldsStart(start, kKeep, types, startState, part);
+  const auto r =
+      lexora::convertStarDictFieldsStart(start, kKeep, types, startState, part, markupAsText);
   const std::string sure = finished(part);
   if (r.outcome == lexora::BlockStartConversion::complete && sure != whole) __builtin_trap();
   if (r.outcome == lexora::BlockStartConversion::enough &&

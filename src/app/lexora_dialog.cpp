@@ -4,8 +4,10 @@
 #include "app/default_button.h"
 #include "job/open_failure_texts.h"
 #include "job/packing_texts.h"
+#include "platform/application.h"
 #include "platform/path_text.h"
 #include "platform/ui_language.h"
+#include "sources/source_options.h"
 
 namespace lexora {
 namespace {
@@ -180,6 +182,8 @@ void CLexoraDlg::send() {
   focusToRestore_ = 0;  // a button the last job left disabled is no longer waited for
   // The job works on its own copy of the paths: Browse stays available while it runs.
   TransferJobParameters parameters{selection_.paths, service_, waits_};
+  // Read at each Send, so that a setting changed meanwhile takes effect.
+  parameters.sources = storedSourceOptions(applicationSettings());
   job_ = std::make_unique<TransferJob>(*this, std::move(parameters));
 }
 

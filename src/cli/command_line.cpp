@@ -57,7 +57,8 @@ enum class Option {
   Device,
   Yes,
   No,
-  PasswordStdin
+  PasswordStdin,
+  MarkupAsText
 };
 
 struct OptionSpec {
@@ -83,6 +84,8 @@ constexpr OptionSpec kOptions[] = {
     {"yes", 'y', false, bit(Command::Send), Option::Yes},
     {"no", 0, false, bit(Command::Send), Option::No},
     {"password-stdin", 0, false, bit(Command::Send), Option::PasswordStdin},
+    {"markup-as-text", 0, false, bit(Command::Pack) | bit(Command::Info) | bit(Command::Send),
+     Option::MarkupAsText},
 };
 
 const OptionSpec* findOption(std::string_view arg) {
@@ -267,6 +270,9 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
         break;
       case Option::PasswordStdin:
         line.passwordFromStdin = true;
+        break;
+      case Option::MarkupAsText:
+        line.markupAsText = true;
         break;
     }
   }

@@ -25,6 +25,7 @@ struct CommandLine {
   ConsoleUserInterface::Detail detail = ConsoleUserInterface::Detail::Normal;
   bool passwordFromStdin = false;  // --password-stdin
   bool force = false;              // --force
+  bool markupAsText = false;       // --markup-as-text
   // Process-wide choices, the last valid one given.
   std::optional<UiLanguage> language;       // --lang
   std::optional<std::string> ansiCodePage;  // --ansi-code-page, a name the system knows

@@ -8,12 +8,14 @@ constexpr BilingualText kProgramHelp{
     u"用法: lexora-cli [选项] 命令 参数...\n"
     u"命令:\n"
     u"  pack FILE... [-o OUT | --output-dir DIR] [--force] [--name NAME]\n"
+    u"       [--markup-as-text]\n"
     u"      加载并压缩词典，写出压缩映像(.lxp)；-o - 写到标准输出\n"
-    u"  info FILE...\n"
+    u"  info FILE... [--markup-as-text]\n"
     u"      显示词典名、词条数、块数和压缩后尺寸\n"
     u"  inspect IMAGE... [WORD...]\n"
     u"      检查压缩映像，或在其中查找单词\n"
     u"  send FILE... [--device ADDR] [--yes | --no] [--password-stdin] [--name NAME]\n"
+    u"       [--markup-as-text]\n"
     u"      加载、压缩并发送词典到手机（Ctrl-C 停止）\n"
     u"适用于所有命令的选项:\n"
     u"  --lang zh|en            本次运行的界面语言（不保存）\n"
@@ -27,12 +29,14 @@ constexpr BilingualText kProgramHelp{
     u"Usage: lexora-cli [OPTIONS] COMMAND ARGUMENTS...\n"
     u"Commands:\n"
     u"  pack FILE... [-o OUT | --output-dir DIR] [--force] [--name NAME]\n"
+    u"       [--markup-as-text]\n"
     u"      load and pack dictionaries, write packed images (.lxp); -o - writes to stdout\n"
-    u"  info FILE...\n"
+    u"  info FILE... [--markup-as-text]\n"
     u"      show name, entries, blocks and packed size\n"
     u"  inspect IMAGE... [WORD...]\n"
     u"      check packed images, or look words up in them\n"
     u"  send FILE... [--device ADDR] [--yes | --no] [--password-stdin] [--name NAME]\n"
+    u"       [--markup-as-text]\n"
     u"      load, pack and send dictionaries to the handheld (Ctrl-C stops)\n"
     u"Options for every command:\n"
     u"  --lang zh|en            interface language for this run (not stored)\n"
@@ -53,6 +57,7 @@ constexpr BilingualText kPackHelp{
     u"  --output-dir DIR        写到 DIR 文件夹中\n"
     u"  -f, --force             覆盖已有的压缩映像；允许 -o - 写到终端\n"
     u"  --name NAME             映像中的词典名（默认取自词典本身；只对应一个文件）\n"
+    u"  --markup-as-text        保留 StarDict 的 HTML(h) 和 XDXF(x) 字段，转为纯文本\n"
     u"适用于所有命令的选项见 lexora-cli --help。\n",
     u"Usage: lexora-cli pack FILE... [-o OUT | --output-dir DIR] [--force] [--name NAME]\n"
     u"Loads and packs each dictionary and writes its packed image, by default into the\n"
@@ -62,15 +67,18 @@ constexpr BilingualText kPackHelp{
     u"  -f, --force             replace existing images; let -o - write to a terminal\n"
     u"  --name NAME             the dictionary's name in the image (default: its own; one "
     u"FILE only)\n"
+    u"  --markup-as-text        keep StarDict HTML (h) and XDXF (x) fields, as plain text\n"
     u"Options for every command: see lexora-cli --help.\n"};
 
 constexpr BilingualText kInfoHelp{
-    u"用法: lexora-cli info FILE...\n"
+    u"用法: lexora-cli info FILE... [--markup-as-text]\n"
     u"加载并压缩每个词典，在标准输出上显示词典名、词条数、块数和压缩后尺寸；不写任何文件。\n"
+    u"  --markup-as-text        保留 StarDict 的 HTML(h) 和 XDXF(x) 字段，转为纯文本\n"
     u"适用于所有命令的选项见 lexora-cli --help。\n",
-    u"Usage: lexora-cli info FILE...\n"
+    u"Usage: lexora-cli info FILE... [--markup-as-text]\n"
     u"Loads and packs each dictionary and shows its name, entries, blocks and packed size on\n"
     u"standard output; writes no file.\n"
+    u"  --markup-as-text        keep StarDict HTML (h) and XDXF (x) fields, as plain text\n"
     u"Options for every command: see lexora-cli --help.\n"};
 
 constexpr BilingualText kInspectHelp{
@@ -95,6 +103,7 @@ constexpr BilingualText kSendHelp{
     u"  --no                    对每个“是否发送”问题回答“否”\n"
     u"  --password-stdin        从标准输入读取手机密码，每次询问读一行\n"
     u"  --name NAME             手机上的词典名（默认取自词典本身；只对应一个文件）\n"
+    u"  --markup-as-text        保留 StarDict 的 HTML(h) 和 XDXF(x) 字段，转为纯文本\n"
     u"适用于所有命令的选项见 lexora-cli --help。\n",
     u"Usage: lexora-cli send FILE... [--device ADDR] [--yes | --no] [--password-stdin]\n"
     u"                  [--name NAME]\n"
@@ -109,6 +118,7 @@ constexpr BilingualText kSendHelp{
     u"time\n"
     u"  --name NAME             the dictionary's name on the handheld (default: its own; one "
     u"FILE only)\n"
+    u"  --markup-as-text        keep StarDict HTML (h) and XDXF (x) fields, as plain text\n"
     u"Options for every command: see lexora-cli --help.\n"};
 
 constexpr std::u16string_view kDeviceInUsage = u"[--device ADDR] ";

@@ -97,7 +97,7 @@ int forEachPackedFile(const CommandLine& line, Use use) {
   int status = kExitOk;
   for (const std::string& file : line.operands) {
     // Operands are the system's own path bytes, opened whatever their encoding.
-    auto result = loadAndPackFile(pathFromArgument(file), ui);
+    auto result = loadAndPackFile(pathFromArgument(file), ui, {.markupAsText = line.markupAsText});
     if (result) ui.finishStatus();
     if (!result || !use(file, *result, ui)) status = kExitFailed;
     // A dictionary with nothing in it is no success, though it is still described (info).
@@ -161,7 +161,7 @@ int packCommand(const CommandLine& line) {
     }
 
     // Operands are the system's own path bytes, opened whatever their encoding.
-    auto result = loadAndPackFile(pathFromArgument(file), ui);
+    auto result = loadAndPackFile(pathFromArgument(file), ui, {.markupAsText = line.markupAsText});
     if (!result) {
       status = kExitFailed;
       continue;

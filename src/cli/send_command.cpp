@@ -73,6 +73,7 @@ int sendCommand(const CommandLine& line) {
     parameters.selectedPaths.push_back(pathFromArgument(file));
   }
   if (line.name) parameters.dictionaryName = utf8ToUtf16(*line.name);
+  parameters.sources.markupAsText = line.markupAsText;
   parameters.service = std::move(service->factory);
 
   // Ctrl-C is the Stop button: the first asks the job to stop, the second quits at once.

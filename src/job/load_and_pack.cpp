@@ -24,13 +24,13 @@ std::u16string packingStatus(std::u16string_view path) {
   return statusText(pick(kPacking), path);
 }
 
-std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file,
-                                               UserInterface& ui) {
+std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file, UserInterface& ui,
+                                               const SourceOptions& sources) {
   const std::u16string path = pathText(file);
   LoadedAndPacked result;
   // Each status is composed when shown, so a language switch meanwhile takes effect.
   ui.setStatus(loadingStatus(path));
-  if (loadDictionaryFile(result.loaded, file, ui) != 0) return std::nullopt;
+  if (loadDictionaryFile(result.loaded, file, ui, sources) != 0) return std::nullopt;
   ui.setStatus(loadingStatus(path) + std::u16string(pick(kStatusSuccess)));
 
   ui.setStatus(packingStatus(path));

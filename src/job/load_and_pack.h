@@ -10,6 +10,7 @@
 #include "base/user_interface.h"
 #include "dictionary/loaded_dictionary.h"
 #include "pack/block_packer.h"
+#include "sources/source_options.h"
 
 namespace lexora {
 
@@ -21,9 +22,9 @@ struct LoadedAndPacked {
 // Status "Load dictionary file <path>..." (the path as pathText shows it), load, "...Success",
 // "Compress dictionary file <path>...", pack, "...Success". nullopt when the file could not be
 // loaded (its reader told the user) or packed (told here). A notice about left-out entries is shown
-// too.
-std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file,
-                                               UserInterface& ui);
+// too. `sources` are passed to the reader.
+std::optional<LoadedAndPacked> loadAndPackFile(const std::filesystem::path& file, UserInterface& ui,
+                                               const SourceOptions& sources = {});
 
 // The status texts of those steps, also used by the transfer job.
 std::u16string loadingStatus(std::u16string_view path);

@@ -59,7 +59,7 @@ void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& para
     result.linkOpened = true;
     for (const std::filesystem::path& path : parameters.selectedPaths) {
       // A file that does not load is skipped; its reader has told the user why.
-      std::optional<LoadedAndPacked> file = loadAndPackFile(path, ui);
+      std::optional<LoadedAndPacked> file = loadAndPackFile(path, ui, parameters.sources);
       if (!file) continue;
       PackedDictionary& packed = file->packed.dictionary;
       if (parameters.dictionaryName) packed.name = *parameters.dictionaryName;

@@ -15,6 +15,7 @@
 #include "link/usb_link.h"
 #include "platform/event.h"
 #include "platform/ui_language.h"
+#include "sources/source_options.h"
 
 namespace lexora {
 
@@ -55,6 +56,8 @@ struct TransferJobParameters {
   LinkWaits waits;
   // The name the dictionary is sent under, in place of the one its file gives (one file).
   std::optional<std::u16string> dictionaryName = std::nullopt;
+  // How the files are read.
+  SourceOptions sources = {};
 };
 
 struct TransferOutcome {

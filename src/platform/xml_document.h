@@ -21,12 +21,22 @@ struct XmlNode {
   std::vector<XmlNode> children;
 };
 
+struct XmlParseOptions {
+  // Text made only of white space between elements is a node too (where line breaks
+  // between elements are part of the text).
+  bool keepWhiteSpace = false;
+  // A document type declaration is accepted (its DTD is still never loaded). MSXML refuses
+  // one otherwise; libxml2 accepts one either way.
+  bool allowDocumentType = false;
+};
+
 // Parses `text` strictly and offline, with the component's defaults otherwise: text made
-// only of white space between elements is no node, entity and character references are
-// resolved, adjacent CDATA sections stay separate nodes. No network, no DTD or external
-// entity is loaded; nesting is bounded by the parser's depth limit. Returns the document
-// node, or nullopt when the text is not well-formed XML or the component cannot be
-// created or fails while the tree is read. Any thread.
-std::optional<XmlNode> parseXmlDocument(std::u16string_view text);
+// only of white space between elements is no node (unless `options` keep it), entity and
+// character references are resolved, adjacent CDATA sections stay separate nodes. No
+// network, no DTD or external entity is loaded; nesting is bounded by the parser's depth
+// limit. Returns the document node, or nullopt when the text is not well-formed XML or the
+// component cannot be created or fails while the tree is read. Any thread.
+std::optional<XmlNode> parseXmlDocument(std::u16string_view text,
+                                        const XmlParseOptions& options = {});
 
 }  // namespace lexora

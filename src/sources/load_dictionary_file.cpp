@@ -7,6 +7,7 @@
 #include "sources/dsl_reader.h"
 #include "sources/stardict_reader.h"
 #include "sources/text_reader.h"
+#include "sources/xdxf_reader.h"
 
 namespace lexora {
 namespace {
@@ -45,17 +46,19 @@ std::u16string dictionaryNameFromPath(std::u16string_view path) {
 }
 
 int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
-                       UserInterface& ui) {
+                       UserInterface& ui, const SourceOptions& options) {
   const std::u16string extension = extensionOf(pathText(path));
   if (extension == u"txt" || extension == u"tab")
     return warnWhenEmpty(readTextDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"ifo")
-    return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui), dictionary, ui);
+    return warnWhenEmpty(readStarDictDictionary(dictionary, path, ui, options), dictionary, ui);
   if (extension == u"index")
     return warnWhenEmpty(readDictdDictionary(dictionary, path, ui), dictionary, ui);
   // A compressed DSL file's extension is "dz"; only the name before it tells it apart.
   if (extension == u"dsl" || (extension == u"dz" && isCompressedDslPath(pathText(path))))
     return warnWhenEmpty(readDslDictionary(dictionary, path, ui), dictionary, ui);
+  if (extension == u"xdxf")
+    return warnWhenEmpty(readXdxfDictionary(dictionary, path, ui), dictionary, ui);
   showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;

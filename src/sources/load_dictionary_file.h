@@ -7,6 +7,7 @@
 
 #include "base/user_interface.h"
 #include "dictionary/loaded_dictionary.h"
+#include "sources/source_options.h"
 
 namespace lexora {
 
@@ -17,8 +18,9 @@ namespace lexora {
 // follows the path's last '.'. A file read without
 // finding any entry returns 0 too, after a warning that no entries were found. Either way
 // the entries are frozen on return.
+// `options` are the user's choices about reading (markup fields kept as text or dropped).
 int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path& path,
-                       UserInterface& ui);
+                       UserInterface& ui, const SourceOptions& options = {});
 
 // The extension rule on its own, on the path's text (pathText): the text after the last
 // '.', or the whole path.

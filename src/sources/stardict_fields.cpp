@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "base/text_codec.h"
 #include "platform/ansi_code_page.h"
+#include "sources/markup_text.h"
 #include "sources/powerword_xml.h"
 
 namespace lexora {
@@ -70,9 +71,19 @@ uint32_t bigEndian32(const char* p) {
 }
 
 void appendField(char16_t letter, std::string_view field, PowerWordWalkState& state,
-                 std::string& out) {
+                 bool markupAsText, std::string& out) {
   if (field.empty()) return;
   switch (letter) {
+    case u'h':
+    case u'x': {
+      if (!markupAsText) break;
+      std::string text;
+      appendValidUtf8(text, field);
+      const size_t before = out.size();
+      appendMarkupAsText(text, letter == u'h' ? MarkupKind::html : MarkupKind::xdxf, out);
+      if (out.size() > before) out.push_back('\n');
+      break;
+    }
     case u'm':
     case u'y':
       appendValidUtf8(out, field);
@@ -160,7 +171,9 @@ void appendFieldStart(char16_t letter, std::string_view bytes, std::string& out)
       break;
     }
     default:
-      break;  // a PowerWord field is sure only when whole; other fields add nothing
+      // A PowerWord or markup field is sure only when whole (a tag or reference may be cut,
+      // and markup may drop all that follows); other fields add nothing.
+      break;
   }
 }
 
@@ -174,7 +187,8 @@ struct FieldWalk {
 // the start of the block: a field that may run on beyond it (a NUL-ended field without its
 // NUL, a sized field whose size reaches further) adds what is sure of it and ends the walk.
 FieldWalk appendFields(std::string_view block, bool whole, std::u16string_view sametypesequence,
-                       PowerWordWalkState& powerWordWalkState, std::string& explanation) {
+                       PowerWordWalkState& powerWordWalkState, bool markupAsText,
+                       std::string& explanation) {
   FieldWalk walk;
   const size_t n = block.size();
   size_t cursor = 0;  // n + 1 once the block is used up (past its virtual NUL)
@@ -210,7 +224,8 @@ FieldWalk appendFields(std::string_view block, bool whole, std::u16string_view s
       return walk;
     }
     const size_t stop = nul == block.npos ? n : nul;
-    appendField(letter, block.substr(cursor, stop - cursor), powerWordWalkState, explanation);
+    appendField(letter, block.substr(cursor, stop - cursor), powerWordWalkState, markupAsText,
+                explanation);
     cursor = stop + 1;
   }
   return walk;
@@ -231,10 +246,11 @@ size_t lengthWithBackslashNJoined(std::string_view text) {
 }  // namespace
 
 bool convertStarDictFields(std::string_view block, std::u16string_view sametypesequence,
-                           PowerWordWalkState& powerWordWalkState, std::string& explanation) {
+                           PowerWordWalkState& powerWordWalkState, std::string& explanation,
+                           bool markupAsText) {
   explanation.clear();
   const FieldWalk walk =
-      appendFields(block, true, sametypesequence, powerWordWalkState, explanation);
+      appendFields(block, true, sametypesequence, powerWordWalkState, markupAsText, explanation);
   finishExplanation(explanation);
   return walk.sound;
 }
@@ -242,11 +258,11 @@ bool convertStarDictFields(std::string_view block, std::u16string_view sametypes
 BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t keep,
                                                 std::u16string_view sametypesequence,
                                                 PowerWordWalkState& powerWordWalkState,
-                                                std::string& explanation) {
+                                                std::string& explanation, bool markupAsText) {
   explanation.clear();
   const PowerWordWalkState before = powerWordWalkState;
   const FieldWalk walk =
-      appendFields(start, false, sametypesequence, powerWordWalkState, explanation);
+      appendFields(start, false, sametypesequence, powerWordWalkState, markupAsText, explanation);
   if (!walk.cut) {
     // Every field ended within the start: the rest of the block is never looked at.
     finishExplanation(explanation);

@@ -14,13 +14,16 @@ namespace lexora {
 // the ANSI code page, "k" through the PowerWord conversion), phonetic letters normalised,
 // the trailing run of LFs removed. The end of `block` ends its last field.
 //
+// With `markupAsText`, "h" (HTML) and "x" (XDXF) fields are turned into text too
+// (appendMarkupAsText); otherwise they are dropped like the types no conversion knows.
 // Fields of upper-case types (W, P, X, ...) are dropped: they are stored as a 32-bit
 // big-endian size and that many bytes, except the block's last field, which runs to the
 // end of the block. Returns false when the block is damaged: it ends before all its
 // fields (the missing ones are empty) or a size reaches beyond it (the fields from there
 // on are empty). Nothing outside `block` is read either way.
 bool convertStarDictFields(std::string_view block, std::u16string_view sametypesequence,
-                           PowerWordWalkState& powerWordWalkState, std::string& explanation);
+                           PowerWordWalkState& powerWordWalkState, std::string& explanation,
+                           bool markupAsText = false);
 
 // What convertStarDictFieldsStart could make of the start of a block.
 struct BlockStartConversion {
@@ -45,7 +48,8 @@ struct BlockStartConversion {
 BlockStartConversion convertStarDictFieldsStart(std::string_view start, size_t keep,
                                                 std::u16string_view sametypesequence,
                                                 PowerWordWalkState& powerWordWalkState,
-                                                std::string& explanation);
+                                                std::string& explanation,
+                                                bool markupAsText = false);
 
 // Every backslash followed by a lower-case n becomes one LF, left to right: the reader's
 // last step on a headword and on an explanation (after TABs become spaces).

@@ -131,14 +131,24 @@ constexpr BilingualText kUnsupportedType{
     u"Word explain include data of type {letter} ({description})!\nThis verion cannot handle this "
     u"type, and will discard it!\nThe others will be kept!"};
 
+// Markup fields can be kept: the notice about them says how.
+constexpr BilingualText kHowToKeepMarkup{
+    u"\n要把这种数据转为文本保留，请使用 lexora-cli 的 --markup-as-text 选项，或在设置的 [Sources] "
+    u"中写入 markup=text。",
+    u"\nTo keep such data as text, use lexora-cli's --markup-as-text option, or markup=text in "
+    u"the [Sources] section of the settings."};
+
 std::u16string unsupportedTypeMessage(char16_t letter) {
-  return formatText(kUnsupportedType,
-                    {{u"letter", letter}, {u"description", typeDescription(letter)}});
+  std::u16string message = formatText(
+      kUnsupportedType, {{u"letter", letter}, {u"description", typeDescription(letter)}});
+  if (letter == u'h' || letter == u'x') message += pick(kHowToKeepMarkup);
+  return message;
 }
 
 }  // namespace
 
-bool isUnderstoodStarDictType(char16_t letter) {
+bool isUnderstoodStarDictType(char16_t letter, bool markupAsText) {
+  if (markupAsText && (letter == u'h' || letter == u'x')) return true;
   return letter == u'g' || letter == u'k' || letter == u'l' || letter == u'm' || letter == u't' ||
          letter == u'y';
 }
@@ -149,7 +159,8 @@ StarDictInfo parseStarDictInfo(std::string_view text) {
   return parser.finish();
 }
 
-int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui) {
+int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui,
+                     bool markupAsText) {
   FilePtr file = openForReading(path);
   if (!file) {
     ui.showFileWarning(pick(kOpenFailed), path, errno);
@@ -178,7 +189,7 @@ int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, User
     return -1;
   }
   for (char16_t letter : info.sametypesequence) {
-    if (isUnderstoodStarDictType(letter)) continue;
+    if (isUnderstoodStarDictType(letter, markupAsText)) continue;
     ui.showMessage(unsupportedTypeMessage(letter), MessageIcon::Information, MessageButtons::Ok);
   }
   return 0;

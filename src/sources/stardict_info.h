@@ -29,9 +29,12 @@ StarDictInfo parseStarDictInfo(std::string_view text);
 // that order, stopping at the first missing one) and tells the user of each type letter in
 // sametypesequence that is dropped. Returns 0 and fills `info`, or -1 after telling the
 // user why (`info` is then unspecified; it is left untouched when the file does not open).
-int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui);
+// With `markupAsText`, h and x fields are kept (as text) and not told of.
+int readStarDictInfo(const std::filesystem::path& path, StarDictInfo& info, UserInterface& ui,
+                     bool markupAsText = false);
 
-// True for the type letters the field conversion turns into text: g, k, l, m, t, y.
-bool isUnderstoodStarDictType(char16_t letter);
+// True for the type letters the field conversion turns into text: g, k, l, m, t, y, and with
+// `markupAsText` h and x.
+bool isUnderstoodStarDictType(char16_t letter, bool markupAsText = false);
 
 }  // namespace lexora

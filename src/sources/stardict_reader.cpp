@@ -73,26 +73,28 @@ constexpr uint32_t kFirstRead = 2 * kKeptEntryBytes;
 // entry keeps (kKeptEntryBytes), so that records claiming huge or overlapping blocks
 // cost what their entries keep, not what they claim.
 bool convertBlock(StarDictData& data, const IndexRecord& record,
-                  std::u16string_view sametypesequence, PowerWordWalkState& powerWordWalkState,
-                  std::string& block, std::string& explanation) {
+                  std::u16string_view sametypesequence, bool markupAsText,
+                  PowerWordWalkState& powerWordWalkState, std::string& block,
+                  std::string& explanation) {
   for (uint32_t want = kFirstRead;;
        want = record.dataSize / 4 < want ? record.dataSize : 4 * want) {
     const bool whole = data.readBlockStart(record.dataOffset, record.dataSize, want, block);
     if (want >= record.dataSize || block.size() < want) {
       // All of the block that there is.
-      return convertStarDictFields(block, sametypesequence, powerWordWalkState, explanation) &&
+      return convertStarDictFields(block, sametypesequence, powerWordWalkState, explanation,
+                                   markupAsText) &&
              whole;
     }
     const BlockStartConversion start = convertStarDictFieldsStart(
-        block, kKeptEntryBytes, sametypesequence, powerWordWalkState, explanation);
+        block, kKeptEntryBytes, sametypesequence, powerWordWalkState, explanation, markupAsText);
     if (start.outcome != BlockStartConversion::needMore) return start.sound && whole;
   }
 }
 
 int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
-                        UserInterface& ui) {
+                        UserInterface& ui, const SourceOptions& options) {
   StarDictInfo info;
-  if (readStarDictInfo(ifoPath, info, ui) != 0) return -1;
+  if (readStarDictInfo(ifoPath, info, ui, options.markupAsText) != 0) return -1;
   dictionary.name = info.bookname;
 
   // Of two candidates that both fail, the one named to the user is the one that exists (its
@@ -147,8 +149,8 @@ int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::pat
     have = int64_t{read} + 1 < info.wordcount && index.readIndexRecord(upcoming);
     if (have) data->prefetch(upcoming.dataOffset);
 
-    if (!convertBlock(*data, record, info.sametypesequence, powerWordWalkState, block,
-                      explanation)) {
+    if (!convertBlock(*data, record, info.sametypesequence, options.markupAsText,
+                      powerWordWalkState, block, explanation)) {
       ++damagedBlocks;
     }
 
@@ -180,8 +182,8 @@ int readStarDictEntries(LoadedDictionary& dictionary, const std::filesystem::pat
 }  // namespace
 
 int readStarDictDictionary(LoadedDictionary& dictionary, const std::filesystem::path& ifoPath,
-                           UserInterface& ui) {
-  const int result = readStarDictEntries(dictionary, ifoPath, ui);
+                           UserInterface& ui, const SourceOptions& options) {
+  const int result = readStarDictEntries(dictionary, ifoPath, ui, options);
   // Loading ends here, whether the file was read whole or not: what was read stays as it is.
   dictionary.entries.freeze();
   return result;

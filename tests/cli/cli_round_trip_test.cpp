@@ -142,6 +142,28 @@ TEST_F(CliTest, FileNamesThatAreNotUtf8AreLoadedAndPacked) {
   EXPECT_EQ(names, (std::vector<std::u16string>{u"Test Dictionary", u"caf\uFFFD"}));
 }
 
+TEST_F(CliTest, MarkupAsTextTurnsHtmlFieldsIntoReadableText) {
+  test::StarDictFixture fixture;
+  fixture.infoLines = {"bookname=Html", "sametypesequence=h"};
+  fixture.entries = {{"tea", "<div><b>tea</b> &ndash; a drink<br><ol><li>hot<li>iced</ol></div>"}};
+  const auto ifo = test::writeStarDict(dir_.path(), "html", fixture);
+  const std::string image = (dir_ / "html.lxp").string();
+
+  const auto dropped = cli({"pack", ifo.string(), "-o", image});
+  EXPECT_NE(dropped.err.find("--markup-as-text"), std::string::npos) << dropped.err;
+  auto look = cli({"inspect", image, "tea"});
+  EXPECT_NE(look.out.find("tea\t\n"), std::string::npos) << "no meaning: " << look.out;
+
+  const auto kept = cli({"pack", "--force", "--markup-as-text", ifo.string(), "-o", image});
+  ASSERT_EQ(kept.exitStatus, 0) << kept.err;
+  EXPECT_EQ(kept.err.find("--markup-as-text"), std::string::npos) << "no notice: " << kept.err;
+  look = cli({"inspect", image, "tea"});
+  EXPECT_NE(look.out.find("tea\ttea \xE2\x80\x93 a drink\n1. hot\n2. iced"), std::string::npos)
+      << look.out;
+  EXPECT_EQ(cli({"info", "--markup-as-text", ifo.string()}).exitStatus, 0);
+  EXPECT_EQ(cli({"inspect", "--markup-as-text", image}).exitStatus, 2);
+}
+
 TEST_F(CliTest, ChineseFileNamesAreOpenedWhateverTheAnsiCodePage) {
   // Windows would hand main() this name in the ANSI code page (CP1252 here), as "??".
   const auto folder = dir_.path() / pathFromText(u"词典");

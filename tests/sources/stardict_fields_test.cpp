@@ -13,10 +13,11 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string convert(std::string_view block, std::u16string_view types, bool* sound = nullptr) {
+std::string convert(std::string_view block, std::u16string_view types, bool* sound = nullptr,
+                    bool markupAsText = false) {
   PowerWordWalkState state;
   std::string explanation;
-  const bool ok = convertStarDictFields(block, types, state, explanation);
+  const bool ok = convertStarDictFields(block, types, state, explanation, markupAsText);
   if (sound) *sound = ok;
   return explanation;
 }
@@ -24,6 +25,27 @@ std::string convert(std::string_view block, std::u16string_view types, bool* sou
 TEST(StarDictFields, PhoneticIsBracketedNormalisedAndTheFinalLfGoes) {
   EXPECT_EQ(convert("\xC9\x99\0hi"s, u"tm"), "[\xC7\x9D]\nhi");  // ə → ǝ
   EXPECT_EQ(convert("a\0b\n\n"s, u"mm"), "a\nb");
+}
+
+TEST(StarDictFields, MarkupFieldsBecomeTextOnlyWhenAsked) {
+  const std::string block = "<p>a &amp; b</p><ul><li>one</ul>\0<tr>tr\xC9\x99</tr> x\0plain"s;
+  EXPECT_EQ(convert(block, u"hxm"), "plain");
+  EXPECT_EQ(convert(block, u"hxm", nullptr, true),
+            "a & b\n\xE2\x80\xA2 one\n[tr\xC7\x9D] x\nplain");  // phonetics normalised too
+  EXPECT_EQ(convert("<script>x</script>\0plain"s, u"hm", nullptr, true), "plain");
+
+  // Cut inside a markup field, the start settles nothing from it: a tag left open there
+  // could drop all that follows in the whole block.
+  PowerWordWalkState state;
+  std::string part;
+  const std::string longText(40, 'w');
+  const auto start =
+      convertStarDictFieldsStart("<b>" + longText + "<scr", 8, u"h", state, part, true);
+  EXPECT_EQ(start.outcome, BlockStartConversion::needMore);
+  const auto afterPlain =
+      convertStarDictFieldsStart(longText + "\0<b>x"s, 8, u"mh", state, part, true);
+  EXPECT_EQ(afterPlain.outcome, BlockStartConversion::enough);
+  EXPECT_EQ(part, longText);
 }
 
 TEST(StarDictFields, EmptyFieldsAddNothing) {

@@ -83,11 +83,23 @@ TEST_F(StarDictInfoTest, EveryDroppedTypeLetterGetsAnInformationNotice) {
   EXPECT_EQ(messages[0].text,
             u"Word explain include data of type x (A utf-8 string which is marked up with the "
             u"xdxf language)!\nThis verion cannot handle this type, and will discard it!\nThe "
-            u"others will be kept!");
+            u"others will be kept!\nTo keep such data as text, use lexora-cli's --markup-as-text "
+            u"option, or markup=text in the [Sources] section of the settings.");
   EXPECT_EQ(messages[1].text,
             u"Word explain include data of type h ()!\nThis verion cannot handle this type, and "
-            u"will discard it!\nThe others will be kept!");
+            u"will discard it!\nThe others will be kept!\nTo keep such data as text, use "
+            u"lexora-cli's --markup-as-text option, or markup=text in the [Sources] section of "
+            u"the settings.");
   EXPECT_EQ(messages[2].text, messages[0].text);
+}
+
+TEST_F(StarDictInfoTest, MarkupKeptAsTextIsNotToldOfAndOtherDroppedTypesGetNoHowTo) {
+  const auto path =
+      test::writeFile(dir_ / "dict.ifo", "bookname=x\nwordcount=3\nsametypesequence=hxW\n");
+  ASSERT_EQ(readStarDictInfo(path, info_, ui_, true), 0);
+  const auto messages = ui_.messages();
+  ASSERT_EQ(messages.size(), 1u) << "only W is dropped";
+  EXPECT_EQ(messages[0].text.find(u"--markup-as-text"), std::u16string::npos);
 }
 
 TEST_F(StarDictInfoTest, MessagesInChinese) {

@@ -62,15 +62,15 @@ bool isBlank(const xmlChar* value) {
 
 // White space between elements is not a node of the document, as a DOM that does not
 // preserve white space never creates one.
-void copyTree(const xmlNode* from, XmlNode& to) {
+void copyTree(const xmlNode* from, XmlNode& to, bool keepWhiteSpace) {
   to.kind = kindAndName(from, to.name);
   if (to.kind == XmlNode::Kind::Text || to.kind == XmlNode::Kind::CData ||
       to.kind == XmlNode::Kind::Comment || to.kind == XmlNode::Kind::ProcessingInstruction) {
     to.value = text(from->content);
   }
   for (const xmlNode* child = from->children; child != nullptr; child = child->next) {
-    if (child->type == XML_TEXT_NODE && isBlank(child->content)) continue;
-    copyTree(child, to.children.emplace_back());
+    if (!keepWhiteSpace && child->type == XML_TEXT_NODE && isBlank(child->content)) continue;
+    copyTree(child, to.children.emplace_back(), keepWhiteSpace);
   }
 }
 
@@ -91,7 +91,8 @@ struct ParserFreer {
 
 }  // namespace
 
-std::optional<XmlNode> parseXmlDocument(std::u16string_view source) {
+std::optional<XmlNode> parseXmlDocument(std::u16string_view source,
+                                        const XmlParseOptions& parseOptions) {
   static std::once_flag initialised;
   std::call_once(initialised, [] { xmlInitParser(); });
 
@@ -110,7 +111,7 @@ std::optional<XmlNode> parseXmlDocument(std::u16string_view source) {
   if (!doc || !parser->wellFormed || !parser->nsWellFormed) return std::nullopt;
 
   XmlNode root;
-  copyTree(reinterpret_cast<const xmlNode*>(doc.get()), root);
+  copyTree(reinterpret_cast<const xmlNode*>(doc.get()), root, parseOptions.keepWhiteSpace);
   return root;
 }
 

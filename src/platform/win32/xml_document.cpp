@@ -142,7 +142,7 @@ bool setProperty(IXMLDOMDocument2* document, std::u16string_view name, VARIANT v
 
 }  // namespace
 
-std::optional<XmlNode> parseXmlDocument(std::u16string_view text) {
+std::optional<XmlNode> parseXmlDocument(std::u16string_view text, const XmlParseOptions& options) {
   thread_local ThreadApartment apartment;
   ComPtr<IXMLDOMDocument2> document;
   if (FAILED(CoCreateInstance(kDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIXmlDomDocument2,
@@ -152,14 +152,17 @@ std::optional<XmlNode> parseXmlDocument(std::u16string_view text) {
   }
   // Synchronous, no validation, nothing fetched: MSXML 6's defaults already forbid DTDs
   // and external resolution; they are set again so that no registry policy changes them.
+  // A document type declaration is let through only when asked, and even then nothing
+  // it names is resolved.
   VARIANT prohibit;
   VariantInit(&prohibit);
   prohibit.vt = VT_BOOL;
-  prohibit.boolVal = VARIANT_TRUE;
+  prohibit.boolVal = options.allowDocumentType ? VARIANT_FALSE : VARIANT_TRUE;
   if (FAILED(document->put_async(VARIANT_FALSE)) ||
       FAILED(document->put_validateOnParse(VARIANT_FALSE)) ||
       FAILED(document->put_resolveExternals(VARIANT_FALSE)) ||
-      FAILED(document->put_preserveWhiteSpace(VARIANT_FALSE)) ||
+      FAILED(document->put_preserveWhiteSpace(options.keepWhiteSpace ? VARIANT_TRUE
+                                                                     : VARIANT_FALSE)) ||
       !setProperty(document.get(), u"ProhibitDTD", prohibit)) {
     return std::nullopt;
   }
