@@ -36,8 +36,8 @@ using FileReader = int (*)(LoadedDictionary&, const std::filesystem::path&, User
 enum class Refusal { Finding, Allowed };
 
 // The first byte also picks a single- or a multi-byte page for text without a mark.
-inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name,
-                         FileReader reader, Refusal refusal = Refusal::Finding) {
+inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name, FileReader reader,
+                         Refusal refusal = Refusal::Finding) {
   const std::string path = "/tmp/lexora-fuzz-" + std::string(name) + "-" +
                            std::to_string(getpid()) + "." + std::string(name);
   chooseAnsiCodePage(size > 0 && (data[0] & 1) ? "CP936" : "CP1252");
