@@ -12,7 +12,8 @@ out=bench/out/formats-$entries
 [ -f "$out/xdxf/bench.xdxf" ] || python3 bench/formats/gen_formats.py "$out" "$entries" >/dev/null
 scripts/build.sh default >/dev/null
 load=build/default/bench/lexora-bench-load
-floor=build/default/bench/xml_floor
+# A bare libxml2 pass over the XDXF file, when bench/xml_floor is there to build one.
+floor=$(find build/default/bench -maxdepth 2 -type f -executable -name '*xml*floor*' | head -1)
 
 declare -A file source
 file[stardict]=$out/stardict/bench.ifo
@@ -30,7 +31,7 @@ source[dsl-utf16]=$(size "${file[dsl-utf16]}")
 source[dsl-utf8]=$(size "${file[dsl-utf8]}")
 source[xdxf]=$(size "${file[xdxf]}")
 formats=(stardict dictd dictd-dz dsl-utf16 dsl-utf8 xdxf)
-if [ -x "$floor" ]; then
+if [ -n "$floor" ]; then
   file[xml-floor]=${file[xdxf]}
   source[xml-floor]=${source[xdxf]}
   formats+=(xml-floor)
