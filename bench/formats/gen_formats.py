@@ -21,7 +21,6 @@ output is the same for every run. Prints the entry count and each file's size.
 import os
 import random
 import sys
-from xml.sax.saxutils import escape
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
@@ -65,51 +64,40 @@ def draw(rng, count):
     return entries
 
 
-def stardict_meaning(e):
-    lines = [e.pos]
+class Layout:
+    """How one format writes an entry: format strings for its parts, in the order written."""
+
+    def __init__(self, head, sense, example, see, label, sense_end="", end=""):
+        self.head, self.sense, self.example, self.see = head, sense, example, see
+        self.label, self.sense_end, self.end = label, sense_end, end
+
+
+# StarDict's "tm": the phonetic, a NUL, then the meaning.
+STARDICT = Layout("{phonetic}\0{pos}", "\n{n}. {label}{text}.", "\n   ~ {example}",
+                  "\nSee also: {see}", "({}) ")
+DICTD = Layout("{head}\n   /{phonetic}/\n   {pos}\n", "   {n}. {label}{text}.\n",
+               '      "{example}"\n', "   See {{{see}}}.\n", "({}) ")
+DSL = Layout("{head}\n\t[m1][c]\\[{phonetic}\\][/c] [p]{pos}[/p][/m]\n",
+             "\t[m1][b]{n}.[/b] {label}[trn]{text}.[/trn][/m]\n",
+             "\t[m2][*][ex]~ {example}[/ex][/*][/m]\n", "\t[m1]See <<{see}>>[/m]\n", "[i]{}[/i] ")
+# The words are plain letters, so nothing needs escaping as XML.
+XDXF = Layout("<ar><k>{head}</k><def><gr>{pos}</gr> <tr>{phonetic}</tr>",
+              "<def><deftext>{label}{text}.</deftext>", " <ex><ex_orig>{example}</ex_orig></ex>",
+              " see <kref>{see}</kref>", "<co>{}</co> ", sense_end="</def>", end="</def></ar>\n")
+
+
+def render(e, layout):
+    out = [layout.head.format(head=e.head, phonetic=e.phonetic, pos=e.pos)]
     for n, s in enumerate(e.senses, 1):
-        label = "(%s) " % s.label if s.label else ""
-        lines.append("%d. %s%s." % (n, label, s.text))
+        label = layout.label.format(s.label) if s.label else ""
+        out.append(layout.sense.format(n=n, label=label, text=s.text))
         if s.example:
-            lines.append("   ~ %s" % s.example)
+            out.append(layout.example.format(example=s.example))
+        out.append(layout.sense_end)
     if e.see:
-        lines.append("See also: %s" % e.see)
-    return "\n".join(lines)
-
-
-def dictd_text(e):
-    lines = [e.head, "   /%s/" % e.phonetic, "   " + e.pos]
-    for n, s in enumerate(e.senses, 1):
-        label = "(%s) " % s.label if s.label else ""
-        lines.append("   %d. %s%s." % (n, label, s.text))
-        if s.example:
-            lines.append("      \"%s\"" % s.example)
-    if e.see:
-        lines.append("   See {%s}." % e.see)
-    return "\n".join(lines) + "\n"
-
-
-def dsl_card(e):
-    out = ["%s\n\t[m1][c]\\[%s\\][/c] [p]%s[/p][/m]\n" % (e.head, e.phonetic, e.pos)]
-    for n, s in enumerate(e.senses, 1):
-        label = "[i]%s[/i] " % s.label if s.label else ""
-        out.append("\t[m1][b]%d.[/b] %s[trn]%s.[/trn][/m]\n" % (n, label, s.text))
-        if s.example:
-            out.append("\t[m2][*][ex]~ %s[/ex][/*][/m]\n" % s.example)
-    if e.see:
-        out.append("\t[m1]See <<%s>>[/m]\n" % e.see)
+        out.append(layout.see.format(see=e.see))
+    out.append(layout.end)
     return "".join(out)
-
-
-def xdxf_article(e):
-    defs = []
-    for s in e.senses:
-        label = "<co>%s</co> " % s.label if s.label else ""
-        example = " <ex><ex_orig>%s</ex_orig></ex>" % s.example if s.example else ""
-        defs.append("<def><deftext>%s%s.</deftext>%s</def>" % (label, escape(s.text), example))
-    see = " see <kref>%s</kref>" % escape(e.see) if e.see else ""
-    return "<ar><k>%s</k><def><gr>%s</gr> <tr>%s</tr>%s%s</def></ar>\n" % (
-        escape(e.head), e.pos, e.phonetic, "".join(defs), see)
 
 
 def write_file(path, data):
@@ -129,7 +117,7 @@ def write_dictd(out, entries):
     add(b"00-database-short", b"00-database-short\n     Benchmark formats\n")
     add(b"00-database-utf8", b"\n")
     for e in entries:
-        add(e.head.encode(), dictd_text(e).encode())
+        add(e.head.encode(), render(e, DICTD).encode())
     index = b"".join(index)
     write_file(os.path.join(out, "dictd", "bench.index"), index)
     write_file(os.path.join(out, "dictd", "bench.dict"), bytes(data))
@@ -145,7 +133,7 @@ def main():
     entries = draw(random.Random(20261209), count)
     print("%d entries, %d headwords" % (count, len({e.head for e in entries})))
 
-    blocks = [("%s\0%s" % (e.phonetic, stardict_meaning(e))).encode() for e in entries]
+    blocks = [render(e, STARDICT).encode() for e in entries]
     size = write_stardict(os.path.join(out, "stardict"), count, [e.head.encode() for e in entries],
                           blocks, range(count), False)
     print("%s: %d bytes of data" % (os.path.join(out, "stardict", "bench.dict"), size))
@@ -153,13 +141,13 @@ def main():
 
     write_dictd(out, entries)
 
-    cards = "".join(dsl_card(e) for e in entries)
+    cards = "".join(render(e, DSL) for e in entries)
     header = '#NAME "Benchmark formats"\n#INDEX_LANGUAGE "English"\n#CONTENTS_LANGUAGE "English"\n\n'
     write_file(os.path.join(out, "dsl", "bench-utf16.dsl"), b"\xff\xfe" + (header + cards).encode("utf-16-le"))
     write_file(os.path.join(out, "dsl", "bench-utf8.dsl"), b"\xef\xbb\xbf" + (header + cards).encode())
     del cards
 
-    articles = "".join(xdxf_article(e) for e in entries)
+    articles = "".join(render(e, XDXF) for e in entries)
     write_file(os.path.join(out, "xdxf", "bench.xdxf"), (
         '<?xml version="1.0" encoding="UTF-8"?>\n'
         '<xdxf lang_from="ENG" lang_to="ENG" format="logical" revision="033">\n'
