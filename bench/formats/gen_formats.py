@@ -7,6 +7,7 @@ Each entry (default 1,000,000) is drawn once -- headword, phonetic, part of spee
 three senses with now and then a usage label, an example or a cross-reference -- and
 written as
     OUT_DIR/stardict/bench.{ifo,idx,dict}    sametypesequence=tm, as the StarDict bench has it
+    OUT_DIR/stardict-dz/bench.{ifo,idx,dict.dz}  the same, dictzipped (dictd's .dict.dz peer)
     OUT_DIR/dictd/bench.{index,dict}         dictd's layout: headword line, indented text
     OUT_DIR/dictd-dz/bench.{index,dict.dz}   the same, dictzipped
     OUT_DIR/dsl/bench-utf16.dsl              UTF-16LE with its byte-order mark, as DSL ships
@@ -138,6 +139,11 @@ def main():
                           blocks, range(count), False)
     print("%s: %d bytes of data" % (os.path.join(out, "stardict", "bench.dict"), size))
     del blocks
+    for name in ("bench.ifo", "bench.idx"):
+        with open(os.path.join(out, "stardict", name), "rb") as f:
+            write_file(os.path.join(out, "stardict-dz", name), f.read())
+    with open(os.path.join(out, "stardict", "bench.dict"), "rb") as f:
+        write_file(os.path.join(out, "stardict-dz", "bench.dict.dz"), dictzip(f.read()))
 
     write_dictd(out, entries)
 
