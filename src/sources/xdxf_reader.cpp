@@ -61,8 +61,17 @@ class Lines {
         space_ = true;
         ++i;
       } else {
+        // Words with single spaces between them come out as they are, in one piece.
         size_t end = i + 1;
-        while (end < text.size() && !isSpace(text[end])) ++end;
+        while (end < text.size()) {
+          if (!isSpace(text[end])) {
+            ++end;
+          } else if (text[end] == ' ' && end + 1 < text.size() && !isSpace(text[end + 1])) {
+            end += 2;
+          } else {
+            break;
+          }
+        }
         put(text.substr(i, end - i));
         i = end;
       }
@@ -92,7 +101,7 @@ class Lines {
   }
 
  private:
-  // `run` holds no white space.
+  // `run` begins and ends with other than white space.
   void put(std::string_view run) {
     if (breakPending_ && !out_.empty()) {
       out_.push_back('\n');
@@ -120,13 +129,18 @@ class Lines {
 enum class Tag : uint8_t { Other, K, Opt, Rref, Br, Tr, Def };
 
 Tag tagOf(std::string_view name) {
-  if (name == "k") return Tag::K;
-  if (name == "opt") return Tag::Opt;
-  if (name == "rref") return Tag::Rref;
-  if (name == "br") return Tag::Br;
-  if (name == "tr") return Tag::Tr;
-  if (name == "def") return Tag::Def;
-  return Tag::Other;
+  switch (name.size()) {
+    case 1:
+      return name[0] == 'k' ? Tag::K : Tag::Other;
+    case 2:
+      return name == "br" ? Tag::Br : name == "tr" ? Tag::Tr : Tag::Other;
+    case 3:
+      return name == "def" ? Tag::Def : name == "opt" ? Tag::Opt : Tag::Other;
+    case 4:
+      return name == "rref" ? Tag::Rref : Tag::Other;
+    default:
+      return Tag::Other;
+  }
 }
 
 // One article as it was read, flat: its elements and runs of text in document order, the
