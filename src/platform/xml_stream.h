@@ -28,11 +28,11 @@ inline constexpr int kXmlStreamMaxDepth = 256;
 
 // Reads the XML document in `file`, from where it stands to its end, and tells `events`
 // what it finds, in document order. The encoding is the document's (a byte-order mark or
-// its XML declaration). Strict and offline: a document type declaration is accepted, the
-// entities it declares are expanded (within the parser's bounds on expansion), but no DTD or
-// external entity is ever loaded; nesting is bounded by kXmlStreamMaxDepth. Returns false
-// when the text is not well-formed XML or cannot be read: what came before the fault has
-// been told already.
+// its XML declaration). Strict and offline: a document type declaration is accepted and the
+// entities it declares are expanded (within the parser's bounds on expansion; Wine's MSXML
+// refuses a reference to one instead), but no DTD or external entity is ever loaded;
+// nesting is bounded by kXmlStreamMaxDepth. Returns false when the text is not well-formed
+// XML or cannot be read: what came before the fault has been told already.
 bool readXmlStream(std::FILE* file, XmlEvents& events);
 
 }  // namespace lexora
