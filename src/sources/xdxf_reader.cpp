@@ -7,10 +7,9 @@
 
 #include "base/format_text.h"
 #include "base/text_codec.h"
+#include "platform/file.h"
 #include "platform/path_text.h"
 #include "platform/ui_language.h"
-#include "platform/whole_file.h"
-#include "platform/xml_document.h"
 #include "platform/xml_stream.h"
 #include "sources/load_dictionary_file.h"
 
@@ -27,60 +26,54 @@ constexpr BilingualText kNotXdxf{u"无法读取XDXF词典文件 {file}：其中�
                                  u"Cannot read the XDXF dictionary file {file}: it has no <xdxf> "
                                  u"element."};
 
-bool isSpace(char16_t c) {
-  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// The file's text in UTF-8: `bytes` themselves (a byte-order mark dropped), or in
-// `converted` when they are UTF-16 with its mark. The XML declaration's encoding is not
-// consulted: XDXF dictionaries are written in UTF-8.
-std::string_view utf8Text(const std::vector<uint8_t>& bytes, std::string& converted) {
-  const auto* b = bytes.data();
-  const size_t n = bytes.size();
-  if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-    const bool little = b[0] == 0xFF;
-    std::u16string text;
-    text.reserve(n / 2);
-    for (size_t i = 2; i + 1 < n; i += 2) {
-      text.push_back(
-          static_cast<char16_t>(little ? b[i] | (b[i + 1] << 8) : (b[i] << 8) | b[i + 1]));
-    }
-    converted = utf16ToUtf8(text);
-    return converted;
-  }
-  std::string_view utf8(reinterpret_cast<const char*>(b), n);
-  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
-  return utf8;
-}
-
-std::u16string collapsed(std::u16string_view text) {
-  std::u16string out;
+// `text` with white space runs made one space and none at either end, after `out`.
+void appendCollapsed(std::string_view text, std::string& out) {
   bool space = false;
-  for (char16_t c : text) {
+  for (char c : text) {
     if (isSpace(c)) {
       space = !out.empty();
     } else {
-      if (space) out.push_back(u' ');
+      if (space) out.push_back(' ');
       space = false;
       out.push_back(c);
     }
   }
-  return out;
 }
 
-// The article text being laid out: lines, with white space held back until text follows.
+// The article text being laid out in UTF-8: lines, with white space held back until text
+// follows. Only ASCII bytes are looked at, so characters pass through whole.
 class Lines {
  public:
   explicit Lines(bool keepLineBreaks) : keepLineBreaks_(keepLineBreaks) {}
 
-  void text(std::u16string_view text) {
-    for (char16_t c : text) {
-      if (c == u'\n' && keepLineBreaks_) {
+  void text(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+      const char c = text[i];
+      if (c == '\n' && keepLineBreaks_) {
         endLine();
+        ++i;
       } else if (isSpace(c)) {
         space_ = true;
+        ++i;
       } else {
-        put(c);
+        // Words with single spaces between them come out as they are, in one piece.
+        size_t end = i + 1;
+        while (end < text.size()) {
+          if (!isSpace(text[end])) {
+            ++end;
+          } else if (text[end] == ' ' && end + 1 < text.size() && !isSpace(text[end + 1])) {
+            end += 2;
+          } else {
+            break;
+          }
+        }
+        put(text.substr(i, end - i));
+        i = end;
       }
     }
   }
@@ -92,31 +85,39 @@ class Lines {
   }
   // Starts a line of its own with `prefix` (a number and its indentation), even after a
   // line holding only a prefix; the text that follows comes after one space.
-  void startLine(std::u16string_view prefix) {
+  void startLine(std::string_view prefix) {
     if (lineHasAny_) breakPending_ = true;
-    for (char16_t c : prefix) put(c);
+    for (char c : prefix) put(std::string_view(&c, 1));
     lineStart_ = true;
     afterPrefix_ = true;
   }
-  std::u16string take() { return std::move(out_); }
+  const std::string& text() const { return out_; }
+  // Starts another article, keeping the buffer.
+  void clear(bool keepLineBreaks) {
+    std::string buffer = std::move(out_);
+    buffer.clear();
+    *this = Lines(keepLineBreaks);
+    out_ = std::move(buffer);
+  }
 
  private:
-  void put(char16_t c) {
+  // `run` begins and ends with other than white space.
+  void put(std::string_view run) {
     if (breakPending_ && !out_.empty()) {
-      out_.push_back(u'\n');
+      out_.push_back('\n');
     } else if (afterPrefix_ || (space_ && !lineStart_)) {
-      out_.push_back(u' ');
+      out_.push_back(' ');
     }
     breakPending_ = false;
     space_ = false;
     lineStart_ = false;
     afterPrefix_ = false;
     lineHasAny_ = true;
-    out_.push_back(c);
+    out_.append(run);
   }
 
   bool keepLineBreaks_;
-  std::u16string out_;
+  std::string out_;
   bool space_ = false;
   bool lineStart_ = true;
   bool breakPending_ = false;
@@ -124,106 +125,144 @@ class Lines {
   bool afterPrefix_ = false;  // the line holds only a prefix
 };
 
-// Lays out an article's content. Nesting is bounded by the XML parser's depth limit.
-class ArticleText {
- public:
-  explicit ArticleText(bool visual) : lines_(visual) {}
+// The elements whose names matter, told apart once as they are read.
+enum class Tag : uint8_t { Other, K, Opt, Rref, Br, Tr, Def };
 
-  void article(const XmlNode& ar) {
-    for (const XmlNode& c : ar.children) {
-      if (c.kind == XmlNode::Kind::Element && c.name == u"k") continue;  // the headword
-      node(c, 0);
-    }
+Tag tagOf(std::string_view name) {
+  switch (name.size()) {
+    case 1:
+      return name[0] == 'k' ? Tag::K : Tag::Other;
+    case 2:
+      return name == "br" ? Tag::Br : name == "tr" ? Tag::Tr : Tag::Other;
+    case 3:
+      return name == "def" ? Tag::Def : name == "opt" ? Tag::Opt : Tag::Other;
+    case 4:
+      return name == "rref" ? Tag::Rref : Tag::Other;
+    default:
+      return Tag::Other;
   }
-  std::u16string take() { return lines_.take(); }
+}
+
+// One article as it was read, flat: its elements and runs of text in document order, the
+// text in one buffer. The buffers are kept from article to article.
+class Article {
+ public:
+  struct Item {
+    bool isText = false;
+    Tag tag = Tag::Other;
+    size_t end = 0;    // an element: the index past its last descendant; text: its end in chars_
+    size_t begin = 0;  // text: its start in chars_
+    size_t defs = 0;   // an element: how many of its children are <def>s
+  };
+
+  bool reading() const { return !open_.empty(); }
+  void start(Tag tag) {
+    if (!open_.empty() && tag == Tag::Def) ++items_[open_.back()].defs;
+    open_.push_back(items_.size());
+    items_.push_back(Item{false, tag});
+    inText_ = false;
+  }
+  // Returns true when the article itself has ended.
+  bool end() {
+    items_[open_.back()].end = items_.size();
+    open_.pop_back();
+    inText_ = false;
+    return open_.empty();
+  }
+  void text(std::string_view text) {
+    if (!inText_) items_.push_back(Item{true, Tag::Other, chars_.size(), chars_.size()});
+    inText_ = true;
+    chars_.append(text);
+    items_.back().end = chars_.size();
+  }
+  void clear() {
+    items_.clear();
+    chars_.clear();
+  }
+
+  const Item& operator[](size_t i) const { return items_[i]; }
+  // The item after `i` and its descendants.
+  size_t next(size_t i) const { return items_[i].isText ? i + 1 : items_[i].end; }
+  bool isElement(size_t i, Tag tag) const { return !items_[i].isText && items_[i].tag == tag; }
+  std::string_view textOf(size_t i) const {
+    return std::string_view(chars_).substr(items_[i].begin, items_[i].end - items_[i].begin);
+  }
+
+ private:
+  std::vector<Item> items_;
+  std::string chars_;
+  std::vector<size_t> open_;
+  bool inText_ = false;  // the last item is text still running
+};
+
+// Lays out an article's content. Nesting is bounded by the XML parser's depth limit.
+class ArticleLayout {
+ public:
+  // The article's text, without its headwords; valid until the next call.
+  const std::string& layOut(const Article& article, bool visual) {
+    article_ = &article;
+    lines_.clear(visual);
+    for (size_t i = 1; i < article[0].end; i = article.next(i)) {
+      if (!article.isElement(i, Tag::K)) node(i, 0);  // the headword is not repeated
+    }
+    return lines_.text();
+  }
 
  private:
   // `defDepth`: how many numbered <def> levels enclose the node.
-  void node(const XmlNode& n, int defDepth) {
-    switch (n.kind) {
-      case XmlNode::Kind::Text:
-      case XmlNode::Kind::CData:
-        lines_.text(n.value);
+  void node(size_t i, int defDepth) {
+    const Article::Item& n = (*article_)[i];
+    if (n.isText) {
+      lines_.text(article_->textOf(i));
+      return;
+    }
+    switch (n.tag) {
+      case Tag::Rref:
+        return;  // a media file, nothing a handheld shows
+      case Tag::Br:
+        lines_.endLine();
         return;
-      case XmlNode::Kind::Element:
-        break;
+      case Tag::Tr:
+        lines_.space();
+        lines_.text("[");
+        children(i, defDepth);
+        lines_.text("]");
+        lines_.space();
+        return;
+      case Tag::Def:
+        // A single <def>: a line (or lines) of its own, unnumbered.
+        lines_.endLine();
+        children(i, defDepth);
+        lines_.endLine();
+        return;
       default:
-        return;  // comments, processing instructions
+        children(i, defDepth);
     }
-    if (n.name == u"rref") return;  // a media file, nothing a handheld shows
-    if (n.name == u"br") {
-      lines_.endLine();
-      return;
-    }
-    if (n.name == u"tr") {
-      lines_.space();
-      lines_.text(u"[");
-      children(n, defDepth);
-      lines_.text(u"]");
-      lines_.space();
-      return;
-    }
-    if (n.name == u"def") {
-      definition(n, defDepth);
-      return;
-    }
-    children(n, defDepth);
   }
 
-  void children(const XmlNode& n, int defDepth) {
+  void children(size_t parent, int defDepth) {
     // A <def> among several of its parent's gets its number, counted among them.
-    const auto defs = std::count_if(n.children.begin(), n.children.end(), [](const XmlNode& c) {
-      return c.kind == XmlNode::Kind::Element && c.name == u"def";
-    });
+    const Article& a = *article_;
+    const bool numbered = a[parent].defs > 1;
     int number = 0;
-    for (const XmlNode& c : n.children) {
-      if (defs > 1 && c.kind == XmlNode::Kind::Element && c.name == u"def") {
-        ++number;
-        std::u16string prefix(2 * static_cast<size_t>(defDepth), u' ');
-        for (char ch : std::to_string(number)) prefix.push_back(static_cast<char16_t>(ch));
-        prefix += u'.';
-        lines_.startLine(prefix);
-        children(c, defDepth + 1);
+    for (size_t i = parent + 1; i < a[parent].end; i = a.next(i)) {
+      if (numbered && a.isElement(i, Tag::Def)) {
+        prefix_.assign(2 * static_cast<size_t>(defDepth), ' ');
+        prefix_ += std::to_string(++number);
+        prefix_ += '.';
+        lines_.startLine(prefix_);
+        children(i, defDepth + 1);
         lines_.endLine();
         continue;
       }
-      node(c, defDepth);
+      node(i, defDepth);
     }
   }
 
-  // A single <def>: a line (or lines) of its own, unnumbered.
-  void definition(const XmlNode& def, int defDepth) {
-    lines_.endLine();
-    children(def, defDepth);
-    lines_.endLine();
-  }
-
-  Lines lines_;
+  const Article* article_ = nullptr;
+  Lines lines_{false};
+  std::string prefix_;
 };
-
-// The keys of a <k>: its text, and when it holds <opt> parts also its text without them.
-std::vector<std::u16string> keysOf(const XmlNode& k) {
-  std::u16string with, without;
-  struct Walk {
-    std::u16string& with;
-    std::u16string& without;
-    void operator()(const XmlNode& n, bool optional) {
-      if (n.kind == XmlNode::Kind::Text || n.kind == XmlNode::Kind::CData) {
-        with += n.value;
-        if (!optional) without += n.value;
-      }
-      const bool opt = optional || (n.kind == XmlNode::Kind::Element && n.name == u"opt");
-      for (const XmlNode& c : n.children) (*this)(c, opt);
-    }
-  } walk{with, without};
-  walk(k, false);
-  std::vector<std::u16string> keys{collapsed(with)};
-  std::u16string shorter = collapsed(without);
-  if (shorter != keys[0]) keys.push_back(std::move(shorter));
-  if (keys.back().empty()) keys.pop_back();
-  if (!keys.empty() && keys[0].empty()) keys.erase(keys.begin());
-  return keys;
-}
 
 // Each key of an article gets its own copy of the text, so that an article with many keys
 // could cost far more than its size in the file. An article's copies together are kept to
@@ -238,125 +277,147 @@ size_t cutAtCharacter(std::string_view text, size_t length) {
   return length;
 }
 
-void addArticle(const XmlNode& ar, bool visual, LoadedDictionary& dictionary) {
-  std::vector<std::string> headwords;
-  size_t keyBytes = 0;
-  for (const XmlNode& k : ar.children) {
-    if (k.kind != XmlNode::Kind::Element || k.name != u"k") continue;
-    for (const std::u16string& headword : keysOf(k)) {
-      std::string& h = headwords.emplace_back(utf16ToUtf8(headword));
-      std::replace(h.begin(), h.end(), '\t', ' ');
-      keyBytes += h.size();
+// Turns each article read into entries, one per key, with buffers kept from one to the next.
+class ArticleEntries {
+ public:
+  explicit ArticleEntries(LoadedDictionary& dictionary) : dictionary_(dictionary) {}
+
+  void add(const Article& article, bool visual) {
+    headwords_.clear();
+    keyBytes_ = 0;
+    for (size_t i = 1; i < article[0].end; i = article.next(i)) {
+      if (article.isElement(i, Tag::K)) addKeys(article, i);
+    }
+    if (headwords_.empty()) return;
+    const std::string& explanation = layout_.layOut(article, visual);
+    const size_t share =
+        kKeysShareFactor * (explanation.size() + keyBytes_ + 64) / headwords_.size();
+
+    for (const std::string& headword : headwords_) {
+      key_.assign(headword);
+      asciiLowerInPlace(key_);
+      entry_.assign(headword);
+      entry_.push_back('\t');
+      // What the packer makes of an entry depends on no more than this much of it.
+      entry_.append(explanation, 0, kKeptEntryBytes);
+      size_t keep = std::min<size_t>(entry_.size(), kKeptEntryBytes);
+      if (keep > share) {
+        keep = cutAtCharacter(entry_, std::max(share, headword.size() + 1));
+        dictionary_.shortenedKeys.push_back(key_);
+      }
+      entry_.resize(keep);
+      dictionary_.entries.addUtf8Key(key_, entry_);
     }
   }
-  if (headwords.empty()) return;
-  ArticleText text(visual);
-  text.article(ar);
-  std::string explanation = utf16ToUtf8(text.take());
-  std::replace(explanation.begin(), explanation.end(), '\t', ' ');
-  const size_t share = kKeysShareFactor * (explanation.size() + keyBytes + 64) / headwords.size();
 
-  std::string entry, key;
-  for (const std::string& headword : headwords) {
-    key.assign(headword);
-    asciiLowerInPlace(key);
-    entry.assign(headword);
-    entry.push_back('\t');
-    entry.append(explanation);
-    // What the packer makes of an entry depends on no more than this much of it.
-    size_t keep = std::min<size_t>(entry.size(), kKeptEntryBytes);
-    if (keep > share) {
-      keep = cutAtCharacter(entry, std::max(share, headword.size() + 1));
-      dictionary.shortenedKeys.push_back(key);
-    }
-    entry.resize(keep);
-    dictionary.entries.addUtf8Key(key, entry);
+ private:
+  // The keys of the <k> at `k`: its text, and when it holds <opt> parts also its text
+  // without them; white space collapsed, empty keys dropped.
+  void addKeys(const Article& article, size_t k) {
+    with_.clear();
+    without_.clear();
+    gatherKey(article, k, false);
+    std::string full, shorter;
+    appendCollapsed(with_, full);
+    appendCollapsed(without_, shorter);
+    if (!full.empty()) addHeadword(full);
+    if (!shorter.empty() && shorter != full) addHeadword(std::move(shorter));
   }
-}
+  void gatherKey(const Article& article, size_t element, bool optional) {
+    for (size_t i = element + 1; i < article[element].end; i = article.next(i)) {
+      if (article[i].isText) {
+        with_ += article.textOf(i);
+        if (!optional) without_ += article.textOf(i);
+      } else {
+        gatherKey(article, i, optional || article[i].tag == Tag::Opt);
+      }
+    }
+  }
+  void addHeadword(std::string headword) {
+    keyBytes_ += headword.size();
+    headwords_.push_back(std::move(headword));
+  }
 
-// Gathers the document's name and one article at a time as a tree, handing each article
-// on as soon as it ends: memory holds the entries and the article being read.
+  LoadedDictionary& dictionary_;
+  ArticleLayout layout_;
+  std::vector<std::string> headwords_;
+  size_t keyBytes_ = 0;
+  std::string with_, without_, key_, entry_;
+};
+
+// Gathers the document's name and one article at a time, handing each on as soon as it
+// ends: memory holds the entries and the article being read.
 class XdxfEvents : public XmlEvents {
  public:
-  explicit XdxfEvents(LoadedDictionary& dictionary) : dictionary_(dictionary) {}
+  explicit XdxfEvents(LoadedDictionary& dictionary) : entries_(dictionary) {}
 
-  void startElement(std::u16string_view name) override {
-    if (!open_.empty()) {
-      XmlNode& node = open_.back()->children.emplace_back();
-      node.kind = XmlNode::Kind::Element;
-      node.name = name;
-      open_.push_back(&node);
+  void startElement(std::string_view name) override {
+    if (article_.reading()) {
+      article_.start(tagOf(name));
       return;
     }
     const size_t depth = path_.size();
     path_.emplace_back(name);
     if (depth == 0) {
-      isXdxf_ = name == u"xdxf";
-    } else if (isXdxf_ && name == u"ar" && (depth == 1 || (depth == 2 && path_[1] == u"lexicon"))) {
+      isXdxf_ = name == "xdxf";
+    } else if (isXdxf_ && name == "ar" && (depth == 1 || (depth == 2 && path_[1] == "lexicon"))) {
       // The logical format keeps its articles in <lexicon> and lays text out by its
       // elements; in the visual format the line breaks of the text are the article's own.
       visual_ = depth == 1;
-      article_ = XmlNode{XmlNode::Kind::Element, u"ar", {}, {}};
-      open_.push_back(&article_);
+      article_.clear();
+      article_.start(Tag::Other);
       path_.pop_back();
     }
   }
 
   void endElement() override {
-    if (!open_.empty()) {
-      open_.pop_back();
-      if (open_.empty()) addArticle(article_, visual_, dictionary_);
+    if (article_.reading()) {
+      if (article_.end()) entries_.add(article_, visual_);
       return;
     }
     if (!path_.empty()) path_.pop_back();
   }
 
-  void text(std::u16string_view text) override {
-    if (!open_.empty()) {
-      auto& children = open_.back()->children;
-      if (children.empty() || children.back().kind != XmlNode::Kind::Text) {
-        children.push_back(XmlNode{XmlNode::Kind::Text, u"#text", {}, {}});
-      }
-      children.back().value += text;
+  void text(std::string_view text) override {
+    if (article_.reading()) {
+      article_.text(text);
       return;
     }
     if (!isXdxf_) return;
-    if (path_.size() == 2 && path_[1] == u"full_name") fullName_ += text;
-    if (path_.size() == 3 && path_[1] == u"meta_info" && path_[2] == u"full_title") {
+    if (path_.size() == 2 && path_[1] == "full_name") fullName_ += text;
+    if (path_.size() == 3 && path_[1] == "meta_info" && path_[2] == "full_title") {
       fullTitle_ += text;
     }
   }
 
   bool isXdxf() const { return isXdxf_; }
   std::u16string name() const {
-    const std::u16string fullName = collapsed(fullName_);
-    return fullName.empty() ? collapsed(fullTitle_) : fullName;
+    std::string name;
+    appendCollapsed(fullName_, name);
+    if (name.empty()) appendCollapsed(fullTitle_, name);
+    return utf8ToUtf16(name);
   }
 
  private:
-  LoadedDictionary& dictionary_;
-  std::vector<std::u16string> path_;  // the elements open outside any article
+  ArticleEntries entries_;
+  std::vector<std::string> path_;  // the elements open outside any article
   bool isXdxf_ = false;
   bool visual_ = true;
-  XmlNode article_;
-  std::vector<XmlNode*> open_;  // the article's open elements, innermost last
-  std::u16string fullName_, fullTitle_;
+  Article article_;
+  std::string fullName_, fullTitle_;
 };
 
 int readEntries(LoadedDictionary& dictionary, const std::filesystem::path& path,
                 UserInterface& ui) {
-  std::string error;
-  const auto bytes = readWholeFile(path, error);
-  if (!bytes) {
+  const FilePtr file = openForReading(path);
+  if (!file) {
     ui.showFileWarning(pick(kOpenFailed), path, errno);
     return -1;
   }
-  std::string converted;
+  // The encoding is the file's own (a byte-order mark or the XML declaration); XDXF files
+  // commonly declare their document type.
   XdxfEvents events(dictionary);
-  // Line breaks between elements are part of a visual article's text; XDXF files commonly
-  // declare their document type.
-  if (!readXmlStream(utf8Text(*bytes, converted), events,
-                     {.keepWhiteSpace = true, .allowDocumentType = true})) {
+  if (!readXmlStream(file.get(), events)) {
     showWarning(ui, formatText(kNotXml, {{u"file", pathText(path)}}));
     return -1;
   }

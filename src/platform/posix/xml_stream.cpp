@@ -1,65 +1,120 @@
-// XML events through libxml2's reader, which keeps only the nodes being read.
+// XML events through libxml2's SAX2 push parser, fed the file in pieces: memory holds one
+// piece and the elements open, never the document.
 #include "platform/xml_stream.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
-#include <libxml/xmlreader.h>
 
-#include <limits>
 #include <memory>
 #include <mutex>
-
-#include "base/text_codec.h"
+#include <vector>
 
 namespace lexora {
 namespace {
 
-struct ReaderFreer {
-  void operator()(xmlTextReader* reader) const { xmlFreeTextReader(reader); }
+constexpr size_t kPieceBytes = 256 * 1024;
+
+std::string_view view(const xmlChar* text, int length) {
+  return {reinterpret_cast<const char*>(text), static_cast<size_t>(length)};
+}
+
+// What the callbacks share, in the parser's _private.
+struct Reading {
+  XmlEvents& events;
+  int depth = 0;
+  bool tooDeep = false;
 };
 
-std::u16string_view text(const xmlChar* utf8, std::u16string& buffer) {
-  buffer.clear();
-  if (utf8 != nullptr) appendUtf16(buffer, reinterpret_cast<const char*>(utf8));
-  return buffer;
+Reading& readingOf(void* context) {
+  return *static_cast<Reading*>(static_cast<xmlParserCtxt*>(context)->_private);
 }
+
+void startElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*,
+                  int, const xmlChar**, int, int, const xmlChar**) {
+  Reading& reading = readingOf(context);
+  // Without a tree libxml2 does not bound the depth itself.
+  if (++reading.depth > kXmlStreamMaxDepth) {
+    reading.tooDeep = true;
+    xmlStopParser(static_cast<xmlParserCtxt*>(context));
+    return;
+  }
+  const auto* local = reinterpret_cast<const char*>(localName);
+  if (prefix == nullptr) {
+    reading.events.startElement(local);
+    return;
+  }
+  std::string qualified(reinterpret_cast<const char*>(prefix));
+  qualified += ':';
+  qualified += local;
+  reading.events.startElement(qualified);
+}
+
+void endElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+  Reading& reading = readingOf(context);
+  --reading.depth;
+  reading.events.endElement();
+}
+
+void characters(void* context, const xmlChar* text, int length) {
+  readingOf(context).events.text(view(text, length));
+}
+
+// The document's own entity declarations are kept, in a document with no elements, so that
+// references to them are expanded (libxml2 bounds the expansion); nothing is loaded.
+xmlSAXHandler handler() {
+  xmlSAXHandler sax{};
+  sax.initialized = XML_SAX2_MAGIC;
+  sax.startDocument = xmlSAX2StartDocument;
+  sax.internalSubset = xmlSAX2InternalSubset;
+  sax.entityDecl = xmlSAX2EntityDecl;
+  sax.getEntity = xmlSAX2GetEntity;
+  sax.getParameterEntity = xmlSAX2GetParameterEntity;
+  sax.startElementNs = startElement;
+  sax.endElementNs = endElement;
+  sax.characters = characters;
+  sax.ignorableWhitespace = characters;
+  sax.cdataBlock = characters;
+  // Errors end the parse through the parser's well-formedness flag; nothing is printed.
+  // (libxml2 2.12 made the error const.)
+  sax.serror = [](void*, auto*) {};
+  return sax;
+}
+
+struct ParserFreer {
+  void operator()(xmlParserCtxt* parser) const {
+    xmlFreeDoc(parser->myDoc);
+    parser->myDoc = nullptr;
+    xmlFreeParserCtxt(parser);
+  }
+};
 
 }  // namespace
 
-bool readXmlStream(std::string_view utf8, XmlEvents& events, const XmlParseOptions& options) {
+bool readXmlStream(std::FILE* file, XmlEvents& events) {
   static std::once_flag initialised;
   std::call_once(initialised, [] { xmlInitParser(); });
-  if (utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
 
-  // Strict and offline, as the document parser: no network, nothing printed.
-  const int parseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  std::unique_ptr<xmlTextReader, ReaderFreer> reader(xmlReaderForMemory(
-      utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", parseOptions));
-  if (!reader) return false;
-  std::u16string buffer;
-  int status;
-  while ((status = xmlTextReaderRead(reader.get())) == 1) {
-    switch (xmlTextReaderNodeType(reader.get())) {
-      case XML_READER_TYPE_ELEMENT:
-        events.startElement(text(xmlTextReaderConstName(reader.get()), buffer));
-        if (xmlTextReaderIsEmptyElement(reader.get()) == 1) events.endElement();
-        break;
-      case XML_READER_TYPE_END_ELEMENT:
-        events.endElement();
-        break;
-      case XML_READER_TYPE_TEXT:
-      case XML_READER_TYPE_CDATA:
-        events.text(text(xmlTextReaderConstValue(reader.get()), buffer));
-        break;
-      case XML_READER_TYPE_WHITESPACE:
-      case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
-        if (options.keepWhiteSpace)
-          events.text(text(xmlTextReaderConstValue(reader.get()), buffer));
-        break;
-      default:
-        break;  // comments, processing instructions, the document type
+  std::vector<char> piece(kPieceBytes);
+  // The first bytes tell the parser the encoding.
+  const size_t first = std::fread(piece.data(), 1, 4, file);
+  xmlSAXHandler sax = handler();
+  std::unique_ptr<xmlParserCtxt, ParserFreer> parser(
+      xmlCreatePushParserCtxt(&sax, nullptr, piece.data(), static_cast<int>(first), nullptr));
+  if (!parser) return false;
+  Reading reading{events};
+  parser->_private = &reading;
+  // Offline and quiet; no DTD or external entity loaded.
+  xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  for (;;) {
+    const size_t read = std::fread(piece.data(), 1, piece.size(), file);
+    const bool last = read < piece.size();
+    if (last && std::ferror(file)) return false;
+    if (xmlParseChunk(parser.get(), piece.data(), static_cast<int>(read), last ? 1 : 0) != 0 ||
+        parser->wellFormed == 0 || reading.tooDeep) {
+      return false;
     }
+    if (last) return true;
   }
-  return status == 0;
 }
 
 }  // namespace lexora
