@@ -6,8 +6,9 @@ namespace lexora {
 namespace {
 
 // Appends `c` with the white space collapsed: runs become one space, none at the start.
-void appendCollapsed(std::u16string& out, char16_t c) {
-  if (isWhiteSpace(c)) {
+// `space` says whether `c` is white space (asked once for the four forms).
+void appendCollapsed(std::u16string& out, char16_t c, bool space) {
+  if (space) {
     if (!out.empty() && out.back() != u' ') out.push_back(u' ');
     return;
   }
@@ -48,11 +49,13 @@ void parseDslHeadword(std::u16string_view line, DslHeadword& out) {
       inOptional = false;
       continue;
     }
-    appendCollapsed(out.fullShown, c);
-    if (!inUnsorted) appendCollapsed(out.fullKey, c);
+    // Printable ASCII, most of a headword, is never white space.
+    const bool space = (c <= u' ' || c >= 0x7F) && isWhiteSpace(c);
+    appendCollapsed(out.fullShown, c, space);
+    if (!inUnsorted) appendCollapsed(out.fullKey, c, space);
     if (!inOptional) {
-      appendCollapsed(out.shortShown, c);
-      if (!inUnsorted) appendCollapsed(out.shortKey, c);
+      appendCollapsed(out.shortShown, c, space);
+      if (!inUnsorted) appendCollapsed(out.shortKey, c, space);
     }
   }
   trimEnd(out.fullShown);
