@@ -102,16 +102,34 @@ void EntryMap::freeze() {
   // Sort small (prefix, position) pairs rather than the entries: the first eight key bytes,
   // remapped so that plain integer order is UTF-16 order, settle most comparisons without
   // touching the keys. The position breaks ties, so equal keys keep the order of adding.
+  // A key of at most eight bytes below 0xED is all in its prefix (the bytes keep their
+  // value, zeros pad it): between two such keys, equal prefixes leave only their sizes to
+  // compare. Repeated headwords, which tie often, then cost no look at the keys at all.
+  // The size sits in what was the item's padding.
   struct Item {
     uint64_t prefix;
     uint32_t position;
+    uint32_t wholeSize;  // the key's size when the prefix holds it whole, else kNotWhole
+  };
+  constexpr uint32_t kNotWhole = UINT32_MAX;
+  const auto wholeSize = [](std::string_view key) {
+    if (key.size() > 8) return kNotWhole;
+    for (const char c : key) {
+      if (static_cast<unsigned char>(c) >= 0xED) return kNotWhole;
+    }
+    return static_cast<uint32_t>(key.size());
   };
   LargeVector<Item> order(log_.size());
   for (size_t i = 0; i < log_.size(); ++i) {
-    order[i] = {keySortPrefix(log_[i].key()), static_cast<uint32_t>(i)};
+    const std::string_view key = log_[i].key();
+    order[i] = {keySortPrefix(key), static_cast<uint32_t>(i), wholeSize(key)};
   }
   std::sort(order.begin(), order.end(), [this](const Item& a, const Item& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (a.wholeSize != kNotWhole && b.wholeSize != kNotWhole) {
+      if (a.wholeSize != b.wholeSize) return a.wholeSize < b.wholeSize;
+      return a.position < b.position;
+    }
     const int c = compareKeys(log_[a.position].key(), log_[b.position].key());
     return c != 0 ? c < 0 : a.position < b.position;
   });

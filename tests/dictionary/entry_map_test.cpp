@@ -82,9 +82,10 @@ std::string keyBytes(std::u16string_view key) {
 // order, lone surrogates (which may pair up by chance here) included.
 TEST(EntryMap, KeyComparisonAgreesWithUtf16OnRandomText) {
   std::mt19937 random(7);
-  const char32_t pool[] = {U'a',   U'b',   U'z',    0x7F,    0x80,     0x7FF,  0x800,
-                           0xD7FF, 0xE000, 0xFFFD,  0xFFFF,  0xD800,   0xDBFF, 0xDC00,
-                           0xDFFF, 0xD83D, 0x10000, 0x1F600, 0x10FFFF, 0x4E2D};
+  // NUL included: short keys that differ only by trailing NULs share their sort prefix.
+  const char32_t pool[] = {0,      U'a',   U'b',   U'z',    0x7F,    0x80,     0x7FF,
+                           0x800,  0xD7FF, 0xE000, 0xFFFD,  0xFFFF,  0xD800,   0xDBFF,
+                           0xDC00, 0xDFFF, 0xD83D, 0x10000, 0x1F600, 0x10FFFF, 0x4E2D};
   auto randomText = [&] {
     std::u16string s;
     const int n = static_cast<int>(random() % 4);
