@@ -10,6 +10,9 @@ namespace lexora {
 namespace {
 constexpr size_t kSlice = size_t{1} << 20;
 constexpr size_t kFirstBuffer = size_t{64} << 10;
+// How far the buffer is filled beyond a longest line: what is left of the last fill moves
+// to the front at the next, so the more is read at once, the less of the file is moved.
+constexpr size_t kReadAhead = 8 * kSlice;
 }  // namespace
 
 DslLines::DslLines(gzFile_s* file, const AnsiCodePage& codePage)
@@ -40,9 +43,9 @@ void DslLines::fill() {
   }
   // The buffer grows as far as a longest line and a slice beyond it, and only when the file
   // has that much: small files cost small buffers.
-  while (!eof_ && end_ < kLongestLine + kSlice) {
+  while (!eof_ && end_ < kLongestLine + kReadAhead) {
     if (end_ == buffer_.size())
-      buffer_.resize(std::min(2 * buffer_.size(), kLongestLine + 2 * kSlice));
+      buffer_.resize(std::min(2 * buffer_.size(), kLongestLine + kReadAhead + kSlice));
     const size_t want = std::min(kSlice, buffer_.size() - end_);
     const int n = gzread(file_, buffer_.data() + end_, static_cast<unsigned>(want));
     if (n <= 0) {

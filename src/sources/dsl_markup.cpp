@@ -20,10 +20,18 @@ bool isDroppedTag(std::u16string_view name) {
   return false;
 }
 
-// Characters with no meaning of their own in a body line: copied in runs.
-bool isPlain(char16_t c) {
-  return c != u'[' && c != u'\\' && c != u'<' && c != u'>' && c != u'~' && c != u'\t';
-}
+// Characters with no meaning of their own in a body line: copied in runs. A table, since
+// this is asked of nearly every character of a dictionary.
+constexpr std::array<bool, 128> kMarkupCharacters = [] {
+  std::array<bool, 128> table{};
+  for (const char c : {'[', '\\', '<', '>', '~', '\t'}) table[static_cast<size_t>(c)] = true;
+  return table;
+}();
+
+bool isPlain(char16_t c) { return c >= 128 || !kMarkupCharacters[c]; }
+
+// Printable ASCII, most of a text, is never white space.
+bool isSpace(char16_t c) { return (c <= u' ' || c >= 0x7F) && isWhiteSpace(c); }
 
 // The characters a backslash makes literal.
 bool isEscapable(char16_t c) {
@@ -138,15 +146,16 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
       out.push_back(u' ');
       continue;
     }
-    if (!any && isWhiteSpace(c) && out.size() == start) continue;
+    const bool space = isSpace(c);
+    if (!any && space && out.size() == start) continue;
     out.push_back(c);
-    any = any || !isWhiteSpace(c);
+    any = any || !space;
   }
   if (!any) {
     out.resize(start);
     return;
   }
-  while (out.size() > start && isWhiteSpace(out.back())) out.pop_back();
+  while (out.size() > start && isSpace(out.back())) out.pop_back();
   out.insert(start, indent, u' ');
 }
 
