@@ -1,10 +1,10 @@
 #include "sources/dsl_markup.h"
 
 #include <array>
-#include <cstdint>
-#include <cstring>
 
 #include "base/white_space.h"
+#include "sources/dsl_html.h"
+#include "sources/unit_scan.h"
 
 namespace lexora {
 namespace {
@@ -28,32 +28,12 @@ bool isDroppedTag(std::u16string_view name) {
 // this is asked of nearly every character of a dictionary.
 constexpr std::array<bool, 128> kMarkupCharacters = [] {
   std::array<bool, 128> table{};
-  for (const char c : {'[', '\\', '<', '>', '~', '\t'}) table[static_cast<size_t>(c)] = true;
+  for (const char c : {'[', '\\', '<', '>', '~', '\t', '&'}) table[static_cast<size_t>(c)] = true;
   return table;
 }();
 
 bool isPlain(char16_t c) {
   return c >= 128 || !kMarkupCharacters[c];
-}
-
-// The first `unit` in `text` from `from` on, or npos. Four units at a time: lines are long
-// and the units looked for rare, and this is asked of every line.
-size_t findUnit(std::u16string_view text, char16_t unit, size_t from) {
-  constexpr uint64_t kOnes = 0x0001000100010001u;
-  constexpr uint64_t kHighs = 0x8000800080008000u;
-  const uint64_t pattern = kOnes * unit;
-  size_t i = from;
-  for (; i + 4 <= text.size(); i += 4) {
-    uint64_t word;
-    std::memcpy(&word, text.data() + i, sizeof word);
-    word ^= pattern;
-    // Nonzero exactly when one of the four units is zero, i.e. equal to `unit`.
-    if (((word - kOnes) & ~word & kHighs) != 0) break;
-  }
-  for (; i < text.size(); ++i) {
-    if (text[i] == unit) return i;
-  }
-  return std::u16string_view::npos;
 }
 
 // Printable ASCII, most of a text, is never white space.
@@ -72,7 +52,7 @@ bool isEscapable(char16_t c) {
 std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
                                      std::u16string& out) {
   // Most lines have no brace at all: they are their own text.
-  if (!inComment && findUnit(line, u'{', 0) == std::u16string_view::npos) return line;
+  if (!inComment && findEitherUnit(line, u'{', u'{', 0) == std::u16string_view::npos) return line;
   out.clear();
   for (size_t i = 0; i < line.size(); ++i) {
     const char16_t c = line[i];
@@ -98,9 +78,18 @@ std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
   return out;
 }
 
-void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,
-                       std::u16string& out) {
+namespace {
+
+// appendDslBodyText, given whether the line is known to hold HTML; sets `html` when it finds
+// that it does. Says false when the line has to be read again: HTML was found after `~`
+// gave a headword with '&' or '<', which HTML would have read as markup.
+bool appendBodyLine(std::u16string_view line, std::u16string_view headword, size_t room,
+                    std::u16string& out, bool& html) {
   const size_t start = out.size();
+  bool headwordAsMarkup = false;  // `~` gave '&' or '<' before HTML was found
+  // The last '>', which an HTML tag needs after its '<'; looked for at the first '<'.
+  constexpr size_t kNotLooked = std::u16string_view::npos - 1;
+  size_t lastGreater = kNotLooked;
   size_t indent = 0;
   int mediaDepth = 0;
   bool any = false;  // a character other than white space was appended
@@ -164,12 +153,24 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
       continue;
     }
     if (c == u'~') {
-      out.append(headword);
+      if (html) {
+        appendHtmlEscaped(headword, out);
+      } else {
+        out.append(headword);
+        headwordAsMarkup = headwordAsMarkup ||
+                           findEitherUnit(headword, u'&', u'<', 0) != std::u16string_view::npos;
+      }
       any = any || !headword.empty();
       continue;
     }
-    // Where a card embeds HTML (`<` tags of its own), the text converter for markup will
-    // take it here; until then such text is kept as it stands.
+    // HTML's tags and references are kept as they stand, and the line converted below.
+    if (!html && c == u'<' && lastGreater == kNotLooked) lastGreater = line.rfind(u'>');
+    if (!html && ((c == u'<' && lastGreater != std::u16string_view::npos && lastGreater > i &&
+                   startsHtmlTag(line.substr(i + 1))) ||
+                  (c == u'&' && startsCharacterReference(line.substr(i + 1))))) {
+      html = true;
+      if (headwordAsMarkup) return false;
+    }
     if (c == u'\t') {
       out.push_back(u' ');
       continue;
@@ -181,10 +182,33 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
   }
   if (!any) {
     out.resize(start);
-    return;
+    return true;
   }
   while (out.size() > start && isSpace(out.back())) out.pop_back();
+  if (html) {
+    convertDslHtml(out, start);
+    if (out.size() == start) return true;
+  }
+  if (indent == 0) return true;
+  // HTML's block elements give lines of their own, indented as the first.
+  for (size_t at = out.find(u'\n', start); at != std::u16string::npos;
+       at = out.find(u'\n', at + 1 + indent)) {
+    out.insert(at + 1, indent, u' ');
+  }
   out.insert(start, indent, u' ');
+  return true;
+}
+
+}  // namespace
+
+void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,
+                       std::u16string& out) {
+  const size_t start = out.size();
+  bool html = false;
+  if (!appendBodyLine(line, headword, room, out, html)) {
+    out.resize(start);
+    appendBodyLine(line, headword, room, out, html);
+  }
 }
 
 }  // namespace lexora
