@@ -17,7 +17,22 @@ constexpr std::array<std::u16string_view, 22> kDroppedTags{
 
 bool isDroppedTag(std::u16string_view name) {
   // Most tags are one letter: one look.
-  if (name.size() == 1) return std::u16string_view(u"biucp*'tm").find(name[0]) != name.npos;
+  if (name.size() == 1) {
+    switch (name[0]) {
+      case u'b':
+      case u'i':
+      case u'u':
+      case u'c':
+      case u'p':
+      case u'*':
+      case u'\'':
+      case u't':
+      case u'm':
+        return true;
+      default:
+        return false;
+    }
+  }
   for (std::u16string_view tag : kDroppedTags) {
     if (name == tag) return true;
   }
@@ -97,6 +112,7 @@ bool appendBodyLine(std::u16string_view line, std::u16string_view headword, size
   // that a line of many `[` costs its length, not its square; and a tag is at most
   // kLongestTag units, so that reading its name costs no more.
   constexpr size_t kLongestTag = 256;
+  constexpr size_t kLongestTagName = 8;  // "preview" and one more
   size_t nextClose = 0;
   // Tags never nest in a way that matters here (each is dropped where it stands), so one
   // pass with a counter for media keeps deep nesting flat: no recursion, no stack.
@@ -110,16 +126,27 @@ bool appendBodyLine(std::u16string_view line, std::u16string_view headword, size
       continue;
     }
     if (c == u'[') {
-      if (nextClose != std::u16string_view::npos && nextClose <= i)
-        nextClose = line.find(u']', i + 1);
-      const size_t close = nextClose;
+      // The name first, up to the longest a known tag has: most tags end with it, and
+      // only a tag with a value needs its ']' looked for.
+      size_t end = i + 1;
+      const bool closing = end < line.size() && line[end] == u'/';
+      if (closing) ++end;
+      const size_t nameStart = end;
+      while (end < line.size() && end - nameStart < kLongestTagName && line[end] != u']' &&
+             line[end] != u' ' && line[end] != u'[') {
+        ++end;
+      }
+      size_t close = std::u16string_view::npos;
+      if (end < line.size() && line[end] == u']') {
+        close = end;
+      } else if (end < line.size() && line[end] == u' ') {
+        if (nextClose != std::u16string_view::npos && nextClose <= end)
+          nextClose = line.find(u']', end + 1);
+        close = nextClose;
+      }
       if (close != std::u16string_view::npos && close - i <= kLongestTag) {
-        std::u16string_view tag = line.substr(i + 1, close - i - 1);
-        const bool closing = !tag.empty() && tag.front() == u'/';
-        if (closing) tag.remove_prefix(1);
-        const size_t space = tag.find(u' ');
-        const std::u16string_view name = tag.substr(0, space);
-        if (name == u"s") {
+        const std::u16string_view name = line.substr(nameStart, end - nameStart);
+        if (name.size() == 1 && name[0] == u's') {
           mediaDepth += closing ? (mediaDepth > 0 ? -1 : 0) : 1;
           i = close;
           continue;
