@@ -102,33 +102,39 @@ void EntryMap::freeze() {
   // Sort small (prefix, position) pairs rather than the entries: the first eight key bytes,
   // remapped so that plain integer order is UTF-16 order, settle most comparisons without
   // touching the keys. The position breaks ties, so equal keys keep the order of adding.
-  // A key of at most eight bytes below 0xED is all in its prefix (the bytes keep their
-  // value, zeros pad it): between two such keys, equal prefixes leave only their sizes to
-  // compare. Repeated headwords, which tie often, then cost no look at the keys at all.
-  // The size sits in what was the item's padding.
+  // Keys whose first eleven bytes are below 0xED keep those bytes' values in the prefix, so
+  // the next three, with the key's size, go in what was the item's padding: ties on the
+  // prefix are then settled by that word, and between keys of at most eleven bytes (most
+  // headwords) by their sizes, without a look at the keys. Repeated headwords tie often.
   struct Item {
     uint64_t prefix;
     uint32_t position;
-    uint32_t wholeSize;  // the key's size when the prefix holds it whole, else kNotWhole
+    uint32_t tail;  // bytes 8-10 (zeros past the end), then a code for the size
   };
-  constexpr uint32_t kNotWhole = UINT32_MAX;
-  const auto wholeSize = [](std::string_view key) {
-    if (key.size() > 8) return kNotWhole;
-    for (const char c : key) {
-      if (static_cast<unsigned char>(c) >= 0xED) return kNotWhole;
+  constexpr size_t kTailEnd = 11;
+  constexpr uint32_t kLonger = kTailEnd + 1;  // a size code: plain, and longer than that
+  constexpr uint32_t kNoTail = 0xFF;          // a size code: a byte from 0xED in the first 11
+  const auto tailOf = [](std::string_view key) {
+    uint32_t tail = 0;
+    for (size_t i = 0; i < kTailEnd; ++i) {
+      const auto byte = i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+      if (byte >= 0xED) return kNoTail;
+      if (i >= 8) tail = (tail << 8) | byte;
     }
-    return static_cast<uint32_t>(key.size());
+    return (tail << 8) | (key.size() <= kTailEnd ? static_cast<uint32_t>(key.size()) : kLonger);
   };
   LargeVector<Item> order(log_.size());
   for (size_t i = 0; i < log_.size(); ++i) {
     const std::string_view key = log_[i].key();
-    order[i] = {keySortPrefix(key), static_cast<uint32_t>(i), wholeSize(key)};
+    order[i] = {keySortPrefix(key), static_cast<uint32_t>(i), tailOf(key)};
   }
   std::sort(order.begin(), order.end(), [this](const Item& a, const Item& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (a.wholeSize != kNotWhole && b.wholeSize != kNotWhole) {
-      if (a.wholeSize != b.wholeSize) return a.wholeSize < b.wholeSize;
-      return a.position < b.position;
+    const uint32_t sizeA = a.tail & 0xFF, sizeB = b.tail & 0xFF;
+    if (sizeA != kNoTail && sizeB != kNoTail) {
+      if (a.tail >> 8 != b.tail >> 8) return a.tail >> 8 < b.tail >> 8;
+      if (sizeA <= kTailEnd && sizeB <= kTailEnd)
+        return sizeA != sizeB ? sizeA < sizeB : a.position < b.position;
     }
     const int c = compareKeys(log_[a.position].key(), log_[b.position].key());
     return c != 0 ? c < 0 : a.position < b.position;
