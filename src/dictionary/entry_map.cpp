@@ -139,6 +139,22 @@ void EntryMap::freeze() {
     const int c = compareKeys(log_[a.position].key(), log_[b.position].key());
     return c != 0 ? c < 0 : a.position < b.position;
   });
+  // Whether each sorted key is the one before it, where the items tell (kSame, kOther), so
+  // that merging reads only the keys they cannot tell apart (kLook): a key is far from its
+  // neighbours in memory, and most dictionaries have few repeated keys.
+  enum : uint8_t { kOther, kSame, kLook };
+  LargeVector<uint8_t> repeats(order.size(), kOther);
+  for (size_t k = 1; k < order.size(); ++k) {
+    const Item& a = order[k - 1];
+    const Item& b = order[k];
+    if (a.prefix != b.prefix) continue;
+    const uint32_t sizeA = a.tail & 0xFF, sizeB = b.tail & 0xFF;
+    if (sizeA == kNoTail || sizeB == kNoTail) {
+      repeats[k] = kLook;
+    } else if (a.tail >> 8 == b.tail >> 8 && sizeA == sizeB) {
+      repeats[k] = sizeA <= kTailEnd ? kSame : kLook;  // else both longer than the tail
+    }
+  }
   // Put the log in that order without a sorted copy of it, which would cost as much memory
   // again: each sorted place's item has served its purpose once its entry is fetched, so
   // the entries are gathered into the items' own storage (an entry fits an item: 16 bytes
@@ -156,7 +172,10 @@ void EntryMap::freeze() {
   for (size_t i = 0; i < log_.size();) {
     size_t j = i + 1;
     int64_t total = log_[i].length;
-    while (j < log_.size() && log_[j].key() == log_[i].key()) total += 1 + log_[j++].length;
+    while (j < log_.size() &&
+           (repeats[j] == kSame || (repeats[j] == kLook && log_[j].key() == log_[i].key()))) {
+      total += 1 + log_[j++].length;
+    }
     Entry merged = log_[i];
     if (j - i > 1) {
       // Merged: first data, then TAB and each later data, in the order of adding.
