@@ -1,6 +1,8 @@
 // How the fuzz targets of the file readers run one input: written to a file of the
 // reader's extension, read with every message answered OK, then packed. A pack that fails
-// on what was read is a finding, and so is a reader that fails unless it may refuse a file.
+// on what was read is a finding, and so is a reader that fails unless it may refuse a file,
+// and an entry whose data does not start with its headword: the packer takes the headword
+// it packs from there, a key's length in bytes, so any other start packs a wrong headword.
 #pragma once
 
 #include <unistd.h>
@@ -36,8 +38,8 @@ using FileReader = int (*)(LoadedDictionary&, const std::filesystem::path&, User
 enum class Refusal { Finding, Allowed };
 
 // The first byte also picks a single- or a multi-byte page for text without a mark.
-inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name,
-                         FileReader reader, Refusal refusal = Refusal::Finding) {
+inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name, FileReader reader,
+                         Refusal refusal = Refusal::Finding) {
   const std::string path = "/tmp/lexora-fuzz-" + std::string(name) + "-" +
                            std::to_string(getpid()) + "." + std::string(name);
   chooseAnsiCodePage(size > 0 && (data[0] & 1) ? "CP936" : "CP1252");
@@ -50,6 +52,19 @@ inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name
   LoadedDictionary dictionary;
   if (reader(dictionary, std::filesystem::path(path), ui) != 0 && refusal == Refusal::Finding)
     __builtin_trap();
+  for (const EntryMap::Entry& entry : dictionary.entries.entries()) {
+    const std::string_view key = entry.key();
+    if (static_cast<size_t>(entry.length) <= key.size() || entry.data()[key.size()] != '\t')
+      __builtin_trap();
+    // Byte for byte but for case; a lone surrogate's key bytes stand for the U+FFFD the
+    // data shows, as long.
+    for (size_t i = 0; i < key.size(); ++i) {
+      const char c = entry.data()[i];
+      if (static_cast<unsigned char>(key[i]) < 0x80 &&
+          (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != key[i])
+        __builtin_trap();
+    }
+  }
   if (!packDictionary(dictionary, PackOptions{})) __builtin_trap();
 }
 

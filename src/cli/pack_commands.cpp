@@ -17,6 +17,7 @@
 #include "platform/file.h"
 #include "platform/path_text.h"
 #include "platform/ui_language.h"
+#include "sources/dsl_reader.h"
 
 namespace lexora {
 namespace {
@@ -57,6 +58,8 @@ ConsoleUserInterface commandInterface(const CommandLine& line) {
 std::filesystem::path defaultImagePath(const std::string& file,
                                        const std::optional<std::string>& outputDir) {
   std::filesystem::path name = pathFromArgument(file).filename();
+  // A compressed DSL file (wn.dsl.dz) is named for what it holds: wn.lxp, not wn.dsl.lxp.
+  if (isCompressedDslPath(pathText(name))) name.replace_extension();
   name.replace_extension(".lxp");
   return outputDir ? pathFromArgument(*outputDir) / name : name;
 }

@@ -1,8 +1,10 @@
 // The entry map: every entry of one dictionary, keyed by the lower-cased headword and
 // iterated in key order (key_order.h).
 //
-// An entry's data is "headword TAB explanation" in UTF-8; adding a key that is already
-// present appends TAB and the new data to the record (in the order of adding).
+// An entry's data is "headword TAB explanation" in UTF-8, where the headword's bytes,
+// ASCII letters lower-cased, are the key: the packer packs the headword as written, taking
+// a key's length of bytes from the data's start. Adding a key that is already present
+// appends TAB and the new data to the record (in the order of adding).
 //
 // A map has two phases. While loading, a reader adds entries; `freeze` then ends loading,
 // and from there on the map is read-only: its records are what every later step (the

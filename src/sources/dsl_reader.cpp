@@ -145,9 +145,16 @@ class CardBuilder {
     key_.clear();
     appendKeyBytes(key_, key);
     asciiLowerInPlace(key_);
+    // The packer takes the headword it packs from the entry's start, a key's length of it,
+    // so the entry starts with the key as written; a headword with text in {...} shows all
+    // of it on the explanation's first line instead.
     entry_.clear();
-    appendUtf8(entry_, shown);
+    appendUtf8(entry_, key);
     entry_.push_back('\t');
+    if (shown != key) {
+      appendUtf8(entry_, shown);
+      if (!explanationUtf8_.empty()) entry_.push_back('\n');
+    }
     entry_.append(explanationUtf8_);
     entry_.resize(std::min<size_t>(entry_.size(), kKeptEntryBytes));
     entries_.addUtf8Key(key_, entry_);

@@ -164,6 +164,37 @@ TEST_F(CliTest, MarkupAsTextTurnsHtmlFieldsIntoReadableText) {
   EXPECT_EQ(cli({"inspect", "--markup-as-text", image}).exitStatus, 2);
 }
 
+// The formats read beside the design's go through every command; a compressed DSL file's
+// image is named for the dictionary (w.dsl.dz -> w.lxp), not "w.dsl.lxp".
+TEST_F(CliTest, DictdDslAndXdxfFilesArePackedAndInspected) {
+  test::writeFile(dir_ / "fd.index", "apple\tA\tQ\n");  // offset 0, length 16
+  test::writeFile(dir_ / "fd.dict", "apple\n  a fruit\n");
+  test::writeFile(dir_ / "cards.dsl.dz",
+                  test::gzipBytes("#NAME \"Cards\"\nbread\n\t[b]baked[/b]\n"));
+  test::writeFile(dir_ / "x.xdxf",
+                  "<xdxf format=\"logical\"><lexicon><ar><k>cheese</k><def>made of milk</def>"
+                  "</ar></lexicon></xdxf>");
+  const std::string out = (dir_ / "out").string();
+  const std::vector<std::string> files = {
+      (dir_ / "fd.index").string(), (dir_ / "cards.dsl.dz").string(), (dir_ / "x.xdxf").string()};
+  std::vector<std::string> pack = {"pack", "--output-dir", out};
+  pack.insert(pack.end(), files.begin(), files.end());
+  const auto packed = cli(pack);
+  ASSERT_EQ(packed.exitStatus, 0) << packed.err;
+
+  struct Expected {
+    const char *image, *headword, *line;
+  };
+  const Expected expected[] = {{"fd.lxp", "apple", "apple\tapple\n  a fruit"},
+                               {"cards.lxp", "bread", "bread\tbaked"},
+                               {"x.lxp", "cheese", "cheese\tmade of milk"}};
+  for (const auto& [image, headword, line] : expected) {
+    const auto look = cli({"inspect", (dir_ / "out" / image).string(), headword});
+    EXPECT_NE(look.out.find(line), std::string::npos) << image << ": " << look.out;
+  }
+  for (const std::string& file : files) EXPECT_EQ(cli({"info", file}).exitStatus, 0) << file;
+}
+
 TEST_F(CliTest, ChineseFileNamesAreOpenedWhateverTheAnsiCodePage) {
   // Windows would hand main() this name in the ANSI code page (CP1252 here), as "??".
   const auto folder = dir_.path() / pathFromText(u"词典");

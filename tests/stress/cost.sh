@@ -282,5 +282,49 @@ if wanted $name; then
   measure $name "$(size_of "$WORK/$name"/d.*)" "$CLI" -q pack -o out.lxp d.ifo
 fi
 
+# --- dictd, DSL and XDXF ---------------------------------------------------------------------
+# 2,000 index lines that all claim the whole 1 MB data file: as with StarDict, each entry
+# keeps what a block carries.
+name=dictd_2000_entries_claiming_all_data
+if wanted $name; then
+  prepare $name
+  awk 'BEGIN { for (i = 0; i < 16384; i++) printf "%063d\n", i }' >"$WORK/$name/d.dict"
+  # "EAAA" is 1 MB in dictd's base-64 digits.
+  awk 'BEGIN { for (i = 0; i < 2000; i++) printf "w%05d\tA\tEAAA\n", i }' >"$WORK/$name/d.index"
+  basis=$(size_of "$WORK/$name"/d.*)
+  [ "$basis" -lt $((2000 * 65536)) ] && basis=$((2000 * 65536))
+  measure $name "$basis" "$CLI" -q pack -o out.lxp d.index
+fi
+
+# One DSL card whose 1,000 headword lines share a body of 1 MB: the body is kept once per
+# headword, as far as a block carries it.
+name=dsl_1000_headwords_over_one_body
+if wanted $name; then
+  prepare $name
+  python3 -c '
+import sys
+out = sys.stdout.buffer
+out.write("\ufeff".encode("utf-16-le"))
+card = "".join("w%d\n" % i for i in range(1000)) + ("\t" + "a line of the body " * 50 + "\n") * 1100
+out.write(card.encode("utf-16-le"))
+' >"$WORK/$name/d.dsl"
+  basis=$(size_of "$WORK/$name/d.dsl")
+  [ "$basis" -lt $((1000 * 65536)) ] && basis=$((1000 * 65536))
+  measure $name "$basis" "$CLI" -q pack -o out.lxp d.dsl
+fi
+
+# An XDXF article with 200,000 keys: its copies cost a bounded multiple of its text.
+name=xdxf_article_with_200000_keys
+if wanted $name; then
+  prepare $name
+  python3 -c '
+import sys
+keys = "".join("<k>w%d</k>" % i for i in range(200000))
+sys.stdout.write("<xdxf format=\"logical\"><lexicon><ar>" + keys + "<def>" + "meaning " * 8000
+                 + "</def></ar></lexicon></xdxf>")
+' >"$WORK/$name/d.xdxf"
+  measure $name "$(size_of "$WORK/$name/d.xdxf")" "$CLI" -q pack -o out.lxp d.xdxf
+fi
+
 echo "cost: $passed held, $failed did not"
 [ "$failed" -eq 0 ]
