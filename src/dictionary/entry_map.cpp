@@ -102,19 +102,59 @@ void EntryMap::freeze() {
   // Sort small (prefix, position) pairs rather than the entries: the first eight key bytes,
   // remapped so that plain integer order is UTF-16 order, settle most comparisons without
   // touching the keys. The position breaks ties, so equal keys keep the order of adding.
+  // Keys whose first eleven bytes are below 0xED keep those bytes' values in the prefix, so
+  // the next three, with the key's size, go in what was the item's padding: ties on the
+  // prefix are then settled by that word, and between keys of at most eleven bytes (most
+  // headwords) by their sizes, without a look at the keys. Repeated headwords tie often.
   struct Item {
     uint64_t prefix;
     uint32_t position;
+    uint32_t tail;  // bytes 8-10 (zeros past the end), then a code for the size
+  };
+  constexpr size_t kTailEnd = 11;
+  constexpr uint32_t kLonger = kTailEnd + 1;  // a size code: plain, and longer than that
+  constexpr uint32_t kNoTail = 0xFF;          // a size code: a byte from 0xED in the first 11
+  const auto tailOf = [](std::string_view key) {
+    uint32_t tail = 0;
+    for (size_t i = 0; i < kTailEnd; ++i) {
+      const auto byte = i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+      if (byte >= 0xED) return kNoTail;
+      if (i >= 8) tail = (tail << 8) | byte;
+    }
+    return (tail << 8) | (key.size() <= kTailEnd ? static_cast<uint32_t>(key.size()) : kLonger);
   };
   LargeVector<Item> order(log_.size());
   for (size_t i = 0; i < log_.size(); ++i) {
-    order[i] = {keySortPrefix(log_[i].key()), static_cast<uint32_t>(i)};
+    const std::string_view key = log_[i].key();
+    order[i] = {keySortPrefix(key), static_cast<uint32_t>(i), tailOf(key)};
   }
   std::sort(order.begin(), order.end(), [this](const Item& a, const Item& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    const uint32_t sizeA = a.tail & 0xFF, sizeB = b.tail & 0xFF;
+    if (sizeA != kNoTail && sizeB != kNoTail) {
+      if (a.tail >> 8 != b.tail >> 8) return a.tail >> 8 < b.tail >> 8;
+      if (sizeA <= kTailEnd && sizeB <= kTailEnd)
+        return sizeA != sizeB ? sizeA < sizeB : a.position < b.position;
+    }
     const int c = compareKeys(log_[a.position].key(), log_[b.position].key());
     return c != 0 ? c < 0 : a.position < b.position;
   });
+  // Whether each sorted key is the one before it, where the items tell (kSame, kOther), so
+  // that merging reads only the keys they cannot tell apart (kLook): a key is far from its
+  // neighbours in memory, and most dictionaries have few repeated keys.
+  enum : uint8_t { kOther, kSame, kLook };
+  LargeVector<uint8_t> repeats(order.size(), kOther);
+  for (size_t k = 1; k < order.size(); ++k) {
+    const Item& a = order[k - 1];
+    const Item& b = order[k];
+    if (a.prefix != b.prefix) continue;
+    const uint32_t sizeA = a.tail & 0xFF, sizeB = b.tail & 0xFF;
+    if (sizeA == kNoTail || sizeB == kNoTail) {
+      repeats[k] = kLook;
+    } else if (a.tail >> 8 == b.tail >> 8 && sizeA == sizeB) {
+      repeats[k] = sizeA <= kTailEnd ? kSame : kLook;  // else both longer than the tail
+    }
+  }
   // Put the log in that order without a sorted copy of it, which would cost as much memory
   // again: each sorted place's item has served its purpose once its entry is fetched, so
   // the entries are gathered into the items' own storage (an entry fits an item: 16 bytes
@@ -132,7 +172,10 @@ void EntryMap::freeze() {
   for (size_t i = 0; i < log_.size();) {
     size_t j = i + 1;
     int64_t total = log_[i].length;
-    while (j < log_.size() && log_[j].key() == log_[i].key()) total += 1 + log_[j++].length;
+    while (j < log_.size() &&
+           (repeats[j] == kSame || (repeats[j] == kLook && log_[j].key() == log_[i].key()))) {
+      total += 1 + log_[j++].length;
+    }
     Entry merged = log_[i];
     if (j - i > 1) {
       // Merged: first data, then TAB and each later data, in the order of adding.

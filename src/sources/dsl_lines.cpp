@@ -1,6 +1,7 @@
 #include "sources/dsl_lines.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "base/text_codec.h"
@@ -9,6 +10,9 @@ namespace lexora {
 namespace {
 constexpr size_t kSlice = size_t{1} << 20;
 constexpr size_t kFirstBuffer = size_t{64} << 10;
+// How far the buffer is filled beyond a longest line: what is left of the last fill moves
+// to the front at the next, so the more is read at once, the less of the file is moved.
+constexpr size_t kReadAhead = 8 * kSlice;
 }  // namespace
 
 DslLines::DslLines(gzFile_s* file, const AnsiCodePage& codePage)
@@ -39,9 +43,9 @@ void DslLines::fill() {
   }
   // The buffer grows as far as a longest line and a slice beyond it, and only when the file
   // has that much: small files cost small buffers.
-  while (!eof_ && end_ < kLongestLine + kSlice) {
+  while (!eof_ && end_ < kLongestLine + kReadAhead) {
     if (end_ == buffer_.size())
-      buffer_.resize(std::min(2 * buffer_.size(), kLongestLine + 2 * kSlice));
+      buffer_.resize(std::min(2 * buffer_.size(), kLongestLine + kReadAhead + kSlice));
     const size_t want = std::min(kSlice, buffer_.size() - end_);
     const int n = gzread(file_, buffer_.data() + end_, static_cast<unsigned>(want));
     if (n <= 0) {
@@ -61,9 +65,16 @@ size_t DslLines::findLineFeed(const char* bytes, size_t size) const {
     const void* lf = std::memchr(bytes, '\n', size);
     return lf ? static_cast<size_t>(static_cast<const char*>(lf) - bytes) : std::string::npos;
   }
+  // memchr finds the byte 0x0A fast; it is a line feed only as the low byte of a unit
+  // whose high byte is zero (U+010A and U+0A00..U+0AFF hold it too).
   const size_t low = bigEndian_ ? 1 : 0;
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    if (bytes[i + low] == '\n' && bytes[i + 1 - low] == 0) return i;
+  const size_t whole = size / 2 * 2;
+  for (size_t from = low; from < whole;) {
+    const void* hit = std::memchr(bytes + from, '\n', whole - from);
+    if (hit == nullptr) break;
+    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - bytes);
+    if ((at & 1) == low && bytes[at + 1 - 2 * low] == 0) return at - low;
+    from = at + 1;
   }
   return std::string::npos;
 }
@@ -110,10 +121,15 @@ void DslLines::decode(std::string_view bytes, std::u16string& out) const {
   out.clear();
   if (unit_ == 2) {
     out.resize(bytes.size() / 2);
-    const size_t high = bigEndian_ ? 0 : 1;
-    for (size_t i = 0; i < out.size(); ++i) {
-      out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i + 1 - high]) |
-                                     (static_cast<unsigned char>(bytes[2 * i + high]) << 8));
+    // Whole lines at a time: a copy when the file's byte order is the machine's.
+    if (bigEndian_ == (std::endian::native == std::endian::big)) {
+      std::memcpy(out.data(), bytes.data(), 2 * out.size());
+    } else {
+      const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+      const size_t high = bigEndian_ ? 0 : 1;
+      for (size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<char16_t>(in[2 * i + 1 - high] | (in[2 * i + high] << 8));
+      }
     }
   } else if (utf8_) {
     appendUtf16(out, bytes);

@@ -3,6 +3,8 @@
 #include <array>
 
 #include "base/white_space.h"
+#include "sources/dsl_html.h"
+#include "sources/unit_scan.h"
 
 namespace lexora {
 namespace {
@@ -14,15 +16,44 @@ constexpr std::array<std::u16string_view, 22> kDroppedTags{
     u"*", u"url", u"ref", u"sub", u"sup",  u"'",   u"t",  u"m",   u"br",   u"preview", u"video"};
 
 bool isDroppedTag(std::u16string_view name) {
+  // Most tags are one letter: one look.
+  if (name.size() == 1) {
+    switch (name[0]) {
+      case u'b':
+      case u'i':
+      case u'u':
+      case u'c':
+      case u'p':
+      case u'*':
+      case u'\'':
+      case u't':
+      case u'm':
+        return true;
+      default:
+        return false;
+    }
+  }
   for (std::u16string_view tag : kDroppedTags) {
     if (name == tag) return true;
   }
   return false;
 }
 
-// Characters with no meaning of their own in a body line: copied in runs.
+// Characters with no meaning of their own in a body line: copied in runs. A table, since
+// this is asked of nearly every character of a dictionary.
+constexpr std::array<bool, 128> kMarkupCharacters = [] {
+  std::array<bool, 128> table{};
+  for (const char c : {'[', '\\', '<', '>', '~', '\t', '&'}) table[static_cast<size_t>(c)] = true;
+  return table;
+}();
+
 bool isPlain(char16_t c) {
-  return c != u'[' && c != u'\\' && c != u'<' && c != u'>' && c != u'~' && c != u'\t';
+  return c >= 128 || !kMarkupCharacters[c];
+}
+
+// Printable ASCII, most of a text, is never white space.
+bool isSpace(char16_t c) {
+  return (c <= u' ' || c >= 0x7F) && isWhiteSpace(c);
 }
 
 // The characters a backslash makes literal.
@@ -36,7 +67,7 @@ bool isEscapable(char16_t c) {
 std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
                                      std::u16string& out) {
   // Most lines have no brace at all: they are their own text.
-  if (!inComment && line.find(u'{') == std::u16string_view::npos) return line;
+  if (!inComment && findEitherUnit(line, u'{', u'{', 0) == std::u16string_view::npos) return line;
   out.clear();
   for (size_t i = 0; i < line.size(); ++i) {
     const char16_t c = line[i];
@@ -62,9 +93,18 @@ std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
   return out;
 }
 
-void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,
-                       std::u16string& out) {
+namespace {
+
+// appendDslBodyText, given whether the line is known to hold HTML; sets `html` when it finds
+// that it does. Says false when the line has to be read again: HTML was found after `~`
+// gave a headword with '&' or '<', which HTML would have read as markup.
+bool appendBodyLine(std::u16string_view line, std::u16string_view headword, size_t room,
+                    std::u16string& out, bool& html) {
   const size_t start = out.size();
+  bool headwordAsMarkup = false;  // `~` gave '&' or '<' before HTML was found
+  // The last '>', which an HTML tag needs after its '<'; looked for at the first '<'.
+  constexpr size_t kNotLooked = std::u16string_view::npos - 1;
+  size_t lastGreater = kNotLooked;
   size_t indent = 0;
   int mediaDepth = 0;
   bool any = false;  // a character other than white space was appended
@@ -72,6 +112,7 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
   // that a line of many `[` costs its length, not its square; and a tag is at most
   // kLongestTag units, so that reading its name costs no more.
   constexpr size_t kLongestTag = 256;
+  constexpr size_t kLongestTagName = 8;  // "preview" and one more
   size_t nextClose = 0;
   // Tags never nest in a way that matters here (each is dropped where it stands), so one
   // pass with a counter for media keeps deep nesting flat: no recursion, no stack.
@@ -85,16 +126,27 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
       continue;
     }
     if (c == u'[') {
-      if (nextClose != std::u16string_view::npos && nextClose <= i)
-        nextClose = line.find(u']', i + 1);
-      const size_t close = nextClose;
+      // The name first, up to the longest a known tag has: most tags end with it, and
+      // only a tag with a value needs its ']' looked for.
+      size_t end = i + 1;
+      const bool closing = end < line.size() && line[end] == u'/';
+      if (closing) ++end;
+      const size_t nameStart = end;
+      while (end < line.size() && end - nameStart < kLongestTagName && line[end] != u']' &&
+             line[end] != u' ' && line[end] != u'[') {
+        ++end;
+      }
+      size_t close = std::u16string_view::npos;
+      if (end < line.size() && line[end] == u']') {
+        close = end;
+      } else if (end < line.size() && line[end] == u' ') {
+        if (nextClose != std::u16string_view::npos && nextClose <= end)
+          nextClose = line.find(u']', end + 1);
+        close = nextClose;
+      }
       if (close != std::u16string_view::npos && close - i <= kLongestTag) {
-        std::u16string_view tag = line.substr(i + 1, close - i - 1);
-        const bool closing = !tag.empty() && tag.front() == u'/';
-        if (closing) tag.remove_prefix(1);
-        const size_t space = tag.find(u' ');
-        const std::u16string_view name = tag.substr(0, space);
-        if (name == u"s") {
+        const std::u16string_view name = line.substr(nameStart, end - nameStart);
+        if (name.size() == 1 && name[0] == u's') {
           mediaDepth += closing ? (mediaDepth > 0 ? -1 : 0) : 1;
           i = close;
           continue;
@@ -128,26 +180,62 @@ void appendDslBodyText(std::u16string_view line, std::u16string_view headword, s
       continue;
     }
     if (c == u'~') {
-      out.append(headword);
+      if (html) {
+        appendHtmlEscaped(headword, out);
+      } else {
+        out.append(headword);
+        headwordAsMarkup = headwordAsMarkup ||
+                           findEitherUnit(headword, u'&', u'<', 0) != std::u16string_view::npos;
+      }
       any = any || !headword.empty();
       continue;
     }
-    // Where a card embeds HTML (`<` tags of its own), the text converter for markup will
-    // take it here; until then such text is kept as it stands.
+    // HTML's tags and references are kept as they stand, and the line converted below.
+    if (!html && c == u'<' && lastGreater == kNotLooked) lastGreater = line.rfind(u'>');
+    if (!html && ((c == u'<' && lastGreater != std::u16string_view::npos && lastGreater > i &&
+                   startsHtmlTag(line.substr(i + 1))) ||
+                  (c == u'&' && startsCharacterReference(line.substr(i + 1))))) {
+      html = true;
+      if (headwordAsMarkup) return false;
+    }
     if (c == u'\t') {
       out.push_back(u' ');
       continue;
     }
-    if (!any && isWhiteSpace(c) && out.size() == start) continue;
+    const bool space = isSpace(c);
+    if (!any && space && out.size() == start) continue;
     out.push_back(c);
-    any = any || !isWhiteSpace(c);
+    any = any || !space;
   }
   if (!any) {
     out.resize(start);
-    return;
+    return true;
   }
-  while (out.size() > start && isWhiteSpace(out.back())) out.pop_back();
+  while (out.size() > start && isSpace(out.back())) out.pop_back();
+  if (html) {
+    convertDslHtml(out, start);
+    if (out.size() == start) return true;
+  }
+  if (indent == 0) return true;
+  // HTML's block elements give lines of their own, indented as the first.
+  for (size_t at = out.find(u'\n', start); at != std::u16string::npos;
+       at = out.find(u'\n', at + 1 + indent)) {
+    out.insert(at + 1, indent, u' ');
+  }
   out.insert(start, indent, u' ');
+  return true;
+}
+
+}  // namespace
+
+void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,
+                       std::u16string& out) {
+  const size_t start = out.size();
+  bool html = false;
+  if (!appendBodyLine(line, headword, room, out, html)) {
+    out.resize(start);
+    appendBodyLine(line, headword, room, out, html);
+  }
 }
 
 }  // namespace lexora

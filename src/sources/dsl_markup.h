@@ -16,8 +16,10 @@ std::u16string_view stripDslComments(std::u16string_view line, bool& inComment,
 // comments already stripped: `[mN]` indents it by N spaces, the formatting tags are dropped
 // with their words kept, `[s]…[/s]` is dropped whole (a media reference left open ends with
 // its line), `<<word>>` gives the word, `~` the headword, and the escapes their character.
-// Appends nothing when no text is left. Stops once it has appended more than `room` units
-// (the rest could not be kept anyway).
+// A line that embeds HTML (a known element's tag, a comment, a reference such as "&amp;")
+// then goes through the markup converter, its block elements indented like the line; the
+// '<' and '&' of plain text stay as they are. Appends nothing when no text is left. Stops once it
+// has appended more than `room` units (the rest could not be kept anyway).
 void appendDslBodyText(std::u16string_view line, std::u16string_view headword, size_t room,
                        std::u16string& out);
 

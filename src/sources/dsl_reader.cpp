@@ -58,9 +58,14 @@ std::optional<AnsiCodePage> sourceCodePage(std::u16string_view value) {
   return std::nullopt;
 }
 
+// Printable ASCII, what most lines start and end with, is never white space.
+bool isSpaceAt(char16_t c) {
+  return (c <= u' ' || c >= 0x7F) && isWhiteSpace(c);
+}
+
 std::u16string_view trimmed(std::u16string_view text) {
-  while (!text.empty() && isWhiteSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isWhiteSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && isSpaceAt(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isSpaceAt(text.back())) text.remove_suffix(1);
   return text;
 }
 

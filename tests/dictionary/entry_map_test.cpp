@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <set>
 
@@ -82,9 +83,10 @@ std::string keyBytes(std::u16string_view key) {
 // order, lone surrogates (which may pair up by chance here) included.
 TEST(EntryMap, KeyComparisonAgreesWithUtf16OnRandomText) {
   std::mt19937 random(7);
-  const char32_t pool[] = {U'a',   U'b',   U'z',    0x7F,    0x80,     0x7FF,  0x800,
-                           0xD7FF, 0xE000, 0xFFFD,  0xFFFF,  0xD800,   0xDBFF, 0xDC00,
-                           0xDFFF, 0xD83D, 0x10000, 0x1F600, 0x10FFFF, 0x4E2D};
+  // NUL included: short keys that differ only by trailing NULs share their sort prefix.
+  const char32_t pool[] = {0,      U'a',   U'b',   U'z',    0x7F,    0x80,     0x7FF,
+                           0x800,  0xD7FF, 0xE000, 0xFFFD,  0xFFFF,  0xD800,   0xDBFF,
+                           0xDC00, 0xDFFF, 0xD83D, 0x10000, 0x1F600, 0x10FFFF, 0x4E2D};
   auto randomText = [&] {
     std::u16string s;
     const int n = static_cast<int>(random() % 4);
@@ -118,6 +120,25 @@ TEST(EntryMap, KeyComparisonAgreesWithUtf16OnRandomText) {
   std::vector<std::string> expected;
   for (const auto& k : keys) expected.push_back(keyBytes(k));
   EXPECT_EQ(keysOf(map), expected);
+
+  // Keys sharing their first eight bytes, repeated, so that what settles ties on the sort
+  // prefix decides: the bytes after it, the sizes, the keys, the order of adding.
+  EntryMap shared;
+  std::map<std::string, std::string> merged;  // byte order is UTF-16 order for these
+  const char16_t tails[] = {0, u'a', u'b', 0xE9, 0xE000};
+  for (int i = 0; i < 4000; ++i) {
+    std::u16string k = u"abcdefgh";
+    for (int n = static_cast<int>(random() % 7); n > 0; --n) k.push_back(tails[random() % 5]);
+    const std::string data = std::to_string(i);
+    addEntry(shared, k, data);
+    std::string& record = merged[keyBytes(k)];
+    record += (record.empty() ? "" : "\t") + data;
+  }
+  shared.freeze();
+  std::vector<std::pair<std::string, std::string>> records;
+  for (const auto& e : shared.entries()) records.emplace_back(e.key(), dataOf(&e));
+  EXPECT_EQ(records,
+            (std::vector<std::pair<std::string, std::string>>(merged.begin(), merged.end())));
 }
 
 TEST(EntryMap, ManyEntriesStayPutAcrossArenaChunks) {

@@ -108,6 +108,21 @@ TEST_F(DslReaderTest, BodyMarkupBecomesPlainText) {
                          " see wing, [1] ~ \\ @\n2 ue w\nfly away\n to leave\n[unknown] kept"});
 }
 
+// A line with a real HTML tag or reference goes through the HTML converter; angle brackets
+// and ampersands of plain text stay, and so does a headword that `~` puts into HTML.
+TEST_F(DslReaderTest, HtmlInBodiesBecomesTextAndPlainAnglesStay) {
+  ASSERT_EQ(read("R&D\n"
+                 "\t[m1]a < b, x<y, <noun> & R&D &copy <<ref>> <<b>>\n"
+                 "\t[m2]one<br>two &amp; <B>three</B> &#8212; a < b <a href=\"x\">link</a>\n"
+                 "\t<br/>\n"
+                 "&lt;\n"
+                 "\t~ is <i>less-than</i>, [b]~[/b]&nbsp;too\n"),
+            0);
+  EXPECT_EQ(entries(), (V{"&lt; => &lt;\t&lt; is less-than, &lt; too",
+                          "r&d => R&D\t a < b, x<y, <noun> & R&D &copy ref b\n"
+                          "  one\n  two & three \xE2\x80\x94 a < b link"}));
+}
+
 TEST_F(DslReaderTest, CompressedFilesAndAbbreviationsBesideThem) {
   const std::string card = "#NAME \"Zipped\"\nword\n\tmeaning\n";
   const V expected{"word => word\tmeaning"};

@@ -43,3 +43,23 @@ PY
   (ulimit -v $((1024 * 1024)); timeout 30 "$CLI" --lang en -q pack -o deep.lxp deep.dsl 2>/dev/null)
   "$CLI" inspect deep.lxp last | grep -q kept || { echo "the card after them was lost"; return 1; }
 }
+
+# Lines that look like HTML at every step: a '<' with a tag's name and no '>' (looking for the
+# '>' at each would cost the line its square), '&' without ';', tags 300,000 deep, a comment
+# left open, and a headword that `~` puts into HTML.
+case_dsl_html_lines_stay_bounded() {
+  python3 - <<'PY' || return 1
+with open("html.dsl", "w") as f:
+    f.write("open\n\t" + "<b " * 300000 + "\n")
+    f.write("amp\n\t" + "&amp" * 200000 + "\n")
+    f.write("deep\n\t" + "<b><i>" * 150000 + "x\n")
+    f.write("comment\n\ta<br><!-- " + "x" * 500000 + "\n")
+    f.write("a&amp;b\n\t" + "~<br>" * 100000 + "\n")
+    f.write("last\n\tkept <b>bold</b>\n")
+PY
+  stress_dsl_info_bounded html.dsl || return 1
+  # About a second when each line costs its length; a quarter of a minute at its square.
+  (ulimit -v $((1024 * 1024)); timeout 10 "$CLI" --lang en -q pack -o html.lxp html.dsl 2>/dev/null) ||
+    { echo "packing took too long or failed"; return 1; }
+  "$CLI" inspect html.lxp last | grep -q 'kept bold' || { echo "the card after them was lost"; return 1; }
+}
