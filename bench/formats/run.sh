@@ -37,6 +37,7 @@ formats=(stardict stardict-dz dictd dictd-dz dsl-utf16 dsl-utf8 xdxf)
 declare -A peer
 for f in "${formats[@]}"; do peer[$f]=stardict; done
 peer[dictd-dz]=stardict-dz
+peer[stardict-dz]=stardict-dz
 if [ -n "$floor" ]; then
   file[xml-floor]=${file[xdxf]}
   source[xml-floor]=${source[xdxf]}
