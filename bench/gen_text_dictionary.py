@@ -34,6 +34,19 @@ def headword(rng):
     return w.capitalize() if rng.random() < 0.08 else w
 
 
+def headwords(rng, recent):
+    """Yields headwords without end; about 5% repeat one of the last 1,000, which recent holds."""
+    while True:
+        if recent and rng.random() < 0.05:
+            yield rng.choice(recent)
+        else:
+            word = headword(rng)
+            recent.append(word)
+            if len(recent) > 1000:
+                recent.pop(0)
+            yield word
+
+
 def sentence(rng, n):
     return " ".join(rng.choice(WORDS) for _ in range(n))
 
@@ -49,17 +62,11 @@ def main():
     out = sys.argv[1]
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 1_000_000
     rng = random.Random(count)
-    recent = []
+    words = headwords(rng, [])
     with open(out, "wb") as f:
         lines = []
         for i in range(count):
-            if recent and rng.random() < 0.05:
-                word = rng.choice(recent)
-            else:
-                word = headword(rng)
-                recent.append(word)
-                if len(recent) > 1000:
-                    recent.pop(0)
+            word = next(words)
             lines.append(f"{word}\t{explanation(rng, word)}\r\n")
             if len(lines) == 10000:
                 f.write("".join(lines).encode("cp1252"))

@@ -1,11 +1,15 @@
 // Loads dictionaries without packing them and reports entries per second:
-//   lexora-bench-load FILE...
+//   lexora-bench-load [--markup-as-text] FILE...
+// --markup-as-text keeps StarDict HTML fields as text, so a StarDict of HTML is read like an
+// HTML dictionary of another format.
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 
 #include "base/text_codec.h"
 #include "base/user_interface.h"
 #include "sources/load_dictionary_file.h"
+#include "sources/source_options.h"
 
 namespace {
 
@@ -26,10 +30,16 @@ class QuietUserInterface : public lexora::UserInterface {
 int main(int argc, char** argv) {
   QuietUserInterface ui;
   int status = 0;
-  for (int i = 1; i < argc; ++i) {
+  lexora::SourceOptions options;
+  int first = 1;
+  if (argc > 1 && std::string_view(argv[1]) == "--markup-as-text") {
+    options.markupAsText = true;
+    first = 2;
+  }
+  for (int i = first; i < argc; ++i) {
     const auto start = std::chrono::steady_clock::now();
     lexora::LoadedDictionary dictionary;
-    if (lexora::loadDictionaryFile(dictionary, std::filesystem::path(argv[i]), ui) != 0) {
+    if (lexora::loadDictionaryFile(dictionary, std::filesystem::path(argv[i]), ui, options) != 0) {
       status = 1;
       continue;
     }

@@ -51,6 +51,12 @@ function(lexora_windows_package)
   configure_file(${PROJECT_SOURCE_DIR}/res/windows_readme.txt.in ${readme} @ONLY
                  NEWLINE_STYLE WIN32)
   install(FILES ${readme} ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . COMPONENT doc)
+  # The LZO library compiled into the programs is under the GPL: its licence goes with them.
+  if(TARGET lexora_lzo2)
+    configure_file(${LEXORA_LZO_SOURCE_DIR}/COPYING ${PROJECT_BINARY_DIR}/LZO-COPYING.txt
+                   COPYONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/LZO-COPYING.txt DESTINATION . COMPONENT doc)
+  endif()
   set(CPACK_PACKAGE_NAME Lexora)
   # Also the Publisher in Add/Remove Programs. It names the installer's own registry key,
   # Software\<vendor>\Lexora, which must not be the programs' settings key

@@ -11,7 +11,7 @@ target=${1:?usage: fuzz/run.sh TARGET|all SECONDS}
 seconds=${2:?usage: fuzz/run.sh TARGET|all SECONDS}
 build=build/fuzz
 targets=(fuzz_stardict_info fuzz_stardict_index fuzz_dictd_index fuzz_stardict_fields fuzz_markup_text
-         fuzz_xdxf fuzz_powerword_xml fuzz_dictzip fuzz_text_reader fuzz_dsl fuzz_packed_image
+         fuzz_xdxf fuzz_powerword_xml fuzz_dictzip fuzz_text_reader fuzz_dsl fuzz_mdict fuzz_packed_image
          fuzz_transfer_message fuzz_pack_round_trip fuzz_device_frames)
 
 if [ ! -f "$build/build.ninja" ]; then

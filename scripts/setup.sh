@@ -10,6 +10,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libxml2-dev libssl-dev
+  # MDict's LZO-compressed blocks
+  liblzo2-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
   gzip dictzip time python3
@@ -26,6 +28,8 @@ packages+=(wine wine64 xvfb xauth fonts-wqy-microhei nsis)
 # The desktop dialog `lexora` (Qt 6 Widgets, which brings the GL headers CMake looks for)
 # and a Chinese-capable font for it and its screenshots (fc-list comes with fontconfig).
 packages+=(qt6-base-dev fonts-wqy-microhei fontconfig)
+# bench/gen_mdict.py writes the LZO blocks of MDict files (benchmark and tests/data/mdict).
+packages+=(python3-lzo)
 
 # `scripts/setup.sh windows`: also the cross compiler (the -posix variant carries
 # std::thread), zlib for it, and Wine to run the tests; no display is needed. widl
@@ -50,6 +54,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   apt_get update -q
   apt_get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The Windows builds compile Debian's liblzo2 source (MDict's LZO blocks).
+if [ "${1:-}" = windows ]; then
+  "$(dirname "$0")/fetch_lzo_source.sh"
 fi
 
 # 32-bit Wine runs the x86 build's tests. It needs the i386 architecture, whose packages must

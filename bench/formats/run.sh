@@ -6,6 +6,7 @@
 #   bench/formats/run.sh [ENTRIES] [ROUNDS]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source bench/rounds.sh
 entries=${1:-1000000}
 rounds=${2:-3}
 out=bench/out/formats-$entries
@@ -52,14 +53,7 @@ for r in $(seq "$rounds"); do
   for f in "${formats[@]}"; do
     command=("$load" "${file[$f]}")
     [ "$f" = xml-floor ] && command=("$floor" "${file[$f]}")
-    /usr/bin/time -f "%e %M" -o "$out/time" "${command[@]}" >"$out/stdout" 2>"$out/stderr" || {
-      echo "$f failed:"; cat "$out/stderr"; exit 1; }
-    read -r s kb <"$out/time"
-    n=$(sed -nE 's/.*: ([0-9]+) records in .*/\1/p' "$out/stdout")
-    [ -n "$n" ] && records[$f]=$n
-    best[$f]=$(awk -v a="$s" -v b="${best[$f]}" 'BEGIN { print (a < b) ? a : b }')
-    mem[$f]=$(( kb > ${mem[$f]} ? kb : ${mem[$f]} ))
-    line="$line $f ${s}s ${kb}KB;"
+    bench_load_once "$f" "$out" "${command[@]}"
   done
   echo "$line"
 done

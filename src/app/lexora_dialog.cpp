@@ -30,12 +30,13 @@ struct BilingualFilter {
 // three formats only, but it matches every format read, since users pick it to see them all.
 constexpr BilingualFilter kFilters[] = {
     {{u"所有支持的词典文件(*.txt;*.tab;*.ifo)", u"All Support Dictionary Files(*.txt;*.tab;*.ifo)"},
-     u"*.txt;*.tab;*.ifo;*.index;*.dsl;*.dsl.dz;*.xdxf"},
+     u"*.txt;*.tab;*.ifo;*.index;*.dsl;*.dsl.dz;*.xdxf;*.mdx"},
     {{u"Lexora词典文件(*.txt;*.tab)", u"Lexora Dictionary Files(*.txt;*.tab)"}, u"*.txt;*.tab"},
     {{u"StarDict词典文件(*.ifo)", u"StarDict Dictionary Files(*.ifo)"}, u"*.ifo"},
     {{u"dictd词典文件(*.index)", u"dictd Dictionary Files(*.index)"}, u"*.index"},
     {{u"DSL词典文件(*.dsl;*.dsl.dz)", u"DSL Dictionary Files(*.dsl;*.dsl.dz)"}, u"*.dsl;*.dsl.dz"},
     {{u"XDXF词典文件(*.xdxf)", u"XDXF Dictionary Files(*.xdxf)"}, u"*.xdxf"},
+    {{u"MDict词典文件(*.mdx)", u"MDict (*.mdx)"}, u"*.mdx"},
 };
 
 }  // namespace

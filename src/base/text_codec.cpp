@@ -1,5 +1,8 @@
 #include "base/text_codec.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace lexora {
 namespace {
 
@@ -109,6 +112,15 @@ size_t firstInvalidUtf8(std::string_view bytes) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
   const size_t n = bytes.size();
   for (size_t i = 0; i < n;) {
+    // Most text is ASCII: eight bytes at a time, while none of them has its top bit.
+    if (i + 8 <= n) {
+      uint64_t eight;
+      std::memcpy(&eight, s + i, 8);
+      if ((eight & 0x8080808080808080u) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     if (s[i] < 0x80) {
       ++i;
       continue;

@@ -85,13 +85,20 @@ void EntryMap::add(std::u16string_view key, std::string_view entryBytes) {
   addUtf8Key(bytes, entryBytes);
 }
 
-void EntryMap::addUtf8Key(std::string_view key, std::string_view entryBytes) {
-  if (key.empty() || !acceptsWrites()) return;
+EntryMap::Added EntryMap::addUtf8Key(std::string_view key, std::string_view entryBytes) {
+  if (key.empty() || !acceptsWrites()) return {};
   // A record's length is a signed 32-bit count; anything beyond could never be packed
   // (records are cut at 65,535 bytes), so an absurdly long entry is cut here instead.
   entryBytes = entryBytes.substr(0, INT32_MAX);
   // So is a key: any key over 255 bytes is left out by the packer, cut or not.
   log_.push_back(store(key.substr(0, INT32_MAX), entryBytes));
+  return {log_.size() - 1, entryBytes.size()};
+}
+
+std::string_view EntryMap::addedData(const Added& added, std::string& /*scratch*/) const {
+  assert(!frozen_ && added.index < log_.size());
+  const Entry& e = log_[added.index];
+  return {e.data(), static_cast<size_t>(e.length)};
 }
 
 void EntryMap::freeze() {

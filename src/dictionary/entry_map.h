@@ -52,9 +52,20 @@ class EntryMap {
   // (a debug build stops here; otherwise the entry is dropped, so the records read so far
   // stay what they were).
   void add(std::u16string_view key, std::string_view entryBytes);
+  // What addUtf8Key added: the entry's place among those added, and its bytes of data.
+  struct Added {
+    static constexpr size_t kNone = SIZE_MAX;
+    size_t index = kNone;
+    size_t size = 0;
+    explicit operator bool() const { return index != kNone; }
+  };
   // The same with the key already in the map's form (appendKeyBytes). REQUIRES: valid
-  // UTF-8, lone surrogates aside; not frozen.
-  void addUtf8Key(std::string_view key, std::string_view entryBytes);
+  // UTF-8, lone surrogates aside; not frozen. A reader may fetch the data again while
+  // loading (addedData) rather than keep a copy of its own.
+  Added addUtf8Key(std::string_view key, std::string_view entryBytes);
+  // The data of an entry added before, as added. REQUIRES: not frozen. The view lasts for
+  // the map's life; `scratch` is for maps that keep data elsewhere.
+  std::string_view addedData(const Added& added, std::string& scratch) const;
 
   // Ends loading: sorts and merges what was added, in place. Freezing again does nothing.
   void freeze();

@@ -112,9 +112,13 @@ void appendDictdExplanation(std::string& out, std::string_view text) {
     out.resize(kept);
   }
   // Dropping braces can bare white space at an end ("{\n}" alone, say).
-  const std::string_view converted = std::string_view(out).substr(start);
-  const std::string_view trimmed = trimDictdText(converted);
-  if (trimmed.size() != converted.size()) {
+  trimAppendedText(out, start);
+}
+
+void trimAppendedText(std::string& out, size_t start) {
+  const std::string_view added = std::string_view(out).substr(start);
+  const std::string_view trimmed = trimDictdText(added);
+  if (trimmed.size() != added.size()) {
     const std::string kept(trimmed);
     out.resize(start);
     out.append(kept);

@@ -17,6 +17,9 @@ void appendDictdExplanation(std::string& out, std::string_view text);
 // `text` without the white space (isWhiteSpace) at its ends.
 std::string_view trimDictdText(std::string_view text);
 
+// Trims (as trimDictdText) what `out` holds from `start` on.
+void trimAppendedText(std::string& out, size_t start);
+
 // The name that the text of the 00-database-short entry gives: its first line dropped when
 // it repeats the entry's headword (dashes and ASCII case aside, as dictd's tools write and
 // index it), every run of white space one space, none at the ends. Empty when nothing is

@@ -16,8 +16,9 @@ class KeptEntryAdder {
 
   // Adds `entry` under `key` (in the map's form), cut at kKeptEntryBytes. Once a headword's
   // record holds that much, later entries of it in a row change nothing that is packed, so
-  // they are not added: an index repeating one huge record then costs no memory.
-  void add(std::string_view key, std::string& entry);
+  // they are not added: an index repeating one huge record then costs no memory. Returns
+  // what the map added (EntryMap::addUtf8Key), nothing when the entry was not added.
+  EntryMap::Added add(std::string_view key, std::string& entry);
 
  private:
   EntryMap& entries_;

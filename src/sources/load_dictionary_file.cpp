@@ -5,6 +5,7 @@
 #include "platform/ui_language.h"
 #include "sources/dictd_reader.h"
 #include "sources/dsl_reader.h"
+#include "sources/mdict_reader.h"
 #include "sources/stardict_reader.h"
 #include "sources/text_reader.h"
 #include "sources/xdxf_reader.h"
@@ -59,6 +60,9 @@ int loadDictionaryFile(LoadedDictionary& dictionary, const std::filesystem::path
     return warnWhenEmpty(readDslDictionary(dictionary, path, ui), dictionary, ui);
   if (extension == u"xdxf")
     return warnWhenEmpty(readXdxfDictionary(dictionary, path, ui), dictionary, ui);
+  if (extension == u"mdx")
+    return warnWhenEmpty(readMdictDictionary(dictionary, path, ui), dictionary, ui);
+  if (extension == u"mdd") return refuseMdictMediaFile(dictionary, path, ui);
   showWarning(ui, pick(kUnsupportedExtension));
   dictionary.entries.freeze();  // loading ends with nothing read
   return -1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "base/text_codec.h"
@@ -17,8 +18,19 @@ bool isAsciiLetter(char c) {
 bool isAsciiDigit(char c) {
   return c >= '0' && c <= '9';
 }
-bool isHtmlSpace(char c) {
+constexpr bool isHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+// Neither white space nor the start of markup or a reference; one table look-up, as every
+// byte of the text is tested.
+constexpr std::array<bool, 256> kWordBytes = [] {
+  std::array<bool, 256> bytes{};
+  for (int c = 0; c < 256; ++c)
+    bytes[c] = !isHtmlSpace(static_cast<char>(c)) && c != '&' && c != '<';
+  return bytes;
+}();
+bool isWordByte(char c) {
+  return kWordBytes[static_cast<unsigned char>(c)];
 }
 char lowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -121,26 +133,54 @@ enum class Element {
   transcription
 };
 
+// With the literal's length fixed, the comparison is done in place, not by a call.
+template <size_t N>
+bool is(std::string_view name, const char (&literal)[N]) {
+  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+template <size_t... N>
+bool isOneOf(std::string_view name, const char (&... literals)[N]) {
+  return (is(name, literals) || ...);
+}
+
+// `name` is lower case. Every tag passes here, so only the names of its length are compared.
 Element classify(std::string_view name, MarkupKind kind) {
-  static constexpr std::string_view kBlocks[] = {
-      "address", "article", "aside",    "blockquote", "center", "dd",     "details", "dir",   "div",
-      "dl",      "dt",      "fieldset", "figcaption", "figure", "footer", "form",    "h1",    "h2",
-      "h3",      "h4",      "h5",       "h6",         "header", "hr",     "main",    "menu",  "nav",
-      "p",       "pre",     "section",  "summary",    "table",  "tbody",  "tfoot",   "thead", "tr"};
-  if (kind == MarkupKind::xdxf) {
-    if (name == "tr") return Element::transcription;
-    if (name == "def" || name == "k") return Element::block;
+  const bool xdxf = kind == MarkupKind::xdxf;
+  switch (name.size()) {
+    case 1:
+      return is(name, "p") || (xdxf && is(name, "k")) ? Element::block : Element::other;
+    case 2:
+      if (is(name, "br")) return Element::lineBreak;
+      if (is(name, "li")) return Element::listItem;
+      if (is(name, "ol")) return Element::orderedList;
+      if (is(name, "ul")) return Element::unorderedList;
+      if (is(name, "td") || is(name, "th")) return Element::cell;
+      if (is(name, "tr")) return xdxf ? Element::transcription : Element::block;
+      if (name[0] == 'h' && name[1] >= '1' && name[1] <= '6') return Element::block;
+      return isOneOf(name, "dd", "dl", "dt", "hr") ? Element::block : Element::other;
+    case 3:
+      if (xdxf && is(name, "def")) return Element::block;
+      return isOneOf(name, "dir", "div", "nav", "pre") ? Element::block : Element::other;
+    case 4:
+      return isOneOf(name, "form", "main", "menu") ? Element::block : Element::other;
+    case 5:
+      if (is(name, "style")) return Element::rawText;
+      return isOneOf(name, "aside", "table", "tbody", "tfoot", "thead") ? Element::block
+                                                                        : Element::other;
+    case 6:
+      if (is(name, "script")) return Element::rawText;
+      return isOneOf(name, "center", "figure", "footer", "header") ? Element::block
+                                                                   : Element::other;
+    case 7:
+      return isOneOf(name, "address", "article", "details", "section", "summary") ? Element::block
+                                                                                  : Element::other;
+    case 8:
+      return is(name, "fieldset") ? Element::block : Element::other;
+    case 10:
+      return isOneOf(name, "blockquote", "figcaption") ? Element::block : Element::other;
+    default:
+      return Element::other;
   }
-  if (name == "br") return Element::lineBreak;
-  if (name == "li") return Element::listItem;
-  if (name == "ol") return Element::orderedList;
-  if (name == "ul") return Element::unorderedList;
-  if (name == "td" || name == "th") return Element::cell;
-  if (name == "script" || name == "style") return Element::rawText;
-  for (std::string_view block : kBlocks) {
-    if (name == block) return Element::block;
-  }
-  return Element::other;
 }
 
 // The text being laid out: white space and line breaks are held back until visible text
@@ -164,6 +204,39 @@ class Layout {
     out_.append(visible);
   }
   void space() { space_ = true; }
+  // The words and white space of `text` from `from` up to the next markup or reference
+  // ('<' or '&'); returns where that starts.
+  size_t run(std::string_view text, size_t from) {
+    const size_t n = text.size();
+    size_t i = from;
+    while (i < n && isHtmlSpace(text[i])) ++i;
+    if (i > from) space();
+    if (i == n || !isWordByte(text[i])) return i;
+    size_t end = i;
+    while (end < n && isWordByte(text[end])) ++end;
+    this->text(text.substr(i, end - i));
+    // After a word, each later one goes after one space: the words and single spaces
+    // between them are copied as they stand, in one piece.
+    size_t copied = i = end;
+    while (i < n && isHtmlSpace(text[i])) {
+      size_t word = i;
+      while (word < n && isHtmlSpace(text[word])) ++word;
+      if (word == n || !isWordByte(text[word])) {
+        out_.append(text.substr(copied, i - copied));
+        space();
+        return word;
+      }
+      if (word != i + 1 || text[i] != ' ') {
+        out_.append(text.substr(copied, i - copied));
+        out_.push_back(' ');
+        copied = word;
+      }
+      i = word;
+      while (i < n && isWordByte(text[i])) ++i;
+    }
+    out_.append(text.substr(copied, i - copied));
+    return i;
+  }
   // A block's edge: the line ends unless nothing is on it yet; a block inside a list item
   // goes on its marker's line.
   void endLine() {
@@ -204,11 +277,13 @@ size_t tagEnd(std::string_view text, size_t from) {
   char quote = 0;
   char previous = 0;
   for (size_t i = from; i < text.size(); ++i) {
-    const char c = text[i];
     if (quote) {
-      if (c == quote) quote = 0;
+      i = text.find(quote, i);
+      if (i == std::string_view::npos) return i;
+      quote = 0;
       continue;
     }
+    const char c = text[i];
     if (c == '>') return i + 1;
     if ((c == '"' || c == '\'') && previous == '=') {
       quote = c;
@@ -243,10 +318,7 @@ class Converter {
     std::string decoded;
     while (i < text.size()) {
       const char c = text[i];
-      if (isHtmlSpace(c)) {
-        layout_.space();
-        ++i;
-      } else if (c == '&') {
+      if (c == '&') {
         decoded.clear();
         const size_t used = decodeCharacterReference(text.substr(i + 1), decoded);
         if (used == 0) {
@@ -265,13 +337,7 @@ class Converter {
       } else if (c == '<') {
         i = markup(text, i);
       } else {
-        size_t end = i + 1;
-        while (end < text.size() && !isHtmlSpace(text[end]) && text[end] != '&' &&
-               text[end] != '<') {
-          ++end;
-        }
-        layout_.text(text.substr(i, end - i));
-        i = end;
+        i = layout_.run(text, i);
       }
     }
   }
@@ -304,15 +370,17 @@ class Converter {
     }
     const size_t end = tagEnd(text, nameEnd);
     if (end == std::string_view::npos) return n;
-    std::string name;
-    if (nameEnd - nameStart <= 16) {
-      for (size_t k = nameStart; k < nameEnd; ++k) name.push_back(lowerAscii(text[k]));
+    // No element that means anything here has a longer name.
+    std::array<char, 16> lowered;
+    size_t length = 0;
+    if (nameEnd - nameStart <= lowered.size()) {
+      for (size_t k = nameStart; k < nameEnd; ++k) lowered[length++] = lowerAscii(text[k]);
     }
     const bool selfClosing = end >= 2 && text[end - 2] == '/';
-    return element(text, end, name, closing, selfClosing);
+    return element(text, end, std::string_view(lowered.data(), length), closing, selfClosing);
   }
 
-  size_t element(std::string_view text, size_t end, const std::string& name, bool closing,
+  size_t element(std::string_view text, size_t end, std::string_view name, bool closing,
                  bool selfClosing) {
     switch (classify(name, kind_)) {
       case Element::other:
@@ -335,7 +403,7 @@ class Converter {
         if (closing) {
           if (!lists_.empty()) lists_.pop_back();
         } else if (!selfClosing) {
-          lists_.push_back(name == "ol" ? 1 : 0);
+          lists_.push_back(is(name, "ol") ? 1 : 0);
         }
         break;
       case Element::listItem:

@@ -83,9 +83,9 @@ TEST_F(LexoraDialogTest, BrowseKeepsTheOrderAndACancelKeepsTheSelection) {
             (std::vector<std::filesystem::path>{u"/d/b.ifo", u"/d/a.txt"}));
   EXPECT_EQ(view_.controlText(main_control::kFileBox), u"/d/b.ifo;/d/a.txt");
   ASSERT_EQ(view_.fileRequests.size(), 2u);
-  ASSERT_EQ(view_.fileRequests[0].filters.size(), 6u);
+  ASSERT_EQ(view_.fileRequests[0].filters.size(), 7u);
   EXPECT_EQ(view_.fileRequests[0].filters[0].pattern,
-            u"*.txt;*.tab;*.ifo;*.index;*.dsl;*.dsl.dz;*.xdxf");
+            u"*.txt;*.tab;*.ifo;*.index;*.dsl;*.dsl.dz;*.xdxf;*.mdx");
 }
 
 TEST_F(LexoraDialogTest, ReturnPressesBrowseAndAJobGivesTheFocusBackToTheButtonItHad) {
@@ -486,7 +486,7 @@ TEST_F(LexoraDialogTest, EveryTextOfTheDialogInBothLanguages) {
        u"打开词典文件",
        {u"所有支持的词典文件(*.txt;*.tab;*.ifo)", u"Lexora词典文件(*.txt;*.tab)",
         u"StarDict词典文件(*.ifo)", u"dictd词典文件(*.index)", u"DSL词典文件(*.dsl;*.dsl.dz)",
-        u"XDXF词典文件(*.xdxf)"}},
+        u"XDXF词典文件(*.xdxf)", u"MDict词典文件(*.mdx)"}},
       {UiLanguage::English,
        u"Dictionary file isn't being sent!",
        u"Dictionary file is being sent!",
@@ -496,7 +496,8 @@ TEST_F(LexoraDialogTest, EveryTextOfTheDialogInBothLanguages) {
        u"Open Dictionary File",
        {u"All Support Dictionary Files(*.txt;*.tab;*.ifo)", u"Lexora Dictionary Files(*.txt;*.tab)",
         u"StarDict Dictionary Files(*.ifo)", u"dictd Dictionary Files(*.index)",
-        u"DSL Dictionary Files(*.dsl;*.dsl.dz)", u"XDXF Dictionary Files(*.xdxf)"}},
+        u"DSL Dictionary Files(*.dsl;*.dsl.dz)", u"XDXF Dictionary Files(*.xdxf)",
+        u"MDict (*.mdx)"}},
   };
   fake_.setDevices({});
   for (const Texts& expected : table) {

@@ -75,6 +75,21 @@ TEST_F(CliSendTest, YesSendsEachFileByteForByteIntoTheStore) {
   EXPECT_NE(lookup.out.find("茶；茶叶\ttea\t下午茶点"), std::string::npos) << lookup.out;
 }
 
+// An MDict file (enciphered key index, zlib, LZO and stored blocks, HTML records) reaches the
+// handheld as plain text that looks up there.
+TEST_F(CliSendTest, MdictDictionaryIsSentAndLooksUpOnTheHandheld) {
+  test::HandheldProcess handheld;
+  ASSERT_TRUE(handheld.started());
+  const std::string mdx = std::string(LEXORA_SOURCE_DIR) + "/tests/data/mdict/v2-mixed-cipher.mdx";
+  const auto run = send(handheld, {"--yes", mdx});
+  ASSERT_EQ(run.exitStatus, 0) << run.err << handheld.log();
+  const auto lookup = test::HandheldProcess::run({"lookup", "Generated MDict dictionary", "apple",
+                                                  "banana", "--store", handheld.store().string()});
+  EXPECT_EQ(lookup.status, 0) << lookup.err;
+  EXPECT_NE(lookup.out.find("apple\tapple n. a round fruit."), std::string::npos) << lookup.out;
+  EXPECT_NE(lookup.out.find("banana\ta long yellow fruit"), std::string::npos) << lookup.out;
+}
+
 TEST_F(CliSendTest, NoOrNoTerminalSendsNothing) {
   test::HandheldProcess handheld;
   auto run = send(handheld, {"--no", kEnglish});

@@ -33,7 +33,7 @@ setup=$work/packages/$folder-setup.exe
 
 # --- The ZIP.
 listing=$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort)
-expected=$(printf '%s\n' LICENSE Lexora.exe README.txt lexora-cli.exe | sed "s|^|$folder/|" |
+expected=$(printf '%s\n' LICENSE LZO-COPYING.txt Lexora.exe README.txt lexora-cli.exe | sed "s|^|$folder/|" |
   LC_ALL=C sort)
 [ "$listing" = "$expected" ] || fail "the ZIP holds: $listing"
 unzip -p "$zip" "$folder/README.txt" >"$work/README.txt"
@@ -85,7 +85,7 @@ shortcut_targets() {
 check_installed() {
   local dir=$1 unix_dir
   unix_dir=$(winepath -u "$dir")
-  for file in Lexora.exe lexora-cli.exe README.txt LICENSE Uninstall.exe; do
+  for file in Lexora.exe lexora-cli.exe README.txt LICENSE LZO-COPYING.txt Uninstall.exe; do
     [ -f "$unix_dir/$file" ] || fail "$file is not in $dir"
   done
   [ "$(reg_value "$uninstall_key" DisplayName)" = Lexora ] ||

@@ -19,6 +19,8 @@ TEST(MarkupText, BlocksBreakLinesAndWhiteSpaceCollapsesAsInABrowser) {
   EXPECT_EQ(text("<b>bold</b> <i>it</i>al<span> x </span>y"), "bold ital x y");
   EXPECT_EQ(text("<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>"), "a b\nc");
   EXPECT_EQ(text("<br><p></p>word<br>"), "word");  // nothing begins or ends the text
+  // Single spaces between words stay as they are; a lone tab or line feed becomes one.
+  EXPECT_EQ(text("a b\tc\nd  e \r\nf &amp; g <i>h</i>"), "a b c d e f & g h");
 }
 
 TEST(MarkupText, ListItemsGetBulletsOrNumbers) {

@@ -21,11 +21,12 @@ struct Alias {
   UINT page;
 };
 constexpr Alias kAliases[] = {
-    {"GBK", 936},           {"GB2312", 936},    {"EUC-CN", 936},       {"BIG5", 950},
-    {"BIG-5", 950},         {"SHIFT_JIS", 932}, {"SHIFT-JIS", 932},    {"SJIS", 932},
-    {"EUC-KR", 949},        {"UHC", 949},       {"UTF-8", CP_UTF8},    {"UTF8", CP_UTF8},
-    {"ISO-8859-1", 28591},  {"LATIN1", 28591},  {"ISO-8859-2", 28592}, {"ISO-8859-5", 28595},
-    {"ISO-8859-15", 28605}, {"KOI8-R", 20866},  {"KOI8-U", 21866},     {"TIS-620", 874},
+    {"GBK", 936},          {"GB2312", 936},        {"EUC-CN", 936},    {"GB18030", 54936},
+    {"BIG5", 950},         {"BIG-5", 950},         {"SHIFT_JIS", 932}, {"SHIFT-JIS", 932},
+    {"SJIS", 932},         {"EUC-KR", 949},        {"UHC", 949},       {"UTF-8", CP_UTF8},
+    {"UTF8", CP_UTF8},     {"ISO-8859-1", 28591},  {"LATIN1", 28591},  {"ISO-8859-2", 28592},
+    {"ISO-8859-5", 28595}, {"ISO-8859-15", 28605}, {"KOI8-R", 20866},  {"KOI8-U", 21866},
+    {"TIS-620", 874},
 };
 
 std::string upper(std::string_view text) {

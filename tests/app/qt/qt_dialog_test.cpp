@@ -184,7 +184,7 @@ class QtDialogTest : public QObject {
       [&] {
         QCOMPARE(files.fileMode(), QFileDialog::ExistingFiles);
         QCOMPARE(files.windowTitle(), QStringLiteral("Open Dictionary File"));
-        QCOMPARE(files.nameFilters().size(), 6);
+        QCOMPARE(files.nameFilters().size(), 7);
         // The description as the table has it, its patterns still applied.
         QCOMPARE(files.selectedNameFilter(),
                  QStringLiteral("All Support Dictionary Files(*.txt;*.tab;*.ifo)"));

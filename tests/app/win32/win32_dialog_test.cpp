@@ -349,12 +349,13 @@ TEST_F(Win32DialogTest, BrowseGivesTheDialogItsBufferAndReadsTheAnswer) {
   EXPECT_EQ(view_.fileTitles[0], L"Open Dictionary File");
   static constexpr wchar_t kFilters[] =
       L"All Support Dictionary Files(*.txt;*.tab;*.ifo)\0"
-      L"*.txt;*.tab;*.ifo;*.index;*.dsl;*.dsl.dz;*.xdxf\0"
+      L"*.txt;*.tab;*.ifo;*.index;*.dsl;*.dsl.dz;*.xdxf;*.mdx\0"
       L"Lexora Dictionary Files(*.txt;*.tab)\0*.txt;*.tab\0"
       L"StarDict Dictionary Files(*.ifo)\0*.ifo\0"
       L"dictd Dictionary Files(*.index)\0*.index\0"
       L"DSL Dictionary Files(*.dsl;*.dsl.dz)\0*.dsl;*.dsl.dz\0"
-      L"XDXF Dictionary Files(*.xdxf)\0*.xdxf\0";
+      L"XDXF Dictionary Files(*.xdxf)\0*.xdxf\0"
+      L"MDict (*.mdx)\0*.mdx\0";
   EXPECT_EQ(view_.fileFilters[0], std::wstring(kFilters, std::size(kFilters) - 1));
 }
 
