@@ -10,14 +10,24 @@ set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Lexora)
 set(CPACK_NSIS_DISPLAY_NAME Lexora)
 set(CPACK_NSIS_PACKAGE_NAME Lexora)
 # An installer built for the programs' own architecture: the 64-bit one installs into the
-# 64-bit Program Files and registers itself in the 64-bit registry.
+# 64-bit Program Files and registers itself in the 64-bit registry. makensis is given the
+# target ahead of the script, by a wrapper: the template's place for defines comes after
+# InstallDir, whose $PROGRAMFILES64 would then be compiled for the x86 stub and name
+# "Program Files (x86)" wherever 32-bit programs can run. (A space in the target's command
+# keeps it out of CPack's own pre-arguments, which are split at spaces.)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  set(lexora_nsis_target amd64-unicode)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 else()
-  set(CPACK_NSIS_DEFINES "Target x86-unicode")
+  set(lexora_nsis_target x86-unicode)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
 endif()
+set(lexora_makensis ${PROJECT_BINARY_DIR}/makensis-${lexora_nsis_target}.sh)
+file(WRITE ${lexora_makensis}
+     "#!/bin/sh\nexec makensis \"-XTarget ${lexora_nsis_target}\" \"$@\"\n")
+file(CHMOD ${lexora_makensis} FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_NSIS_EXECUTABLE ${lexora_makensis})
 # The Start-menu entry: the dialog, shown as "Lexora". The programs lie in the installation
 # folder itself, not in a bin folder below it.
 set(CPACK_NSIS_MENU_LINKS Lexora.exe Lexora)

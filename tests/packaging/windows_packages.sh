@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows packages as a user meets them. The ZIP: one folder with the two programs, the
 # Windows read-me (CRLF) and the licence. The installer, run silently under Wine in a prefix
-# of its own: installed into the 64-bit Program Files with its Start-menu entries and its
+# of its own: installed into the Program Files of its own architecture (a 32-bit installer
+# under 64-bit Windows: Program Files (x86)) with its Start-menu entries and its
 # Add/Remove Programs entry, installed again over itself (the stored language stays),
 # uninstalled, then installed into a folder named with /D= and uninstalled again; each
 # uninstall leaves the prefix's files and registry as they were before the install.
@@ -71,9 +72,12 @@ same_as_before() {
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lexora'
 settings_key='HKCU\Software\Lexora\Lexora\UI'
-# A value as `reg query` shows it, or nothing.
+# A value as `reg query` shows it, or nothing. In the registry view of the installer's own
+# architecture: where 32-bit Wine is installed, `wine reg` is the 32-bit reg.exe.
+view=/reg:32
+[ "$platform" = win64 ] && view=/reg:64
 reg_value() {
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+  wine reg query "$1" /v "$2" "$view" 2>/dev/null | tr -d '\r' |
     sed -nE "s/^ +$2 +REG_[A-Z_]+ +(.*)$/\1/p"
 }
 # The Windows paths of .exe files a shortcut names.
@@ -137,7 +141,10 @@ uninstall() {
 }
 
 snapshot before
-default_dir='C:\Program Files\Lexora'
+# The Program Files of the installer's architecture, as Windows names it in that view.
+program_files=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' ProgramFilesDir)
+[ -n "$program_files" ] || fail "no ProgramFilesDir in the registry"
+default_dir="$program_files\Lexora"
 install
 check_installed "$default_dir"
 
@@ -156,7 +163,7 @@ same_as_before "after-uninstall" "installing twice and uninstalling"
 chosen_dir='C:\LexoraTools'
 install "/D=$chosen_dir"
 check_installed "$chosen_dir"
-[ ! -e "$drive_c/Program Files/Lexora" ] || fail "/D= was not followed"
+[ ! -e "$(winepath -u "$default_dir")" ] || fail "/D= was not followed"
 uninstall "$chosen_dir"
 same_as_before "after-chosen-folder" "installing into a chosen folder and uninstalling"
 
