@@ -35,8 +35,12 @@ void (*gTemporaryNameHook)(const std::filesystem::path&) = nullptr;
 
 // A new file beside `path` with a name nobody can predict, created exclusively: a file or
 // link planted there by someone else makes the creation fail instead of being written
-// through. Another name is tried when one is taken.
-FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem::path& temp) {
+// through. Another name is tried when one is taken. Its removal on a terminating signal is
+// armed before the file is made, so that no signal finds it made and not yet armed; only a
+// signal within a failed attempt could remove another's file, and then only one whose
+// unpredictable name this attempt drew.
+FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem::path& temp,
+                              std::optional<RemovedOnTermination>& removal) {
   static thread_local std::mt19937_64 random(
       std::random_device{}() ^
       static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
@@ -47,7 +51,11 @@ FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem
     temp = path;
     temp += suffix;
     if (gTemporaryNameHook) gTemporaryNameHook(temp);
+    removal.emplace(temp);
     if (FilePtr file = createNewFile(temp)) return file;
+    const int reason = errno;
+    removal.reset();
+    errno = reason;
     if (errno != EEXIST) return nullptr;
   }
   return nullptr;
@@ -55,14 +63,17 @@ FilePtr createTemporaryBeside(const std::filesystem::path& path, std::filesystem
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file)
-    : path_(std::move(path)), temp_(std::move(temp)), file_(std::move(file)) {
+AtomicFile::AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file,
+                       std::optional<RemovedOnTermination> removal)
+    : path_(std::move(path)),
+      temp_(std::move(temp)),
+      file_(std::move(file)),
+      removedOnSignal_(std::move(removal)) {
   // An image comes in messages of a few KiB: a large buffer turns thousands of writes
   // into a few dozen.
   constexpr size_t kBufferBytes = 1 << 20;
   buffer_ = std::make_unique_for_overwrite<char[]>(kBufferBytes);
   std::setvbuf(file_.get(), buffer_.get(), _IOFBF, kBufferBytes);
-  if (!temp_.empty()) removedOnSignal_.emplace(temp_);
 }
 
 void AtomicFile::setTemporaryNameHookForTesting(void (*hook)(const std::filesystem::path&)) {
@@ -89,17 +100,18 @@ std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& reques
       error = "cannot open " + shown(requested) + ": " + std::strerror(errno);
       return std::nullopt;
     }
-    return AtomicFile(requested, {}, std::move(file));
+    return AtomicFile(requested, {}, std::move(file), std::nullopt);
   }
   const std::filesystem::path path = followLinks(requested);
   std::filesystem::path temp;
-  FilePtr file = createTemporaryBeside(path, temp);
+  std::optional<RemovedOnTermination> removal;
+  FilePtr file = createTemporaryBeside(path, temp, removal);
   if (!file) {
     const int reason = errno;
     error = "cannot create " + shown(path) + ": " + std::strerror(reason);
     return std::nullopt;
   }
-  AtomicFile result(path, std::move(temp), std::move(file));
+  AtomicFile result(path, std::move(temp), std::move(file), std::move(removal));
   if (std::filesystem::is_regular_file(status) && !copyPermissions(result.file_.get(), path)) {
     error = "cannot copy the permissions of " + shown(path) + ": " + std::strerror(errno);
     return std::nullopt;

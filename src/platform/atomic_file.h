@@ -50,7 +50,8 @@ class AtomicFile {
   const std::filesystem::path& path() const { return path_; }
 
  private:
-  AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file);
+  AtomicFile(std::filesystem::path path, std::filesystem::path temp, FilePtr file,
+             std::optional<RemovedOnTermination> removal);
 
   std::filesystem::path path_;      // the file replaced, after following links
   std::filesystem::path temp_;      // empty when writing straight into a device, or moved from
