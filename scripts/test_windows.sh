@@ -30,6 +30,14 @@ tests/cross/compare_images.sh build/default build/windows
 # The 32-bit build is always compiled; its suite runs where 32-bit Wine could be installed
 # (scripts/setup.sh windows says why when it could not).
 scripts/build.sh windows-x86
+# Large-address aware, so that under 64-bit Windows the index of a dictionary of gigabytes
+# has 4 GB of address space rather than 2.
+for exe in build/windows-x86/src/cli/lexora-cli.exe build/windows-x86/src/app/win32/Lexora.exe; do
+  # Read whole first: grep -q leaving early would break objdump's pipe (pipefail).
+  headers=$(i686-w64-mingw32-objdump -p "$exe")
+  grep -q 'large address aware' <<<"$headers" ||
+    { echo "test_windows: $exe is not large-address aware"; exit 1; }
+done
 if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
   ctest --preset windows-x86
 else
