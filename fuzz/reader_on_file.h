@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -52,14 +53,22 @@ inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name
   LoadedDictionary dictionary;
   if (reader(dictionary, std::filesystem::path(path), ui) != 0 && refusal == Refusal::Finding)
     __builtin_trap();
-  for (const EntryMap::Entry& entry : dictionary.entries.entries()) {
+  const EntryMap& map = dictionary.entries;
+  // An input that unpacks to more than the map keeps in memory has its data on disk.
+  EntryMap::TextWindow texts;
+  if (!map.readTexts(0, map.size(), texts)) __builtin_trap();
+  for (size_t r = 0; r < map.size(); ++r) {
+    const EntryMap::Entry& entry = map.entries()[r];
     const std::string_view key = entry.key();
-    if (static_cast<size_t>(entry.length) <= key.size() || entry.data()[key.size()] != '\t')
+    const std::string_view data = texts.text(r);
+    // Only the first kKeptEntryBytes of the data are read back: a longer key is seen in part.
+    if (static_cast<size_t>(entry.length) <= key.size() ||
+        (key.size() < data.size() && data[key.size()] != '\t'))
       __builtin_trap();
     // Byte for byte but for case; a lone surrogate's key bytes stand for the U+FFFD the
     // data shows, as long.
-    for (size_t i = 0; i < key.size(); ++i) {
-      const char c = entry.data()[i];
+    for (size_t i = 0; i < std::min(key.size(), data.size()); ++i) {
+      const char c = data[i];
       if (static_cast<unsigned char>(key[i]) < 0x80 &&
           (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != key[i])
         __builtin_trap();

@@ -104,7 +104,7 @@ int forEachPackedFile(const CommandLine& line, Use use) {
     if (result) ui.finishStatus();
     if (!result || !use(file, *result, ui)) status = kExitFailed;
     // A dictionary with nothing in it is no success, though it is still described (info).
-    if (result && result->packed.dictionary.blocks.empty()) status = kExitFailed;
+    if (result && blockCount(result->packed.dictionary) == 0) status = kExitFailed;
   }
   return status;
 }
@@ -173,7 +173,7 @@ int packCommand(const CommandLine& line) {
     PackedDictionary& packed = result->packed.dictionary;
     if (line.name) packed.name = utf8ToUtf16(*line.name);
     ui.note(sizeLine(packedSize(packed)));
-    if (packed.blocks.empty()) {
+    if (blockCount(packed) == 0) {
       showWarning(ui, pick(kNothingToPack));
       status = kExitFailed;
       continue;
@@ -209,7 +209,7 @@ int infoCommand(const CommandLine& line) {
         if (leftOut > 0) {
           report += "  " + utf16ToUtf8(formatText(kLeftOut, {{u"count", leftOut}})) + "\n";
         }
-        report += reportLine(kBlocksLabel, std::to_string(packed.blocks.size())) +
+        report += reportLine(kBlocksLabel, std::to_string(blockCount(packed))) +
                   reportLine(kPackedSizeLabel, std::to_string(packedSize(packed))) + "  " +
                   sizeLine(packedSize(packed)) + "\n";
         writeConsoleText(ConsoleStream::Output, report);

@@ -60,7 +60,7 @@ std::optional<Acknowledgement> Conversation::handle(TransferMessage message) {
       std::string error;
       checker_ = PackedImageChecker{};
       if (!checker_.checkName(name, error)) return refuse(error);
-      dictionary_ = PackedDictionary{utf8ToUtf16(name), {}};
+      dictionary_ = PackedDictionary{utf8ToUtf16(name), {}, {}};
       bytes_ = name.size();
       log_("receiving dictionary \"" + name + "\"");
       return Acknowledgement{};

@@ -75,9 +75,9 @@ void TransferJobThread(TransferDialog& dialog, const TransferJobParameters& para
       dialog.sendingEnded();
       if (report.everyMessageAcknowledged) ++result.filesSent;
       if (report.stopped && report.endFlagAcknowledged &&
-          report.blocksAcknowledged < packed.blocks.size()) {
+          report.blocksAcknowledged < blockCount(packed)) {
         dialog.warnCutOff(
-            cutOffMessage(packed.name, report.blocksAcknowledged, packed.blocks.size()));
+            cutOffMessage(packed.name, report.blocksAcknowledged, blockCount(packed)));
       }
       if (!goOn) {
         result.stopped = report.stopped;

@@ -26,6 +26,9 @@ constexpr BilingualText kRecordNotWritten{u"发送记录失败！", u"Send recor
 constexpr BilingualText kRecordNotAcknowledged{u"接收记录响应失败！",
                                                u"Recieve acknowledge of record failed!"};
 constexpr BilingualText kRecordRefused{u"BB端处理记录失败！", u"Handle record on BB failed!"};
+constexpr BilingualText kStoredBlocksLost{
+    u"读取临时文件中的压缩词典失败！",
+    u"Read the packed dictionary from its temporary file failed!"};
 constexpr BilingualText kEndFlagFailed{u"发送结束标志失败！", u"Send end flag failed!"};
 // A message carries at most 65,535 payload bytes; a longer name or buffer cannot be sent
 // without the handheld misreading everything after it.
@@ -79,6 +82,7 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   const std::u16string& name = dictionary.name;
   const std::string nameBytes = utf16ToUtf8(name);
   bool fits = fitsMessage(nameBytes.size());
+  // Stored blocks fit by construction: their store takes none larger.
   for (const PackedBlock& block : dictionary.blocks) {
     fits = fits && fitsMessage(block.keyBytes.size()) && fitsMessage(block.packedBytes.size());
   }
@@ -115,13 +119,13 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
     return false;
   }
 
-  const int64_t blockCount = static_cast<int64_t>(dictionary.blocks.size());
+  const auto blocks = static_cast<int64_t>(blockCount(dictionary));
   int64_t progress = 100;
   bool stopSeen = false;
   bool blocksFailed = false;
   int64_t blocksAcknowledged = 0;
-  for (const PackedBlock& block : dictionary.blocks) {
-    const int percent = static_cast<int>(progress / blockCount);
+  const bool read = forEachBlock(dictionary, [&](const PackedBlock& block) {
+    const int percent = static_cast<int>(progress / blocks);
     ui.setStatus(sendingContentStatus(name, percent));
     ui.setProgress(percent);
 
@@ -129,14 +133,22 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
       ui.progressFailed();
       showWarning(ui, pick(*failure));
       blocksFailed = true;
-      break;
+      return false;
     }
     ++blocksAcknowledged;
     if (stopRequested(stopEvent)) {
       stopSeen = true;
-      break;
+      return false;
     }
     progress += 100;
+    return true;
+  });
+  if (!read) {
+    // The rest of the dictionary is lost with the disk under it: the handheld still gets
+    // its end flag, and the user is told the send did not finish.
+    ui.progressFailed();
+    showWarning(ui, pick(kStoredBlocksLost));
+    blocksFailed = true;
   }
 
   outcome.stopped = stopSeen;
@@ -152,7 +164,7 @@ bool SendPackedDictionary(USBLink& link, const PackedDictionary& dictionary, Eve
   ui.setStatus(endSending + std::u16string(pick(kStatusSuccess)));
   outcome.endFlagAcknowledged = true;
   outcome.blocksAcknowledged = static_cast<size_t>(blocksAcknowledged);
-  outcome.everyMessageAcknowledged = !blocksFailed && blocksAcknowledged == blockCount;
+  outcome.everyMessageAcknowledged = !blocksFailed && blocksAcknowledged == blocks;
   return !stopSeen;
 }
 

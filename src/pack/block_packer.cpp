@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "base/bytes.h"
+#include "pack/stored_blocks.h"
 #include "pack/transfer_message.h"
 #include "platform/anonymous_memory.h"
 
@@ -40,18 +41,18 @@ struct BlockPlan {
   int64_t shortened = 0;  // records counted in `counted`
 };
 
-// The length of `e`'s data, now `length` bytes, cut to at most `limit` bytes without
-// splitting a UTF-8 sequence: a lead byte whose sequence the cut would leave unfinished goes
-// with the rest, so the handheld never shows a broken character at the end. Bytes that are
-// not UTF-8 (no lead byte within the last three) are cut where the limit falls. Never below
-// the headword and its TAB.
-int32_t cutAtCharacter(const Entry& e, int32_t length, int32_t limit) {
+// The length of an entry's data (`data`, headword first), now `length` bytes, cut to at
+// most `limit` bytes without splitting a UTF-8 sequence: a lead byte whose sequence the cut
+// would leave unfinished goes with the rest, so the handheld never shows a broken character
+// at the end. Bytes that are not UTF-8 (no lead byte within the last three) are cut where
+// the limit falls. Never below the headword and its TAB.
+int32_t cutAtCharacter(const Entry& e, const char* data, int32_t length, int32_t limit) {
   const auto floor = static_cast<int32_t>(e.keySize()) + 1;
   if (limit >= length) return length;
   if (limit <= floor) return floor;
-  const auto* data = reinterpret_cast<const uint8_t*>(e.data());
+  const auto* bytes = reinterpret_cast<const uint8_t*>(data);
   for (int32_t back = 1; back <= 3 && limit - back >= floor; ++back) {
-    const uint8_t c = data[limit - back];
+    const uint8_t c = bytes[limit - back];
     if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
     const int32_t sequence = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
     return sequence > back ? limit - back : limit;
@@ -64,18 +65,18 @@ size_t recordItemSize(const Entry& e, int32_t length) {
          static_cast<size_t>(std::max<int32_t>(0, length - static_cast<int32_t>(e.keySize()) - 1));
 }
 
-void appendRecordItem(std::vector<uint8_t>& out, const Entry& e, int32_t length) {
+void appendRecordItem(std::vector<uint8_t>& out, const Entry& e, const char* text, int32_t length) {
   const size_t headword = e.keySize();
   const size_t n = recordItemSize(e, length) - 2;
   appendBigEndian16(out, static_cast<uint16_t>(n));
-  const auto* data = reinterpret_cast<const uint8_t*>(e.data());
+  const auto* data = reinterpret_cast<const uint8_t*>(text);
   // Offset L holds the TAB, which is not packed.
   out.insert(out.end(), data + headword + 1, data + headword + 1 + n);
 }
 
-void appendKeyItem(std::vector<uint8_t>& out, const Entry& e) {
+void appendKeyItem(std::vector<uint8_t>& out, const Entry& e, const char* text) {
   out.push_back(static_cast<uint8_t>(e.keySize()));
-  const auto* data = reinterpret_cast<const uint8_t*>(e.data());
+  const auto* data = reinterpret_cast<const uint8_t*>(text);
   out.insert(out.end(), data, data + e.keySize());
 }
 
@@ -98,8 +99,10 @@ void cutRecords(const LoadedDictionary& dictionary, BlockPlan& plan) {
       continue;
     }
     const bool cut = e.length > kMaxRecordLength || cutByReader.contains(e.key());
-    plan.records.push_back(
-        {static_cast<uint32_t>(i), cutAtCharacter(e, e.length, kMaxRecordLength)});
+    // Where a long record is cut exactly (a character's end, up to three bytes before the
+    // cap) is settled when its bytes are at hand; no block closes differently for it, since
+    // a record of the cap's length closes its block whatever it is cut to.
+    plan.records.push_back({static_cast<uint32_t>(i), std::min(e.length, kMaxRecordLength)});
     plan.counted.push_back(cut ? 1 : 0);
     if (cut) ++plan.shortened;
   }
@@ -180,17 +183,25 @@ class Deflater {
 // in two, and a lone record is shortened until its stream fits.
 class BlockCompressor {
  public:
-  BlockCompressor(std::span<const Entry> entries, BlockPlan& plan, std::atomic<int64_t>& shortened)
-      : entries_(entries), plan_(plan), shortened_(shortened) {}
+  BlockCompressor(std::span<const Entry> entries, const EntryMap::TextWindow& texts,
+                  BlockPlan& plan, std::atomic<int64_t>& shortened)
+      : entries_(entries), texts_(texts), plan_(plan), shortened_(shortened) {}
 
   bool pack(std::span<PackedRecord> range, std::vector<PackedBlock>& out) {
     records_.clear();
-    for (const PackedRecord& r : range) appendRecordItem(records_, entries_[r.index], r.length);
+    for (PackedRecord& r : range) {
+      const Entry& e = entries_[r.index];
+      const char* text = texts_.text(r.index).data();
+      if (e.length > kMaxRecordLength && r.length == kMaxRecordLength)
+        r.length = cutAtCharacter(e, text, e.length, kMaxRecordLength);
+      appendRecordItem(records_, e, text, r.length);
+    }
     if (!deflater_.compress(records_, stream_)) return false;
     // Key and record messages carry 16-bit lengths: neither buffer of a block may pass that.
     if (fitsMessage(stream_.size())) {
       PackedBlock block;
-      for (const PackedRecord& r : range) appendKeyItem(block.keyBytes, entries_[r.index]);
+      for (const PackedRecord& r : range)
+        appendKeyItem(block.keyBytes, entries_[r.index], texts_.text(r.index).data());
       block.packedBytes.assign(stream_.begin(), stream_.end());
       out.push_back(std::move(block));
       return true;
@@ -203,7 +214,8 @@ class BlockCompressor {
     // stream's own overhead, and try again (at most a few rounds).
     PackedRecord& r = range[0];
     const auto excess = static_cast<int32_t>(stream_.size() - kMaxMessagePayload);
-    r.length = cutAtCharacter(entries_[r.index], r.length, r.length - excess - 64);
+    r.length = cutAtCharacter(entries_[r.index], texts_.text(r.index).data(), r.length,
+                              r.length - excess - 64);
     // Each compressor touches only its own records and their marks: no two threads share one.
     uint8_t& mark = plan_.counted[static_cast<size_t>(range.data() - plan_.records.data())];
     if (!mark) {
@@ -215,41 +227,110 @@ class BlockCompressor {
 
  private:
   std::span<const Entry> entries_;
+  const EntryMap::TextWindow& texts_;
   BlockPlan& plan_;
   std::atomic<int64_t>& shortened_;
   Deflater deflater_;
   std::vector<uint8_t> records_, stream_;
 };
 
-// Compresses every planned block, `threads` at a time, and appends them to `out` in plan
-// order; the bytes equal a one-by-one compression. False when zlib fails.
-bool compressBlocks(std::span<const Entry> entries, BlockPlan& plan, unsigned threads,
-                    PackResult& out) {
-  std::vector<std::vector<PackedBlock>> packed(plan.blocks.size());
-  std::atomic<size_t> nextBlock{0};
+// Compresses blocks [first, last) of the plan, `threads` at a time, into `packed`; the
+// bytes equal a one-by-one compression. False when zlib fails.
+bool compressRun(std::span<const Entry> entries, const EntryMap::TextWindow& texts, BlockPlan& plan,
+                 size_t first, size_t last, unsigned threads, std::atomic<int64_t>& shortened,
+                 std::vector<std::vector<PackedBlock>>& packed) {
+  std::atomic<size_t> nextBlock{first};
   std::atomic<bool> failed{false};
-  std::atomic<int64_t> shortened{plan.shortened};
   auto worker = [&] {
-    BlockCompressor compressor(entries, plan, shortened);
-    for (size_t b; !failed && (b = nextBlock++) < plan.blocks.size();) {
+    BlockCompressor compressor(entries, texts, plan, shortened);
+    for (size_t b; !failed && (b = nextBlock++) < last;) {
       if (!compressor.pack(plan.blocks[b], packed[b])) failed = true;
     }
   };
   // A thread is worth starting only for a few blocks' work.
-  const size_t count = std::min<size_t>(std::max(1u, threads), (plan.blocks.size() + 7) / 8);
+  const size_t count = std::min<size_t>(std::max(1u, threads), (last - first + 7) / 8);
   std::vector<std::jthread> pool;
   for (size_t t = 1; t < count; ++t) pool.emplace_back(worker);
   worker();
   pool.clear();  // joins
-  if (failed) return false;
+  return !failed;
+}
 
-  size_t blockCount = 0;
-  for (const auto& p : packed) blockCount += p.size();
-  out.dictionary.blocks.reserve(blockCount);
-  for (auto& p : packed) {
-    for (auto& block : p) out.dictionary.blocks.push_back(std::move(block));
+// Where packed blocks go as they are made: memory, or a scratch file for a dictionary whose
+// data are on disk too. Should the disk refuse more, the blocks stored so far come back
+// into memory and the rest stay there: nothing is lost.
+class PackedOutput {
+ public:
+  explicit PackedOutput(bool toDisk) : stored_(toDisk ? StoredBlocks::create() : nullptr) {}
+
+  // False only when the blocks stored cannot be read back.
+  bool add(PackedBlock&& block) {
+    if (stored_ && !stored_->add(block) && !bringBack()) return false;
+    if (!stored_) blocks_.push_back(std::move(block));
+    return true;
+  }
+
+  void finish(PackedDictionary& dictionary) {
+    dictionary.blocks = std::move(blocks_);
+    dictionary.stored = std::move(stored_);
+  }
+
+ private:
+  bool bringBack() {
+    blocks_.resize(stored_->size());
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+      if (!stored_->read(i, blocks_[i])) return false;
+    }
+    stored_.reset();
+    return true;
+  }
+
+  std::unique_ptr<StoredBlocks> stored_;
+  std::vector<PackedBlock> blocks_;
+};
+
+// Compresses every planned block and appends them to `out` in plan order. Records whose
+// data wait in the map's scratch file are read back a run of blocks at a time, as many as
+// a window holds; an eighth of those data (16 MiB at least) makes a few sweeps over the
+// file whatever order the records lie in, for a window far smaller than the dictionary.
+// False when zlib fails or the file cannot be read back.
+bool compressBlocks(const EntryMap& map, BlockPlan& plan, const PackOptions& options,
+                    PackResult& out) {
+  const std::span<const Entry> entries = map.entries();
+  const std::span<const std::span<PackedRecord>> blocks(plan.blocks);
+  const auto recordsOf = [&](size_t b) {
+    return std::pair<size_t, size_t>(blocks[b].front().index, blocks[b].back().index + 1);
+  };
+  const uint64_t away = map.awayBytes(0, entries.size());
+  const uint64_t window = options.windowBytes != 0
+                              ? options.windowBytes
+                              : std::max<uint64_t>(uint64_t{16} << 20, away / 8);
+  std::vector<std::vector<PackedBlock>> packed(blocks.size());
+  std::atomic<int64_t> shortened{plan.shortened};
+  EntryMap::TextWindow texts;
+  // A dictionary too large for memory is packed to disk as well.
+  PackedOutput output(away > 0);
+  for (size_t first = 0; first < blocks.size();) {
+    size_t last = first;
+    for (uint64_t bytes = 0; last < blocks.size(); ++last) {
+      const auto [from, to] = recordsOf(last);
+      const uint64_t more = map.awayBytes(from, to);
+      if (last > first && bytes + more > window) break;
+      bytes += more;
+    }
+    if (!map.readTexts(recordsOf(first).first, recordsOf(last - 1).second, texts)) return false;
+    if (!compressRun(entries, texts, plan, first, last, options.threads, shortened, packed))
+      return false;
+    for (size_t b = first; b < last; ++b) {
+      for (PackedBlock& block : packed[b]) {
+        if (!output.add(std::move(block))) return false;
+      }
+      packed[b] = {};
+    }
+    first = last;
   }
   out.shortenedRecords = shortened;
+  output.finish(out.dictionary);
   return true;
 }
 
@@ -263,14 +344,18 @@ std::optional<PackResult> packDictionary(const LoadedDictionary& dictionary,
   planBlocks(dictionary, plan);
   result.droppedLongHeadwords = plan.droppedLongHeadwords;
   // Compressing is where the time goes, so that part runs on several threads.
-  if (!compressBlocks(dictionary.entries.entries(), plan, options.threads, result)) {
+  if (!compressBlocks(dictionary.entries, plan, options, result)) {
     return std::nullopt;
   }
   return result;
 }
 
+size_t blockCount(const PackedDictionary& dictionary) {
+  return dictionary.stored ? dictionary.stored->size() : dictionary.blocks.size();
+}
+
 int32_t packedSize(const PackedDictionary& dictionary) {
-  uint64_t total = 0;
+  uint64_t total = dictionary.stored ? dictionary.stored->bytes() : 0;
   for (const PackedBlock& b : dictionary.blocks) total += b.keyBytes.size() + b.packedBytes.size();
   return packedSize(total);
 }

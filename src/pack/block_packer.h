@@ -24,12 +24,16 @@ struct PackOptions {
   // How many threads compress blocks at once (0 counts as 1). The caller chooses: the
   // bytes are the same for any count, only the time differs.
   unsigned threads = 1;
+  // The most bytes of data read back at once from a map's scratch file; 0 chooses an
+  // eighth of those data, 16 MiB at least. Only memory and time depend on it.
+  uint64_t windowBytes = 0;
 };
 
 // REQUIRES: `dictionary.entries` is frozen.
 // Every record above 65,535 bytes is packed cut to at most 65,535, as the format demands,
 // ending on a whole UTF-8 character; the dictionary itself is left as it is.
-// Returns nullopt only when zlib fails (no memory); nothing is then half-packed.
+// Returns nullopt only when zlib fails (no memory) or the data the map keeps on disk cannot
+// be read back; nothing is then half-packed.
 std::optional<PackResult> packDictionary(const LoadedDictionary& dictionary,
                                          const PackOptions& options);
 

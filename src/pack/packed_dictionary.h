@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "pack/stored_blocks.h"
 
 namespace lexora {
 
@@ -15,8 +18,30 @@ struct PackedBlock {
 
 struct PackedDictionary {
   std::u16string name;
+  // The blocks, in memory; or, for a dictionary packed large, none here and all in `stored`.
   std::vector<PackedBlock> blocks;
+  std::shared_ptr<const StoredBlocks> stored;
 };
+
+size_t blockCount(const PackedDictionary& dictionary);
+
+// Calls use(block) for each block in order until it returns false; stored blocks are read
+// back one at a time. False when a stored block cannot be read back.
+template <class Use>
+bool forEachBlock(const PackedDictionary& dictionary, Use use) {
+  if (!dictionary.stored) {
+    for (const PackedBlock& block : dictionary.blocks) {
+      if (!use(block)) break;
+    }
+    return true;
+  }
+  PackedBlock block;
+  for (size_t i = 0; i < dictionary.stored->size(); ++i) {
+    if (!dictionary.stored->read(i, block)) return false;
+    if (!use(static_cast<const PackedBlock&>(block))) break;
+  }
+  return true;
+}
 
 // `packed size`: the sum of all key and packed lengths (saturates at INT32_MAX).
 int32_t packedSize(const PackedDictionary& dictionary);

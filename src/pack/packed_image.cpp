@@ -15,6 +15,8 @@ std::span<const uint8_t> bytesOf(const std::string& text) {
 }
 
 bool everyPayloadFits(const std::string& name, const PackedDictionary& dictionary) {
+  // Stored blocks fit by construction: their store takes none larger.
+  if (dictionary.stored) return fitsMessage(name.size());
   bool fits = fitsMessage(name.size());
   for (const auto& b : dictionary.blocks) {
     fits = fits && fitsMessage(b.keyBytes.size()) && fitsMessage(b.packedBytes.size());
@@ -28,16 +30,15 @@ std::vector<uint8_t> serializePackedImage(const PackedDictionary& dictionary) {
   const std::string name = utf16ToUtf8(dictionary.name);
   if (!everyPayloadFits(name, dictionary)) return {};
   std::vector<uint8_t> out;
-  size_t total = 2 * kMessageHeaderSize + name.size();
-  for (const auto& b : dictionary.blocks) {
-    total += 2 * kMessageHeaderSize + b.keyBytes.size() + b.packedBytes.size();
-  }
-  out.reserve(total);
+  out.reserve(2 * kMessageHeaderSize * (1 + blockCount(dictionary)) + name.size() +
+              static_cast<size_t>(packedSize(dictionary)));
   appendMessage(out, MessageType::Name, bytesOf(name));
-  for (const auto& b : dictionary.blocks) {
+  const bool read = forEachBlock(dictionary, [&](const PackedBlock& b) {
     appendMessage(out, MessageType::Key, b.keyBytes);
     appendMessage(out, MessageType::Record, b.packedBytes);
-  }
+    return true;
+  });
+  if (!read) return {};
   appendMessage(out, MessageType::End, {});
   return out;
 }
@@ -61,9 +62,15 @@ bool writePackedImage(AtomicFile& file, const PackedDictionary& dictionary, std:
     file.write(payload);
   };
   put(MessageType::Name, bytesOf(name));
-  for (const auto& b : dictionary.blocks) {
+  const bool read = forEachBlock(dictionary, [&](const PackedBlock& b) {
     put(MessageType::Key, b.keyBytes);
     put(MessageType::Record, b.packedBytes);
+    return true;
+  });
+  if (!read) {
+    error = "cannot write " + utf16ToUtf8(pathText(file.path())) +
+            ": the packed blocks kept in a temporary file cannot be read back";
+    return false;
   }
   put(MessageType::End, {});
   return file.commit(error);
@@ -74,7 +81,7 @@ std::optional<PackedDictionary> parsePackedImage(std::span<const uint8_t> image,
   PackedImageReader reader(image);
   std::string name;
   if (!reader.readName(name, error)) return std::nullopt;
-  PackedDictionary dictionary{utf8ToUtf16(name), {}};
+  PackedDictionary dictionary{utf8ToUtf16(name), {}, {}};
   for (;;) {
     PackedBlock block;
     switch (reader.nextBlock(block, error)) {

@@ -66,9 +66,14 @@ std::optional<DecodedEntry> lookupWord(const PackedDictionary& dictionary, std::
                                        std::string& error) {
   WordSearch search(word);
   BlockReader reader;
-  for (const PackedBlock& block : dictionary.blocks) {
-    if (search.done()) break;
+  const bool read = forEachBlock(dictionary, [&](const PackedBlock& block) {
+    if (search.done()) return false;
     search.offer(block, reader);
+    return true;
+  });
+  if (!read) {
+    error = "the packed blocks kept in a temporary file cannot be read back";
+    return std::nullopt;
   }
   return search.result(error);
 }

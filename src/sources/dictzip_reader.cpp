@@ -7,6 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/scratch_file.h"
+
 namespace lexora {
 namespace {
 
@@ -63,7 +65,8 @@ DictzipReader::~DictzipReader() {
   if (streamReady_) inflateEnd(&stream_);
 }
 
-std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessInput> input) {
+std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessInput> input,
+                                                   uint64_t keptInMemoryBytes) {
   const uint64_t fileSize = input->size();
   if (fileSize < 10 + kTrailerBytes) return nullptr;
   std::string header(static_cast<size_t>(std::min<uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
@@ -140,6 +143,7 @@ std::unique_ptr<DictzipReader> DictzipReader::open(std::unique_ptr<RandomAccessI
   if (inflateInit2(&reader->stream_, -MAX_WBITS) != Z_OK) return nullptr;
   reader->streamReady_ = true;
   reader->input_ = std::move(input);
+  reader->keptInMemoryBytes_ = keptInMemoryBytes;
   reader->chunks_.resize(sizes.size());
   reader->chunkCount_ = sizes.size();
   reader->inflatedBefore_.resize(sizes.size());
@@ -187,6 +191,9 @@ DictzipReader::Inflated DictzipReader::inflateChunk(z_stream& stream, std::strin
 }
 
 void DictzipReader::keepAllChunks() {
+  // Beyond its limit the data go to a scratch file rather than memory: a dictionary of
+  // gigabytes then costs a positioned read a block, and no more memory than its index.
+  if (size_ > keptInMemoryBytes_ && keepAllChunksOnDisk()) return;
   // Blocks are read from anywhere in it, so it is mapped apart from the heap (see
   // AnonymousMemory for the large pages this allows).
   AnonymousMemory all = AnonymousMemory::allocate(static_cast<size_t>(size_));
@@ -211,6 +218,43 @@ void DictzipReader::keepAllChunks() {
   } catch (const std::system_error&) {
     // Fewer helpers (or none): this thread inflates what they do not.
   }
+}
+
+bool DictzipReader::keepAllChunksOnDisk() {
+  std::unique_ptr<ScratchFile> file = createScratchFile();
+  if (!file) return false;
+  // Every chunk once, front to back; a damaged one leaves zeros in its place, never read.
+  std::string data;
+  for (size_t i = 0; i < chunkCount(); ++i) {
+    data.assign(chunkSize(i), '\0');
+    if (!failed_[i] && inflateChunk(stream_, compressed_, i, data.data()) != Inflated::whole) {
+      failed_[i] = true;
+    }
+    if (!file->append(data.data(), data.size())) return false;  // a full disk: keep in memory
+  }
+  // The recent chunks stay: the read under way goes on with them; later reads go to disk.
+  onDisk_ = std::move(file);
+  return true;
+}
+
+DictzipReader::Result DictzipReader::readFromDisk(uint64_t offset, uint64_t end,
+                                                  std::string& out) const {
+  // Up to the first damaged chunk in the range, as when the chunks are in memory.
+  for (auto index = static_cast<size_t>(offset / chunkLength_);
+       index * uint64_t{chunkLength_} < end; ++index) {
+    if (failed_[index]) {
+      end = std::max(offset, uint64_t{chunkLength_} * index);
+      out.resize(static_cast<size_t>(end - offset));
+      if (!onDisk_->readAt(offset, out.data(), out.size())) out.clear();
+      return Result::damagedChunk;
+    }
+  }
+  out.resize(static_cast<size_t>(end - offset));
+  if (!onDisk_->readAt(offset, out.data(), out.size())) {
+    out.clear();
+    return Result::damagedChunk;
+  }
+  return Result::whole;
 }
 
 void DictzipReader::inflateAhead() {
@@ -291,6 +335,7 @@ DictzipReader::Result DictzipReader::read(uint64_t offset, uint32_t size, std::s
   out.clear();
   if (offset >= size_ || size == 0) return Result::whole;
   const uint64_t end = std::min<uint64_t>(size_, offset + size);
+  if (onDisk_) return readFromDisk(offset, end, out);
   out.reserve(static_cast<size_t>(end - offset));
   uint64_t pos = offset;
   while (pos < end) {

@@ -20,6 +20,8 @@
 
 namespace lexora {
 
+class ScratchFile;
+
 // The input held in memory (tests, fuzzing).
 class MemoryInput : public RandomAccessInput {
  public:
@@ -41,8 +43,11 @@ class DictzipReader {
   // nonzero chunk length and count, chunks that lie inside the file and end where the gzip
   // trailer begins (or where a short tail begins that inflates to nothing and ends the
   // stream, as `dictzip` writes), and a trailer size that the chunks account for. nullptr
-  // otherwise (the caller then decompresses the whole stream).
-  static std::unique_ptr<DictzipReader> open(std::unique_ptr<RandomAccessInput> input);
+  // otherwise (the caller then decompresses the whole stream). When blocks prove scattered
+  // over the file, every chunk is kept inflated: in memory up to `keptInMemoryBytes` of
+  // data, in a scratch file beyond.
+  static std::unique_ptr<DictzipReader> open(std::unique_ptr<RandomAccessInput> input,
+                                             uint64_t keptInMemoryBytes = uint64_t{256} << 20);
   ~DictzipReader();
   DictzipReader(const DictzipReader&) = delete;
   DictzipReader& operator=(const DictzipReader&) = delete;
@@ -76,10 +81,15 @@ class DictzipReader {
   // holds, `endsEarly` when the deflate stream ends where the table says it goes on.
   Inflated inflateChunk(z_stream& stream, std::string& compressed, size_t index, char* out);
   void keepAllChunks();
+  // Inflates every chunk into a scratch file; false (nothing changed but damaged chunks
+  // found) when the file cannot be made or written.
+  bool keepAllChunksOnDisk();
+  Result readFromDisk(uint64_t offset, uint64_t end, std::string& out) const;
   void inflateAhead();
   const char* keptChunk(size_t index);
 
   std::unique_ptr<RandomAccessInput> input_;
+  uint64_t keptInMemoryBytes_ = 0;
   uint32_t chunkLength_ = 0;
   std::vector<uint64_t> chunkOffsets_;  // compressed start of each chunk, then the end
   size_t chunkCount_ = 0;
@@ -107,6 +117,8 @@ class DictzipReader {
   std::atomic<size_t> nextChunk_{0};
   std::atomic<bool> stopping_{false};
   std::vector<std::thread> helpers_;
+  // Or, for data too large to keep in memory, all of them in a scratch file.
+  std::unique_ptr<ScratchFile> onDisk_;
 };
 
 }  // namespace lexora

@@ -300,7 +300,7 @@ std::unique_ptr<StarDictData> StarDictData::open(const std::filesystem::path& pa
       file->readAt(0, reinterpret_cast<char*>(magic), 2) && magic[0] == 0x1F && magic[1] == 0x8B;
   if (gzip) {
     if (std::unique_ptr<RandomAccessInput> second = openRandomAccess(path)) {
-      if (auto reader = DictzipReader::open(std::move(second))) {
+      if (auto reader = DictzipReader::open(std::move(second), limits.memoryBytes)) {
         return std::make_unique<DictzipData>(std::move(reader), path, limits);
       }
     }

@@ -20,9 +20,10 @@
 namespace lexora {
 
 struct StarDictDataLimits {
-  // How much of a decompressed gzip stream is kept in memory; the rest is kept in a
-  // temporary file. Tests lower it.
-  uint64_t memoryBytes = sizeof(size_t) >= 8 ? uint64_t{512} << 20 : uint64_t{128} << 20;
+  // How much of a decompressed gzip stream, or of a dictzip file's data read out of order,
+  // is kept in memory; the rest is kept in a temporary file. A few hundred megabytes: the
+  // entries' index takes its share of memory too. Tests lower it.
+  uint64_t memoryBytes = sizeof(size_t) >= 8 ? uint64_t{256} << 20 : uint64_t{128} << 20;
   // How far a gzip stream is decompressed at all: 32-bit offsets and sizes reach no
   // further, and a small hostile file must not fill the disk.
   uint64_t decodedBytes = uint64_t{8} << 30;

@@ -23,7 +23,7 @@ PackedBlock block(Bytes key, Bytes packed) {
 }
 
 PackedDictionary dictionaryOf(std::u16string name, size_t blocks) {
-  PackedDictionary d{std::move(name), {}};
+  PackedDictionary d{std::move(name), {}, {}};
   for (size_t i = 0; i < blocks; ++i) {
     d.blocks.push_back(block({1, static_cast<uint8_t>('a' + i)}, {0x78, 0x9C, uint8_t(i)}));
   }
@@ -70,7 +70,7 @@ class SendTest : public ::testing::TestWithParam<test::ServiceRoute> {
 };
 
 TEST_P(SendTest, OneBlockTravelsAsTheDocumentedWrites) {
-  PackedDictionary d{u"abc", {block({0x01, 0x61}, {0x78, 0x9C, 0x03, 0x00})}};
+  PackedDictionary d{u"abc", {block({0x01, 0x61}, {0x78, 0x9C, 0x03, 0x00})}, {}};
   EXPECT_TRUE(send(d));
   EXPECT_EQ(writes(), (std::vector<Bytes>{{1},
                                           {0, 3},
@@ -110,7 +110,7 @@ TEST_P(SendTest, NamesAreSentAsUtf8WithTheirByteCount) {
 }
 
 TEST_P(SendTest, LongBuffersAreCutIntoChunksAfterTheirHeader) {
-  PackedDictionary d{u"x", {block(Bytes(300, 'k'), Bytes(2500, 'p'))}};
+  PackedDictionary d{u"x", {block(Bytes(300, 'k'), Bytes(2500, 'p'))}, {}};
   EXPECT_TRUE(send(d));
   const auto all = writes();
   ASSERT_EQ(all.size(), 13u);
@@ -271,7 +271,7 @@ TEST_P(SendTest, AStopDuringABlockFinishesThatBlockThenSendsTheEndFlag) {
 }
 
 TEST_P(SendTest, ADictionaryThatDoesNotFitTheLengthFieldIsRefusedBeforeSending) {
-  PackedDictionary d{std::u16string(70000, u'n'), {}};
+  PackedDictionary d{std::u16string(70000, u'n'), {}, {}};
   EXPECT_TRUE(send(d));
   EXPECT_EQ(ui.warnings().size(), 1u);
   EXPECT_TRUE(fake.writes().empty());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <random>
 
 #include "pack/packed_image.h"
@@ -212,7 +213,7 @@ TEST(BlockPacker, KeyBuffersNeverPassAMessageLength) {
   size_t entries = 0;
   for (const auto& b : r.dictionary.blocks) {
     EXPECT_LE(b.keyBytes.size(), 65535u);
-    entries += entriesPerBlock({u"", {b}})[0];
+    entries += entriesPerBlock({u"", {b}, {}})[0];
   }
   EXPECT_EQ(entries, 1500u);
 }
@@ -261,6 +262,45 @@ TEST(BlockPacker, ParallelCompressionMatchesCompressingEachBlockAlone) {
     again.resize(z.total_out);
     deflateEnd(&z);
     ASSERT_EQ(again, b.packedBytes);
+  }
+}
+
+// A dictionary whose data wait in a scratch file packs to the very image it packs to from
+// memory, whatever runs of it are read back at once: repeated headwords merged from pieces
+// on disk, long records cut at a character's end, headwords too long to pack.
+TEST(BlockPackerTest, DataKeptOnDiskPackTheSameImage) {
+  const auto fill = [](LoadedDictionary& d) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 3000; ++i) {
+      const std::string headword = "w" + std::to_string(random() % 2000);
+      addSized(d, headword, 5 + random() % 300, static_cast<char>('a' + i % 26));
+    }
+    // 65,534 ASCII bytes, then a three-byte character across the 65,535-byte cap.
+    std::string longRecord = "long\t" + std::string(65534 - 5, 'x') + "\xE4\xB8\xAD" + "tail";
+    addEntry(d.entries, u"long", longRecord);
+    addEntry(d.entries, u"long", "long\tmore");
+    addSized(d, std::string(300, 'h'), 40);
+  };
+  LoadedDictionary inMemory;
+  fill(inMemory);
+  LoadedDictionary onDisk;
+  onDisk.entries = EntryMap(0);
+  fill(onDisk);
+  inMemory.entries.freeze();
+  onDisk.entries.freeze();
+  // The shortest entries stay in memory whatever the map: a mix of both.
+  ASSERT_TRUE(std::ranges::any_of(onDisk.entries.entries(), &EntryMap::Entry::away))
+      << "no scratch file could be made";
+
+  const auto expected = packDictionary(inMemory, PackOptions{.threads = 2});
+  for (const uint64_t window : {uint64_t{0}, uint64_t{1}, uint64_t{5000}}) {
+    SCOPED_TRACE(window);
+    const auto actual = packDictionary(onDisk, PackOptions{.threads = 2, .windowBytes = window});
+    ASSERT_TRUE(expected && actual);
+    EXPECT_TRUE(actual->dictionary.stored);  // packed to disk as well
+    EXPECT_EQ(serializePackedImage(actual->dictionary), serializePackedImage(expected->dictionary));
+    EXPECT_EQ(actual->shortenedRecords, expected->shortenedRecords);
+    EXPECT_EQ(actual->droppedLongHeadwords, expected->droppedLongHeadwords);
   }
 }
 

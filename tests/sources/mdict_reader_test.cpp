@@ -28,15 +28,18 @@ struct Loaded {
   std::vector<std::u16string> warnings;
 };
 
-Loaded load(const std::filesystem::path& path) {
+// `residentBytes` 0 sends every entry's data to the map's scratch file as it is added.
+Loaded load(const std::filesystem::path& path, uint64_t residentBytes = EntryMap::kResidentBytes) {
   test::ScriptedUserInterface ui;
   LoadedDictionary dictionary;
+  dictionary.entries = EntryMap(residentBytes);
   Loaded loaded;
   loaded.result = loadDictionaryFile(dictionary, path, ui);
   loaded.name = dictionary.name;
-  // As much of each entry as is packed.
-  for (const EntryMap::Entry& e : dictionary.entries.entries())
-    loaded.entries.emplace_back(e.data(), static_cast<size_t>(std::min(e.length, kKeptEntryBytes)));
+  const EntryMap& map = dictionary.entries;
+  EntryMap::TextWindow texts;
+  EXPECT_TRUE(map.readTexts(0, map.size(), texts));
+  for (size_t i = 0; i < map.size(); ++i) loaded.entries.emplace_back(texts.text(i));
   loaded.warnings = ui.warnings();
   return loaded;
 }
@@ -95,8 +98,9 @@ TEST(MdictReaderTest, TextRecordsAndKeysKeepTheirFormAndMerge) {
                "padded\ta key with spaces around it"}));
 }
 
-// Links take their words' text from the map.
+// Links take their words' text from the map, in memory or on disk.
 TEST(MdictReaderTest, LinksTakeTheirWordsExplanationOneLevelDeep) {
+  EXPECT_EQ(load(fixture("links.mdx"), 0).entries, load(fixture("links.mdx")).entries);
   const Loaded loaded = load(fixture("links.mdx"));
   EXPECT_EQ(loaded.result, 0);
   EXPECT_EQ(loaded.name, u"links");  // the writer's placeholder title
@@ -112,6 +116,7 @@ TEST(MdictReaderTest, LinksTakeTheirWordsExplanationOneLevelDeep) {
 // The map keeps a long record cut; a link to it, from a shorter headword than the word's,
 // must still carry as much of it as the handheld keeps.
 TEST(MdictReaderTest, LinksToARecordLongerThanKeptCarryAsMuchAsTheWord) {
+  EXPECT_EQ(load(fixture("long-link.mdx"), 0).entries, load(fixture("long-link.mdx")).entries);
   const Loaded loaded = load(fixture("long-link.mdx"));
   EXPECT_EQ(loaded.result, 0);
   ASSERT_EQ(loaded.entries.size(), 3u);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/file.h"
+#include "platform/posix/positioned_io.h"
 
 namespace lexora {
 namespace {
@@ -20,14 +21,7 @@ class DescriptorInput : public RandomAccessInput {
 
   bool readAt(uint64_t offset, char* buffer, size_t size) override {
     if (offset > size_ || size > size_ - offset) return false;
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t n =
-          pread(descriptor_, buffer + done, size - done, static_cast<off_t>(offset + done));
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
+    return preadAll(descriptor_, buffer, size, offset);
   }
 
  private:
