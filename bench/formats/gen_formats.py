@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes one dictionary in every format the loaders read, for the formats benchmark.
 
-    gen_formats.py OUT_DIR [ENTRIES]
+    gen_formats.py OUT_DIR [ENTRIES [FORMAT...]]
 
-Each entry (default 1,000,000) is drawn once -- headword, phonetic, part of speech, one to
+FORMAT (default: all) is one of stardict, dictd, dsl-utf16, dsl-utf8, xdxf; stardict and dictd
+write their dictzipped forms too. Each entry (default 1,000,000) is drawn once -- headword, phonetic, part of speech, one to
 three senses with now and then a usage label, an example or a cross-reference -- and
 written as
     OUT_DIR/stardict/bench.{ifo,idx,dict}    sametypesequence=tm, as the StarDict bench has it
@@ -17,17 +18,19 @@ with the markup each format carries in real files (DSL [m1] [trn] [i] [ex] <<ref
 <def> <gr> <tr> <co> <ex> <kref>), so every reader does its real work. About 3% of the
 entries repeat an earlier headword (a second part of speech), so records merge alike in every
 format. All formats list the entries in the same (sorted) order. Standard library only; the
-output is the same for every run. Prints the entry count and each file's size.
+output is the same for every run. The entries are drawn and written one at a time, so
+dictionaries of gigabytes take little memory. Prints the entry count and each file's size.
 """
 import os
 import random
+import struct
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "stardict"))
 from gen_dictd import number  # noqa: E402
-from gen_stardict import dictzip, words, write as write_stardict  # noqa: E402
+from gen_stardict import dictzip, words  # noqa: E402
 from gen_text_dictionary import POS, sentence  # noqa: E402
 
 LABELS = ["formal", "informal", "dated", "figurative", "British", "American"]
@@ -52,7 +55,7 @@ def draw(rng, count):
     repeats = int(count * REPEATED)
     stems = words(rng, count - repeats)
     heads = sorted(stems + rng.sample(stems, repeats))
-    entries = []
+    yield len(set(heads))
     for head in heads:
         senses = []
         for _ in range(rng.choice((1, 1, 2, 3))):
@@ -61,8 +64,7 @@ def draw(rng, count):
             senses.append(Sense(label, sentence(rng, rng.randint(4, 10)), example))
         see = rng.choice(stems) if rng.random() < 0.15 else None
         phonetic = head[:2] + "\u02c8" + head[2:].replace("th", "\u03b8").replace("a", "\u00e6")
-        entries.append(Entry(head, phonetic, rng.choice(POS), senses, see))
-    return entries
+        yield Entry(head, phonetic, rng.choice(POS), senses, see)
 
 
 class Layout:
@@ -101,64 +103,127 @@ def render(e, layout):
     return "".join(out)
 
 
-def write_file(path, data):
+def open_file(path):
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
-    print("%s: %d bytes" % (path, len(data)))
+    return open(path, "wb")
 
 
-def write_dictd(out, entries):
-    data, index = bytearray(), []
+def report(path):
+    print("%s: %d bytes" % (path, os.path.getsize(path)))
 
-    def add(head, text):
-        index.append(b"%s\t%s\t%s\n" % (head, number(len(data)).encode(), number(len(text)).encode()))
-        data.extend(text)
 
-    add(b"00-database-short", b"00-database-short\n     Benchmark formats\n")
-    add(b"00-database-utf8", b"\n")
-    for e in entries:
-        add(e.head.encode(), render(e, DICTD).encode())
-    index = b"".join(index)
-    write_file(os.path.join(out, "dictd", "bench.index"), index)
-    write_file(os.path.join(out, "dictd", "bench.dict"), bytes(data))
-    write_file(os.path.join(out, "dictd-dz", "bench.index"), index)
-    write_file(os.path.join(out, "dictd-dz", "bench.dict.dz"), dictzip(bytes(data)))
+def copy_dictzipped(source, target):
+    with open(source, "rb") as f:
+        data = f.read()
+    with open_file(target) as f:
+        f.write(dictzip(data))
+    report(target)
+
+
+class StarDictWriter:
+    def __init__(self, out):
+        self.folder = os.path.join(out, "stardict")
+        self.data = open_file(os.path.join(self.folder, "bench.dict"))
+        self.index, self.size, self.count = bytearray(), 0, 0
+
+    def add(self, e):
+        block = render(e, STARDICT).encode()
+        self.index += e.head.encode() + b"\0" + struct.pack(">II", self.size, len(block))
+        self.data.write(block)
+        self.size += len(block)
+        self.count += 1
+
+    def close(self):
+        self.data.close()
+        ifo = ("StarDict's dict ifo file\nversion=2.4.2\nbookname=Benchmark\n"
+               f"wordcount={self.count}\nidxfilesize={len(self.index)}\nsametypesequence=tm\n")
+        print("%s: %d bytes of data" % (os.path.join(self.folder, "bench.dict"), self.size))
+        dz = os.path.join(os.path.dirname(self.folder), "stardict-dz")
+        for folder in (self.folder, dz):
+            with open_file(os.path.join(folder, "bench.ifo")) as f:
+                f.write(ifo.encode())
+            with open_file(os.path.join(folder, "bench.idx")) as f:
+                f.write(self.index)
+        report(os.path.join(dz, "bench.ifo"))
+        report(os.path.join(dz, "bench.idx"))
+        copy_dictzipped(os.path.join(self.folder, "bench.dict"), os.path.join(dz, "bench.dict.dz"))
+
+
+class DictdWriter:
+    def __init__(self, out):
+        self.out = out
+        self.data = open_file(os.path.join(out, "dictd", "bench.dict"))
+        self.index, self.size = bytearray(), 0
+        self.put(b"00-database-short", b"00-database-short\n     Benchmark formats\n")
+        self.put(b"00-database-utf8", b"\n")
+
+    def put(self, head, text):
+        self.index += b"%s\t%s\t%s\n" % (head, number(self.size).encode(), number(len(text)).encode())
+        self.data.write(text)
+        self.size += len(text)
+
+    def add(self, e):
+        self.put(e.head.encode(), render(e, DICTD).encode())
+
+    def close(self):
+        self.data.close()
+        for folder in ("dictd", "dictd-dz"):
+            path = os.path.join(self.out, folder, "bench.index")
+            with open_file(path) as f:
+                f.write(self.index)
+            report(path)
+        report(os.path.join(self.out, "dictd", "bench.dict"))
+        copy_dictzipped(os.path.join(self.out, "dictd", "bench.dict"),
+                        os.path.join(self.out, "dictd-dz", "bench.dict.dz"))
+
+
+class TextWriter:
+    """One file of rendered entries between a head and a tail, in one encoding."""
+
+    def __init__(self, path, layout, encoding, head, tail=""):
+        self.path, self.layout, self.encoding, self.tail = path, layout, encoding, tail
+        self.file = open_file(path)
+        self.file.write(head.encode(encoding))
+
+    def add(self, e):
+        self.file.write(render(e, self.layout).encode(self.encoding))
+
+    def close(self):
+        self.file.write(self.tail.encode(self.encoding))
+        self.file.close()
+        report(self.path)
+
+
+DSL_HEADER = '#NAME "Benchmark formats"\n#INDEX_LANGUAGE "English"\n#CONTENTS_LANGUAGE "English"\n\n'
+XDXF_HEAD = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+             '<xdxf lang_from="ENG" lang_to="ENG" format="logical" revision="033">\n'
+             "<meta_info><full_title>Benchmark formats</full_title></meta_info>\n<lexicon>\n")
+WRITERS = {
+    "stardict": StarDictWriter,
+    "dictd": DictdWriter,
+    # The byte-order marks are written as U+FEFF in each encoding.
+    "dsl-utf16": lambda out: TextWriter(os.path.join(out, "dsl", "bench-utf16.dsl"), DSL,
+                                        "utf-16-le", "\ufeff" + DSL_HEADER),
+    "dsl-utf8": lambda out: TextWriter(os.path.join(out, "dsl", "bench-utf8.dsl"), DSL, "utf-8",
+                                       "\ufeff" + DSL_HEADER),
+    "xdxf": lambda out: TextWriter(os.path.join(out, "xdxf", "bench.xdxf"), XDXF, "utf-8",
+                                   XDXF_HEAD, "</lexicon>\n</xdxf>\n"),
+}
 
 
 def main():
-    if len(sys.argv) not in (2, 3):
+    if len(sys.argv) < 2 or any(f not in WRITERS for f in sys.argv[3:]):
         sys.exit(__doc__)
     out = sys.argv[1]
-    count = int(sys.argv[2]) if len(sys.argv) == 3 else 1_000_000
+    count = int(sys.argv[2]) if len(sys.argv) >= 3 else 1_000_000
     entries = draw(random.Random(20261209), count)
-    print("%d entries, %d headwords" % (count, len({e.head for e in entries})))
-
-    blocks = [render(e, STARDICT).encode() for e in entries]
-    size = write_stardict(os.path.join(out, "stardict"), count, [e.head.encode() for e in entries],
-                          blocks, range(count), False)
-    print("%s: %d bytes of data" % (os.path.join(out, "stardict", "bench.dict"), size))
-    del blocks
-    for name in ("bench.ifo", "bench.idx"):
-        with open(os.path.join(out, "stardict", name), "rb") as f:
-            write_file(os.path.join(out, "stardict-dz", name), f.read())
-    with open(os.path.join(out, "stardict", "bench.dict"), "rb") as f:
-        write_file(os.path.join(out, "stardict-dz", "bench.dict.dz"), dictzip(f.read()))
-
-    write_dictd(out, entries)
-
-    cards = "".join(render(e, DSL) for e in entries)
-    header = '#NAME "Benchmark formats"\n#INDEX_LANGUAGE "English"\n#CONTENTS_LANGUAGE "English"\n\n'
-    write_file(os.path.join(out, "dsl", "bench-utf16.dsl"), b"\xff\xfe" + (header + cards).encode("utf-16-le"))
-    write_file(os.path.join(out, "dsl", "bench-utf8.dsl"), b"\xef\xbb\xbf" + (header + cards).encode())
-    del cards
-
-    articles = "".join(render(e, XDXF) for e in entries)
-    write_file(os.path.join(out, "xdxf", "bench.xdxf"), (
-        '<?xml version="1.0" encoding="UTF-8"?>\n'
-        '<xdxf lang_from="ENG" lang_to="ENG" format="logical" revision="033">\n'
-        "<meta_info><full_title>Benchmark formats</full_title></meta_info>\n<lexicon>\n"
-        + articles + "</lexicon>\n</xdxf>\n").encode())
+    print("%d entries, %d headwords" % (count, next(entries)))
+    writers = [WRITERS[f](out) for f in (sys.argv[3:] or WRITERS)]
+    for e in entries:
+        for w in writers:
+            w.add(e)
+    for w in writers:
+        w.close()
 
 
 if __name__ == "__main__":
