@@ -11,7 +11,8 @@ namespace lexora {
 
 enum class LzoOutcome {
   ok,           // `out` holds exactly the expected bytes
-  damaged,      // the data do not unpack to exactly the expected size
+  damaged,      // the data do not unpack
+  wrongSize,    // they unpack, but to another size than expected
   unavailable,  // this build has no LZO
 };
 

@@ -11,7 +11,8 @@ namespace lexora {
 enum class MdictBlockOutcome {
   ok,
   badChecksum,     // unpacked to the declared size, but the Adler-32 differs
-  damaged,         // too short, an unknown type, or data that do not unpack to the size
+  damaged,         // too short, an unknown type, or data that do not unpack (a damaged block)
+  wrongSize,       // data that unpack, but to another size than declared (a wrong table)
   lzoUnavailable,  // an LZO block in a build without LZO
 };
 

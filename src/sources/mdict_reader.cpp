@@ -46,12 +46,12 @@ constexpr BilingualText kKeysDamaged{
 constexpr BilingualText kBlocksSkipped{
     u"{file}中有{count}个数据块已损坏（校验和不符或无法解压）。词头块：{keys}；释义块：{records}。"
     u"这些块中的词条已跳过，其余词条已读取。",
-    u"{count} blocks of {file} are damaged (a wrong checksum, or they cannot be unpacked): key "
-    u"blocks {keys}; record blocks {records}. Their entries were skipped; the rest were read."};
+    u"Damaged blocks in {file}, {count} in all (a wrong checksum, or they cannot be unpacked): "
+    u"key blocks {keys}; record blocks {records}. Their entries were skipped; the rest were read."};
 constexpr BilingualText kLzoUnsupported{
     u"{file}中有{count}个LZO压缩的数据块，此版本不支持LZO压缩，这些块中的词条已跳过。",
-    u"{count} blocks of {file} are LZO-compressed; LZO blocks are not supported in this build. "
-    u"Their entries were skipped."};
+    u"LZO-compressed blocks in {file}, {count} in all: LZO blocks are not supported in this "
+    u"build. Their entries were skipped."};
 constexpr BilingualText kRecordsMissing{
     u"{file}不完整：有{entries}个词条的释义超出了数据的末尾，已跳过。",
     u"{file} is incomplete: the records of {entries} entries lie beyond the end of its data. "
@@ -317,7 +317,7 @@ class MdictReading {
       }
     }
     if (offset != blocksStart + blocksSize) disagree_ = true;
-    if (keys_.size() != entryCount && damagedKeyBlocks_.total == 0) disagree_ = true;
+    if (keys_.size() + keysLeftOut_ != entryCount && damagedKeyBlocks_.total == 0) disagree_ = true;
     position_ = blocksStart + blocksSize;
     return true;
   }
@@ -379,7 +379,10 @@ class MdictReading {
       // handheld's rule (ASCII case aside), so a case-sensitive file's POLISH and Polish
       // merge as repeated headwords do, and a key is never stripped of its punctuation.
       const std::string_view key = trimDictdText(text);
-      if (key.empty() || keyText_.size() + key.size() > UINT32_MAX) continue;
+      if (key.empty() || keyText_.size() + key.size() > UINT32_MAX) {
+        ++keysLeftOut_;  // no headword: nothing to send, and no contradiction in the file
+        continue;
+      }
       if (keys_.size() >=
           std::min<uint64_t>(kKeysAlways + kKeysPerFileByte * file_.size(), UINT32_MAX)) {
         tooManyKeys_ = true;
@@ -433,7 +436,8 @@ class MdictReading {
     const uint64_t infoSize = numbers.number(width_);
     const uint64_t blocksSize = numbers.number(width_);
     position_ += bytes.size();
-    if (entryCount != keys_.size() || infoSize != blockCount * 2 * width_) disagree_ = true;
+    if (entryCount != keys_.size() + keysLeftOut_ || infoSize != blockCount * 2 * width_)
+      disagree_ = true;
     if (infoSize > file_.size() || blocksSize > file_.size()) return false;
     std::string info;
     if (!readAt(position_, std::min(infoSize, file_.size() - std::min(file_.size(), position_)),
@@ -483,9 +487,10 @@ class MdictReading {
         // A block cut off by the file's end: its records and all after it are missing.
         if (!readAt(block.fileOffset, block.packed, packed)) break;
         const MdictBlockOutcome outcome = decodeMdictBlock(packed, block.size, data);
-        if (firstWalk && outcome == MdictBlockOutcome::damaged) {
+        if (firstWalk && outcome == MdictBlockOutcome::wrongSize) {
           // Its size was not what the table says, so neither is where any later record
-          // starts: reading on would give records pieces of others.
+          // starts: reading on would give records pieces of others. (Damaged data say
+          // nothing against the table: that block alone is lost.)
           unplacedBlock_ = b + 1;
           unplaced_ = n - k;
           usableBlocks_ = b;
@@ -721,6 +726,7 @@ class MdictReading {
   size_t copiesDropped_ = 0;
   bool disagree_ = false;
   bool tooManyKeys_ = false;
+  uint64_t keysLeftOut_ = 0;  // blank once trimmed
 
   std::string record_, explanation_, entry_, key_;
 };

@@ -37,10 +37,19 @@ TEST(MdictBlockTest, UnpacksStoredAndZlibBlocksAndChecksTheirSums) {
   EXPECT_EQ(decodeMdictBlock(zlibBlock(data, "other"), data.size(), out),
             MdictBlockOutcome::badChecksum);
   EXPECT_TRUE(out.empty());
-  // A size that is not the data's, either way, and types the format does not have.
+  // A size that is not the data's, either way: the table is wrong, which a reader must tell
+  // from damaged data (only then are later blocks' records misplaced).
   EXPECT_EQ(decodeMdictBlock(zlibBlock(data, data), data.size() + 1, out),
-            MdictBlockOutcome::damaged);
+            MdictBlockOutcome::wrongSize);
+  EXPECT_EQ(decodeMdictBlock(zlibBlock(data, data), data.size() - 1, out),
+            MdictBlockOutcome::wrongSize);
   EXPECT_EQ(decodeMdictBlock("\x00\x00\x00\x00"s + sumOf(data) + data, data.size() - 1, out),
+            MdictBlockOutcome::wrongSize);
+  // Damaged: a stream failing zlib's own check or breaking off, types the format lacks.
+  std::string corrupt = zlibBlock(data, data);
+  corrupt.back() = static_cast<char>(corrupt.back() ^ 1);
+  EXPECT_EQ(decodeMdictBlock(corrupt, data.size(), out), MdictBlockOutcome::damaged);
+  EXPECT_EQ(decodeMdictBlock(corrupt.substr(0, corrupt.size() - 6), data.size(), out),
             MdictBlockOutcome::damaged);
   EXPECT_EQ(decodeMdictBlock("\x03\x00\x00\x00"s + sumOf(data) + data, data.size(), out),
             MdictBlockOutcome::damaged);
@@ -52,14 +61,14 @@ TEST(MdictBlockTest, ABombUnpacksNoFurtherThanItsDeclaredSize) {
   const std::string zeros(size_t{16} << 20, '\0');
   const std::string bomb = zlibBlock(zeros, zeros);
   std::string out;
-  EXPECT_EQ(decodeMdictBlock(bomb, 1024, out), MdictBlockOutcome::damaged);
+  EXPECT_EQ(decodeMdictBlock(bomb, 1024, out), MdictBlockOutcome::wrongSize);
   EXPECT_TRUE(out.empty());
   // A declared size out of all proportion to the packed bytes takes no memory at all.
   EXPECT_FALSE(isPlausibleMdictBlock(100, uint64_t{1} << 40));
   EXPECT_FALSE(isPlausibleMdictBlock(1000, 10'000'000));
   EXPECT_TRUE(isPlausibleMdictBlock(20'000, 10'000'000));
   EXPECT_EQ(decodeMdictBlock(zlibBlock("x", "x"), uint64_t{1} << 40, out),
-            MdictBlockOutcome::damaged);
+            MdictBlockOutcome::wrongSize);
 }
 
 }  // namespace

@@ -32,9 +32,10 @@ TEST(MdictLzoBlockTest, UnpacksToExactlyTheDeclaredSize) {
   ASSERT_EQ(decodeMdictBlock(block(sum), 300, out), MdictBlockOutcome::ok);
   EXPECT_EQ(out, expected());
   EXPECT_EQ(decodeMdictBlock(block("\x00\x00\x00\x00"s), 300, out), MdictBlockOutcome::badChecksum);
-  // More output than declared is never written; less is no block either.
-  EXPECT_EQ(decodeMdictBlock(block(sum), 299, out), MdictBlockOutcome::damaged);
-  EXPECT_EQ(decodeMdictBlock(block(sum), 301, out), MdictBlockOutcome::damaged);
+  // More output than declared is never written; less is no block either. A stream that
+  // breaks off is damaged rather than of another size.
+  EXPECT_EQ(decodeMdictBlock(block(sum), 299, out), MdictBlockOutcome::wrongSize);
+  EXPECT_EQ(decodeMdictBlock(block(sum), 301, out), MdictBlockOutcome::wrongSize);
   EXPECT_EQ(decodeMdictBlock(block(sum).substr(0, 20), 300, out), MdictBlockOutcome::damaged);
 }
 

@@ -3,6 +3,7 @@
 #include "sources/mdict_reader.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <string>
@@ -92,10 +93,13 @@ TEST(MdictReaderTest, TextRecordsAndKeysKeepTheirFormAndMerge) {
     EXPECT_EQ(load(fixture("case.mdx")).entries,
               V{"POLISH\tin capitals\tPolish\tof Poland\tpolish\tto make shiny"});
   }
-  // StripKey orders a dictionary; the headwords stay as written, only trimmed.
-  EXPECT_EQ(load(fixture("stripkey.mdx")).entries,
+  // StripKey orders a dictionary; the headwords stay as written, only trimmed. A key that
+  // trims to nothing has no entry, and is no fault of the file's.
+  const Loaded stripped = load(fixture("stripkey.mdx"));
+  EXPECT_EQ(stripped.entries,
             (V{"it's\tit is", "its\tof it", "New York\ta city", "new-york\ta hyphenated spelling",
                "padded\ta key with spaces around it"}));
+  EXPECT_TRUE(stripped.warnings.empty());
 }
 
 // Links take their words' text from the map, in memory or on disk.
@@ -129,6 +133,24 @@ TEST(MdictReaderTest, LinksToARecordLongerThanKeptCarryAsMuchAsTheWord) {
   }
 }
 
+// `bytes` with zlib's own check broken in the zlib block that holds `text`.
+std::string withDamagedZlibBlock(std::string bytes, std::string_view text) {
+  const std::string type("\x02\x00\x00\x00", 4);
+  for (size_t at = bytes.find(type); at != std::string::npos; at = bytes.find(type, at + 1)) {
+    std::string out(1 << 16, '\0');
+    auto outSize = static_cast<uLongf>(out.size());
+    auto inSize = static_cast<uLong>(bytes.size() - at - 8);
+    if (uncompress2(reinterpret_cast<Bytef*>(out.data()), &outSize,
+                    reinterpret_cast<const Bytef*>(bytes.data() + at + 8), &inSize) == Z_OK &&
+        std::string_view(out.data(), outSize).find(text) != std::string_view::npos) {
+      bytes[at + 8 + inSize - 1] = static_cast<char>(bytes[at + 8 + inSize - 1] ^ 1);
+      return bytes;
+    }
+  }
+  ADD_FAILURE() << "no zlib block holds " << text;
+  return bytes;
+}
+
 TEST(MdictReaderTest, ABadBlockLosesOnlyItsEntries) {
   const Loaded loaded = load(fixture("bad-checksum.mdx"));
   EXPECT_EQ(loaded.result, 0);
@@ -137,6 +159,22 @@ TEST(MdictReaderTest, ABadBlockLosesOnlyItsEntries) {
   EXPECT_EQ(loaded.entries, expected);
   ASSERT_EQ(loaded.warnings.size(), 1u);
   EXPECT_NE(loaded.warnings[0].find(u"bad-checksum.mdx"), std::u16string::npos);
+
+  // Data that do not unpack say nothing against the block table: the records of the blocks
+  // after it are where the table puts them.
+  test::TempDir dir;
+  const std::filesystem::path path = dir / "corrupt.mdx";
+  test::writeFile(path,
+                  withDamagedZlibBlock(test::readFile(fixture("v2-zlib.mdx")), "sound://cherry"));
+  const Loaded corrupt = load(path);
+  EXPECT_EQ(corrupt.result, 0);
+  EXPECT_EQ(std::count(corrupt.entries.begin(), corrupt.entries.end(), kFruit[2]), 0);
+  for (const std::string& later : {kFruit[3], kFruit[4]})
+    EXPECT_NE(std::find(corrupt.entries.begin(), corrupt.entries.end(), later),
+              corrupt.entries.end())
+        << later;
+  ASSERT_EQ(corrupt.warnings.size(), 1u);
+  EXPECT_NE(corrupt.warnings[0].find(u"corrupt.mdx"), std::u16string::npos);
 }
 
 TEST(MdictReaderTest, RefusesWhatItCannotReadAndSaysWhy) {
