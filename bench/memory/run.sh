@@ -12,6 +12,7 @@
 #   FORMATS="text stardict" ...        a subset of the formats (default: all)
 #   ROUNDS=3 ...                       rounds (default: 2)
 #   BASELINE_CLI=path ...              a baseline lexora-cli built already
+#   GENERATE_ONLY=1 ...                only make the dictionaries
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 baseline=${1:-6b9c525}
@@ -25,17 +26,6 @@ out=bench/out/memory
 mkdir -p "$out"
 py=$(python3 -c 'import sys; print(sys.executable)')
 
-scripts/build.sh default >/dev/null
-cli=build/default/src/cli/lexora-cli
-# The baseline in a worktree of its own, built once per revision.
-rev=$(git rev-parse --short "$baseline")
-base_src=$out/baseline-$rev
-base_cli=${BASELINE_CLI:-$base_src/build/default/src/cli/lexora-cli}
-if [ ! -x "$base_cli" ]; then
-  [ -d "$base_src" ] || git worktree add --detach -q "$base_src" "$rev"
-  (cd "$base_src" && cmake --preset default >/dev/null &&
-    cmake --build --preset default -j "$(nproc)" --target lexora-cli >/dev/null)
-fi
 
 bytes() { stat -c %s "$@" | awk '{ s += $1 } END { print s }'; }
 
@@ -95,6 +85,30 @@ make_format() {
       esac ;;
   esac
 }
+
+# GENERATE_ONLY=1: make the dictionaries and stop (say, while the machine is busy otherwise).
+if [ -n "${GENERATE_ONLY:-}" ]; then
+  for size in "${sizes[@]}"; do
+    for format in "${formats[@]}"; do
+      n=$(entries_for "$size" "$format")
+      mkdir -p "$out/$n"
+      make_format "$format" "$n" "$out/$n"
+    done
+  done
+  exit 0
+fi
+
+scripts/build.sh default >/dev/null
+cli=build/default/src/cli/lexora-cli
+# The baseline in a worktree of its own, built once per revision.
+rev=$(git rev-parse --short "$baseline")
+base_src=$out/baseline-$rev
+base_cli=${BASELINE_CLI:-$base_src/build/default/src/cli/lexora-cli}
+if [ ! -x "$base_cli" ]; then
+  [ -d "$base_src" ] || git worktree add --detach -q "$base_src" "$rev"
+  (cd "$base_src" && cmake --preset default >/dev/null &&
+    cmake --build --preset default -j "$(nproc)" --target lexora-cli >/dev/null)
+fi
 
 # One timed pack: prints "seconds peak-KB".
 pack_once() {
