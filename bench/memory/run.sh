@@ -4,7 +4,7 @@
 # built from an earlier revision alternated in each round (the machine is noisy, so the
 # ratios are what count). The two images must be identical. The bound is the source's own
 # uncompressed size plus 64 MiB.
-#   bench/memory/run.sh [BASELINE_REV] [SIZE...]   (default: 6b9c525, the last revision
+#   bench/memory/run.sh [BASELINE_REV] [SIZE...]   (default: 29ca871, the last revision
 #                                                 before the scratch files, and 500000)
 # A SIZE is a number of entries, or a source size such as 2GB or 500MB (decimal), for which
 # each format gets the number of entries that comes nearest (from the bytes an entry takes in
@@ -15,7 +15,7 @@
 #   GENERATE_ONLY=1 ...                only make the dictionaries
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-baseline=${1:-6b9c525}
+baseline=${1:-29ca871}
 shift || true
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(500000)
