@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <optional>
 #include <span>
 #include <thread>
 #include <unordered_set>
@@ -270,9 +271,12 @@ class PackedOutput {
     return true;
   }
 
-  void finish(PackedDictionary& dictionary) {
+  // False only when the blocks stored cannot be read back.
+  bool finish(PackedDictionary& dictionary) {
+    if (stored_ && !stored_->flush() && !bringBack()) return false;
     dictionary.blocks = std::move(blocks_);
     dictionary.stored = std::move(stored_);
+    return true;
   }
 
  private:
@@ -291,9 +295,12 @@ class PackedOutput {
 
 // Compresses every planned block and appends them to `out` in plan order. Records whose
 // data wait in the map's scratch file are read back a run of blocks at a time, as many as
-// a window holds; an eighth of those data (16 MiB at least) makes a few sweeps over the
-// file whatever order the records lie in, for a window far smaller than the dictionary.
-// False when zlib fails or the file cannot be read back.
+// a window holds. While one run is compressed, a thread of its own stores the run before
+// it and reads the texts of the run after it, so the disk's work overlaps the compressors'
+// rather than stopping them; two windows are then held, each a sixteenth of the data away
+// (8 MiB at least): a few sweeps over the file whatever order the records lie in, for
+// windows far smaller than the dictionary. False when zlib fails or the file cannot be read
+// back.
 bool compressBlocks(const EntryMap& map, BlockPlan& plan, const PackOptions& options,
                     PackResult& out) {
   const std::span<const Entry> entries = map.entries();
@@ -304,13 +311,9 @@ bool compressBlocks(const EntryMap& map, BlockPlan& plan, const PackOptions& opt
   const uint64_t away = map.awayBytes(0, entries.size());
   const uint64_t window = options.windowBytes != 0
                               ? options.windowBytes
-                              : std::max<uint64_t>(uint64_t{16} << 20, away / 8);
-  std::vector<std::vector<PackedBlock>> packed(blocks.size());
-  std::atomic<int64_t> shortened{plan.shortened};
-  EntryMap::TextWindow texts;
-  // A dictionary too large for memory is packed to disk as well.
-  PackedOutput output(away > 0);
-  for (size_t first = 0; first < blocks.size();) {
+                              : std::max<uint64_t>(uint64_t{8} << 20, away / 16);
+  // The end of the run that starts at block `first`.
+  const auto runFrom = [&](size_t first) {
     size_t last = first;
     for (uint64_t bytes = 0; last < blocks.size(); ++last) {
       const auto [from, to] = recordsOf(last);
@@ -318,20 +321,49 @@ bool compressBlocks(const EntryMap& map, BlockPlan& plan, const PackOptions& opt
       if (last > first && bytes + more > window) break;
       bytes += more;
     }
-    if (!map.readTexts(recordsOf(first).first, recordsOf(last - 1).second, texts)) return false;
-    if (!compressRun(entries, texts, plan, first, last, options.threads, shortened, packed))
-      return false;
+    return last;
+  };
+  const auto readRun = [&](size_t first, size_t last, EntryMap::TextWindow& texts) {
+    return first == last ||
+           map.readTexts(recordsOf(first).first, recordsOf(last - 1).second, texts);
+  };
+  std::vector<std::vector<PackedBlock>> packed(blocks.size());
+  std::atomic<int64_t> shortened{plan.shortened};
+  // A dictionary too large for memory is packed to disk as well.
+  PackedOutput output(away > 0);
+  const auto store = [&](size_t first, size_t last) {
     for (size_t b = first; b < last; ++b) {
       for (PackedBlock& block : packed[b]) {
         if (!output.add(std::move(block))) return false;
       }
       packed[b] = {};
     }
+    return true;
+  };
+  EntryMap::TextWindow texts[2];
+  size_t stored = 0, first = 0, last = runFrom(0);
+  if (!readRun(first, last, texts[0])) return false;
+  for (int k = 0; first < blocks.size(); k ^= 1) {
+    const size_t next = runFrom(last);
+    bool diskDone = true;
+    const auto diskWork = [&] {
+      diskDone = store(stored, first) && readRun(last, next, texts[k ^ 1]);
+    };
+    {
+      // Nothing for the disk in a dictionary held in memory: one run, no thread.
+      std::optional<std::jthread> disk;
+      if (stored < first || last < next) disk.emplace(diskWork);
+      if (!compressRun(entries, texts[k], plan, first, last, options.threads, shortened, packed))
+        return false;  // the thread is joined on the way out
+    }
+    if (!diskDone) return false;
+    stored = first;
     first = last;
+    last = next;
   }
+  if (!store(stored, blocks.size())) return false;
   out.shortenedRecords = shortened;
-  output.finish(out.dictionary);
-  return true;
+  return output.finish(out.dictionary);
 }
 
 }  // namespace

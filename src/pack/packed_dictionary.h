@@ -26,7 +26,7 @@ struct PackedDictionary {
 size_t blockCount(const PackedDictionary& dictionary);
 
 // Calls use(block) for each block in order until it returns false; stored blocks are read
-// back one at a time. False when a stored block cannot be read back.
+// back a megabyte of them at a time. False when a stored block cannot be read back.
 template <class Use>
 bool forEachBlock(const PackedDictionary& dictionary, Use use) {
   if (!dictionary.stored) {
@@ -35,12 +35,12 @@ bool forEachBlock(const PackedDictionary& dictionary, Use use) {
     }
     return true;
   }
+  StoredBlocks::Cursor cursor(*dictionary.stored);
   PackedBlock block;
-  for (size_t i = 0; i < dictionary.stored->size(); ++i) {
-    if (!dictionary.stored->read(i, block)) return false;
+  while (cursor.next(block)) {
     if (!use(static_cast<const PackedBlock&>(block))) break;
   }
-  return true;
+  return !cursor.failed();
 }
 
 // `packed size`: the sum of all key and packed lengths (saturates at INT32_MAX).
