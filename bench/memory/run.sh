@@ -11,7 +11,8 @@
 # its generator's output, below).
 #   FORMATS="text stardict" ...        a subset of the formats (default: all)
 #   ROUNDS=3 ...                       rounds (default: 2)
-#   BASELINE_CLI=path ...              a baseline lexora-cli built already
+#   BASELINE_CLI=path ...              a baseline lexora-cli built already; "none" runs
+#                                      this build alone (its memory against the bound)
 #   GENERATE_ONLY=1 ...                only make the dictionaries
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -33,46 +34,49 @@ bytes() { stat -c %s "$@" | awk '{ s += $1 } END { print s }'; }
 declare -A entry_bytes=([text]=97 [text-utf16]=194 [stardict]=117 [stardict-dz]=117
   [stardict-shuffled]=169 [stardict-shuffled-dz]=169 [dictd]=143 [dictd-dz]=143
   [dsl-utf16]=384 [dsl-utf8]=194 [xdxf]=210 [mdict]=339)
-# The entries of `format` for SIZE: itself when a number, else the nearest 100,000.
+# The entries of `format` for SIZE: itself when a number, else the nearest 10,000.
 entries_for() {
   local size=$1 format=$2
   case $size in
-    *GB) echo $(((${size%GB} * 1000000000 / ${entry_bytes[$format]} + 50000) / 100000 * 100000)) ;;
-    *MB) echo $(((${size%MB} * 1000000 / ${entry_bytes[$format]} + 50000) / 100000 * 100000)) ;;
+    *GB) echo $(((${size%GB} * 1000000000 / ${entry_bytes[$format]} + 5000) / 10000 * 10000)) ;;
+    *MB) echo $(((${size%MB} * 1000000 / ${entry_bytes[$format]} + 5000) / 10000 * 10000)) ;;
     *) echo "$size" ;;
   esac
 }
 
 # Makes (once) the files of `format` with n entries under dir; prints "file source-bytes".
+# Runs a generator's command once for `dir`: a marker records that it ran to its end, so
+# that files cut short by an interrupted run are made anew.
+once() {
+  local dir=$1 name=$2
+  shift 2
+  [ -f "$dir/.made-$name" ] && return
+  "$@" >/dev/null
+  touch "$dir/.made-$name"
+}
+
 make_format() {
   local format=$1 n=$2 dir=$3
   case $format in
     text | text-utf16)
-      [ -f "$dir/text.txt" ] || "$py" bench/gen_text_dictionary.py "$dir/text.txt" "$n" >/dev/null
-      if [ "$format" = text-utf16 ] && [ ! -f "$dir/text-utf16.txt" ]; then
-        { printf '\xff\xfe'; iconv -f CP1252 -t UTF-16LE "$dir/text.txt"; } >"$dir/text-utf16.txt"
+      once "$dir" text "$py" bench/gen_text_dictionary.py "$dir/text.txt" "$n"
+      if [ "$format" = text-utf16 ]; then
+        once "$dir" text-utf16 sh -c "{ printf '\\377\\376'; iconv -f CP1252 -t UTF-16LE '$dir/text.txt'; } >'$dir/text-utf16.txt'"
       fi
       echo "$dir/$format.txt $(bytes "$dir/$format.txt")" ;;
     stardict-shuffled | stardict-shuffled-dz)
-      [ -f "$dir/shuffled/shuffled-dz/bench.dict.dz" ] ||
-        "$py" bench/stardict/gen_stardict.py "$dir/shuffled" "$n" >/dev/null
+      once "$dir" shuffled "$py" bench/stardict/gen_stardict.py "$dir/shuffled" "$n"
       local form=shuffled-dict
       [ "$format" = stardict-shuffled-dz ] && form=shuffled-dz
       echo "$dir/shuffled/$form/bench.ifo $(bytes "$dir"/shuffled/shuffled-dict/bench.{idx,dict})" ;;
     mdict)
-      [ -f "$dir/bench.mdx" ] || "$py" bench/gen_mdict.py "$dir/bench.mdx" "$n" \
-        --compression mixed --encrypted 2 --links 0.02 >/dev/null
+      once "$dir" mdict "$py" bench/gen_mdict.py "$dir/bench.mdx" "$n" \
+        --compression mixed --encrypted 2 --links 0.02
       echo "$dir/bench.mdx $("$py" bench/memory/mdx_source_size.py "$dir/bench.mdx")" ;;
     *)
       # The generator writes a format and its dictzipped form together.
-      local f=$dir/formats group=${format%-dz} made
-      case $group in
-        stardict) made=$f/stardict-dz/bench.dict.dz ;;
-        dictd) made=$f/dictd-dz/bench.dict.dz ;;
-        dsl-*) made=$f/dsl/bench-${group#dsl-}.dsl ;;
-        *) made=$f/xdxf/bench.xdxf ;;
-      esac
-      [ -f "$made" ] || "$py" bench/formats/gen_formats.py "$f" "$n" "$group" >/dev/null
+      local f=$dir/formats group=${format%-dz}
+      once "$dir" "$group" "$py" bench/formats/gen_formats.py "$f" "$n" "$group"
       case $format in
         stardict) echo "$f/stardict/bench.ifo $(bytes "$f"/stardict/bench.{idx,dict})" ;;
         stardict-dz) echo "$f/stardict-dz/bench.ifo $(bytes "$f"/stardict/bench.{idx,dict})" ;;
@@ -104,7 +108,9 @@ cli=build/default/src/cli/lexora-cli
 rev=$(git rev-parse --short "$baseline")
 base_src=$out/baseline-$rev
 base_cli=${BASELINE_CLI:-$base_src/build/default/src/cli/lexora-cli}
-if [ ! -x "$base_cli" ]; then
+if [ "$base_cli" = none ]; then
+  rev=none
+elif [ ! -x "$base_cli" ]; then
   [ -d "$base_src" ] || git worktree add --detach -q "$base_src" "$rev"
   (cd "$base_src" && cmake --preset default >/dev/null &&
     cmake --build --preset default -j "$(nproc)" --target lexora-cli >/dev/null)
@@ -128,19 +134,28 @@ for size in "${sizes[@]}"; do
     read -r file source < <(make_format "$format" "$n" "$dir")
     best_old=999999 best_new=999999 peak_old=0 peak_new=0
     for _ in $(seq "$rounds"); do
-      read -r s kb < <(pack_once "$base_cli" "$file" "$out/old.lxp")
-      best_old=$(awk -v a="$s" -v b="$best_old" 'BEGIN { print (a < b) ? a : b }')
-      peak_old=$((kb > peak_old ? kb : peak_old))
+      if [ "$base_cli" != none ]; then
+        read -r s kb < <(pack_once "$base_cli" "$file" "$out/old.lxp")
+        best_old=$(awk -v a="$s" -v b="$best_old" 'BEGIN { print (a < b) ? a : b }')
+        peak_old=$((kb > peak_old ? kb : peak_old))
+      fi
       read -r s kb < <(pack_once "$cli" "$file" "$out/new.lxp")
       best_new=$(awk -v a="$s" -v b="$best_new" 'BEGIN { print (a < b) ? a : b }')
       peak_new=$((kb > peak_new ? kb : peak_new))
-      cmp -s "$out/old.lxp" "$out/new.lxp" || { echo "the images of $file differ"; exit 1; }
+      [ "$base_cli" = none ] || cmp -s "$out/old.lxp" "$out/new.lxp" ||
+        { echo "the images of $file differ"; exit 1; }
     done
     awk -v f="$format" -v n="$n" -v b="$source" -v po="$peak_old" -v pn="$peak_new" \
       -v so="$best_old" -v sn="$best_new" 'BEGIN {
       mib = b / 1048576; bound = mib + 64
-      printf "| %s | %d | %.0f | %.0f | %.0f | **%.0f** | %.2f | %.2f | %.2f | %.2f |\n",
-        f, n, mib, bound, po / 1024, pn / 1024, pn / 1024 / bound, so, sn, sn / so }'
+      if (po == 0) {
+        printf "| %s | %d | %.0f | %.0f | — | **%.0f** | %.2f | — | %.2f | — |\n",
+          f, n, mib, bound, pn / 1024, pn / 1024 / bound, sn
+      } else {
+        printf "| %s | %d | %.0f | %.0f | %.0f | **%.0f** | %.2f | %.2f | %.2f | %.2f |\n",
+          f, n, mib, bound, po / 1024, pn / 1024, pn / 1024 / bound, so, sn, sn / so
+      }
+    }'
   done
 done
 echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
