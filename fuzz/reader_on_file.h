@@ -60,15 +60,15 @@ inline void readerOnFile(const uint8_t* data, size_t size, std::string_view name
   for (size_t r = 0; r < map.size(); ++r) {
     const EntryMap::Entry& entry = map.entries()[r];
     const std::string_view key = entry.key();
-    const std::string_view data = texts.text(r);
+    const std::string_view text = texts.text(r);
     // Only the first kKeptEntryBytes of the data are read back: a longer key is seen in part.
     if (static_cast<size_t>(entry.length) <= key.size() ||
-        (key.size() < data.size() && data[key.size()] != '\t'))
+        (key.size() < text.size() && text[key.size()] != '\t'))
       __builtin_trap();
     // Byte for byte but for case; a lone surrogate's key bytes stand for the U+FFFD the
     // data shows, as long.
-    for (size_t i = 0; i < std::min(key.size(), data.size()); ++i) {
-      const char c = data[i];
+    for (size_t i = 0; i < std::min(key.size(), text.size()); ++i) {
+      const char c = text[i];
       if (static_cast<unsigned char>(key[i]) < 0x80 &&
           (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != key[i])
         __builtin_trap();
