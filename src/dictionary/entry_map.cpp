@@ -128,9 +128,7 @@ size_t keptSize(const EntryMap::Entry& e) {
 }  // namespace
 
 EntryMap::EntryMap(uint64_t residentBytes)
-    : arena_(std::make_unique<Arena>()),
-      residentBytes_(residentBytes),
-      residentLeft_(residentBytes) {}
+    : arena_(std::make_unique<Arena>()), residentLeft_(residentBytes) {}
 EntryMap::~EntryMap() = default;
 EntryMap::EntryMap(EntryMap&&) noexcept = default;
 EntryMap& EntryMap::operator=(EntryMap&&) noexcept = default;

@@ -130,7 +130,6 @@ class EntryMap {
 
   std::unique_ptr<Arena> arena_;
   std::unique_ptr<Away> away_;  // null until the resident data pass their limit
-  uint64_t residentBytes_;
   uint64_t residentLeft_;
   bool mayGoAway_ = true;  // false once a scratch file could not be made
   LargeVector<Entry> log_;
