@@ -24,8 +24,9 @@ struct PackOptions {
   // How many threads compress blocks at once (0 counts as 1). The caller chooses: the
   // bytes are the same for any count, only the time differs.
   unsigned threads = 1;
-  // The most bytes of data read back at once from a map's scratch file; 0 chooses an
-  // eighth of those data, 16 MiB at least. Only memory and time depend on it.
+  // The most bytes of data read back at once from a map's scratch file, in each of the two
+  // windows held (one compressed, the next read); 0 chooses a sixteenth of those data,
+  // 8 MiB at least. Only memory and time depend on it.
   uint64_t windowBytes = 0;
 };
 
